@@ -1,0 +1,48 @@
+// The per-user settings store: string values by section and key under the application
+// name "Vellumcrest", kept in an INI file readable by its owner only.
+#pragma once
+
+#include <QString>
+#include <memory>
+
+class QSettings;
+
+class Settings {
+public:
+    // The store in the given file; created (owner-only) on the first write.
+    explicit Settings(const QString& filePath);
+    ~Settings();
+    Settings(const Settings&) = delete;
+    Settings& operator=(const Settings&) = delete;
+
+    // The platform's per-user location for organisation and application "Vellumcrest".
+    static QString defaultPath();
+
+    QString filePath() const { return m_path; }
+
+    // A missing key yields the caller's default; writing creates or replaces the value.
+    QString value(const QString& section, const QString& key, const QString& defaultValue) const;
+    void setValue(const QString& section, const QString& key, const QString& value);
+
+    // Typed access with the stored forms. Damaged values throw VcError (type mismatch).
+    bool previouslyLoaded() const;
+    void storePreviouslyLoaded();                     // the encoding of the word True
+    bool passwordProtected() const;
+    void storePasswordProtectedCheckbox(bool ticked); // the encoding of the digit 1 or 0
+    int mainLeft() const;                             // twips, default 1000
+    int mainTop() const;
+    void storeMainPosition(int leftTwips, int topTwips);
+    QString storedPassword() const; // as stored: a password hash or an older encoded value
+    void storePassword(const QString& stored);
+
+private:
+    bool encodedBoolean(const QString& key) const;
+    int twips(const QString& key) const;
+
+    QString m_path;
+    std::unique_ptr<QSettings> m_settings;
+};
+
+// A decimal text converted to a whole number as the settings expect: blanks around it are
+// allowed, fractions round half to even; other text throws type mismatch, too large overflow.
+int SettingsTextToInt(const QString& text);

@@ -1,0 +1,22 @@
+// The application object: routes errors that no handler took to the start-up error handler.
+#pragma once
+
+#include <QApplication>
+#include <functional>
+
+class VcError;
+
+class VcApplication : public QApplication {
+    Q_OBJECT
+public:
+    using ErrorHandler = std::function<void(int number, const QString& description)>;
+
+    VcApplication(int& argc, char** argv);
+
+    void setErrorHandler(ErrorHandler handler) { m_handler = std::move(handler); }
+
+    bool notify(QObject* receiver, QEvent* event) override;
+
+private:
+    ErrorHandler m_handler;
+};

@@ -1,0 +1,29 @@
+// The start-up login dialog.
+#pragma once
+
+#include <QDialog>
+
+class Feedback;
+class QLineEdit;
+class QPushButton;
+class Settings;
+
+class frmLogin : public QDialog {
+    Q_OBJECT
+public:
+    frmLogin(Settings& settings, Feedback& feedback, QWidget* parent = nullptr);
+
+    bool loginSucceeded() const { return m_loginSucceeded; }
+
+    QLineEdit* txtUserName;
+    QLineEdit* txtPassword;
+    QPushButton* cmdOK;
+    QPushButton* cmdCancel;
+
+private:
+    void checkPassword();
+
+    Settings& m_settings;
+    Feedback& m_feedback;
+    bool m_loginSucceeded = false;
+};

@@ -1,0 +1,48 @@
+// Entry point: the start-up routine of the console.
+#include "shell/DesktopFeedback.h"
+#include "shell/ProgramFolder.h"
+#include "shell/Settings.h"
+#include "shell/Startup.h"
+#include "shell/VcApplication.h"
+#include "shell/frmMain.h"
+
+#include <QFileInfo>
+#include <QPixmap>
+#include <cstdio>
+#include <cstdlib>
+
+int main(int argc, char** argv) {
+    VcApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Vellumcrest"));
+    QCoreApplication::setApplicationName(QStringLiteral("Vellumcrest"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.0.0"));
+
+    const StartupOptions options = ParseCommandLine(QCoreApplication::arguments());
+    const QString folder = ProgramFolder::resolve(options.home, QCoreApplication::applicationDirPath());
+    Settings settings(options.settingsFile.isEmpty() ? Settings::defaultPath() : options.settingsFile);
+    DesktopFeedback feedback;
+
+    // Terminating at once: no further code of the program runs and nothing is saved.
+    Startup startup(settings, feedback, [](int exitCode) { std::_Exit(exitCode); });
+    app.setErrorHandler([&startup](int number, const QString& description) { startup.handleError(number, description); });
+
+    std::unique_ptr<frmMain> window = startup.run(folder, options.network);
+    if (!window)
+        return 0;
+    feedback.setParent(window.get());
+
+    if (!options.screenshot.isEmpty()) {
+        if (!options.page.isEmpty() && !window->showPageByName(options.page)) {
+            std::fprintf(stderr, "Unknown page: %s\n", qPrintable(options.page));
+            return 2;
+        }
+        QCoreApplication::processEvents();
+        if (!window->grab().save(options.screenshot)) {
+            std::fprintf(stderr, "Could not write %s\n", qPrintable(options.screenshot));
+            return 1;
+        }
+        std::printf("Screenshot saved to %s\n", qPrintable(QFileInfo(options.screenshot).absoluteFilePath()));
+        return 0;
+    }
+    return QApplication::exec();
+}

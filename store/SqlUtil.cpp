@@ -1,0 +1,61 @@
+// QtSql helpers.
+#include "store/SqlUtil.h"
+
+#include "shell/VcError.h"
+
+#include <QSqlError>
+
+namespace Sql {
+
+VcError errorOf(const QSqlError& error, const QString& context) {
+    const QString text = error.text().trimmed();
+    const int number = text.contains(QLatin1String("not a database"), Qt::CaseInsensitive)
+                           ? ErrorNumber::NotADatabase
+                           : ErrorNumber::DatabaseFailure;
+    return VcError(number, context.isEmpty() ? text : context + QStringLiteral(": ") + text);
+}
+
+QSqlQuery prepare(const QSqlDatabase& db, const QString& sql) {
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!query.prepare(sql))
+        throw errorOf(query.lastError(), QString());
+    return query;
+}
+
+void exec(QSqlQuery& query, std::initializer_list<QVariant> values) {
+    int i = 0;
+    for (const QVariant& value : values)
+        query.bindValue(i++, value);
+    if (!query.exec())
+        throw errorOf(query.lastError(), QString());
+}
+
+QSqlQuery run(const QSqlDatabase& db, const QString& sql, std::initializer_list<QVariant> values) {
+    QSqlQuery query = prepare(db, sql);
+    exec(query, values);
+    return query;
+}
+
+Transaction::Transaction(QSqlDatabase db) : m_db(std::move(db)) {
+    if (!m_db.transaction())
+        throw errorOf(m_db.lastError(), QStringLiteral("Could not begin a transaction"));
+    m_open = true;
+}
+
+Transaction::~Transaction() {
+    if (m_open)
+        m_db.rollback();
+}
+
+void Transaction::commit() {
+    if (!m_db.commit()) {
+        const QSqlError error = m_db.lastError();
+        m_db.rollback();
+        m_open = false;
+        throw errorOf(error, QStringLiteral("Could not commit"));
+    }
+    m_open = false;
+}
+
+} // namespace Sql

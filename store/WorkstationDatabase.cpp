@@ -1,0 +1,80 @@
+// Read-only access to a workstation database.
+#include "store/WorkstationDatabase.h"
+
+#include "shell/VcError.h"
+#include "store/SqlUtil.h"
+
+#include <QAtomicInt>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace {
+QAtomicInt g_counter;
+}
+
+WorkstationDatabase::WorkstationDatabase(const QString& path) {
+    if (!QFileInfo(path).isFile())
+        throw VcError(ErrorNumber::FileFailure, QStringLiteral("File not found: ") + path);
+    m_connection = QStringLiteral("vc_workstation_") + QString::number(g_counter.fetchAndAddRelaxed(1));
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
+    db.setDatabaseName(path);
+    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+    bool ok = db.open();
+    QSqlError error = db.lastError();
+    if (ok) {
+        QSqlQuery probe(db);
+        ok = probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+        if (!ok)
+            error = probe.lastError();
+    }
+    if (!ok) {
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(m_connection);
+        throw Sql::errorOf(error, path);
+    }
+}
+
+WorkstationDatabase::~WorkstationDatabase() {
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(m_connection);
+}
+
+std::optional<QStringList> WorkstationDatabase::column(const QString& table, const QString& field) const {
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("SELECT \"%1\" FROM \"%2\"").arg(field, table)))
+        return std::nullopt;
+    QStringList values;
+    while (q.next())
+        values << q.value(0).toString();
+    return values;
+}
+
+std::optional<QStringList> WorkstationDatabase::userNames() const {
+    return column(QStringLiteral("PCUsers"), QStringLiteral("UserName"));
+}
+
+std::optional<QStringList> WorkstationDatabase::appTitles() const {
+    return column(QStringLiteral("PCAppTitles"), QStringLiteral("AppTitle"));
+}
+
+bool WorkstationDatabase::forEachDayRow(const std::function<void(const DayRow&)>& visit) const {
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("SELECT Date, UserName, AppTitle, Duration FROM PCDaySummary")))
+        return false;
+    DayRow row;
+    while (q.next()) {
+        row.date = q.value(0);
+        row.userName = q.value(1);
+        row.appTitle = q.value(2);
+        row.duration = q.value(3);
+        visit(row);
+    }
+    return true;
+}

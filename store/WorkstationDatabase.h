@@ -1,0 +1,37 @@
+// A workstation's database (the agent's Data/VCWorkstation.mdb), read only. The console opens
+// a consistent local copy that the network layer provides.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <functional>
+#include <optional>
+
+class WorkstationDatabase {
+public:
+    // Opens the file read-only; throws VcError when it cannot be opened as a database.
+    explicit WorkstationDatabase(const QString& path);
+    ~WorkstationDatabase();
+    WorkstationDatabase(const WorkstationDatabase&) = delete;
+    WorkstationDatabase& operator=(const WorkstationDatabase&) = delete;
+
+    // PCUsers.UserName / PCAppTitles.AppTitle in stored order; nothing when the table or
+    // field is missing or cannot be read (that step fails alone).
+    std::optional<QStringList> userNames() const;
+    std::optional<QStringList> appTitles() const;
+
+    // One PCDaySummary row as stored; the caller decides what it can use.
+    struct DayRow {
+        QVariant date;
+        QVariant userName;
+        QVariant appTitle;
+        QVariant duration;
+    };
+    // Visits every PCDaySummary row; false when the table or a field is missing.
+    bool forEachDayRow(const std::function<void(const DayRow&)>& visit) const;
+
+private:
+    std::optional<QStringList> column(const QString& table, const QString& field) const;
+    QString m_connection;
+};
