@@ -78,3 +78,22 @@ bool WorkstationDatabase::forEachDayRow(const std::function<void(const DayRow&)>
     }
     return true;
 }
+
+const char* const kWorkstationSchemaSql =
+    "CREATE TABLE PCUsers (UserID INTEGER PRIMARY KEY AUTOINCREMENT, UserName TEXT);\n"
+    "CREATE TABLE PCAppTitles (AppTitleID INTEGER PRIMARY KEY AUTOINCREMENT, AppTitle TEXT);\n"
+    "CREATE TABLE PCDaySummary (Date TEXT, UserName TEXT, AppTitle TEXT, Duration INTEGER);\n";
+
+void CreateWorkstationDatabase(const QString& path) {
+    const QString name = QStringLiteral("vc_create_ws_") + QString::number(g_counter.fetchAndAddRelaxed(1));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        if (!db.open())
+            throw Sql::errorOf(db.lastError(), path);
+        for (const QString& statement : QString::fromUtf8(kWorkstationSchemaSql).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+            Sql::run(db, statement);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+}

@@ -35,3 +35,10 @@ private:
     std::optional<QStringList> column(const QString& table, const QString& field) const;
     QString m_connection;
 };
+
+// Creates an empty workstation database with the agent's tables (PCUsers, PCAppTitles,
+// PCDaySummary). Used by the agent stand-in and by test fixtures.
+void CreateWorkstationDatabase(const QString& path);
+
+// The agent's schema, for writers that build the file themselves.
+extern const char* const kWorkstationSchemaSql;

@@ -1,0 +1,63 @@
+// The one interface to the monitored network: which machines there are, the domain name,
+// each machine's service list, and a consistent read-only copy of a file on its share.
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <optional>
+
+// A local, consistent, read-only copy of a share file; the copy is removed with this object.
+class ShareFileCopy {
+public:
+    virtual ~ShareFileCopy() = default;
+    virtual QString path() const = 0;
+};
+
+class Network {
+public:
+    // Service-state filters of the service enumeration.
+    static constexpr int kServiceActive = 1;
+    static constexpr int kServiceInactive = 2;
+    static constexpr int kServiceStateAll = 3;
+
+    struct ServiceEntry {
+        QString name;
+        int state = 0; // 1 stopped .. 7 paused
+    };
+
+    // Where a service-list request stopped.
+    enum class ServiceStage {
+        Ok,                 // entries holds the list
+        ManagerUnavailable, // the service manager could not be opened (unreachable, access refused)
+        FirstCall,          // the size query did not answer "more data" (errorCode says what it did)
+        SecondCall,         // the listing call failed (errorCode)
+    };
+
+    struct ServiceList {
+        ServiceStage stage = ServiceStage::Ok;
+        int errorCode = 0;
+        QList<ServiceEntry> entries;
+    };
+
+    virtual ~Network() = default;
+
+    // Every machine name at once, in the network's order; nothing when enumeration fails.
+    virtual std::optional<QStringList> enumerateMachines() = 0;
+
+    // The domain name of this computer; empty when unknown.
+    virtual QString domainName() = 0;
+
+    // The machine's services for a state filter.
+    virtual ServiceList services(const QString& machine, int stateFilter) = 0;
+
+    // A read-only copy of relativePath (e.g. "Data/VCWorkstation.mdb") on the machine's share
+    // "Vellumcrest$"; nothing when the share or file cannot be reached.
+    virtual std::unique_ptr<ShareFileCopy> openShareFile(const QString& machine, const QString& relativePath) = 0;
+};
+
+// The network for a --network value: "sim:DIR" is the simulated network in DIR. An empty
+// source means sim:<programFolder>/Network when that folder exists, else no network (every
+// enumeration fails as a whole).
+std::unique_ptr<Network> CreateNetwork(const QString& source, const QString& programFolder);
