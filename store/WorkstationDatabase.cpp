@@ -47,7 +47,7 @@ WorkstationDatabase::~WorkstationDatabase() {
 std::optional<QStringList> WorkstationDatabase::column(const QString& table, const QString& field) const {
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
     q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("SELECT \"%1\" FROM \"%2\"").arg(field, table)))
+    if (!q.exec(QStringLiteral("SELECT %1 FROM %2").arg(field, table)))
         return std::nullopt;
     QStringList values;
     while (q.next())

@@ -32,6 +32,7 @@ public:
     bool forEachDayRow(const std::function<void(const DayRow&)>& visit) const;
 
 private:
+    // table and field are fixed identifiers of the agent schema, never operator input.
     std::optional<QStringList> column(const QString& table, const QString& field) const;
     QString m_connection;
 };

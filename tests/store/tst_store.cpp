@@ -1,0 +1,221 @@
+// Manager database installation and shared queries; reading agent databases.
+#include "shell/VcError.h"
+#include "store/Dates.h"
+#include "store/ManagerDatabase.h"
+#include "store/SqlUtil.h"
+#include "store/WorkstationDatabase.h"
+#include "support/TestEnv.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+QByteArray fileHash(const QString& path) {
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+
+// Writes an agent-like database with the given statements.
+void writeDatabase(const QString& path, const QStringList& statements) {
+    const QString name = QStringLiteral("fixture");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        QVERIFY(db.open());
+        for (const QString& s : statements)
+            Sql::run(db, s);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+} // namespace
+
+class TstStore : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { TestEnv::setUp(); }
+    void installationCreatesSchemaWithDesktop();
+    void refusesFilesThatAreNotManagerDatabases_data();
+    void refusesFilesThatAreNotManagerDatabases();
+    void daysThroughTheIndex();
+    void usageRowsOfARange();
+    void workstationDatabaseReading();
+    void workstationDatabaseMissingParts();
+    void dateTexts_data();
+    void dateTexts();
+};
+
+void TstStore::installationCreatesSchemaWithDesktop() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Data/VCManager.mdb"));
+    ManagerDatabase db(path);
+    QVERIFY(QFile::exists(path));
+    const auto groupings = db.groupings();
+    QCOMPARE(groupings.size(), 1);
+    QCOMPARE(groupings[0].alias, QStringLiteral("Desktop"));
+    QCOMPARE(groupings[0].rank, 0);
+    QVERIFY(db.workstations().isEmpty());
+    QVERIFY(db.users().isEmpty());
+    QVERIFY(!db.newestDay().has_value());
+    QVERIFY(db.distinctDays().isEmpty());
+    QSqlQuery q = Sql::run(db.db(), QStringLiteral("PRAGMA user_version"));
+    QVERIFY(q.next());
+    QCOMPARE(q.value(0).toInt(), 1);
+    // Counters are never reused.
+    const int first = db.addUser(QStringLiteral("anna"));
+    Sql::run(db.db(), QStringLiteral("DELETE FROM MGRUsers"));
+    QVERIFY(db.addUser(QStringLiteral("bob")) > first);
+    QVERIFY(db.handle() != nullptr);
+}
+
+void TstStore::refusesFilesThatAreNotManagerDatabases_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<int>("number");
+    QTest::newRow("text file") << QByteArray("just some text, not a database at all\n") << ErrorNumber::NotADatabase;
+    QTest::newRow("database without the tables") << QByteArray() << ErrorNumber::DatabaseFailure;
+}
+
+void TstStore::refusesFilesThatAreNotManagerDatabases() {
+    QFETCH(QByteArray, content);
+    QFETCH(int, number);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("VCManager.mdb"));
+    if (content.isEmpty()) {
+        writeDatabase(path, {QStringLiteral("CREATE TABLE Other (x)")});
+    } else {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(content);
+    }
+    const QByteArray before = fileHash(path);
+    try {
+        ManagerDatabase db(path);
+        QFAIL("opened");
+    } catch (const VcError& error) {
+        QCOMPARE(error.number(), number);
+        QVERIFY(!error.description().isEmpty());
+    }
+    QCOMPARE(fileHash(path), before);
+}
+
+void TstStore::daysThroughTheIndex() {
+    QTemporaryDir dir;
+    ManagerDatabase db(dir.filePath(QStringLiteral("m.mdb")));
+    QSqlQuery insert = Sql::prepare(db.db(), QStringLiteral("INSERT INTO MGRDaySummary "
+                                                            "(UserNameKey, AppTitleKey, WorkstationKey, Duration, Date) "
+                                                            "VALUES (1, 1, ?, 60, ?)"));
+    const QList<QPair<int, QString>> rows = {{1, QStringLiteral("2024-03-02")}, {1, QStringLiteral("2024-02-28")},
+                                            {2, QStringLiteral("2024-03-05")}, {2, QStringLiteral("2024-03-02")},
+                                            {1, QStringLiteral("2024-02-28")}};
+    for (const auto& [ws, day] : rows)
+        Sql::exec(insert, {ws, day});
+    QCOMPARE(db.distinctDays(),
+             (QList<QDate>{QDate(2024, 2, 28), QDate(2024, 3, 2), QDate(2024, 3, 5)}));
+    QCOMPARE(db.newestDay(1), std::optional<QDate>(QDate(2024, 3, 2)));
+    QCOMPARE(db.newestDay(2), std::optional<QDate>(QDate(2024, 3, 5)));
+    QVERIFY(!db.newestDay(3).has_value());
+    QCOMPARE(db.newestDay(), std::optional<QDate>(QDate(2024, 3, 5)));
+}
+
+void TstStore::usageRowsOfARange() {
+    QTemporaryDir dir;
+    ManagerDatabase db(dir.filePath(QStringLiteral("m.mdb")));
+    Sql::run(db.db(), QStringLiteral("INSERT INTO MGRWorkstations (Name, Monitored) VALUES ('WS1', 1)"));
+    const int user = db.addUser(QStringLiteral("O'Brien"));
+    const int title = db.addAppTitle(QStringLiteral("Inbox - Mail"));
+    for (const QString& day : {QStringLiteral("2024-01-01"), QStringLiteral("2024-01-02"), QStringLiteral("2024-01-03")})
+        Sql::run(db.db(),
+                 QStringLiteral("INSERT INTO MGRDaySummary VALUES (?, ?, 1, 90, ?)"), {user, title, day});
+    QList<ManagerDatabase::UsageRow> seen;
+    db.forEachUsageRow(QDate(2024, 1, 2), QDate(2024, 1, 3), [&](const auto& row) { seen.append(row); });
+    QCOMPARE(seen.size(), 2);
+    for (const auto& row : seen) {
+        QCOMPARE(row.workstation, QStringLiteral("WS1"));
+        QCOMPARE(row.userName, QStringLiteral("O'Brien"));
+        QCOMPARE(row.appTitle, QStringLiteral("Inbox - Mail"));
+        QCOMPARE(row.duration, 90);
+        QVERIFY(row.date >= QDate(2024, 1, 2) && row.date <= QDate(2024, 1, 3));
+    }
+}
+
+void TstStore::workstationDatabaseReading() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("VCWorkstation.mdb"));
+    // Extra fields are ignored; dates may carry a time of day.
+    writeDatabase(path, {QStringLiteral("CREATE TABLE PCUsers (ID INTEGER, UserName TEXT, Extra TEXT)"),
+                         QStringLiteral("CREATE TABLE PCAppTitles (AppTitle TEXT, Seen INTEGER)"),
+                         QStringLiteral("CREATE TABLE PCDaySummary (Date TEXT, UserName TEXT, AppTitle TEXT, "
+                                        "Duration INTEGER, Machine TEXT)"),
+                         QStringLiteral("INSERT INTO PCUsers VALUES (1, 'anna', 'x')"),
+                         QStringLiteral("INSERT INTO PCAppTitles VALUES ('\"Plan\" - Writer', 1)"),
+                         QStringLiteral("INSERT INTO PCDaySummary VALUES ('2024-05-06 13:45:00', 'anna', "
+                                        "'\"Plan\" - Writer', 300, 'WS')")});
+    WorkstationDatabase ws(path);
+    QCOMPARE(ws.userNames(), std::optional<QStringList>(QStringList{QStringLiteral("anna")}));
+    QCOMPARE(ws.appTitles(), std::optional<QStringList>(QStringList{QStringLiteral("\"Plan\" - Writer")}));
+    int rows = 0;
+    QVERIFY(ws.forEachDayRow([&](const WorkstationDatabase::DayRow& row) {
+        ++rows;
+        QCOMPARE(Dates::fromStored(row.date.toString()), QDate(2024, 5, 6));
+        QCOMPARE(row.duration.toInt(), 300);
+    }));
+    QCOMPARE(rows, 1);
+}
+
+void TstStore::workstationDatabaseMissingParts() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("VCWorkstation.mdb"));
+    writeDatabase(path, {QStringLiteral("CREATE TABLE PCUsers (Name TEXT)"),
+                         QStringLiteral("CREATE TABLE PCAppTitles (AppTitle TEXT)")});
+    WorkstationDatabase ws(path);
+    QVERIFY(!ws.userNames().has_value());             // field missing: that step fails alone
+    QCOMPARE(ws.appTitles(), std::optional<QStringList>(QStringList{}));
+    QVERIFY(!ws.forEachDayRow([](const auto&) {})); // table missing
+
+    const QString notThere = dir.filePath(QStringLiteral("missing.mdb"));
+    QVERIFY_THROWS_EXCEPTION(VcError, WorkstationDatabase{notThere});
+    QVERIFY(!QFile::exists(notThere));
+    const QString text = dir.filePath(QStringLiteral("text.mdb"));
+    QFile f(text);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("hello, this is no database; hello, this is no database");
+    f.close();
+    QVERIFY_THROWS_EXCEPTION(VcError, WorkstationDatabase{text});
+
+    // The agent's own schema is readable.
+    const QString created = dir.filePath(QStringLiteral("agent.mdb"));
+    CreateWorkstationDatabase(created);
+    WorkstationDatabase agent(created);
+    QCOMPARE(agent.userNames(), std::optional<QStringList>(QStringList{}));
+    QVERIFY(agent.forEachDayRow([](const auto&) {}));
+}
+
+void TstStore::dateTexts_data() {
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QDate>("day");
+    QTest::newRow("plain") << "2024-02-29" << QDate(2024, 2, 29);
+    QTest::newRow("time of day") << "2024-02-29 23:59:59" << QDate(2024, 2, 29);
+    QTest::newRow("iso T") << "2024-02-29T08:00:00" << QDate(2024, 2, 29);
+    QTest::newRow("not a day") << "2024-02-30" << QDate();
+    QTest::newRow("garbage") << "yesterday" << QDate();
+    QTest::newRow("trailing junk") << "2024-02-29x" << QDate();
+}
+
+void TstStore::dateTexts() {
+    QFETCH(QString, stored);
+    QFETCH(QDate, day);
+    QCOMPARE(Dates::fromStored(stored), day);
+    if (day.isValid()) {
+        QCOMPARE(Dates::toStored(day), stored.left(10));
+        QCOMPARE(Dates::shortText(day), QStringLiteral("2/29/2024"));
+        QCOMPARE(Dates::fromShortText(Dates::shortText(day)), day);
+        QCOMPARE(Dates::longText(day), QStringLiteral("Thursday, February 29, 2024"));
+    }
+}
+
+QTEST_GUILESS_MAIN(TstStore)
+#include "tst_store.moc"
