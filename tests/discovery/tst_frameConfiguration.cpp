@@ -242,6 +242,10 @@ void tst_frameConfiguration::checkedCountNeverCountsRoot() {
     f.page.loadTreeFromRegistry();
     QCOMPARE(f.page.GetCheckedWSCount(), qint16(2));
     QCOMPARE(f.page.checkedWorkstations(), (QStringList{"root", "Y"}));
+    // The machine called "root" is cleared alone, like any workstation.
+    f.page.tvWorkstations->topLevelItem(0)->child(0)->setCheckState(0, Qt::Unchecked);
+    QCOMPARE(f.tree(), (QStringList{"+SIMNET", "-root", "-X", "+Y"}));
+    QCOMPARE(f.registry(), (QStringList{"-root", "-X", "+Y"}));
     // Ticking the domain node is not a tick for the machine that shares its key.
     f.node("root")->setCheckState(0, Qt::Unchecked);
     f.node("root")->setCheckState(0, Qt::Checked);
