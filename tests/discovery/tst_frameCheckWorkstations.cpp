@@ -1,0 +1,93 @@
+// The Check Workstations page: a line per enumerated machine, messages only for failed calls.
+#include "discovery/frameCheckWorkstations.h"
+#include "discovery/SimNetwork.h"
+#include "support/ScriptedFeedback.h"
+#include "support/SimNetworkWriter.h"
+#include "support/TestEnv.h"
+
+#include <QApplication>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class tst_frameCheckWorkstations : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { TestEnv::setUp(); }
+    void everyMachineGetsALine();
+    void noLines_data();
+    void noLines();
+
+private:
+    static QStringList lines(const QListWidget* list) {
+        QStringList texts;
+        for (int i = 0; i < list->count(); ++i)
+            texts << list->item(i)->text();
+        return texts;
+    }
+};
+
+void tst_frameCheckWorkstations::everyMachineGetsALine() {
+    QTemporaryDir dir;
+    SimNetworkWriter writer(dir.path());
+    const QStringList machines{"WS1", "WS2", "WS3", "WS4", "WS5", "WS6", "WS7", "O'Brien", "WS9"};
+    writer.writeNetwork("SIMNET", machines);
+    writer.writeAgentService("WS1", 4);
+    writer.writeAgentService("WS2", 1);
+    writer.writeNoAgent("WS3");
+    writer.writeServiceLines("WS4", {"access denied"});
+    writer.writeServices("WS5", {{"vcWorkstation", 4}});
+    writer.writeServiceLines("WS6", {"first-call-error=6", "VCWorkstation=4"});
+    writer.writeServiceLines("WS7", {"second-call-error=1722", "VCWorkstation=4"});
+    writer.writeAgentService("O'Brien", 7);
+    // WS9 has no folder at all: unreachable.
+    SimNetwork network(dir.path());
+    ScriptedFeedback feedback;
+    frameCheckWorkstations page(network, feedback);
+    page.show();
+    page.lstCheck->addItem("left over from before");
+
+    page.cmdCheck->click();
+
+    QCOMPARE(lines(page.lstCheck), (QStringList{
+                                       "WS1: Vellumcrest service running normally",
+                                       "WS2: Vellumcrest service stopped",
+                                       "WS3: Vellumcrest service not installed",
+                                       "WS4: Vellumcrest service not installed",
+                                       "WS5: Vellumcrest service not installed",
+                                       "WS6: Vellumcrest service not installed",
+                                       "WS7: Vellumcrest service not installed",
+                                       "O'Brien: Vellumcrest service paused",
+                                       "WS9: Vellumcrest service not installed",
+                                   }));
+    QCOMPARE(feedback.messages.size(), 2);
+    QCOMPARE(feedback.messages[0].text, QString("ERROR_MORE_DATA not returned; error 6"));
+    QCOMPARE(feedback.messages[1].text, QString("GetSystemServicesState; error 1722"));
+    QVERIFY(!QApplication::overrideCursor());
+}
+
+void tst_frameCheckWorkstations::noLines_data() {
+    QTest::addColumn<bool>("enumerationOk");
+    QTest::newRow("enumeration fails") << false;
+    QTest::newRow("empty enumeration") << true;
+}
+
+void tst_frameCheckWorkstations::noLines() {
+    QFETCH(bool, enumerationOk);
+    QTemporaryDir dir;
+    SimNetworkWriter writer(dir.path());
+    writer.writeNetwork("SIMNET", enumerationOk ? QStringList{} : QStringList{"WS1"}, enumerationOk);
+    writer.writeAgentService("WS1");
+    SimNetwork network(dir.path());
+    ScriptedFeedback feedback;
+    frameCheckWorkstations page(network, feedback);
+    page.lstCheck->addItem("left over from before");
+    page.checkWorkstations();
+    QCOMPARE(page.lstCheck->count(), 0);
+    QVERIFY(feedback.messages.isEmpty());
+    QVERIFY(!QApplication::overrideCursor());
+}
+
+QTEST_MAIN(tst_frameCheckWorkstations)
+#include "tst_frameCheckWorkstations.moc"
