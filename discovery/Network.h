@@ -2,11 +2,11 @@
 // each machine's service list, and a consistent read-only copy of a file on its share.
 #pragma once
 
+#include <memory>
+#include <optional>
 #include <QList>
 #include <QString>
 #include <QStringList>
-#include <memory>
-#include <optional>
 
 // A local, consistent, read-only copy of a share file; the copy is removed with this object.
 class ShareFileCopy {
@@ -54,7 +54,8 @@ public:
 
     // A read-only copy of relativePath (e.g. "Data/VCWorkstation.mdb") on the machine's share
     // "Vellumcrest$"; nothing when the share or file cannot be reached.
-    virtual std::unique_ptr<ShareFileCopy> openShareFile(const QString& machine, const QString& relativePath) = 0;
+    virtual std::unique_ptr<ShareFileCopy> openShareFile(const QString& machine,
+                                                         const QString& relativePath) = 0;
 };
 
 // The network for a --network value: "sim:DIR" is the simulated network in DIR. An empty

@@ -1,0 +1,42 @@
+// Chooses the network back end for a --network value.
+#include "discovery/Network.h"
+
+#include "discovery/SimNetwork.h"
+#include "shell/VcError.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+// No network configured: every enumeration fails as a whole and no machine answers.
+class NoNetwork : public Network {
+public:
+    std::optional<QStringList> enumerateMachines() override { return std::nullopt; }
+    QString domainName() override { return HostDomainName(); }
+    ServiceList services(const QString&, int) override {
+        ServiceList list;
+        list.stage = ServiceStage::ManagerUnavailable;
+        return list;
+    }
+    std::unique_ptr<ShareFileCopy> openShareFile(const QString&, const QString&) override { return nullptr; }
+};
+
+} // namespace
+
+std::unique_ptr<Network> CreateNetwork(const QString& source, const QString& programFolder) {
+    if (source.isEmpty()) {
+        const QString folder = QDir(programFolder).filePath(QStringLiteral("Network"));
+        if (!programFolder.isEmpty() && QFileInfo(folder).isDir())
+            return std::make_unique<SimNetwork>(folder);
+        return std::make_unique<NoNetwork>();
+    }
+    if (source.startsWith(QLatin1String("sim:"))) {
+        const QString dir = source.mid(4);
+        if (dir.isEmpty())
+            throw VcError(ErrorNumber::InvalidArgument,
+                          QStringLiteral("The network source \"sim:\" names no folder"));
+        return std::make_unique<SimNetwork>(QDir::cleanPath(dir));
+    }
+    throw VcError(ErrorNumber::InvalidArgument, QStringLiteral("Unknown network source: ") + source);
+}

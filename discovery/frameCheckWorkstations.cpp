@@ -1,0 +1,53 @@
+// Check Workstations page: lists each machine with its agent service state.
+#include "discovery/frameCheckWorkstations.h"
+
+#include "discovery/Network.h"
+#include "discovery/ServiceStatus.h"
+#include "discovery/WaitCursor.h"
+
+#include <QCoreApplication>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+frameCheckWorkstations::frameCheckWorkstations(Network& network, Feedback& feedback, QWidget* parent)
+    : QWidget(parent), m_network(network), m_feedback(feedback) {
+    setObjectName(QStringLiteral("frameCheckWorkstations"));
+
+    lstCheck = new QListWidget(this);
+    lstCheck->setObjectName(QStringLiteral("lstCheck"));
+    cmdCheck = new QPushButton(QStringLiteral("&Check Workstations"), this);
+    cmdCheck->setObjectName(QStringLiteral("cmdCheck"));
+    lblCheckInfo =
+        new QLabel(QStringLiteral("Press the \"Check Workstations\" button to scan all the workstations in "
+                                  "the network, checking the status of the Vellumcrest service on each "
+                                  "workstation."),
+                   this);
+    lblCheckInfo->setObjectName(QStringLiteral("lblCheckInfo"));
+    lblCheckInfo->setWordWrap(true);
+    lblCheckInfo->setFont(QFont(QStringLiteral("Arial"), 10));
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(cmdCheck);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(lstCheck, 1);
+    layout->addLayout(buttons);
+    layout->addWidget(lblCheckInfo);
+
+    connect(cmdCheck, &QPushButton::clicked, this, &frameCheckWorkstations::checkWorkstations);
+}
+
+void frameCheckWorkstations::checkWorkstations() {
+    lstCheck->clear();
+    WaitCursor hourglass;
+    const auto machines = m_network.enumerateMachines();
+    if (!machines)
+        return;
+    for (const QString& machine : *machines) {
+        lstCheck->addItem(ServiceCheckLine(m_network, m_feedback, machine));
+        window()->repaint();
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
+}

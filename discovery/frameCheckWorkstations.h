@@ -1,0 +1,28 @@
+// The Check Workstations page: the agent service's state on every machine of the network.
+#pragma once
+
+#include <QWidget>
+
+class Feedback;
+class Network;
+class QLabel;
+class QListWidget;
+class QPushButton;
+
+class frameCheckWorkstations : public QWidget {
+    Q_OBJECT
+public:
+    frameCheckWorkstations(Network& network, Feedback& feedback, QWidget* parent = nullptr);
+
+    QListWidget* lstCheck;
+    QPushButton* cmdCheck;
+    QLabel* lblCheckInfo;
+
+public slots:
+    // The click on cmdCheck: one line per enumerated machine, the list growing visibly.
+    void checkWorkstations();
+
+private:
+    Network& m_network;
+    Feedback& m_feedback;
+};

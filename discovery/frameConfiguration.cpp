@@ -1,0 +1,278 @@
+// Workstation Data page: the network scan, the tree built from it or from the registry, and
+// the check boxes written through to the registry.
+#include "discovery/frameConfiguration.h"
+
+#include "discovery/frmScan.h"
+#include "discovery/Network.h"
+#include "discovery/ServiceStatus.h"
+#include "discovery/WorkstationIcons.h"
+#include "discovery/WorkstationRegistry.h"
+#include "shell/VcError.h"
+
+#include <limits>
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QSignalBlocker>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+frameConfiguration::frameConfiguration(Network& network, Feedback& feedback, QWidget* parent)
+    : QWidget(parent), m_network(network), m_feedback(feedback) {
+    setObjectName(QStringLiteral("frameConfiguration"));
+    const QFont labelFont(QStringLiteral("Arial"), 10);
+
+    frameCurrentData = new QGroupBox(QStringLiteral("Current Data"), this);
+    frameCurrentData->setObjectName(QStringLiteral("frameCurrentData"));
+    lblSnapshotDate = new QLabel(QStringLiteral("Date of Most Recent Workstation Data"), frameCurrentData);
+    lblSnapshotDate->setObjectName(QStringLiteral("lblSnapshotDate"));
+    txtSnapshotDate = new QLineEdit(frameCurrentData);
+    txtSnapshotDate->setObjectName(QStringLiteral("txtSnapshotDate"));
+    txtSnapshotDate->setReadOnly(true);
+    lblCollectInfo =
+        new QLabel(QStringLiteral("All data is collected from each monitored workstation at the startup "
+                                  "of Vellumcrest.  Each workstation's data is made available to "
+                                  "Vellumcrest at midnight."),
+                   frameCurrentData);
+    lblCollectInfo->setObjectName(QStringLiteral("lblCollectInfo"));
+    lblCollectInfo->setWordWrap(true);
+    lblCollectInfo->setFont(labelFont);
+    auto* current = new QVBoxLayout(frameCurrentData);
+    auto* dateRow = new QHBoxLayout;
+    dateRow->addWidget(lblSnapshotDate);
+    dateRow->addWidget(txtSnapshotDate, 1);
+    current->addLayout(dateRow);
+    current->addWidget(lblCollectInfo);
+
+    frameMonitored = new QGroupBox(QStringLiteral("Workstations Currently Monitored"), this);
+    frameMonitored->setObjectName(QStringLiteral("frameMonitored"));
+    tvWorkstations = new QTreeWidget(frameMonitored);
+    tvWorkstations->setObjectName(QStringLiteral("tvWorkstations"));
+    tvWorkstations->setColumnCount(1);
+    tvWorkstations->header()->hide();
+    tvWorkstations->setRootIsDecorated(true);
+    cmdScanNetwork =
+        new QPushButton(QStringLiteral("&Scan Network for Monitored Workstations"), frameMonitored);
+    cmdScanNetwork->setObjectName(QStringLiteral("cmdScanNetwork"));
+    lblInfo = new QLabel(
+        QStringLiteral("By selecting workstations from the above list, the workstations' data will "
+                       "be available for viewing in the Reports section."),
+        frameMonitored);
+    lblInfo->setObjectName(QStringLiteral("lblInfo"));
+    lblInfo->setWordWrap(true);
+    lblInfo->setFont(labelFont);
+    auto* monitored = new QVBoxLayout(frameMonitored);
+    monitored->addWidget(tvWorkstations, 1);
+    auto* buttonRow = new QHBoxLayout;
+    buttonRow->addStretch();
+    buttonRow->addWidget(cmdScanNetwork);
+    monitored->addLayout(buttonRow);
+    monitored->addWidget(lblInfo);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(frameCurrentData);
+    layout->addWidget(frameMonitored, 1);
+
+    imWS = WorkstationImageList();
+
+    connect(cmdScanNetwork, &QPushButton::clicked, this, &frameConfiguration::cmdScanNetworkClick);
+    connect(tvWorkstations, &QTreeWidget::itemChanged, this, &frameConfiguration::onItemChanged);
+}
+
+ManagerDatabase& frameConfiguration::database() const {
+    if (!m_database)
+        throw VcError(ErrorNumber::ObjectUnloaded, QStringLiteral("The manager database is not open"));
+    return *m_database;
+}
+
+void frameConfiguration::repaintWindow() {
+    window()->repaint();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+QTreeWidgetItem* frameConfiguration::rootNode() const {
+    return tvWorkstations->topLevelItemCount() > 0 ? tvWorkstations->topLevelItem(0) : nullptr;
+}
+
+QList<QTreeWidgetItem*> frameConfiguration::workstationNodes() const {
+    QList<QTreeWidgetItem*> nodes;
+    if (QTreeWidgetItem* root = rootNode())
+        for (int i = 0; i < root->childCount(); ++i)
+            nodes << root->child(i);
+    return nodes;
+}
+
+QTreeWidgetItem* frameConfiguration::addRootNode() {
+    auto* root = new QTreeWidgetItem(tvWorkstations, QStringList{GetDomainName()});
+    root->setData(0, KeyRole, kRootKey);
+    root->setData(0, ImageRole, QStringLiteral("root"));
+    root->setIcon(0, imWS.value(QStringLiteral("root")));
+    root->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+    root->setCheckState(0, Qt::Checked);
+    root->setExpanded(true);
+    return root;
+}
+
+QTreeWidgetItem* frameConfiguration::addWorkstationNode(QTreeWidgetItem* root, const QString& name,
+                                                        bool checked) {
+    auto* node = new QTreeWidgetItem(root, QStringList{name});
+    node->setData(0, KeyRole, name);
+    node->setData(0, ImageRole, QStringLiteral("pc"));
+    node->setIcon(0, imWS.value(QStringLiteral("pc")));
+    node->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+    node->setCheckState(0, checked ? Qt::Checked : Qt::Unchecked);
+    return node;
+}
+
+QString frameConfiguration::GetDomainName() {
+    return m_network.domainName();
+}
+
+void frameConfiguration::cmdScanNetworkClick() {
+    LoadWorkstations();
+    UpdateWorkstationDB();
+}
+
+void frameConfiguration::LoadWorkstations() {
+    emit statusText(QStringLiteral("Scanning workstations..."));
+    {
+        frmScan scan(window());
+        m_scan = &scan;
+        const auto forget = qScopeGuard([this] { m_scan = nullptr; });
+        scan.setWork([this] {
+            qint32 count = 0;
+            GetServers(QString(), count);
+            UpdateWorkstationDB();
+            UpdateWorkstationTreeValues();
+        });
+        emit scanDialogCreated(&scan);
+        scan.exec();
+    }
+    emit showWorkstationDataPageRequested();
+    emit statusText(WorkstationRegistry::foundText(workstationNodeCount()));
+}
+
+void frameConfiguration::GetServers(const QString& unused, qint32& count) {
+    Q_UNUSED(unused);
+    count = 0;
+    const auto machines = m_network.enumerateMachines();
+    if (!machines)
+        return;
+
+    const QString domain = GetDomainName();
+    if (m_scan) {
+        m_scan->lblDomain->setText(domain);
+        m_scan->ProgressBar1->setMaximum(static_cast<int>(100 * machines->size() + 1));
+        m_scan->repaintNow();
+    }
+
+    QTreeWidgetItem* root = nullptr;
+    {
+        const QSignalBlocker quiet(tvWorkstations);
+        tvWorkstations->clear();
+        root = addRootNode();
+    }
+    repaintWindow();
+
+    for (const QString& machine : *machines) {
+        if (m_scan) {
+            m_scan->lblWorkstation->setText(machine);
+            m_scan->repaintNow();
+        }
+        if (ServiceExists(m_network, m_feedback, Network::kServiceStateAll, machine, kAgentServiceName)) {
+            {
+                const QSignalBlocker quiet(tvWorkstations);
+                addWorkstationNode(root, machine, true);
+            }
+            repaintWindow();
+        }
+        if (m_scan) {
+            m_scan->ProgressBar1->setValue(m_scan->ProgressBar1->value() + 100);
+            m_scan->repaintNow();
+        }
+    }
+    count = static_cast<qint32>(machines->size());
+}
+
+void frameConfiguration::UpdateWorkstationDB() {
+    QList<WorkstationRegistry::Node> nodes;
+    for (QTreeWidgetItem* node : workstationNodes())
+        nodes.append({node->data(0, KeyRole).toString(), node->checkState(0) == Qt::Checked});
+    WorkstationRegistry(database()).update(nodes);
+}
+
+void frameConfiguration::UpdateWorkstationTreeValues() {
+    const QStringList monitored = WorkstationRegistry(database()).monitoredNames();
+    const QSignalBlocker quiet(tvWorkstations);
+    const QList<QTreeWidgetItem*> nodes = workstationNodes();
+    for (const QString& name : monitored)
+        for (QTreeWidgetItem* node : nodes)
+            if (node->data(0, KeyRole).toString() == name)
+                node->setCheckState(0, Qt::Checked);
+}
+
+qint16 frameConfiguration::GetCheckedWSCount() const {
+    int count = 0;
+    for (QTreeWidgetItem* node : workstationNodes())
+        if (node->checkState(0) == Qt::Checked)
+            ++count;
+    if (count > std::numeric_limits<qint16>::max())
+        throw VcError(ErrorNumber::Overflow, QStringLiteral("Overflow"));
+    return static_cast<qint16>(count);
+}
+
+QStringList frameConfiguration::checkedWorkstations() const {
+    QStringList names;
+    for (QTreeWidgetItem* node : workstationNodes())
+        if (node->checkState(0) == Qt::Checked)
+            names << node->data(0, KeyRole).toString();
+    return names;
+}
+
+int frameConfiguration::workstationNodeCount() const {
+    const QTreeWidgetItem* root = rootNode();
+    return root ? root->childCount() : 0;
+}
+
+void frameConfiguration::loadTreeFromRegistry() {
+    const auto rows = WorkstationRegistry(database()).rows();
+    const QSignalBlocker quiet(tvWorkstations);
+    tvWorkstations->clear();
+    QTreeWidgetItem* root = addRootNode();
+    for (const auto& row : rows)
+        addWorkstationNode(root, row.name, row.monitored);
+}
+
+void frameConfiguration::onItemChanged(QTreeWidgetItem* item, int column) {
+    if (column != 0 || !item)
+        return;
+    QTreeWidgetItem* root = rootNode();
+    const bool checked = item->checkState(0) == Qt::Checked;
+    const bool isRoot = item == root;
+    {
+        const QSignalBlocker quiet(tvWorkstations);
+        if (checked && root && !isRoot)
+            root->setCheckState(0, Qt::Checked);
+        if (isRoot && !checked)
+            for (QTreeWidgetItem* node : workstationNodes())
+                node->setCheckState(0, Qt::Unchecked);
+    }
+    // The domain node has no registry row of its own, even when a machine shares its key.
+    if (!m_database)
+        return;
+    WorkstationRegistry registry(*m_database);
+    if (!isRoot) {
+        registry.setMonitored(item->data(0, KeyRole).toString(), checked);
+    } else if (!checked) {
+        QStringList names;
+        for (QTreeWidgetItem* node : workstationNodes())
+            names << node->data(0, KeyRole).toString();
+        registry.setMonitored(names, false);
+    }
+}

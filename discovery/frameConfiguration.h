@@ -1,0 +1,91 @@
+// The Workstation Data page: newest collected day, and the tree of workstations with the
+// network scan that fills it and the check boxes that choose which are monitored.
+#pragma once
+
+#include <QIcon>
+#include <QMap>
+#include <QStringList>
+#include <QWidget>
+
+class Feedback;
+class ManagerDatabase;
+class Network;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+class frmScan;
+
+class frameConfiguration : public QWidget {
+    Q_OBJECT
+public:
+    // Item data of tree nodes: the key ("root" or the workstation name) and the image name.
+    static constexpr int KeyRole = Qt::UserRole;
+    static constexpr int ImageRole = Qt::UserRole + 1;
+    static inline const QString kRootKey = QStringLiteral("root");
+
+    // The database is set later (setDatabase), once the main window has opened it.
+    frameConfiguration(Network& network, Feedback& feedback, QWidget* parent = nullptr);
+
+    // The manager database that registry reads and writes use; nullptr detaches the page.
+    void setDatabase(ManagerDatabase* database) { m_database = database; }
+
+    // The click on cmdScanNetwork: LoadWorkstations, then UpdateWorkstationDB. The first start
+    // runs it too.
+    void cmdScanNetworkClick();
+    // Runs the scan window and reports the outcome through statusText.
+    void LoadWorkstations();
+    // Rebuilds the tree from the network; count receives the number of machines enumerated
+    // (0 when enumeration fails, which leaves the tree as it was). The text is not used.
+    void GetServers(const QString& unused, qint32& count);
+    // Every workstation node into MGRWorkstations, in one transaction.
+    void UpdateWorkstationDB();
+    // Checks the workstation nodes whose registry row is monitored; never unchecks.
+    void UpdateWorkstationTreeValues();
+    // Checked workstation nodes (the domain node never counts).
+    qint16 GetCheckedWSCount() const;
+    // This computer's domain name as the network reports it, or empty.
+    QString GetDomainName();
+    // Start-up on every start after the first: the tree from the registry, no network access.
+    void loadTreeFromRegistry();
+    // Names of the checked workstation nodes in node order: the workstations to download.
+    QStringList checkedWorkstations() const;
+    // All workstation nodes (checked or not).
+    int workstationNodeCount() const;
+
+    QGroupBox* frameCurrentData;
+    QLineEdit* txtSnapshotDate;
+    QLabel* lblSnapshotDate;
+    QLabel* lblCollectInfo;
+    QGroupBox* frameMonitored;
+    QTreeWidget* tvWorkstations;
+    QPushButton* cmdScanNetwork;
+    QLabel* lblInfo;
+    // The tree's image list: "root" and "pc".
+    QMap<QString, QIcon> imWS;
+
+signals:
+    // Text for the first panel of the status bar.
+    void statusText(const QString& text);
+    // After a scan: the main window shows this page.
+    void showWorkstationDataPageRequested();
+    // The scan window of LoadWorkstations, just before it is shown (it is gone when the
+    // scan returns).
+    void scanDialogCreated(frmScan* dialog);
+
+private:
+    void onItemChanged(QTreeWidgetItem* item, int column);
+    QTreeWidgetItem* rootNode() const;
+    QList<QTreeWidgetItem*> workstationNodes() const;
+    QTreeWidgetItem* addRootNode();
+    QTreeWidgetItem* addWorkstationNode(QTreeWidgetItem* root, const QString& name, bool checked);
+    ManagerDatabase& database() const;
+    void repaintWindow();
+
+    Network& m_network;
+    Feedback& m_feedback;
+    ManagerDatabase* m_database = nullptr;
+    frmScan* m_scan = nullptr;
+};
