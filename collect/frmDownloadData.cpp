@@ -3,26 +3,13 @@
 
 #include "collect/DataDownload.h"
 #include "collect/WorkstationMerge.h"
+#include "discovery/WaitCursor.h"
 #include "shell/Captions.h"
 
 #include <QCoreApplication>
 #include <QLabel>
 #include <QProgressBar>
 #include <QVBoxLayout>
-
-namespace {
-// Restores the pointer however the download ends.
-class WaitCursor {
-public:
-    explicit WaitCursor(QWidget* widget) : m_widget(widget) { m_widget->setCursor(Qt::WaitCursor); }
-    ~WaitCursor() { m_widget->unsetCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-
-private:
-    QWidget* m_widget;
-};
-} // namespace
 
 frmDownloadData::frmDownloadData(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frmDownloadData"));
@@ -57,7 +44,7 @@ void frmDownloadData::DownloadData(const QStringList& checkedWorkstations, Manag
     repaintNow();
     emit statusText(QStringLiteral("Downloading workstation data..."));
     {
-        WaitCursor wait(this);
+        WaitCursor wait;
         WorkstationMerge merge(db);
         pbWorkstations->setRange(0, 3 * int(checkedWorkstations.size()));
         pbWorkstations->setValue(0);
