@@ -1,0 +1,41 @@
+// A download run over several workstations of the network, and the newest-day text it refreshes.
+#pragma once
+
+#include <functional>
+#include <QString>
+#include <QStringList>
+
+class ManagerDatabase;
+class Network;
+class WorkstationMerge;
+
+// What a run tells its progress window; every member may be empty.
+struct DownloadObserver {
+    // Before a workstation is opened.
+    std::function<void(const QString& workstation)> starting;
+    // After each completed step: the workstation database opened, its users, its titles.
+    // A workstation that cannot be opened advances nothing.
+    std::function<void()> stepDone;
+    // After a workstation is done, reached or not.
+    std::function<void(const QString& workstation)> finished;
+};
+
+struct DownloadSummary {
+    int merged = 0;      // workstations read and committed
+    int unreachable = 0; // share file or database could not be opened
+    int failed = 0;      // opened, but the merge failed and was rolled back
+    qint64 rowsImported = 0;
+};
+
+// The share file every workstation publishes its usage in.
+inline const QString kWorkstationDatabaseFile = QStringLiteral("Data/VCWorkstation.mdb");
+
+// Merges every named workstation in order. One that cannot be opened is skipped silently; one
+// whose merge fails leaves nothing behind and the run goes on, so its days come in full next
+// time. Failures of the manager database outside a workstation's merge are thrown.
+DownloadSummary DownloadWorkstations(WorkstationMerge& merge, Network& network,
+                                     const QStringList& workstations, const DownloadObserver& observer = {});
+
+// The text of the "Date of Most Recent Workstation Data" box: a blank and the newest day held,
+// in the long date format, or " <<No data has been made available yet>>".
+QString SnapshotDateText(const ManagerDatabase& db);

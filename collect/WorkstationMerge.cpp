@@ -1,0 +1,307 @@
+// Merge of one workstation: keys from hash maps, day rows through one prepared statement.
+#include "collect/WorkstationMerge.h"
+
+#include "shell/TextUtils.h"
+#include "shell/VcError.h"
+#include "store/Dates.h"
+#include "store/ManagerDatabase.h"
+#include "store/SqlUtil.h"
+#include "store/WorkstationDatabase.h"
+
+#include <algorithm>
+#include <cmath>
+#include <QSqlQuery>
+#include <sqlite3.h>
+#include <vector>
+
+namespace {
+
+VcError engineError(sqlite3* db, const char* context) {
+    return VcError(ErrorNumber::DatabaseFailure,
+                   QString::fromUtf8(context) + QStringLiteral(": ") + QString::fromUtf8(sqlite3_errmsg(db)));
+}
+
+sqlite3_stmt* prepareStatement(sqlite3* db, const char* sql) {
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(statement);
+        throw engineError(db, sql);
+    }
+    return statement;
+}
+
+// Steps an INSERT once and makes it ready for the next binding, whatever the outcome.
+void stepInsert(sqlite3_stmt* statement) {
+    const int rc = sqlite3_step(statement);
+    sqlite3_reset(statement);
+    sqlite3_clear_bindings(statement);
+    if (rc != SQLITE_DONE)
+        throw engineError(sqlite3_db_handle(statement), "Could not add a row");
+}
+
+// A Duration as the agent stored it; nothing when it is not a number or is negative, since
+// such a value would corrupt every total that the reports add up.
+struct Duration {
+    bool valid = false;
+    bool integral = true;
+    qint64 seconds = 0;
+    double fractional = 0;
+};
+
+Duration readDuration(const QVariant& value) {
+    Duration d;
+    if (value.isNull())
+        return d;
+    switch (value.typeId()) {
+    case QMetaType::LongLong:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::ULongLong:
+        d.seconds = value.toLongLong();
+        d.valid = d.seconds >= 0;
+        return d;
+    case QMetaType::Double:
+    case QMetaType::Float:
+        d.fractional = value.toDouble();
+        d.integral = false;
+        d.valid = std::isfinite(d.fractional) && d.fractional >= 0;
+        return d;
+    case QMetaType::QString: {
+        const QString text = value.toString().trimmed();
+        bool ok = false;
+        d.seconds = text.toLongLong(&ok);
+        if (ok) {
+            d.valid = d.seconds >= 0;
+            return d;
+        }
+        d.fractional = text.toDouble(&ok);
+        d.integral = false;
+        d.valid = ok && std::isfinite(d.fractional) && d.fractional >= 0;
+        return d;
+    }
+    default:
+        return d;
+    }
+}
+
+// One day row on its way in; sorted by day and title before writing so that the writes walk
+// the manager's date index in order instead of jumping around it.
+struct PendingRow {
+    int day; // index into the run's day texts
+    int title;
+    int user;
+    Duration duration;
+};
+
+} // namespace
+
+WorkstationMerge::WorkstationMerge(ManagerDatabase& db) : m_db(db) {
+    const auto load = [&](Names& names, const QString& sql) {
+        QSqlQuery q = Sql::run(m_db.db(), sql);
+        while (q.next()) {
+            const QString name = q.value(1).toString();
+            if (name.isEmpty())
+                continue;
+            // The lowest key wins, as a scan in stored order would find it first.
+            const QString folded = name.toCaseFolded();
+            if (!names.keys.contains(folded))
+                names.keys.insert(folded, q.value(0).toInt());
+        }
+    };
+    load(m_workstations,
+         QStringLiteral("SELECT WorkstationID, Name FROM MGRWorkstations ORDER BY WorkstationID"));
+    load(m_users, QStringLiteral("SELECT UserNameID, UserName FROM MGRUsers ORDER BY UserNameID"));
+    load(m_titles, QStringLiteral("SELECT AppTitleID, AppTitle FROM MGRAppTitles ORDER BY AppTitleID"));
+
+    sqlite3* handle = m_db.handle();
+    if (!handle)
+        throw VcError(ErrorNumber::DatabaseFailure,
+                      QStringLiteral("The manager database has no engine handle"));
+    try {
+        m_insertUser = prepareStatement(handle, "INSERT INTO MGRUsers (UserName) VALUES (?)");
+        m_insertTitle = prepareStatement(handle, "INSERT INTO MGRAppTitles (AppTitle) VALUES (?)");
+        m_insertDay = prepareStatement(handle, "INSERT INTO MGRDaySummary "
+                                               "(UserNameKey, AppTitleKey, WorkstationKey, Duration, Date) "
+                                               "VALUES (?, ?, ?, ?, ?)");
+    } catch (...) {
+        sqlite3_finalize(m_insertUser);
+        sqlite3_finalize(m_insertTitle);
+        throw;
+    }
+}
+
+WorkstationMerge::~WorkstationMerge() {
+    sqlite3_finalize(m_insertUser);
+    sqlite3_finalize(m_insertTitle);
+    sqlite3_finalize(m_insertDay);
+}
+
+int WorkstationMerge::LookupKey(int kind, const QString& text) const {
+    const Names* names = nullptr;
+    switch (kind) {
+    case kWorkstation:
+        names = &m_workstations;
+        break;
+    case kUser:
+        names = &m_users;
+        break;
+    case kTitle:
+        names = &m_titles;
+        break;
+    default:
+        return -1;
+    }
+    if (text.isEmpty())
+        return -1;
+    return names->keys.value(text.toCaseFolded(), -1);
+}
+
+int WorkstationMerge::findOrAdd(Names& names, sqlite3_stmt* insert, const QString& name, int* added) {
+    const QString folded = name.toCaseFolded();
+    const auto found = names.keys.constFind(folded);
+    if (found != names.keys.constEnd())
+        return found.value();
+    const QByteArray utf8 = name.toUtf8();
+    sqlite3_bind_text(insert, 1, utf8.constData(), int(utf8.size()), SQLITE_STATIC);
+    stepInsert(insert);
+    const int key = int(sqlite3_last_insert_rowid(sqlite3_db_handle(insert)));
+    names.keys.insert(folded, key);
+    names.addedInTransaction.append(folded);
+    ++*added;
+    return key;
+}
+
+void WorkstationMerge::forgetAdded() {
+    for (Names* names : {&m_users, &m_titles}) {
+        for (const QString& folded : std::as_const(names->addedInTransaction))
+            names->keys.remove(folded);
+        names->addedInTransaction.clear();
+    }
+}
+
+WorkstationMerge::Result WorkstationMerge::UpdateWorkstationInfo(const QString& workstation,
+                                                                 const WorkstationDatabase& source,
+                                                                 const std::function<void()>& stepDone) {
+    Result result;
+    try {
+        Sql::Transaction transaction(m_db.db());
+
+        // A table that cannot be read fails its own step only; the next step still runs.
+        if (const auto users = source.userNames()) {
+            for (const QString& name : *users) {
+                if (!name.isEmpty())
+                    findOrAdd(m_users, m_insertUser, name, &result.usersAdded);
+            }
+        }
+        if (stepDone)
+            stepDone();
+
+        if (const auto titles = source.appTitles()) {
+            for (const QString& title : *titles) {
+                if (!title.isEmpty())
+                    findOrAdd(m_titles, m_insertTitle, BlankDoubleQuotes(title), &result.titlesAdded);
+            }
+        }
+        if (stepDone)
+            stepDone();
+
+        const int workstationKey = LookupKey(kWorkstation, workstation);
+        if (workstationKey >= 0)
+            result.rowsImported = importDays(workstationKey, source, result);
+
+        transaction.commit();
+    } catch (...) {
+        forgetAdded();
+        throw;
+    }
+    m_users.addedInTransaction.clear();
+    m_titles.addedInTransaction.clear();
+    return result;
+}
+
+qint64 WorkstationMerge::importDays(int workstationKey, const WorkstationDatabase& source, Result& result) {
+    // Read once, before any row is added, so that every day after it is taken in full
+    // whatever order the workstation returns its rows in.
+    const std::optional<QDate> newest = m_db.newestDay(workstationKey);
+
+    // The same few names and days repeat on thousands of rows: resolve each raw text once.
+    QHash<QString, int> userKeys;
+    QHash<QString, int> titleKeys;
+    QHash<QString, int> dayIndex; // raw date text -> index into dayTexts, -1 when not taken
+    std::vector<QByteArray> dayTexts;
+    std::vector<PendingRow> rows;
+
+    const auto keyOf = [](QHash<QString, int>& cache, const QString& raw, auto&& resolve) {
+        auto it = cache.constFind(raw);
+        if (it == cache.constEnd())
+            it = cache.insert(raw, resolve(raw));
+        return it.value();
+    };
+    const auto resolveUser = [this](const QString& raw) { return LookupKey(kUser, raw); };
+    const auto resolveTitle = [this](const QString& raw) {
+        return LookupKey(kTitle, BlankDoubleQuotes(raw));
+    };
+    const auto resolveDay = [&](const QString& raw) {
+        const QDate day = Dates::fromStored(raw);
+        if (!day.isValid() || (newest && day <= *newest))
+            return -1;
+        dayTexts.push_back(Dates::toStored(day).toUtf8());
+        return int(dayTexts.size() - 1);
+    };
+
+    const bool read = source.forEachDayRow([&](const WorkstationDatabase::DayRow& row) {
+        const int day = row.date.isNull() ? -1 : keyOf(dayIndex, row.date.toString(), resolveDay);
+        if (day < 0) {
+            ++result.rowsSkipped;
+            return;
+        }
+        const QString user = row.userName.toString();
+        const QString title = row.appTitle.toString();
+        const int userKey = user.isEmpty() ? -1 : keyOf(userKeys, user, resolveUser);
+        const int titleKey = title.isEmpty() ? -1 : keyOf(titleKeys, title, resolveTitle);
+        const Duration duration = readDuration(row.duration);
+        if (userKey < 0 || titleKey < 0 || !duration.valid) {
+            ++result.rowsSkipped;
+            return;
+        }
+        rows.push_back({day, titleKey, userKey, duration});
+    });
+    if (!read)
+        return 0;
+
+    std::vector<int> dayOrder(dayTexts.size());
+    for (size_t i = 0; i < dayTexts.size(); ++i)
+        dayOrder[i] = int(i);
+    std::sort(dayOrder.begin(), dayOrder.end(),
+              [&](int a, int b) { return dayTexts[size_t(a)] < dayTexts[size_t(b)]; });
+    std::vector<int> dayRank(dayTexts.size());
+    for (size_t i = 0; i < dayOrder.size(); ++i)
+        dayRank[size_t(dayOrder[i])] = int(i);
+    std::sort(rows.begin(), rows.end(), [&](const PendingRow& a, const PendingRow& b) {
+        const int ra = dayRank[size_t(a.day)];
+        const int rb = dayRank[size_t(b.day)];
+        if (ra != rb)
+            return ra < rb;
+        if (a.title != b.title)
+            return a.title < b.title;
+        return a.user < b.user;
+    });
+
+    qint64 written = 0;
+    for (const PendingRow& row : rows) {
+        const QByteArray& day = dayTexts[size_t(row.day)];
+        sqlite3_bind_int(m_insertDay, 1, row.user);
+        sqlite3_bind_int(m_insertDay, 2, row.title);
+        sqlite3_bind_int(m_insertDay, 3, workstationKey);
+        if (row.duration.integral)
+            sqlite3_bind_int64(m_insertDay, 4, row.duration.seconds);
+        else
+            sqlite3_bind_double(m_insertDay, 4, row.duration.fractional);
+        sqlite3_bind_text(m_insertDay, 5, day.constData(), int(day.size()), SQLITE_STATIC);
+        stepInsert(m_insertDay);
+        ++written;
+        if (m_rowWritten)
+            m_rowWritten(written);
+    }
+    return written;
+}

@@ -1,0 +1,68 @@
+// Download progress window: names the workstation being read and counts three steps for each.
+#include "collect/frmDownloadData.h"
+
+#include "collect/DataDownload.h"
+#include "collect/WorkstationMerge.h"
+#include "discovery/WaitCursor.h"
+#include "shell/Captions.h"
+
+#include <QCoreApplication>
+#include <QLabel>
+#include <QProgressBar>
+#include <QVBoxLayout>
+
+frmDownloadData::frmDownloadData(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("frmDownloadData"));
+    setWindowTitle(Captions::titled(QStringLiteral(" Data Download")));
+    setModal(false);
+
+    lblCurrentWS = new QLabel(this);
+    lblCurrentWS->setObjectName(QStringLiteral("lblCurrentWS"));
+    pbWorkstations = new QProgressBar(this);
+    pbWorkstations->setObjectName(QStringLiteral("pbWorkstations"));
+    pbWorkstations->setRange(0, 0);
+    pbWorkstations->setValue(0);
+    pbWorkstations->setTextVisible(false);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(lblCurrentWS);
+    layout->addWidget(pbWorkstations);
+    setMinimumWidth(360);
+}
+
+void frmDownloadData::repaintNow() {
+    repaint();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void frmDownloadData::DownloadData(const QStringList& checkedWorkstations, ManagerDatabase& db,
+                                   Network& network) {
+    if (checkedWorkstations.isEmpty()) {
+        close();
+        return;
+    }
+    repaintNow();
+    emit statusText(QStringLiteral("Downloading workstation data..."));
+    {
+        WaitCursor wait;
+        WorkstationMerge merge(db);
+        pbWorkstations->setRange(0, 3 * int(checkedWorkstations.size()));
+        pbWorkstations->setValue(0);
+
+        DownloadObserver observer;
+        observer.starting = [this](const QString& name) {
+            lblCurrentWS->setText(QStringLiteral("Downloading data from: ") + name);
+            repaintNow();
+        };
+        observer.stepDone = [this] {
+            pbWorkstations->setValue(pbWorkstations->value() + 1);
+            repaintNow();
+        };
+        observer.finished = [this](const QString&) { repaintNow(); };
+        DownloadWorkstations(merge, network, checkedWorkstations, observer);
+
+        emit snapshotDateChanged(SnapshotDateText(db));
+        repaintNow();
+    }
+    close();
+}

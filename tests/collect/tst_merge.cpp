@@ -1,0 +1,328 @@
+// Merge of one workstation into the manager database: what is imported, skipped and kept.
+#include "AgentFixture.h"
+#include "collect/DataDownload.h"
+#include "collect/WorkstationMerge.h"
+#include "shell/VcError.h"
+#include "store/ManagerDatabase.h"
+#include "store/WorkstationDatabase.h"
+#include "support/TestEnv.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QtTest>
+
+namespace {
+const QStringList kUsers = {QStringLiteral("alice"), QStringLiteral("bob")};
+const QStringList kTitles = {QStringLiteral("Inbox - Mail"), QStringLiteral("Budget.xlsx - Sheets")};
+
+AgentRow row(const QString& date, const QString& user, const QString& title, qint64 seconds) {
+    return {date, user, title, seconds};
+}
+
+WorkstationMerge::Result mergeOnce(MergeFixture& f, const QString& workstation, const QString& file = {}) {
+    WorkstationMerge merge(f.db());
+    WorkstationDatabase source(file.isEmpty() ? f.agentPath(workstation) : file);
+    return merge.UpdateWorkstationInfo(workstation, source);
+}
+} // namespace
+
+class tst_merge : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { TestEnv::setUp(); }
+
+    void firstDownloadThenOnlyLaterDays();
+    void timeOfDayIsDropped();
+    void quotedTitleSharedByTwoWorkstations();
+    void namesMissingFromNameTables();
+    void letterCaseVariants();
+    void interruptedMergeLeavesNothing();
+    void garbageRowsAreSkipped_data();
+    void garbageRowsAreSkipped();
+    void unreadableTableFailsItsStepOnly();
+    void lookupKey();
+    void snapshotDateText();
+};
+
+void tst_merge::firstDownloadThenOnlyLaterDays() {
+    MergeFixture f;
+    f.registerWorkstations({"WS1"});
+    // Rows in no particular date order: the newest-day marker must not move during the loop.
+    WriteAgentDatabase(f.agentPath("WS1"), kUsers, kTitles,
+                       {row("2024-03-02", "bob", "Inbox - Mail", 60),
+                        row("2024-01-15", "alice", "Inbox - Mail", 30),
+                        row("2024-03-02", "alice", "Budget.xlsx - Sheets", 90),
+                        row("2023-12-31", "alice", "Budget.xlsx - Sheets", 10)});
+
+    const auto first = mergeOnce(f, "WS1");
+    QCOMPARE(first.rowsImported, 4);
+    QCOMPARE(first.usersAdded, 2);
+    QCOMPARE(first.titlesAdded, 2);
+    QCOMPARE(f.usage(),
+             QStringList({"WS1|alice|Budget.xlsx - Sheets|2023-12-31|10",
+                          "WS1|alice|Budget.xlsx - Sheets|2024-03-02|90",
+                          "WS1|alice|Inbox - Mail|2024-01-15|30", "WS1|bob|Inbox - Mail|2024-03-02|60"}));
+
+    // Second start the same day: nothing new.
+    const auto second = mergeOnce(f, "WS1");
+    QCOMPARE(second.rowsImported, 0);
+    QCOMPARE(second.usersAdded, 0);
+    QCOMPARE(f.scalar("SELECT count(*) FROM MGRDaySummary"), 4);
+
+    // The agent adds a late row to the newest stored day and a new day: only the new day comes in.
+    AppendAgentRows(f.agentPath("WS1"), {row("2024-03-02", "bob", "Budget.xlsx - Sheets", 5),
+                                         row("2024-03-03", "bob", "Budget.xlsx - Sheets", 7),
+                                         row("2024-02-01", "bob", "Inbox - Mail", 8)});
+    const auto third = mergeOnce(f, "WS1");
+    QCOMPARE(third.rowsImported, 1);
+    QCOMPARE(third.rowsSkipped, 6);
+    QCOMPARE(f.scalar("SELECT count(*) FROM MGRDaySummary WHERE Date = '2024-03-03' AND Duration = 7"), 1);
+    QCOMPARE(f.scalar("SELECT count(*) FROM MGRDaySummary"), 5);
+}
+
+void tst_merge::timeOfDayIsDropped() {
+    MergeFixture f;
+    f.registerWorkstations({"WS1"});
+    WriteAgentDatabase(f.agentPath("WS1"), kUsers, kTitles,
+                       {row("2024-03-01 10:15:00", "alice", "Inbox - Mail", 60),
+                        row("2024-03-02T00:00:01", "bob", "Inbox - Mail", 5)});
+    QCOMPARE(mergeOnce(f, "WS1").rowsImported, 2);
+    QCOMPARE(f.usage(),
+             QStringList({"WS1|alice|Inbox - Mail|2024-03-01|60", "WS1|bob|Inbox - Mail|2024-03-02|5"}));
+
+    // A later time on the newest stored day is still that day, so it is not taken again.
+    AppendAgentRows(f.agentPath("WS1"), {row("2024-03-02 23:59:59", "alice", "Inbox - Mail", 1)});
+    QCOMPARE(mergeOnce(f, "WS1").rowsImported, 0);
+}
+
+void tst_merge::quotedTitleSharedByTwoWorkstations() {
+    MergeFixture f;
+    f.registerWorkstations({"WS1", "WS2"});
+    const QString quoted = QStringLiteral("\"Q1 Report\".docx - Writer");
+    WriteAgentDatabase(f.agentPath("WS1"), {"alice"}, {quoted}, {row("2024-03-01", "alice", quoted, 60)});
+    WriteAgentDatabase(f.agentPath("WS2"), {"bob"}, {quoted}, {row("2024-03-01", "bob", quoted, 30)});
+
+    WorkstationMerge merge(f.db());
+    for (const QString ws : {"WS1", "WS2"}) {
+        WorkstationDatabase source(f.agentPath(ws));
+        QCOMPARE(merge.UpdateWorkstationInfo(ws, source).rowsImported, 1);
+    }
+    QCOMPARE(f.scalar("SELECT count(*) FROM MGRAppTitles"), 1);
+    QCOMPARE(f.usage(), QStringList({"WS1|alice| Q1 Report .docx - Writer|2024-03-01|60",
+                                     "WS2|bob| Q1 Report .docx - Writer|2024-03-01|30"}));
+}
+
+void tst_merge::namesMissingFromNameTables() {
+    MergeFixture f;
+    f.registerWorkstations({"WS1", "WS2"});
+    // WS1's name tables lack "carol" and "Notes"; WS2 contributes "Notes" only.
+    WriteAgentDatabase(f.agentPath("WS1"), {"alice"}, {"Inbox - Mail"},
+                       {row("2024-03-01", "alice", "Inbox - Mail", 1),
+                        row("2024-03-01", "carol", "Inbox - Mail", 2),
+                        row("2024-03-01", "alice", "Notes", 3)});
+    WriteAgentDatabase(f.agentPath("WS2"), {"alice"}, {"Notes"}, {});
+    // A workstation that is not in the registry gets no day rows, but its names still come in.
+    WriteAgentDatabase(f.agentPath("WS9"), {"dave"}, {"Inbox - Mail"},
+                       {row("2024-03-01", "dave", "Inbox - Mail", 4)});
+
+    WorkstationMerge merge(f.db());
+    for (const QString ws : {"WS2", "WS1", "WS9"}) {
+        WorkstationDatabase source(f.agentPath(ws));
+        merge.UpdateWorkstationInfo(ws, source);
+    }
+    QCOMPARE(f.usage(), QStringList({"WS1|alice|Inbox - Mail|2024-03-01|1", "WS1|alice|Notes|2024-03-01|3"}));
+    QCOMPARE(f.scalar("SELECT count(*) FROM MGRUsers WHERE UserName = 'carol'"), 0);
+    QCOMPARE(f.scalar("SELECT count(*) FROM MGRUsers WHERE UserName = 'dave'"), 1);
+}
+
+void tst_merge::letterCaseVariants() {
+    MergeFixture f;
+    f.registerWorkstations({"WS-Alpha", "WS-Beta"});
+    WriteAgentDatabase(
+        f.agentPath("a"), {"Alice", "alice"}, {"Inbox - Mail"},
+        {row("2024-03-01", "alice", "INBOX - MAIL", 1), row("2024-03-01", "Alice", "Inbox - Mail", 2)});
+    // Second workstation: other spellings, including a non-ASCII one that folds to the same name.
+    WriteAgentDatabase(
+        f.agentPath("b"), {"ALICE", "Jürgen"}, {"inbox - mail"},
+        {row("2024-03-01", "ALICE", "inbox - mail", 3), row("2024-03-01", "JÜRGEN", "inbox - mail", 4)});
+    // The registry holds "WS-Alpha"; the tree may hand over another spelling.
+    WorkstationMerge merge(f.db());
+    {
+        WorkstationDatabase source(f.agentPath("a"));
+        QCOMPARE(merge.UpdateWorkstationInfo("ws-alpha", source).rowsImported, 2);
+    }
+    {
+        WorkstationDatabase source(f.agentPath("b"));
+        QCOMPARE(merge.UpdateWorkstationInfo("WS-BETA", source).rowsImported, 2);
+    }
+    // One row per name, in the first spelling seen.
+    QCOMPARE(f.db().users().size(), 2);
+    QCOMPARE(f.db().users().at(0).name, QStringLiteral("Alice"));
+    QCOMPARE(f.db().users().at(1).name, QStringLiteral("Jürgen"));
+    QCOMPARE(f.db().appTitles().size(), 1);
+    QCOMPARE(
+        f.usage(),
+        QStringList({"WS-Alpha|Alice|Inbox - Mail|2024-03-01|1", "WS-Alpha|Alice|Inbox - Mail|2024-03-01|2",
+                     "WS-Beta|Alice|Inbox - Mail|2024-03-01|3", "WS-Beta|Jürgen|Inbox - Mail|2024-03-01|4"}));
+
+    // A later run loads the stored spellings and still matches without regard to case.
+    WriteAgentDatabase(f.agentPath("c"), {"aLiCe"}, {"INBOX - mail"},
+                       {row("2024-03-02", "aLiCe", "INBOX - mail", 5)});
+    WorkstationMerge later(f.db());
+    WorkstationDatabase source(f.agentPath("c"));
+    QCOMPARE(later.UpdateWorkstationInfo("WS-Beta", source).rowsImported, 1);
+    QCOMPARE(f.db().users().size(), 2);
+    QCOMPARE(f.db().appTitles().size(), 1);
+}
+
+void tst_merge::interruptedMergeLeavesNothing() {
+    MergeFixture f;
+    f.registerWorkstations({"WS1", "WS2"});
+    QList<AgentRow> rows;
+    for (int day = 1; day <= 5; ++day)
+        rows << row(QStringLiteral("2024-03-%1").arg(day, 2, 10, QLatin1Char('0')), "newuser", "New Title",
+                    day)
+             << row(QStringLiteral("2024-03-%1").arg(day, 2, 10, QLatin1Char('0')), "alice", "Inbox - Mail",
+                    10 + day);
+    WriteAgentDatabase(f.agentPath("WS1"), {"alice", "newuser"}, {"Inbox - Mail", "New Title"}, rows);
+    // WS2 comes after WS1 in the run and uses names that only WS1 brought in.
+    WriteAgentDatabase(
+        f.agentPath("WS2"), {"zed", "newuser"}, {"New Title"},
+        {row("2024-03-01", "newuser", "New Title", 99), row("2024-03-01", "zed", "New Title", 98)});
+    // Something stored before the run must survive it untouched.
+    f.db().addUser("alice");
+
+    {
+        WorkstationMerge merge(f.db());
+        merge.setRowWrittenHook([](qint64 written) {
+            if (written == 4)
+                throw VcError(ErrorNumber::DatabaseFailure, "injected");
+        });
+        WorkstationDatabase ws1(f.agentPath("WS1"));
+        int steps = 0;
+        QVERIFY_THROWS_EXCEPTION(VcError, merge.UpdateWorkstationInfo("WS1", ws1, [&] { ++steps; }));
+        QCOMPARE(steps, 2);
+        QCOMPARE(f.scalar("SELECT count(*) FROM MGRDaySummary"), 0);
+        QCOMPARE(f.scalar("SELECT count(*) FROM MGRUsers"), 1);
+        QCOMPARE(f.scalar("SELECT count(*) FROM MGRAppTitles"), 0);
+        QCOMPARE(merge.LookupKey(WorkstationMerge::kUser, "newuser"), -1);
+
+        // The run goes on: WS2 must add the names again rather than use keys that were rolled back.
+        merge.setRowWrittenHook({});
+        WorkstationDatabase ws2(f.agentPath("WS2"));
+        QCOMPARE(merge.UpdateWorkstationInfo("WS2", ws2).rowsImported, 2);
+        QCOMPARE(f.usage(),
+                 QStringList({"WS2|newuser|New Title|2024-03-01|99", "WS2|zed|New Title|2024-03-01|98"}));
+    }
+
+    // The next run imports all of WS1, exactly once.
+    QCOMPARE(mergeOnce(f, "WS1").rowsImported, 10);
+    QCOMPARE(f.scalar("SELECT count(*) FROM MGRDaySummary WHERE WorkstationKey = 1"), 10);
+    QCOMPARE(f.scalar("SELECT count(*) FROM MGRDaySummary"), 12);
+    QCOMPARE(f.scalar("SELECT count(*) FROM MGRUsers"), 3);
+    QCOMPARE(mergeOnce(f, "WS1").rowsImported, 0);
+}
+
+void tst_merge::garbageRowsAreSkipped_data() {
+    QTest::addColumn<QVariant>("date");
+    QTest::addColumn<QVariant>("user");
+    QTest::addColumn<QVariant>("title");
+    QTest::addColumn<QVariant>("duration");
+
+    const QVariant day = QStringLiteral("2024-03-01");
+    const QVariant user = QStringLiteral("alice");
+    const QVariant title = QStringLiteral("Inbox - Mail");
+    const QVariant null = QVariant(QMetaType::fromType<QString>());
+    QTest::newRow("date not a date") << QVariant("yesterday") << user << title << QVariant(60);
+    QTest::newRow("date impossible") << QVariant("2024-02-30") << user << title << QVariant(60);
+    QTest::newRow("date as a number") << QVariant(45352) << user << title << QVariant(60);
+    QTest::newRow("date empty") << QVariant("") << user << title << QVariant(60);
+    QTest::newRow("date null") << null << user << title << QVariant(60);
+    QTest::newRow("user empty") << day << QVariant("") << title << QVariant(60);
+    QTest::newRow("user null") << day << null << title << QVariant(60);
+    QTest::newRow("title empty") << day << user << QVariant("") << QVariant(60);
+    QTest::newRow("title null") << day << user << null << QVariant(60);
+    QTest::newRow("duration text") << day << user << title << QVariant("an hour");
+    QTest::newRow("duration negative") << day << user << title << QVariant(-5);
+    QTest::newRow("duration negative real") << day << user << title << QVariant(-0.5);
+    QTest::newRow("duration null") << day << user << title << null;
+}
+
+void tst_merge::garbageRowsAreSkipped() {
+    QFETCH(QVariant, date);
+    QFETCH(QVariant, user);
+    QFETCH(QVariant, title);
+    QFETCH(QVariant, duration);
+
+    MergeFixture f;
+    f.registerWorkstations({"WS1"});
+    // An empty name in the name tables must not become a manager row either.
+    WriteAgentDatabase(f.agentPath("WS1"), {"alice", ""}, {"Inbox - Mail", ""},
+                       {AgentRow{date, user, title, duration}, row("2024-03-01", "alice", "Inbox - Mail", 0),
+                        row("2024-03-02", "alice", "Inbox - Mail", 7)});
+    const auto result = mergeOnce(f, "WS1");
+    QCOMPARE(result.rowsImported, 2);
+    QCOMPARE(result.rowsSkipped, 1);
+    QCOMPARE(f.usage(),
+             QStringList({"WS1|alice|Inbox - Mail|2024-03-01|0", "WS1|alice|Inbox - Mail|2024-03-02|7"}));
+    QCOMPARE(f.scalar("SELECT count(*) FROM MGRUsers"), 1);
+    QCOMPARE(f.scalar("SELECT count(*) FROM MGRAppTitles"), 1);
+}
+
+void tst_merge::unreadableTableFailsItsStepOnly() {
+    MergeFixture f;
+    f.registerWorkstations({"WS1"});
+    WriteAgentDatabase(f.agentPath("WS1"), {"alice"}, {"Inbox - Mail"},
+                       {row("2024-03-01", "alice", "Inbox - Mail", 5)});
+    f.db().addAppTitle("Inbox - Mail");
+    {
+        QSqlDatabase agent = QSqlDatabase::addDatabase("QSQLITE", "drop_titles");
+        agent.setDatabaseName(f.agentPath("WS1"));
+        QVERIFY(agent.open());
+        QSqlQuery(agent).exec("DROP TABLE PCAppTitles");
+        agent.close();
+    }
+    QSqlDatabase::removeDatabase("drop_titles");
+
+    WorkstationMerge merge(f.db());
+    WorkstationDatabase source(f.agentPath("WS1"));
+    int steps = 0;
+    const auto result = merge.UpdateWorkstationInfo("WS1", source, [&] { ++steps; });
+    QCOMPARE(steps, 2);
+    QCOMPARE(result.usersAdded, 1);
+    QCOMPARE(result.rowsImported, 1);
+}
+
+void tst_merge::lookupKey() {
+    MergeFixture f;
+    f.registerWorkstations({"WS1"});
+    const int user = f.db().addUser("Alice");
+    f.db().addUser("ALICE"); // stored by an older version: the first row is the one found
+    const int title = f.db().addAppTitle("Inbox - Mail");
+    WorkstationMerge merge(f.db());
+    QCOMPARE(merge.LookupKey(WorkstationMerge::kWorkstation, "ws1"), 1);
+    QCOMPARE(merge.LookupKey(WorkstationMerge::kUser, "alice"), user);
+    QCOMPARE(merge.LookupKey(WorkstationMerge::kTitle, "INBOX - MAIL"), title);
+    QCOMPARE(merge.LookupKey(WorkstationMerge::kTitle, "Inbox"), -1);
+    QCOMPARE(merge.LookupKey(WorkstationMerge::kUser, ""), -1);
+    QCOMPARE(merge.LookupKey(4, "WS1"), -1);
+    QCOMPARE(merge.LookupKey(0, "WS1"), -1);
+}
+
+void tst_merge::snapshotDateText() {
+    MergeFixture f;
+    QCOMPARE(SnapshotDateText(f.db()), QStringLiteral(" <<No data has been made available yet>>"));
+    f.registerWorkstations({"WS1", "WS2"});
+    WriteAgentDatabase(f.agentPath("WS1"), {"alice"}, {"Inbox - Mail"},
+                       {row("2024-02-28 18:00:00", "alice", "Inbox - Mail", 5)});
+    WriteAgentDatabase(
+        f.agentPath("WS2"), {"alice"}, {"Inbox - Mail"},
+        {row("2024-03-01", "alice", "Inbox - Mail", 5), row("2023-12-01", "alice", "Inbox - Mail", 5)});
+    mergeOnce(f, "WS1");
+    QCOMPARE(SnapshotDateText(f.db()), QStringLiteral(" Wednesday, February 28, 2024"));
+    mergeOnce(f, "WS2");
+    QCOMPARE(SnapshotDateText(f.db()), QStringLiteral(" Friday, March 1, 2024"));
+}
+
+QTEST_GUILESS_MAIN(tst_merge)
+#include "tst_merge.moc"
