@@ -131,34 +131,36 @@ frameAppGroupings::frameAppGroupings(Feedback& feedback, QWidget* parent)
                             "coverage of an application, a partial window title may be given."),
              QStringLiteral("Label13"), Frame7);
 
-    // Application frame: list with the arrows beside it, then the entry row, then the note.
+    // Application frame: list with the arrows beside it, the name box, its buttons, the note.
     auto* arrows = new QVBoxLayout;
     arrows->addWidget(cmdAppUp);
     arrows->addWidget(cmdAppDown);
     arrows->addStretch();
-    auto* aliasTop = new QHBoxLayout;
-    aliasTop->addWidget(lstAppGroupings, 1);
-    aliasTop->addLayout(arrows);
-    auto* aliasEntry = new QHBoxLayout;
-    aliasEntry->addWidget(txtAppGroup, 1);
-    aliasEntry->addWidget(cmdAppGroupAdd);
-    aliasEntry->addWidget(cmdAppGroupDelete);
-    auto* frame6Layout = new QVBoxLayout(Frame6);
-    frame6Layout->addLayout(aliasTop, 1);
-    frame6Layout->addLayout(aliasEntry);
-    frame6Layout->addWidget(Label12);
+    auto* aliasButtons = new QHBoxLayout;
+    aliasButtons->addStretch();
+    aliasButtons->addWidget(cmdAppGroupAdd);
+    aliasButtons->addWidget(cmdAppGroupDelete);
+    auto* frame6Layout = new QGridLayout(Frame6);
+    frame6Layout->addWidget(lstAppGroupings, 0, 0);
+    frame6Layout->addLayout(arrows, 0, 1);
+    frame6Layout->addWidget(txtAppGroup, 1, 0);
+    frame6Layout->addLayout(aliasButtons, 2, 0);
+    frame6Layout->addWidget(Label12, 3, 0, 1, 2);
+    frame6Layout->setRowStretch(0, 1);
 
-    // Titles frame: list, entry row, the picker button, then the note.
-    auto* titleEntry = new QHBoxLayout;
-    titleEntry->addWidget(txtAppGroupData, 1);
-    titleEntry->addWidget(cmdAppGroupDataAdd);
-    titleEntry->addWidget(cmdAppGroupDataDelete);
+    // Titles frame: list, the title box, its buttons, the picker's, the note. Titles are long,
+    // so the box takes the frame's whole width.
+    auto* titleButtons = new QHBoxLayout;
+    titleButtons->addStretch();
+    titleButtons->addWidget(cmdAppGroupDataAdd);
+    titleButtons->addWidget(cmdAppGroupDataDelete);
     auto* captured = new QHBoxLayout;
     captured->addStretch();
     captured->addWidget(cmdAddFromCaptured);
     auto* frame7Layout = new QVBoxLayout(Frame7);
     frame7Layout->addWidget(lstAppGroupingsData, 1);
-    frame7Layout->addLayout(titleEntry);
+    frame7Layout->addWidget(txtAppGroupData);
+    frame7Layout->addLayout(titleButtons);
     frame7Layout->addLayout(captured);
     frame7Layout->addWidget(Label13);
 
