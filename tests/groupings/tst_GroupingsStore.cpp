@@ -1,0 +1,143 @@
+// Groupings persistence: the rank rule, exact alias keys, the title-delete lookup and whole units.
+#include "groupings/GroupingsStore.h"
+#include "GroupingsFixture.h"
+#include "shell/VcError.h"
+#include "support/TestEnv.h"
+
+#include <QtTest>
+
+class tst_GroupingsStore : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { TestEnv::setUp(); }
+
+    void aliasesFollowRank_data() {
+        QTest::addColumn<QStringList>("rows");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("installed") << QStringList{"Desktop=0"} << QStringList{"Desktop"};
+        QTest::newRow("empty") << QStringList{} << QStringList{};
+        QTest::newRow("table order differs from rank")
+            << QStringList{"C=2", "A=0", "B=1"} << QStringList{"A", "B", "C"};
+        QTest::newRow("equal ranks keep table order, out of range hidden")
+            << QStringList{"A=0", "B=1", "C=1", "D=5"} << QStringList{"A", "B", "C"};
+        QTest::newRow("negative rank hidden") << QStringList{"A=-1", "B=0"} << QStringList{"B"};
+        QTest::newRow("gap hides nothing that is in range")
+            << QStringList{"A=3", "B=0", "C=2", "D=2"} << QStringList{"B", "C", "D", "A"};
+    }
+    void aliasesFollowRank() {
+        QFETCH(QStringList, rows);
+        QFETCH(QStringList, expected);
+        GroupingsFixture f;
+        f.setGroupings(rows);
+        QCOMPARE(GroupingsStore(*f.database).aliases(), expected);
+    }
+
+    void titlesMatchTheAliasExactly() {
+        GroupingsFixture f;
+        f.addTitleRow("Word", "x");
+        f.addTitleRow("word", "y");
+        f.addTitleRow("Word", "z");
+        f.addTitleRow("Word ", "w");
+        QCOMPARE(GroupingsStore(*f.database).titlesOf("Word"), (QStringList{"x", "z"}));
+    }
+
+    void deleteAliasRemovesAllItsTitlesAndRenumbers() {
+        GroupingsFixture f;
+        f.setGroupings({"Desktop=0", "Word=1", "Calc=2"});
+        f.addTitleRow("Word", "Document");
+        f.addTitleRow("Calc", "Calculator");
+        f.addTitleRow("Word", "Document");
+        f.addTitleRow("word", "lower case alias keeps its row");
+        GroupingsStore(*f.database).deleteAlias("Word", {"Desktop", "Calc"});
+        QCOMPARE(f.groupingRows(), (QStringList{"Desktop=0", "Calc=1"}));
+        QCOMPARE(f.titleRows(), (QStringList{"Calc|Calculator", "word|lower case alias keeps its row"}));
+    }
+
+    void deleteTitle_data() {
+        QTest::addColumn<QStringList>("rows"); // AliasKey|WindowTitle
+        QTest::addColumn<QString>("alias");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<bool>("found");
+        QTest::addColumn<QStringList>("remaining");
+        QTest::newRow("one of a duplicate pair") << QStringList{"A|x", "A|y", "A|x"} << "A"
+                                                 << "x" << true << QStringList{"A|y", "A|x"};
+        QTest::newRow("other letter case still found") << QStringList{"Notepad|Untitled", "B|q"} << "NOTEPAD"
+                                                       << "untitled" << true << QStringList{"B|q"};
+        QTest::newRow("letter case beyond ASCII") << QStringList{"Éditeur|Überblick"} << "éditeur"
+                                                  << "überblick" << true << QStringList{};
+        QTest::newRow("exact row preferred over an earlier case variant")
+            << QStringList{"Word|doc", "WORD|doc"} << "WORD"
+            << "doc" << true << QStringList{"Word|doc"};
+        QTest::newRow("same title of another alias untouched") << QStringList{"A|x", "B|x"} << "B"
+                                                               << "x" << true << QStringList{"A|x"};
+        QTest::newRow("missing") << QStringList{"A|x"} << "A"
+                                 << "y" << false << QStringList{"A|x"};
+        QTest::newRow("double quotes in the alias") << QStringList{"Say \"hi\"|x"} << "Say \"hi\""
+                                                    << "x" << true << QStringList{};
+    }
+    void deleteTitle() {
+        QFETCH(QStringList, rows);
+        QFETCH(QString, alias);
+        QFETCH(QString, title);
+        QFETCH(bool, found);
+        QFETCH(QStringList, remaining);
+        GroupingsFixture f;
+        for (const QString& row : rows)
+            f.addTitleRow(row.section('|', 0, 0), row.section('|', 1));
+        QCOMPARE(GroupingsStore(*f.database).deleteTitle(alias, title), found);
+        QCOMPARE(f.titleRows(), remaining);
+    }
+
+    // A unit that fails part-way leaves both tables exactly as they were.
+    void failedUnitsLeaveTablesUnchanged_data() {
+        QTest::addColumn<QString>("unit");
+        QTest::newRow("order rewrite") << "saveOrder";
+        QTest::newRow("alias deletion") << "deleteAlias";
+        QTest::newRow("picked titles") << "addTitles";
+    }
+    void failedUnitsLeaveTablesUnchanged() {
+        QFETCH(QString, unit);
+        GroupingsFixture f;
+        f.setGroupings({"Desktop=0", "A=1", "B=2", "C=3"});
+        f.addTitleRow("A", "a1");
+        f.addTitleRow("A", "a2");
+        // The last row of each unit is refused, after the first rows went through.
+        f.refuse("INSERT", "MGRGroupings", "NEW.Alias = 'C'");
+        f.refuse("INSERT", "MGRGroupingsData", "NEW.WindowTitle = 'last'");
+        const QStringList groupings = f.groupingRows();
+        const QStringList titles = f.titleRows();
+        GroupingsStore store(*f.database);
+        try {
+            if (unit == "saveOrder")
+                store.saveOrder({"Desktop", "B", "A", "C"});
+            else if (unit == "deleteAlias")
+                store.deleteAlias("A", {"Desktop", "B", "C"});
+            else
+                store.addTitles("B", {"first", "second", "last"});
+            QFAIL("the refused write was not reported");
+        } catch (const VcError& error) {
+            QVERIFY2(error.description().contains("refused by the test"), qPrintable(error.description()));
+        }
+        QCOMPARE(f.groupingRows(), groupings);
+        QCOMPARE(f.titleRows(), titles);
+        // The connection is usable again afterwards: no transaction was left open.
+        store.addAlias("D", 4);
+        QCOMPARE(store.aliases().constLast(), QString("D"));
+    }
+
+    void quotesInAliasNamesAreKeptAndBound() {
+        GroupingsFixture f;
+        GroupingsStore store(*f.database);
+        const QString alias = QStringLiteral("Say \"hi\" ' --");
+        store.addAlias(alias, 1);
+        store.addTitles(alias, {"one", "two"});
+        QCOMPARE(store.aliases(), (QStringList{"Desktop", alias}));
+        QCOMPARE(store.titlesOf(alias), (QStringList{"one", "two"}));
+        store.deleteAlias(alias, {"Desktop"});
+        QCOMPARE(f.titleRows(), QStringList{});
+        QCOMPARE(f.groupingRows(), QStringList{"Desktop=0"});
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_GroupingsStore)
+#include "tst_GroupingsStore.moc"

@@ -1,0 +1,148 @@
+// The captured-titles picker: its list order, the OK rule, and what OK and Cancel write.
+#include "groupings/frmCapturedTitles.h"
+#include "GroupingsFixture.h"
+#include "support/ScriptedFeedback.h"
+#include "support/TestEnv.h"
+
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QtTest>
+
+namespace {
+QStringList items(const QListWidget* list) {
+    QStringList texts;
+    for (int i = 0; i < list->count(); ++i)
+        texts.append(list->item(i)->text());
+    return texts;
+}
+
+void click(QListWidget* list, int row, Qt::KeyboardModifiers modifiers = {}) {
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers,
+                      list->visualItemRect(list->item(row)).center());
+}
+
+const QStringList kCaptured = {"notepad - todo.txt",    "Calculator", " Leading blank", "Bob's \"big\" day",
+                               "apple's pie - Recipes", "CALCULATOR"};
+} // namespace
+
+class tst_frmCapturedTitles : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { TestEnv::setUp(); }
+
+    void listsEveryTitleAlphabetically() {
+        GroupingsFixture f;
+        f.addCaptured(kCaptured);
+        f.addTitleRow("Word", "Calculator"); // attached titles are offered again
+        ScriptedFeedback feedback;
+        frmCapturedTitles picker(*f.database, feedback, "Word");
+        QCOMPARE(picker.windowTitle(), QString("Vellumcrest\u2122 Window Titles"));
+        QCOMPARE(picker.Label1->text(), QString("Application Grouping:"));
+        QCOMPARE(picker.Label2->text(), QString("Select Window Titles:"));
+        QCOMPARE(picker.lblAppGrouping->text(), QString("Word"));
+        QCOMPARE(picker.lstWindowTitles->selectionMode(), QAbstractItemView::ExtendedSelection);
+        QCOMPARE(items(picker.lstWindowTitles),
+                 (QStringList{" Leading blank", "apple's pie - Recipes", "Bob's \"big\" day", "CALCULATOR",
+                              "Calculator", "notepad - todo.txt"}));
+        QVERIFY(!picker.OKButton->isEnabled());
+        QVERIFY(picker.CancelButton->isEnabled());
+        // For review of the dialog's looks, beside the page's picture.
+        QVERIFY(picker.grab().save(TestEnv::buildDir() + "/groupings-picker.png"));
+    }
+
+    void okFollowsTheSelection() {
+        GroupingsFixture f;
+        f.addCaptured(kCaptured);
+        ScriptedFeedback feedback;
+        frmCapturedTitles picker(*f.database, feedback, "Word");
+        picker.show();
+        click(picker.lstWindowTitles, 2);
+        QVERIFY(picker.OKButton->isEnabled());
+        click(picker.lstWindowTitles, 2, Qt::ControlModifier);
+        QVERIFY(picker.lstWindowTitles->selectedItems().isEmpty());
+        QVERIFY(!picker.OKButton->isEnabled());
+    }
+
+    void okWritesPickedTitlesInListOrder() {
+        GroupingsFixture f;
+        f.addCaptured(kCaptured);
+        ScriptedFeedback feedback;
+        const QString alias = QStringLiteral("Office \"Suite\"");
+        frmCapturedTitles picker(*f.database, feedback, alias);
+        picker.show();
+        // Picked bottom-up, written top-down.
+        click(picker.lstWindowTitles, 5);
+        click(picker.lstWindowTitles, 2, Qt::ControlModifier);
+        click(picker.lstWindowTitles, 0, Qt::ControlModifier);
+        click(picker.lstWindowTitles, 1, Qt::ControlModifier);
+        QTest::mouseClick(picker.OKButton, Qt::LeftButton);
+        QCOMPARE(picker.result(), int(QDialog::Accepted));
+        QCOMPARE(f.titleRows(), (QStringList{alias + "| Leading blank", alias + "|apple s pie - Recipes",
+                                             alias + "|Bob s  big  day", alias + "|notepad - todo.txt"}));
+        QVERIFY(feedback.messages.isEmpty());
+    }
+
+    void shiftClickPicksARange() {
+        GroupingsFixture f;
+        f.addCaptured(kCaptured);
+        ScriptedFeedback feedback;
+        frmCapturedTitles picker(*f.database, feedback, "Calc");
+        picker.show();
+        click(picker.lstWindowTitles, 3);
+        click(picker.lstWindowTitles, 4, Qt::ShiftModifier);
+        QTest::mouseClick(picker.OKButton, Qt::LeftButton);
+        QCOMPARE(f.titleRows(), (QStringList{"Calc|CALCULATOR", "Calc|Calculator"}));
+    }
+
+    void cancelWritesNothing() {
+        GroupingsFixture f;
+        f.addCaptured(kCaptured);
+        ScriptedFeedback feedback;
+        frmCapturedTitles picker(*f.database, feedback, "Word");
+        picker.show();
+        click(picker.lstWindowTitles, 0);
+        click(picker.lstWindowTitles, 4, Qt::ShiftModifier);
+        QTest::mouseClick(picker.CancelButton, Qt::LeftButton);
+        QCOMPARE(picker.result(), int(QDialog::Rejected));
+        QCOMPARE(f.titleRows(), QStringList{});
+    }
+
+    void emptyWithoutAliasOrCapturedTitles_data() {
+        QTest::addColumn<QString>("alias");
+        QTest::addColumn<QStringList>("captured");
+        QTest::newRow("no alias selected") << QString() << kCaptured;
+        QTest::newRow("nothing captured yet") << QString("Word") << QStringList{};
+    }
+    void emptyWithoutAliasOrCapturedTitles() {
+        QFETCH(QString, alias);
+        QFETCH(QStringList, captured);
+        GroupingsFixture f;
+        f.addCaptured(captured);
+        ScriptedFeedback feedback;
+        frmCapturedTitles picker(*f.database, feedback, alias);
+        QCOMPARE(picker.lstWindowTitles->count(), 0);
+        QVERIFY(!picker.OKButton->isEnabled());
+    }
+
+    void failedWriteLeavesNoRowAndStillCloses() {
+        GroupingsFixture f;
+        f.addCaptured(kCaptured);
+        f.refuse("INSERT", "MGRGroupingsData", "NEW.WindowTitle = 'notepad - todo.txt'");
+        ScriptedFeedback feedback;
+        frmCapturedTitles picker(*f.database, feedback, "Word");
+        picker.show();
+        click(picker.lstWindowTitles, 0);
+        click(picker.lstWindowTitles, 5, Qt::ShiftModifier);
+        QTest::mouseClick(picker.OKButton, Qt::LeftButton);
+        QVERIFY(!picker.isVisible());
+        QCOMPARE(f.titleRows(), QStringList{});
+        QCOMPARE(feedback.messages.size(), 1);
+        QCOMPARE(feedback.messages[0].icon, Feedback::Icon::Critical);
+        QCOMPARE(feedback.messages[0].title, QString("Vellumcrest\u2122 Window Titles"));
+        QVERIFY(feedback.messages[0].text.contains("refused by the test"));
+    }
+};
+
+QTEST_MAIN(tst_frmCapturedTitles)
+#include "tst_frmCapturedTitles.moc"
