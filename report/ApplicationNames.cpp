@@ -2,6 +2,13 @@
 #include "report/ApplicationNames.h"
 
 #include <algorithm>
+#include <deque>
+
+namespace {
+quint64 edgeKey(int node, char16_t c) {
+    return (static_cast<quint64>(node) << 16) | c;
+}
+} // namespace
 
 ApplicationNames::ApplicationNames(const ManagerDatabase& database)
     : ApplicationNames(database.groupings(), database.groupingTitles()) {}
@@ -13,20 +20,96 @@ ApplicationNames::ApplicationNames(const QList<ManagerDatabase::Grouping>& group
                      [](const auto& a, const auto& b) { return a.rank < b.rank; });
     QHash<QString, QStringList> byAlias;
     for (const auto& entry : entries)
-        byAlias[entry.aliasKey].append(entry.windowTitle.toCaseFolded());
-    for (const auto& grouping : ordered)
-        m_groupings.append({grouping.alias, byAlias.value(grouping.alias)});
+        byAlias[entry.aliasKey.toCaseFolded()].append(entry.windowTitle.toCaseFolded());
+
+    m_nodes.emplace_back();
+    int priority = 0;
+    for (const auto& grouping : ordered) {
+        const int position = static_cast<int>(m_aliases.size());
+        m_aliases.append(grouping.alias);
+        for (const QString& folded : byAlias.value(grouping.alias.toCaseFolded())) {
+            m_aliasOfEntry.push_back(position);
+            addEntry(folded, priority++);
+        }
+    }
+    link();
+}
+
+int ApplicationNames::child(int node, char16_t c) const {
+    const auto it = m_edges.find(edgeKey(node, c));
+    return it == m_edges.end() ? -1 : it->second;
+}
+
+void ApplicationNames::addEntry(const QString& folded, int priority) {
+    if (folded.isEmpty()) {
+        m_emptyBest = std::min(m_emptyBest, priority);
+        return;
+    }
+    int node = 0;
+    for (const QChar qc : folded) {
+        const char16_t c = qc.unicode();
+        int next = child(node, c);
+        if (next < 0) {
+            next = static_cast<int>(m_nodes.size());
+            m_nodes.emplace_back();
+            m_edges.emplace(edgeKey(node, c), next);
+        }
+        node = next;
+    }
+    Node& end = m_nodes[static_cast<size_t>(node)];
+    end.best = std::min(end.best, priority);
+}
+
+void ApplicationNames::link() {
+    // Children of each node, for the breadth-first pass.
+    std::vector<std::vector<std::pair<char16_t, int>>> children(m_nodes.size());
+    for (const auto& [key, target] : m_edges)
+        children[static_cast<size_t>(key >> 16)].emplace_back(static_cast<char16_t>(key & 0xFFFF), target);
+    std::deque<int> queue;
+    for (const auto& [c, target] : children[0]) {
+        m_nodes[static_cast<size_t>(target)].fail = 0;
+        queue.push_back(target);
+    }
+    while (!queue.empty()) {
+        const int node = queue.front();
+        queue.pop_front();
+        for (const auto& [c, target] : children[static_cast<size_t>(node)]) {
+            int f = m_nodes[static_cast<size_t>(node)].fail;
+            int next = child(f, c);
+            while (next < 0 && f != 0) {
+                f = m_nodes[static_cast<size_t>(f)].fail;
+                next = child(f, c);
+            }
+            Node& t = m_nodes[static_cast<size_t>(target)];
+            t.fail = next >= 0 ? next : 0;
+            // Entries ending at the failure target end here too; parents come first in BFS.
+            t.best = std::min(t.best, m_nodes[static_cast<size_t>(t.fail)].best);
+            queue.push_back(target);
+        }
+    }
 }
 
 QString ApplicationNames::map(const QString& title) const {
-    const QString folded = title.toCaseFolded();
-    for (const Grouping& grouping : m_groupings) {
-        for (const QString& entry : grouping.foldedEntries) {
-            if (folded.contains(entry))
-                return grouping.alias;
+    int best = m_emptyBest;
+    if (best != 0 && m_nodes.size() > 1) {
+        const QString folded = title.toCaseFolded();
+        int node = 0;
+        for (const QChar qc : folded) {
+            const char16_t c = qc.unicode();
+            int next = child(node, c);
+            while (next < 0 && node != 0) {
+                node = m_nodes[static_cast<size_t>(node)].fail;
+                next = child(node, c);
+            }
+            node = next >= 0 ? next : 0;
+            best = std::min(best, m_nodes[static_cast<size_t>(node)].best);
+            if (best == 0)
+                break; // nothing ranks higher than the first entry of the first grouping
         }
     }
-    return kUndefinedApplications;
+    if (best == INT_MAX)
+        return kUndefinedApplications;
+    return m_aliases.at(m_aliasOfEntry[static_cast<size_t>(best)]);
 }
 
 QString ApplicationNames::GetApplicationName(const QString& title) {

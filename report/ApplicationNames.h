@@ -3,9 +3,12 @@
 
 #include "store/ManagerDatabase.h"
 
+#include <climits>
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <unordered_map>
+#include <vector>
 
 inline const QString kUndefinedApplications = QStringLiteral("Undefined Applications");
 
@@ -19,16 +22,28 @@ public:
     // Groupings in Rank order (table order among equal ranks); within a grouping, its entries
     // in stored order. The first entry that occurs in the title, ignoring letter case, names
     // the application; an empty entry occurs in every title. No match: "Undefined Applications".
+    // An entry belongs to the grouping whose name equals its AliasKey ignoring letter case, as
+    // the engine's criterion does; the grouping's own spelling is returned.
     // Results are cached per title.
     QString GetApplicationName(const QString& title);
 
 private:
-    struct Grouping {
-        QString alias;
-        QStringList foldedEntries;
+    // All entries of all groupings in one automaton over case-folded UTF-16 units. Each entry
+    // has a priority (grouping position, then entry order); the lowest one found in the title
+    // wins, which is what examining the groupings and entries in order would give.
+    struct Node {
+        int fail = 0;
+        int best = INT_MAX; // lowest priority of an entry ending here or at a suffix of it
     };
+    int child(int node, char16_t c) const;
+    void addEntry(const QString& folded, int priority);
+    void link();
     QString map(const QString& title) const;
 
-    QList<Grouping> m_groupings;
+    QList<QString> m_aliases;        // grouping names, by position
+    std::vector<int> m_aliasOfEntry; // grouping position of each priority
+    std::vector<Node> m_nodes;
+    std::unordered_map<quint64, int> m_edges; // (node << 16 | unit) -> child
+    int m_emptyBest = INT_MAX;                // lowest priority among empty entries
     QHash<QString, QString> m_cache;
 };

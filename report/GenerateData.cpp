@@ -1,0 +1,287 @@
+// Set-based extraction: one pass over the date index, titles mapped once, sums per day.
+#include "report/GenerateData.h"
+
+#include "report/ApplicationNames.h"
+#include "report/RawStatement.h"
+#include "report/ReportProgress.h"
+#include "report/ReportText.h"
+#include "shell/VcError.h"
+#include "store/Dates.h"
+#include "store/ManagerDatabase.h"
+
+#include <algorithm>
+#include <QHash>
+#include <QSet>
+#include <sqlite3.h>
+#include <unordered_map>
+#include <vector>
+
+namespace {
+
+constexpr int kUnknown = -2; // not looked up yet
+constexpr int kMissing = -1; // no row with that key: the join drops the usage row
+constexpr qint64 kProgressEvery = 1 << 16;
+
+// Names of one table by key; equal texts share one index, since rows merge by text.
+struct NameTable {
+    std::vector<int> indexOfKey; // key -> index, or kMissing
+    QList<QByteArray> utf8;      // index -> name
+    std::vector<char> checked;   // index -> the name is a checked item
+
+    void load(sqlite3* db, const char* sql, const QStringList& checkedNames) {
+        const QSet<QString> wanted(checkedNames.begin(), checkedNames.end());
+        QHash<QString, int> byName;
+        RawStatement rows(db, sql);
+        while (rows.step()) {
+            const qint64 key = sqlite3_column_int64(rows.get(), 0);
+            if (key < 0 || key > (1 << 26))
+                continue; // never a counter this table hands out; no usage row can use it
+            const QString name = QString::fromUtf8(rawColumnBytes(rows.get(), 1));
+            auto it = byName.constFind(name);
+            if (it == byName.constEnd()) {
+                it = byName.insert(name, static_cast<int>(utf8.size()));
+                utf8.append(name.toUtf8());
+                checked.push_back(wanted.contains(name) ? 1 : 0);
+            }
+            if (static_cast<size_t>(key) >= indexOfKey.size())
+                indexOfKey.resize(static_cast<size_t>(key) + 1, kMissing);
+            indexOfKey[static_cast<size_t>(key)] = it.value();
+        }
+    }
+    int indexOf(qint64 key) const {
+        return key >= 0 && static_cast<size_t>(key) < indexOfKey.size() ? indexOfKey[static_cast<size_t>(key)]
+                                                                        : kMissing;
+    }
+};
+
+// Titles are mapped lazily: only those the range uses, each once.
+class TitleMap {
+public:
+    TitleMap(sqlite3* db, ApplicationNames& names, const QStringList& checked)
+        : m_names(names), m_lookup(db, "SELECT AppTitle FROM MGRAppTitles WHERE AppTitleID = ?"),
+          m_checked(checked.begin(), checked.end()) {}
+
+    int applicationOf(qint64 key) {
+        if (key < 0 || key > (1 << 26))
+            return kMissing;
+        if (static_cast<size_t>(key) >= m_appOfKey.size())
+            m_appOfKey.resize(static_cast<size_t>(key) + 1, kUnknown);
+        int& app = m_appOfKey[static_cast<size_t>(key)];
+        if (app == kUnknown)
+            app = lookUp(key);
+        return app;
+    }
+    const QByteArray& utf8(int app) const { return m_utf8.at(app); }
+    bool checked(int app) const { return m_appChecked[static_cast<size_t>(app)] != 0; }
+    int count() const { return static_cast<int>(m_utf8.size()); }
+
+private:
+    int lookUp(qint64 key) {
+        sqlite3_bind_int64(m_lookup.get(), 1, key);
+        int app = kMissing;
+        if (m_lookup.step()) {
+            const QString name =
+                m_names.GetApplicationName(QString::fromUtf8(rawColumnBytes(m_lookup.get(), 0)));
+            auto it = m_indexOfName.constFind(name);
+            if (it == m_indexOfName.constEnd()) {
+                it = m_indexOfName.insert(name, static_cast<int>(m_utf8.size()));
+                m_utf8.append(name.toUtf8());
+                m_appChecked.push_back(m_checked.contains(name) ? 1 : 0);
+            }
+            app = it.value();
+        }
+        m_lookup.reset();
+        return app;
+    }
+
+    ApplicationNames& m_names;
+    RawStatement m_lookup;
+    QSet<QString> m_checked;
+    std::vector<int> m_appOfKey;
+    QHash<QString, int> m_indexOfName;
+    QList<QByteArray> m_utf8;
+    std::vector<char> m_appChecked;
+};
+
+// Sums of one day per (application, user, workstation). The cell index orders rows by
+// application, then user, then workstation.
+class DaySums {
+public:
+    DaySums(int users, int workstations)
+        : m_users(std::max(users, 1)), m_workstations(std::max(workstations, 1)) {}
+
+    void add(int app, int user, int workstation, double seconds) {
+        const quint64 cell =
+            (static_cast<quint64>(app) * static_cast<quint64>(m_users) + static_cast<quint64>(user)) *
+                static_cast<quint64>(m_workstations) +
+            static_cast<quint64>(workstation);
+        if (cell < kDenseLimit) {
+            if (cell >= m_dense.size())
+                m_dense.resize(static_cast<size_t>(cell) + 1, -1.0);
+            double& sum = m_dense[static_cast<size_t>(cell)];
+            if (sum < 0) {
+                sum = 0;
+                m_touched.push_back(cell);
+            }
+            sum += seconds;
+        } else {
+            auto [it, added] = m_sparse.try_emplace(cell, 0.0);
+            if (added)
+                m_touched.push_back(cell);
+            it->second += seconds;
+        }
+    }
+
+    // Visits every cell in order, then empties the day.
+    template <typename Visit> void drain(Visit visit) {
+        std::sort(m_touched.begin(), m_touched.end());
+        for (const quint64 cell : m_touched) {
+            double seconds = 0;
+            if (cell < kDenseLimit) {
+                seconds = m_dense[static_cast<size_t>(cell)];
+                m_dense[static_cast<size_t>(cell)] = -1.0;
+            } else {
+                seconds = m_sparse[cell];
+            }
+            const auto workstation = static_cast<int>(cell % static_cast<quint64>(m_workstations));
+            const quint64 rest = cell / static_cast<quint64>(m_workstations);
+            visit(static_cast<int>(rest / static_cast<quint64>(m_users)),
+                  static_cast<int>(rest % static_cast<quint64>(m_users)), workstation, seconds);
+        }
+        m_touched.clear();
+        m_sparse.clear();
+    }
+
+private:
+    static constexpr quint64 kDenseLimit = quint64(1) << 22;
+    quint64 m_users;
+    quint64 m_workstations;
+    std::vector<double> m_dense; // -1: not used this day (durations are never negative)
+    std::unordered_map<quint64, double> m_sparse;
+    std::vector<quint64> m_touched;
+};
+
+// Durations are seconds; a negative one (never written by the download) counts as stored.
+class Extraction {
+public:
+    Extraction(ManagerDatabase& database, const ReportCriteria& criteria, ReportProgress& progress)
+        : m_db(database.handle()), m_criteria(criteria), m_progress(progress), m_names(database) {}
+
+    ExtractionCounts run(int& progressStep) {
+        if (!m_db)
+            throw VcError(ErrorNumber::DatabaseFailure, QStringLiteral("The manager database is not open"));
+        RawStatement::exec(m_db, "BEGIN IMMEDIATE");
+        try {
+            RawStatement::exec(m_db, "DELETE FROM MGRDaySummaryTmp");
+            ExtractionCounts counts;
+            if (m_criteria.startDate && m_criteria.endDate)
+                counts = extract(progressStep);
+            RawStatement::exec(m_db, "COMMIT");
+            return counts;
+        } catch (...) {
+            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+            throw;
+        }
+    }
+
+private:
+    ExtractionCounts extract(int& progressStep) {
+        const QByteArray from = Dates::toStored(*m_criteria.startDate).toUtf8();
+        const QByteArray until = Dates::toStored(m_criteria.endDate->addDays(1)).toUtf8();
+
+        RawStatement count(m_db, "SELECT COUNT(*) FROM MGRDaySummary WHERE Date >= ? AND Date < ?");
+        count.bindStatic(1, from);
+        count.bindStatic(2, until);
+        const qint64 inRange = count.step() ? sqlite3_column_int64(count.get(), 0) : 0;
+        m_progress.setMaximum(4.0 * static_cast<double>(inRange));
+        const double start = m_progress.value();
+
+        NameTable users;
+        users.load(m_db, "SELECT UserNameID, UserName FROM MGRUsers", m_criteria.users);
+        NameTable workstations;
+        workstations.load(m_db, "SELECT WorkstationID, Name FROM MGRWorkstations", m_criteria.workstations);
+        TitleMap titles(m_db, m_names, m_criteria.applications);
+        DaySums sums(static_cast<int>(users.utf8.size()), static_cast<int>(workstations.utf8.size()));
+
+        RawStatement insert(m_db,
+                            "INSERT INTO MGRDaySummaryTmp (Workstation, Duration, Date, UserName, AppTitle) "
+                            "VALUES (?, ?, ?, ?, ?)");
+        RawStatement rows(
+            m_db, "SELECT Date, AppTitleKey, UserNameKey, WorkstationKey, Duration FROM MGRDaySummary "
+                  "WHERE Date >= ? AND Date < ? ORDER BY Date");
+        rows.bindStatic(1, from);
+        rows.bindStatic(2, until);
+
+        ExtractionCounts counts;
+        QByteArray day; // calendar day (YYYY-MM-DD) of the rows being summed
+        auto flush = [&]() {
+            if (day.isEmpty())
+                return;
+            sums.drain([&](int app, int user, int workstation, double seconds) {
+                ++counts.merged;
+                if (!titles.checked(app) || !users.checked[static_cast<size_t>(user)] ||
+                    !workstations.checked[static_cast<size_t>(workstation)])
+                    return;
+                ++counts.kept;
+                insert.bindStatic(1, workstations.utf8.at(workstation));
+                sqlite3_bind_double(insert.get(), 2, seconds / 60.0);
+                insert.bindStatic(3, day);
+                insert.bindStatic(4, users.utf8.at(user));
+                insert.bindStatic(5, titles.utf8(app));
+                insert.run();
+            });
+        };
+        sqlite3_stmt* s = rows.get();
+        qint64 visited = 0;
+        while (rows.step()) {
+            if (++visited % kProgressEvery == 0)
+                m_progress.setValue(start + static_cast<double>(counts.extracted));
+            const QByteArray date = rawColumnBytes(s, 0).left(10);
+            if (date != day) {
+                flush();
+                // A stored value with a time of day belongs to its calendar day.
+                day = Dates::fromStored(QString::fromLatin1(date)).isValid()
+                          ? QByteArray(date.constData(), date.size())
+                          : QByteArray();
+            }
+            if (day.isEmpty())
+                continue;
+            const int user = users.indexOf(sqlite3_column_int64(s, 2));
+            const int workstation = workstations.indexOf(sqlite3_column_int64(s, 3));
+            if (user < 0 || workstation < 0)
+                continue;
+            const int app = titles.applicationOf(sqlite3_column_int64(s, 1));
+            if (app < 0)
+                continue;
+            ++counts.extracted;
+            sums.add(app, user, workstation, sqlite3_column_double(s, 4));
+        }
+        flush();
+
+        // The increments the row-by-row passes would have made: one per extracted row while
+        // mapping, then progressStep per merged row (filter) and per kept row (conversion).
+        if (counts.merged > 0)
+            progressStep = static_cast<int>(ReportText::roundHalfEven(static_cast<double>(counts.extracted) /
+                                                                      static_cast<double>(counts.merged)));
+        double value = start + static_cast<double>(counts.extracted);
+        m_progress.setValue(value);
+        value += static_cast<double>(counts.merged) * progressStep;
+        m_progress.setValue(std::min(value, m_progress.maximum()));
+        value += static_cast<double>(counts.kept) * progressStep;
+        m_progress.setValue(std::min(value, m_progress.maximum()));
+        return counts;
+    }
+
+    sqlite3* m_db;
+    const ReportCriteria& m_criteria;
+    ReportProgress& m_progress;
+    ApplicationNames m_names;
+};
+
+} // namespace
+
+ExtractionCounts GenerateData(ManagerDatabase& database, const ReportCriteria& criteria,
+                              ReportProgress& progress, int& progressStep) {
+    Extraction extraction(database, criteria, progress);
+    return extraction.run(progressStep);
+}

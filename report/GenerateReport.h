@@ -1,0 +1,25 @@
+// One report from the criteria to the page the report view shows.
+#pragma once
+
+#include "report/GenerateData.h"
+#include "report/ReportCriteria.h"
+
+#include <QString>
+
+class ManagerDatabase;
+class ReportProgress;
+
+enum class ReportPage { Report, NoData, NoSelection };
+
+struct ReportOutcome {
+    ReportPage page = ReportPage::NoSelection;
+    QString path; // the page to show
+    ExtractionCounts counts;
+};
+
+// Extracts the rows (GenerateData), then chooses the page: NoSelection when a day is missing
+// or a list has no checked item, NoData when no row is left, otherwise the report written to
+// <programFolder>/Data/HTML/Report.html. Only the report page writes a file. Throws VcError on
+// a database or file failure; Report.html is then left as it was.
+ReportOutcome GenerateReport(ManagerDatabase& database, const ReportCriteria& criteria,
+                             const QString& programFolder, ReportProgress& progress, int& progressStep);

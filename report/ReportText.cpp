@@ -1,0 +1,91 @@
+// Report text pieces.
+#include "report/ReportText.h"
+
+#include "shell/Win1252.h"
+
+#include <cmath>
+
+namespace ReportText {
+
+double roundHalfEven(double x) {
+    const double lower = std::floor(x);
+    const double fraction = x - lower;
+    if (fraction < 0.5)
+        return lower;
+    if (fraction > 0.5)
+        return lower + 1;
+    return std::fmod(lower, 2.0) == 0 ? lower : lower + 1;
+}
+
+QByteArray timeText(double minutes) {
+    const auto whole = static_cast<qint64>(std::floor(minutes));
+    const qint64 hours = whole / 60;
+    const qint64 rest = whole % 60;
+    QByteArray text = QByteArray::number(hours) + ':';
+    if (rest < 10)
+        text += '0';
+    return text + QByteArray::number(rest);
+}
+
+QByteArray timePad(double minutes) {
+    return minutes < 600 ? QByteArrayLiteral("&nbsp;&nbsp;") : QByteArray();
+}
+
+QByteArray percentText(double part, qint64 total) {
+    const auto percent =
+        total == 0 ? qint64(0) : static_cast<qint64>(roundHalfEven(part / static_cast<double>(total) * 100));
+    QByteArray prefix;
+    if (percent == 100)
+        prefix = "(";
+    else if (percent > 9)
+        prefix = "&nbsp;&nbsp;(";
+    else
+        prefix = "&nbsp;&nbsp;&nbsp;&nbsp;(";
+    return prefix + QByteArray::number(percent) + "%)</FONT>";
+}
+
+QByteArray grandTotalText(qint64 minutes) {
+    const qint64 hours = minutes / 60;
+    const qint64 rest = minutes - 60 * hours;
+    QByteArray text = hours < 10 ? QByteArrayLiteral("&nbsp;&nbsp;") : QByteArray();
+    text += QByteArray::number(hours) + ':';
+    if (rest >= 0 && rest < 10)
+        text += '0';
+    return text + QByteArray::number(rest);
+}
+
+QByteArray html(const QString& name) {
+    QByteArray out;
+    out.reserve(name.size());
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const QChar c = name.at(i);
+        switch (c.unicode()) {
+        case '&':
+            out += "&amp;";
+            continue;
+        case '<':
+            out += "&lt;";
+            continue;
+        case '>':
+            out += "&gt;";
+            continue;
+        case '"':
+            out += "&quot;";
+            continue;
+        default:
+            break;
+        }
+        char32_t codePoint = c.unicode();
+        if (c.isHighSurrogate() && i + 1 < name.size() && name.at(i + 1).isLowSurrogate()) {
+            codePoint = QChar::surrogateToUcs4(c, name.at(i + 1));
+            ++i;
+        } else if (const auto byte = Win1252::toByte(c); byte && !c.isSurrogate()) {
+            out += static_cast<char>(*byte);
+            continue;
+        }
+        out += "&#" + QByteArray::number(static_cast<quint32>(codePoint)) + ';';
+    }
+    return out;
+}
+
+} // namespace ReportText

@@ -1,0 +1,30 @@
+// The pieces of text the report file is made of: times, pads, percentages and names.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QtGlobal>
+
+namespace ReportText {
+
+// Nearest integer, halves to the even neighbour.
+double roundHalfEven(double x);
+
+// Whole hours (no limit at 24), a colon and two-digit minutes; fractions of a minute dropped.
+QByteArray timeText(double minutes);
+
+// "&nbsp;&nbsp;" under ten hours, so single-digit hours line up with two-digit ones.
+QByteArray timePad(double minutes);
+
+// The percentage of part in total (0 when the total is 0), with its aligning prefix and
+// the closing ")</FONT>".
+QByteArray percentText(double part, qint64 total);
+
+// The grand total: pad, hours, ":" and two-digit minutes.
+QByteArray grandTotalText(qint64 minutes);
+
+// A name from the database as Windows-1252 bytes: &, <, > and " escaped, and characters the
+// code page cannot hold written as numeric character references.
+QByteArray html(const QString& name);
+
+} // namespace ReportText
