@@ -1,0 +1,318 @@
+// Data export: the export file's life cycle, the operator's answers and the row copy.
+#include "export/DataExport.h"
+
+#include "export/ExportFile.h"
+#include "report/ApplicationNames.h"
+#include "shell/Captions.h"
+#include "shell/Feedback.h"
+#include "shell/VcError.h"
+#include "store/Dates.h"
+#include "store/ManagerDatabase.h"
+
+#include <cstring>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QRandomGenerator>
+#include <QSet>
+#include <sqlite3.h>
+#include <vector>
+
+namespace {
+
+// One key of the export table, its names reduced to numbers of their case-folded texts.
+struct ExportKey {
+    int workstation = 0;
+    int user = 0;
+    int application = 0;
+    qint64 day = 0;
+    bool operator==(const ExportKey&) const = default;
+};
+
+size_t qHash(const ExportKey& key, size_t seed = 0) noexcept {
+    return qHashMulti(seed, key.workstation, key.user, key.application, key.day);
+}
+
+// Numbers names so that texts a lookup in the export table treats as equal share one.
+class NameNumbers {
+public:
+    int of(const QString& name) {
+        const QString folded = name.toCaseFolded();
+        const auto it = m_numbers.constFind(folded);
+        if (it != m_numbers.constEnd())
+            return it.value();
+        const int number = static_cast<int>(m_numbers.size());
+        m_numbers.insert(folded, number);
+        return number;
+    }
+
+private:
+    QHash<QString, int> m_numbers;
+};
+
+// A name as the copy needs it: its number for the key and its bytes for the new row.
+struct CachedName {
+    int number = 0;
+    QByteArray utf8;
+    bool null = false;
+};
+
+// A prepared statement that throws the engine's error.
+class Statement {
+public:
+    Statement(sqlite3* db, const char* sql, QString context) : m_db(db), m_context(std::move(context)) {
+        const int rc = sqlite3_prepare_v2(db, sql, -1, &m_statement, nullptr);
+        if (rc != SQLITE_OK) {
+            sqlite3_finalize(m_statement);
+            throw ExportFile::engineError(db, rc, m_context);
+        }
+    }
+    ~Statement() { sqlite3_finalize(m_statement); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    sqlite3_stmt* get() const { return m_statement; }
+
+    // True on a row, false at the end.
+    bool step() {
+        const int rc = sqlite3_step(m_statement);
+        if (rc == SQLITE_ROW)
+            return true;
+        if (rc == SQLITE_DONE)
+            return false;
+        throw ExportFile::engineError(m_db, rc, m_context);
+    }
+
+    bool isNull(int column) const { return sqlite3_column_type(m_statement, column) == SQLITE_NULL; }
+    QByteArray bytes(int column) const {
+        const auto* data = reinterpret_cast<const char*>(sqlite3_column_text(m_statement, column));
+        return QByteArray(data, sqlite3_column_bytes(m_statement, column));
+    }
+    QString text(int column) const {
+        const auto* data = reinterpret_cast<const char*>(sqlite3_column_text(m_statement, column));
+        return QString::fromUtf8(data, sqlite3_column_bytes(m_statement, column));
+    }
+
+    void bindText(int index, const QByteArray& utf8) {
+        sqlite3_bind_text(m_statement, index, utf8.constData(), static_cast<int>(utf8.size()), SQLITE_STATIC);
+    }
+    void bindName(int index, const CachedName& name) {
+        if (name.null)
+            sqlite3_bind_null(m_statement, index);
+        else
+            bindText(index, name.utf8);
+    }
+
+private:
+    sqlite3* m_db;
+    QString m_context;
+    sqlite3_stmt* m_statement = nullptr;
+};
+
+CachedName cachedName(NameNumbers& numbers, const Statement& row, int column) {
+    CachedName name;
+    name.null = row.isNull(column);
+    name.utf8 = row.bytes(column);
+    name.number = numbers.of(QString::fromUtf8(name.utf8));
+    return name;
+}
+
+} // namespace
+
+DataExport::DataExport(Feedback& feedback, const ManagerDatabase& database)
+    : m_feedback(feedback), m_database(database) {}
+
+std::optional<QString> DataExport::ExportData(const QString& path, std::optional<QDate> from,
+                                              std::optional<QDate> to) {
+    m_rowsAdded = 0;
+    const auto showError = [this](const QString& description) {
+        m_feedback.message(QStringLiteral("Error exporting data: \r\n") + description, Captions::kProduct,
+                           Feedback::Icon::None, Feedback::Buttons::Ok);
+    };
+    if (path.isEmpty()) {
+        showError(QStringLiteral("No file name was given."));
+        return std::nullopt;
+    }
+    bool deletedOnce = false;
+    for (;;) {
+        const bool exists = QFileInfo::exists(path);
+        try {
+            if (exists)
+                addToFile(path, from, to);
+            else
+                writeNewFile(path, from, to);
+            return QStringLiteral("Exported Data to \"") + path + QLatin1Char('"');
+        } catch (const VcError& failure) {
+            m_rowsAdded = 0;
+            if (failure.number() != ErrorNumber::NotADatabase || !exists || deletedOnce) {
+                showError(failure.description());
+                return std::nullopt;
+            }
+            const Feedback::Answer answer = m_feedback.message(
+                QStringLiteral(
+                    "Unrecognized database format.  Ok for Vellumcrest to delete the old database (") +
+                    path + QStringLiteral(")?"),
+                Captions::titled(QStringLiteral(" Data Export")), Feedback::Icon::Question,
+                Feedback::Buttons::YesNo);
+            if (answer != Feedback::Answer::Yes)
+                return QStringLiteral("Cancelled Data Export (unrecognized file format)");
+            QFile old(path);
+            if (!old.remove()) {
+                showError(QStringLiteral("Could not delete ") + path + QStringLiteral(": ") +
+                          old.errorString());
+                return std::nullopt;
+            }
+            deletedOnce = true;
+        }
+    }
+}
+
+void DataExport::writeNewFile(const QString& path, std::optional<QDate> from, std::optional<QDate> to) {
+    // Built beside its final place and moved in complete, so no failure leaves a partial file.
+    const QFileInfo target(path);
+    QString building;
+    do {
+        building = target.absolutePath() + QStringLiteral("/.") + target.fileName() + QLatin1Char('.') +
+                   QString::number(QRandomGenerator::global()->generate(), 16) + QStringLiteral(".part");
+    } while (QFileInfo::exists(building));
+    try {
+        ExportFile file(building, ExportFile::Mode::CreateNew, path);
+        file.begin();
+        file.ensureTable();
+        m_rowsAdded = WriteExportRows(file, m_database, from, to);
+        file.commit();
+        file.close();
+        QFile built(building);
+        if (!built.rename(path))
+            throw VcError(ErrorNumber::FileFailure, QStringLiteral("Could not create ") + path +
+                                                        QStringLiteral(": ") + built.errorString());
+    } catch (...) {
+        QFile::remove(building);
+        QFile::remove(building + QStringLiteral("-journal"));
+        throw;
+    }
+}
+
+void DataExport::addToFile(const QString& path, std::optional<QDate> from, std::optional<QDate> to) {
+    ExportFile file(path, ExportFile::Mode::OpenExisting);
+    file.begin();
+    file.ensureTable();
+    m_rowsAdded = WriteExportRows(file, m_database, from, to);
+    file.commit();
+    file.close();
+}
+
+qint64 DataExport::WriteExportRows(ExportFile& file, const ManagerDatabase& database,
+                                   std::optional<QDate> from, std::optional<QDate> to) {
+    if (!from || !to)
+        return 0;
+    sqlite3* source = database.handle();
+    if (!source)
+        throw VcError(ErrorNumber::DatabaseFailure, QStringLiteral("The manager database is not open"));
+
+    // Every key the table already holds: the lookup each source row makes is one probe here.
+    NameNumbers numbers;
+    QSet<ExportKey> keys;
+    {
+        Statement existing(
+            file.handle(),
+            "SELECT Workstation, UserName, \"Application Title\", Date FROM \"All Existing Data\"",
+            QStringLiteral("Could not read ") + file.shownPath());
+        while (existing.step()) {
+            const QDate day = Dates::fromStored(existing.text(3));
+            // A value that is no day can never equal the day of an exported row.
+            if (!day.isValid())
+                continue;
+            keys.insert({numbers.of(existing.text(0)), numbers.of(existing.text(1)),
+                         numbers.of(existing.text(2)), day.toJulianDay()});
+        }
+    }
+
+    Statement insert(file.handle(),
+                     "INSERT INTO \"All Existing Data\" (Workstation, \"Application Title\", Duration, Date, "
+                     "UserName) VALUES (?, ?, ?, ?, ?)",
+                     QStringLiteral("Could not write to ") + file.shownPath());
+    // The names travel as keys; their texts are read once per key.
+    Statement rows(source,
+                   "SELECT s.WorkstationKey, s.UserNameKey, s.AppTitleKey, s.Duration, s.Date, "
+                   "w.Name, u.UserName, t.AppTitle "
+                   "FROM MGRDaySummary s "
+                   "JOIN MGRWorkstations w ON w.WorkstationID = s.WorkstationKey "
+                   "JOIN MGRUsers u ON u.UserNameID = s.UserNameKey "
+                   "JOIN MGRAppTitles t ON t.AppTitleID = s.AppTitleKey "
+                   "WHERE s.Date >= ? AND s.Date < ?",
+                   QStringLiteral("Could not read the usage data"));
+    const QByteArray first = Dates::toStored(*from).toUtf8();
+    const QByteArray afterLast = Dates::toStored(to->addDays(1)).toUtf8();
+    rows.bindText(1, first);
+    rows.bindText(2, afterLast);
+
+    ApplicationNames applicationNames(database);
+    QHash<qint64, CachedName> workstations;
+    QHash<qint64, CachedName> users;
+    QHash<qint64, qsizetype> applicationOfTitle;
+    QHash<QString, qsizetype> applicationByName;
+    std::vector<CachedName> applications;
+    QByteArray lastDate;
+    QDate lastDay;
+    QByteArray lastDayText;
+    qint64 added = 0;
+
+    sqlite3_stmt* row = rows.get();
+    while (rows.step()) {
+        const qint64 workstationKey = sqlite3_column_int64(row, 0);
+        auto workstation = workstations.find(workstationKey);
+        if (workstation == workstations.end())
+            workstation = workstations.insert(workstationKey, cachedName(numbers, rows, 5));
+
+        const qint64 userKey = sqlite3_column_int64(row, 1);
+        auto user = users.find(userKey);
+        if (user == users.end())
+            user = users.insert(userKey, cachedName(numbers, rows, 6));
+
+        const qint64 titleKey = sqlite3_column_int64(row, 2);
+        auto application = applicationOfTitle.constFind(titleKey);
+        if (application == applicationOfTitle.constEnd()) {
+            const QString name = applicationNames.GetApplicationName(rows.text(7));
+            auto known = applicationByName.constFind(name);
+            if (known == applicationByName.constEnd()) {
+                CachedName cached;
+                cached.utf8 = name.toUtf8();
+                cached.number = numbers.of(name);
+                applications.push_back(std::move(cached));
+                known = applicationByName.insert(name, static_cast<qsizetype>(applications.size()) - 1);
+            }
+            application = applicationOfTitle.insert(titleKey, known.value());
+        }
+        const CachedName& applicationName = applications[static_cast<size_t>(application.value())];
+
+        // Rows come in day order, so the last day read is nearly always the one needed.
+        const auto* dateData = reinterpret_cast<const char*>(sqlite3_column_text(row, 4));
+        const int dateSize = sqlite3_column_bytes(row, 4);
+        if (dateSize != lastDate.size() ||
+            std::memcmp(dateData, lastDate.constData(), size_t(dateSize)) != 0) {
+            lastDate = QByteArray(dateData, dateSize);
+            lastDay = Dates::fromStored(QString::fromUtf8(lastDate));
+            if (!lastDay.isValid())
+                throw VcError(ErrorNumber::DatabaseFailure,
+                              QStringLiteral("Unreadable date in the usage data: ") +
+                                  QString::fromUtf8(lastDate));
+            lastDayText = Dates::toStored(lastDay).toUtf8();
+        }
+
+        const ExportKey key{workstation->number, user->number, applicationName.number, lastDay.toJulianDay()};
+        if (keys.contains(key))
+            continue;
+        keys.insert(key);
+
+        insert.bindName(1, *workstation);
+        insert.bindName(2, applicationName);
+        sqlite3_bind_int64(insert.get(), 3, sqlite3_column_int64(row, 3));
+        insert.bindText(4, lastDayText);
+        insert.bindName(5, *user);
+        insert.step();
+        sqlite3_reset(insert.get());
+        ++added;
+    }
+    return added;
+}

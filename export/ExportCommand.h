@@ -1,0 +1,26 @@
+// The "&Export Data..." command: asks for the export file and runs the export under the busy pointer.
+#pragma once
+
+#include "shell/Feedback.h"
+
+#include <functional>
+#include <optional>
+#include <QDate>
+#include <QString>
+
+class ManagerDatabase;
+class QWidget;
+
+class ExportCommand {
+public:
+    // The save dialog as the command sets it up on each use.
+    static Feedback::FileDialog fileDialog();
+
+    // Shows the save dialog; a cancel ends the command with nothing written or reported.
+    // Otherwise exports the inclusive day range (nothing for a date box without data) to the
+    // chosen file and hands the outcome text to setStatus, unless a message already told it.
+    // The busy pointer stays over busyWindow until the command ends, on every path.
+    static void run(Feedback& feedback, const ManagerDatabase& database, std::optional<QDate> from,
+                    std::optional<QDate> to, const std::function<void(const QString&)>& setStatus,
+                    QWidget* busyWindow);
+};

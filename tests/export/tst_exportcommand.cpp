@@ -1,0 +1,108 @@
+// The "&Export Data..." command: its dialog, cancel, the busy pointer and the status text.
+#include "export/ExportCommand.h"
+#include "support/ScriptedFeedback.h"
+#include "support/TestEnv.h"
+#include "UsageFixture.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <QWidget>
+
+namespace {
+// Notes whether the busy pointer was up while the operator was being asked something.
+class PointerWatchingFeedback : public ScriptedFeedback {
+public:
+    Answer message(const QString& text, const QString& title, Icon icon, Buttons buttons) override {
+        busyDuringMessage << (QApplication::overrideCursor() != nullptr);
+        return ScriptedFeedback::message(text, title, icon, buttons);
+    }
+    QList<bool> busyDuringMessage;
+};
+} // namespace
+
+class tst_ExportCommand : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { TestEnv::setUp(); }
+    void dialogSetUp();
+    void cancelDoesNothing();
+    void outcomes_data();
+    void outcomes();
+};
+
+void tst_ExportCommand::dialogSetUp() {
+    const Feedback::FileDialog dialog = ExportCommand::fileDialog();
+    QCOMPARE(dialog.title, QStringLiteral("Export Vellumcrest Data..."));
+    QCOMPARE(dialog.initialName, QStringLiteral("Vellumcrest Data.mdb"));
+    QCOMPARE(dialog.filter, QStringLiteral("All Files (*.*)|*.*|Access Databases (*.mdb)|*.mdb"));
+    QCOMPARE(dialog.defaultSuffix, QStringLiteral("mdb"));
+    QVERIFY(dialog.confirmOverwrite);
+}
+
+void tst_ExportCommand::cancelDoesNothing() {
+    QTemporaryDir dir;
+    UsageFixture fixture(dir.path());
+    PointerWatchingFeedback feedback;
+    QStringList statuses;
+    QWidget window;
+    ExportCommand::run(
+        feedback, fixture.database(), QDate(2003, 1, 1), QDate(2003, 1, 1),
+        [&](const QString& text) { statuses << text; }, &window);
+    QCOMPARE(feedback.fileDialogs.size(), 1);
+    QCOMPARE(feedback.fileDialogs.constFirst().title, ExportCommand::fileDialog().title);
+    QVERIFY(statuses.isEmpty());
+    QVERIFY(feedback.messages.isEmpty());
+    QVERIFY(!QApplication::overrideCursor());
+    QCOMPARE(QDir(dir.path()).entryList({"*.mdb"}), QStringList({"VCManager.mdb"}));
+}
+
+void tst_ExportCommand::outcomes_data() {
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QByteArray>("existingText");
+    QTest::addColumn<QString>("expectedStatus");
+    QTest::addColumn<int>("messages");
+    QTest::newRow("exported") << "out.mdb" << QByteArray() << "Exported Data to \"%1\"" << 0;
+    QTest::newRow("unrecognized file, No") << "out.mdb" << QByteArray("plain text\n").repeated(200)
+                                           << "Cancelled Data Export (unrecognized file format)" << 1;
+    QTest::newRow("error") << "missing/out.mdb" << QByteArray() << QString() << 1;
+}
+
+void tst_ExportCommand::outcomes() {
+    QFETCH(QString, fileName);
+    QFETCH(QByteArray, existingText);
+    QFETCH(QString, expectedStatus);
+    QFETCH(int, messages);
+    QTemporaryDir dir;
+    UsageFixture fixture(dir.path());
+    fixture.addUsage("PC1", "alice", "Letter.doc - Writer", QDate(2003, 1, 1), 600);
+    const QString path = dir.filePath(fileName);
+    if (!existingText.isEmpty()) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(existingText);
+    }
+    PointerWatchingFeedback feedback;
+    feedback.fileAnswers = {path};
+    feedback.answers = {Feedback::Answer::No};
+    QStringList statuses;
+    QWidget window;
+    window.show();
+    ExportCommand::run(
+        feedback, fixture.database(), QDate(2003, 1, 1), QDate(2003, 1, 1),
+        [&](const QString& text) { statuses << text; }, &window);
+    QCOMPARE(statuses, expectedStatus.isEmpty() ? QStringList()
+                                                : QStringList({QString(expectedStatus).replace("%1", path)}));
+    QCOMPARE(feedback.messages.size(), messages);
+    // Questions and messages are shown with the ordinary pointer; it is back to normal afterwards.
+    QCOMPARE(feedback.busyDuringMessage, QList<bool>(messages, false));
+    QVERIFY(!QApplication::overrideCursor());
+    if (expectedStatus.startsWith("Exported"))
+        QCOMPARE(UsageFixture::exportRows(path),
+                 QStringList({"PC1|alice|Undefined Applications|600|2003-01-01"}));
+}
+
+QTEST_MAIN(tst_ExportCommand)
+#include "tst_exportcommand.moc"
