@@ -55,12 +55,17 @@ bool MenuItem::PaintButton(int TopMenuItem, int lIconStart, int lMenuCur, int lC
 
     surface.setTextColour(Surface::Colour::White);
     surface.setTextPosition(m_captionX, m_captionY);
+    // Smoothed text printed over its own scrolled copy would thicken; start from background.
+    const int textWidth = surface.textWidth(m_caption);
     if (m_captionY + textHeight >= lClipY) {
+        surface.fillRect(QRect(m_captionX, m_captionY, textWidth, lClipY - m_captionY),
+                         Surface::Colour::ButtonShadow);
         surface.setClip(QRect(0, m_captionY, w, lClipY - m_captionY));
         surface.print(m_caption);
         surface.resetClip();
         return false;
     }
+    surface.fillRect(QRect(m_captionX, m_captionY, textWidth, textHeight), Surface::Colour::ButtonShadow);
     surface.print(m_caption);
     return true;
 }
