@@ -21,7 +21,9 @@ int main(int argc, char** argv) {
                                         QStringLiteral("png"));
     const QCommandLineOption menu(QStringLiteral("menu"), QStringLiteral("Open this menu first."),
                                   QStringLiteral("n"));
-    parser.addOptions({mainBar, screenshot, menu});
+    const QCommandLineOption height(QStringLiteral("height"), QStringLiteral("Height of the bar in pixels."),
+                                    QStringLiteral("px"));
+    parser.addOptions({mainBar, screenshot, menu, height});
     parser.process(app);
 
     DesktopFeedback feedback;
@@ -35,6 +37,8 @@ int main(int argc, char** argv) {
     else if (!parser.positionalArguments().isEmpty() &&
              !window.openFile(parser.positionalArguments().first()))
         return 1;
+    if (parser.isSet(height))
+        window.control()->setFixedHeight(parser.value(height).toInt());
     if (parser.isSet(menu))
         window.control()->setMenuCur(parser.value(menu).toInt());
     if (parser.isSet(screenshot)) {
