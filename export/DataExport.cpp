@@ -109,13 +109,30 @@ private:
     sqlite3_stmt* m_statement = nullptr;
 };
 
-CachedName cachedName(NameNumbers& numbers, const Statement& row, int column) {
-    CachedName name;
-    name.null = row.isNull(column);
-    name.utf8 = row.bytes(column);
-    name.number = numbers.of(QString::fromUtf8(name.utf8));
-    return name;
-}
+// The text of one row of a name table, found by its key.
+class NameQuery {
+public:
+    NameQuery(sqlite3* db, const char* sql, const QString& context) : m_statement(db, sql, context) {}
+
+    // Nothing when the table has no row with that key.
+    std::optional<CachedName> read(qint64 key, NameNumbers& numbers) {
+        sqlite3_stmt* statement = m_statement.get();
+        sqlite3_reset(statement);
+        sqlite3_bind_int64(statement, 1, key);
+        std::optional<CachedName> name;
+        if (m_statement.step()) {
+            name.emplace();
+            name->null = m_statement.isNull(0);
+            name->utf8 = m_statement.bytes(0);
+            name->number = numbers.of(QString::fromUtf8(name->utf8));
+        }
+        sqlite3_reset(statement);
+        return name;
+    }
+
+private:
+    Statement m_statement;
+};
 
 } // namespace
 
@@ -232,25 +249,26 @@ qint64 DataExport::WriteExportRows(ExportFile& file, const ManagerDatabase& data
                      "INSERT INTO \"All Existing Data\" (Workstation, \"Application Title\", Duration, Date, "
                      "UserName) VALUES (?, ?, ?, ?, ?)",
                      QStringLiteral("Could not write to ") + file.shownPath());
-    // The names travel as keys; their texts are read once per key.
+    // The usage rows come through the day index alone, in its order; each name is read once
+    // per key. A key without its name row drops the usage row, as a join would.
+    const QString readContext = QStringLiteral("Could not read the usage data");
     Statement rows(source,
-                   "SELECT s.WorkstationKey, s.UserNameKey, s.AppTitleKey, s.Duration, s.Date, "
-                   "w.Name, u.UserName, t.AppTitle "
-                   "FROM MGRDaySummary s "
-                   "JOIN MGRWorkstations w ON w.WorkstationID = s.WorkstationKey "
-                   "JOIN MGRUsers u ON u.UserNameID = s.UserNameKey "
-                   "JOIN MGRAppTitles t ON t.AppTitleID = s.AppTitleKey "
-                   "WHERE s.Date >= ? AND s.Date < ?",
-                   QStringLiteral("Could not read the usage data"));
+                   "SELECT WorkstationKey, UserNameKey, AppTitleKey, Duration, Date FROM MGRDaySummary "
+                   "WHERE Date >= ? AND Date < ?",
+                   readContext);
     const QByteArray first = Dates::toStored(*from).toUtf8();
     const QByteArray afterLast = Dates::toStored(to->addDays(1)).toUtf8();
     rows.bindText(1, first);
     rows.bindText(2, afterLast);
+    NameQuery workstationName(source, "SELECT Name FROM MGRWorkstations WHERE WorkstationID = ?",
+                              readContext);
+    NameQuery userName(source, "SELECT UserName FROM MGRUsers WHERE UserNameID = ?", readContext);
+    NameQuery titleText(source, "SELECT AppTitle FROM MGRAppTitles WHERE AppTitleID = ?", readContext);
 
     ApplicationNames applicationNames(database);
-    QHash<qint64, CachedName> workstations;
-    QHash<qint64, CachedName> users;
-    QHash<qint64, qsizetype> applicationOfTitle;
+    QHash<qint64, std::optional<CachedName>> workstations;
+    QHash<qint64, std::optional<CachedName>> users;
+    QHash<qint64, qsizetype> applicationOfTitle; // -1: no such title
     QHash<QString, qsizetype> applicationByName;
     std::vector<CachedName> applications;
     QByteArray lastDate;
@@ -261,29 +279,39 @@ qint64 DataExport::WriteExportRows(ExportFile& file, const ManagerDatabase& data
     sqlite3_stmt* row = rows.get();
     while (rows.step()) {
         const qint64 workstationKey = sqlite3_column_int64(row, 0);
-        auto workstation = workstations.find(workstationKey);
-        if (workstation == workstations.end())
-            workstation = workstations.insert(workstationKey, cachedName(numbers, rows, 5));
+        auto workstation = workstations.constFind(workstationKey);
+        if (workstation == workstations.constEnd())
+            workstation = workstations.insert(workstationKey, workstationName.read(workstationKey, numbers));
+        if (!workstation.value())
+            continue;
 
         const qint64 userKey = sqlite3_column_int64(row, 1);
-        auto user = users.find(userKey);
-        if (user == users.end())
-            user = users.insert(userKey, cachedName(numbers, rows, 6));
+        auto user = users.constFind(userKey);
+        if (user == users.constEnd())
+            user = users.insert(userKey, userName.read(userKey, numbers));
+        if (!user.value())
+            continue;
 
         const qint64 titleKey = sqlite3_column_int64(row, 2);
         auto application = applicationOfTitle.constFind(titleKey);
         if (application == applicationOfTitle.constEnd()) {
-            const QString name = applicationNames.GetApplicationName(rows.text(7));
-            auto known = applicationByName.constFind(name);
-            if (known == applicationByName.constEnd()) {
-                CachedName cached;
-                cached.utf8 = name.toUtf8();
-                cached.number = numbers.of(name);
-                applications.push_back(std::move(cached));
-                known = applicationByName.insert(name, static_cast<qsizetype>(applications.size()) - 1);
+            qsizetype index = -1;
+            if (const std::optional<CachedName> title = titleText.read(titleKey, numbers)) {
+                const QString name = applicationNames.GetApplicationName(QString::fromUtf8(title->utf8));
+                auto known = applicationByName.constFind(name);
+                if (known == applicationByName.constEnd()) {
+                    CachedName cached;
+                    cached.utf8 = name.toUtf8();
+                    cached.number = numbers.of(name);
+                    applications.push_back(std::move(cached));
+                    known = applicationByName.insert(name, static_cast<qsizetype>(applications.size()) - 1);
+                }
+                index = known.value();
             }
-            application = applicationOfTitle.insert(titleKey, known.value());
+            application = applicationOfTitle.insert(titleKey, index);
         }
+        if (application.value() < 0)
+            continue;
         const CachedName& applicationName = applications[static_cast<size_t>(application.value())];
 
         // Rows come in day order, so the last day read is nearly always the one needed.
@@ -300,16 +328,18 @@ qint64 DataExport::WriteExportRows(ExportFile& file, const ManagerDatabase& data
             lastDayText = Dates::toStored(lastDay).toUtf8();
         }
 
-        const ExportKey key{workstation->number, user->number, applicationName.number, lastDay.toJulianDay()};
-        if (keys.contains(key))
+        const CachedName& workstationText = *workstation.value();
+        const CachedName& userText = *user.value();
+        const qsizetype known = keys.size();
+        keys.insert({workstationText.number, userText.number, applicationName.number, lastDay.toJulianDay()});
+        if (keys.size() == known)
             continue;
-        keys.insert(key);
 
-        insert.bindName(1, *workstation);
+        insert.bindName(1, workstationText);
         insert.bindName(2, applicationName);
         sqlite3_bind_int64(insert.get(), 3, sqlite3_column_int64(row, 3));
         insert.bindText(4, lastDayText);
-        insert.bindName(5, *user);
+        insert.bindName(5, userText);
         insert.step();
         sqlite3_reset(insert.get());
         ++added;

@@ -118,7 +118,7 @@ frmAbout::frmAbout(Feedback& feedback, QWidget* parent, SystemInfoSource sysInfo
     layout->addLayout(top);
     layout->addWidget(line);
     layout->addLayout(bottom);
-    setMinimumWidth(520);
+    setMinimumWidth(660);
 
     connect(cmdOK, &QPushButton::clicked, this, &QDialog::accept);
     connect(cmdSysInfo, &QPushButton::clicked, this, [this] { StartSysInfo(m_feedback, m_sysInfo); });

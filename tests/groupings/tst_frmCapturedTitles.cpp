@@ -83,18 +83,6 @@ private slots:
         QVERIFY(feedback.messages.isEmpty());
     }
 
-    void shiftClickPicksARange() {
-        GroupingsFixture f;
-        f.addCaptured(kCaptured);
-        ScriptedFeedback feedback;
-        frmCapturedTitles picker(*f.database, feedback, "Calc");
-        picker.show();
-        click(picker.lstWindowTitles, 3);
-        click(picker.lstWindowTitles, 4, Qt::ShiftModifier);
-        QTest::mouseClick(picker.OKButton, Qt::LeftButton);
-        QCOMPARE(f.titleRows(), (QStringList{"Calc|CALCULATOR", "Calc|Calculator"}));
-    }
-
     void cancelWritesNothing() {
         GroupingsFixture f;
         f.addCaptured(kCaptured);

@@ -1,0 +1,343 @@
+// The navigation bar model: geometry, collections, painting from the cache and mouse handling.
+#include "support/TestEnv.h"
+#include "verticalmenu/ImageSurface.h"
+#include "verticalmenu/MenuGeometry.h"
+#include "verticalmenu/Menus.h"
+
+#include <QPainter>
+#include <QtTest>
+
+namespace {
+constexpr int kWidth = 110;
+
+// A bar of menus with the given item counts on surfaces of the given height; every icon in the
+// cache is a solid colour of its own, so copies can be traced pixel by pixel.
+struct Bar {
+    ImageSurface surface;
+    ImageSurface cache;
+    Menus menus;
+
+    Bar(const QList<int>& itemCounts, int height) {
+        surface.resize(kWidth, height);
+        surface.clear();
+        menus.setMenu(&surface);
+        menus.setCache(&cache);
+        menus.setButtonHeight(MenuGeometry::kButtonHeight);
+        int total = 0;
+        for (int m = 1; m <= itemCounts.size(); ++m) {
+            int index = m;
+            VMenu* menu = menus.Add(QStringLiteral("M%1").arg(m), index, &surface);
+            menu->setImageCache(&cache);
+            menu->setUpBitmap(Picture::fromValue(arrowImage()));
+            menu->setDownBitmap(Picture::fromValue(arrowImage()));
+            for (int i = 1; i <= itemCounts[m - 1]; ++i)
+                menu->AddMenuItem(QStringLiteral("I%1.%2").arg(m).arg(i), i, Picture());
+            total += itemCounts[m - 1];
+        }
+        cache.resize(kWidth, MenuGeometry::cacheHeight(total));
+        cache.clear();
+        cache.drawEdge(QRect(0, 0, kWidth, 18), Surface::Raised, Surface::AllSides | Surface::FillMiddle);
+        // Distinct colours need direct access to the cache image.
+        QImage& image = const_cast<QImage&>(cache.image());
+        QPainter painter(&image);
+        for (int k = 1; k <= total; ++k)
+            painter.fillRect(QRect(0, MenuGeometry::cacheIconY(k, 18), 32, 32),
+                             QColor::fromRgb(iconColour(k)));
+    }
+
+    static QRgb iconColour(int k) { return qRgb(10 * k, 200 - 10 * k, 60); }
+    static QImage arrowImage() {
+        QImage image(16, 16, QImage::Format_RGB32);
+        image.fill(Qt::yellow);
+        return image;
+    }
+    VMenu* open() { return menus.Item(menus.MenuCur()); }
+    MenuItem* item(int j) { return open()->MenuItemItem(j); }
+    QRgb pixel(int x, int y) const { return surface.image().pixel(x, y); }
+    int mouse(short kind, int x, int y, int* number = nullptr) {
+        int hitType = 0;
+        int hit = 0;
+        menus.MouseProcess(kind, x, y, hitType, hit);
+        if (number)
+            *number = hit;
+        return hitType;
+    }
+    QPoint centre(int j) { return QPoint(item(j)->Left() + 16, item(j)->Top() + 16); }
+};
+
+bool hasWhite(const QImage& image, const QRect& area) {
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            if (image.pixel(x, y) == qRgb(255, 255, 255))
+                return true;
+    return false;
+}
+} // namespace
+
+class TestMenuModel : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { TestEnv::setUp(); }
+
+    void geometry_data() {
+        QTest::addColumn<int>("value");
+        QTest::addColumn<int>("expected");
+        // H 400, b 18, n 4, c 2.
+        QTest::newRow("button 1") << MenuGeometry::buttonTop(1, 2, 4, 400, 18) << 0;
+        QTest::newRow("button 2") << MenuGeometry::buttonTop(2, 2, 4, 400, 18) << 18;
+        QTest::newRow("button 3") << MenuGeometry::buttonTop(3, 2, 4, 400, 18) << 364;
+        QTest::newRow("button 4") << MenuGeometry::buttonTop(4, 2, 4, 400, 18) << 382;
+        QTest::newRow("item area") << MenuGeometry::itemAreaTop(2, 18) << 36;
+        QTest::newRow("clip line") << MenuGeometry::clipY(2, 4, 400, 18) << 364;
+        QTest::newRow("first icon") << MenuGeometry::iconTop(1, 2, 18) << 50;
+        QTest::newRow("second icon") << MenuGeometry::iconTop(2, 2, 18) << 114;
+        QTest::newRow("up arrow") << MenuGeometry::upArrowTop(2, 18) << 42;
+        QTest::newRow("down arrow") << MenuGeometry::downArrowTop(400, 3, 18) << 340;
+        QTest::newRow("icon left odd width") << MenuGeometry::iconLeft(111) << 39;
+        QTest::newRow("caption centred") << MenuGeometry::captionX(110, 41) << 35;
+        QTest::newRow("cache icon 1") << MenuGeometry::cacheIconY(1, 18) << 68;
+        QTest::newRow("cache height 9 items") << MenuGeometry::cacheHeight(9) << 356;
+    }
+    void geometry() {
+        QFETCH(int, value);
+        QFETCH(int, expected);
+        QCOMPARE(value, expected);
+    }
+
+    void paintedLayoutFollowsGeometry() {
+        Bar bar({1, 6, 1, 1}, 400);
+        bar.menus.setMenuCur(2);
+        bar.menus.Paint();
+        QList<int> tops;
+        for (int m = 1; m <= 4; ++m)
+            tops << bar.menus.Item(m)->ButtonTop();
+        QCOMPARE(tops, (QList<int>{0, 18, 364, 382}));
+        QCOMPARE(bar.item(1)->Top(), 50);
+        QCOMPARE(bar.item(2)->Top(), 114);
+        QVERIFY(bar.open()->downArrow().IsDisplayed());
+        QCOMPARE(bar.open()->downArrow().rect().top, 340);
+        QCOMPARE(bar.open()->downArrow().rect().bottom, 364 - 8);
+        // The first icon is the cache's icon of menu 2's first item (k = 2).
+        QCOMPARE(bar.pixel(bar.item(1)->Left() + 5, 55), Bar::iconColour(2));
+    }
+
+    void insertionRule_data() {
+        QTest::addColumn<QList<int>>("numbers");
+        QTest::addColumn<QList<int>>("order");
+        QTest::newRow("in order") << QList<int>{1, 2, 3} << QList<int>{1, 2, 3};
+        QTest::newRow("one goes first") << QList<int>{2, 3, 1} << QList<int>{1, 2, 3};
+        QTest::newRow("two after the first") << QList<int>{1, 3, 4, 2} << QList<int>{1, 2, 3, 4};
+        QTest::newRow("beyond the end appends") << QList<int>{1, 5} << QList<int>{1, 5};
+    }
+    void insertionRule() {
+        QFETCH(QList<int>, numbers);
+        QFETCH(QList<int>, order);
+        Menus menus;
+        MenuItems items;
+        for (int number : numbers) {
+            int index = number;
+            menus.Add(QString(), index, nullptr);
+            int itemIndex = number;
+            int height = 18;
+            items.Add(QString(), itemIndex, height, Picture());
+        }
+        QList<int> menuOrder;
+        QList<int> itemOrder;
+        for (int i = 1; i <= menus.Count(); ++i) {
+            menuOrder << menus.Item(i)->Index();
+            itemOrder << items.Item(i)->Index();
+        }
+        QCOMPARE(menuOrder, order);
+        QCOMPARE(itemOrder, order);
+    }
+
+    void collectionQueries() {
+        Bar bar({3, 2, 2}, 400);
+        QVERIFY(bar.menus.Item(0) == nullptr);
+        QVERIFY(bar.menus.Item(4) == nullptr);
+        QCOMPARE(bar.menus.TotalMenuItems(), 7);
+        bar.menus.MoveMenu(1, 3);
+        bar.menus.MoveMenuItem(1, 2);
+        QCOMPARE(bar.menus.Caption(1), QStringLiteral("M1"));
+        QCOMPARE(bar.menus.Item(1)->MenuItemItem(1)->Caption(), QStringLiteral("I1.1"));
+        QCOMPARE(bar.menus.TotalMenuItems(), 7);
+    }
+
+    void topMenuItemZero() {
+        VMenu menu;
+        menu.setTopMenuItem(3);
+        menu.setTopMenuItem(0);
+        QCOMPARE(menu.TopMenuItem(), 3);
+    }
+
+    void fittingItemsShowNoArrows() {
+        Bar bar({3, 2}, 400);
+        bar.menus.setMenuCur(1);
+        bar.menus.Paint();
+        QVERIFY(!bar.open()->downArrow().IsDisplayed());
+        QVERIFY(!bar.open()->upArrow().IsDisplayed());
+        QVERIFY(bar.item(3)->displayed());
+    }
+
+    void lastItemCutAtClipLine() {
+        // n 4, c 2, H 360: clip line 324 cuts the fifth icon (306 to 338).
+        Bar bar({1, 5, 1, 1}, 360);
+        bar.menus.setMenuCur(2);
+        bar.menus.Paint();
+        MenuItem* last = bar.item(5);
+        QVERIFY(last->displayed());
+        QCOMPARE(last->Top(), 306);
+        QCOMPARE(last->borderRect().bottom, 324);
+        QVERIFY(bar.open()->downArrow().IsDisplayed());
+        QCOMPARE(bar.pixel(last->Left() + 3, 323), Bar::iconColour(6));
+        // The button face of menu 3 starts at the clip line, untouched by the icon.
+        QVERIFY(bar.pixel(last->Left() + 3, 324) != Bar::iconColour(6));
+        // No caption under the cut icon.
+        QVERIFY(!hasWhite(bar.surface.image(), QRect(0, 306, 80, 18)));
+        // A hover border on a cut box has no bottom side.
+        bar.mouse(0, last->Left() + 3, 320);
+        QCOMPARE(last->State(), short(1));
+        QCOMPARE(bar.pixel(last->Left() + 3, 323), Bar::iconColour(6));
+        QCOMPARE(bar.pixel(last->Left() - 2, 310), bar.surface.colours().light.rgb());
+    }
+
+    void downArrowClickScrolls() {
+        Bar bar({1, 6, 1, 1}, 400);
+        bar.menus.setMenuCur(2);
+        bar.menus.Paint();
+        const QPoint firstItem = bar.centre(1);
+        const MenuGeometry::Rect arrow = bar.open()->downArrow().rect();
+        QCOMPARE(bar.mouse(-1, arrow.left + 4, arrow.top + 4), 0);
+        QCOMPARE(bar.mouse(1, arrow.left + 4, arrow.top + 4), int(Menus::ScrolledDown));
+        QCOMPARE(bar.open()->TopMenuItem(), 2);
+        QVERIFY(bar.open()->upArrow().IsDisplayed());
+        QCOMPARE(bar.open()->upArrow().rect().top, 42);
+        QVERIFY(!bar.item(1)->displayed());
+        QCOMPARE(bar.item(2)->Top(), 50);
+        QVERIFY(!bar.item(1)->HitTest(-1, firstItem.x(), firstItem.y()));
+        QVERIFY(!bar.item(1)->pressed());
+        QCOMPARE(bar.pixel(firstItem.x(), firstItem.y()), Bar::iconColour(3));
+    }
+
+    void itemClickNeedsPressAndReleaseOnIt() {
+        Bar bar({3}, 400);
+        bar.menus.setMenuCur(1);
+        bar.menus.Paint();
+        const QPoint second = bar.centre(2);
+        int number = -1;
+        QCOMPARE(bar.mouse(-1, second.x(), second.y()), 0);
+        QCOMPARE(bar.mouse(1, second.x(), second.y(), &number), int(Menus::ItemClicked));
+        QCOMPARE(number, 2);
+
+        QCOMPARE(bar.mouse(-1, second.x(), second.y()), 0);
+        bar.mouse(0, 5, 300);
+        QCOMPARE(bar.mouse(1, 5, 300, &number), 0);
+        QCOMPARE(number, 0);
+        // A press on nothing then a release on the item pressed long ago is no click.
+        bar.mouse(-1, 5, 300);
+        QCOMPARE(bar.mouse(1, second.x(), second.y()), 0);
+    }
+
+    void pressOnMenuButton() {
+        Bar bar({2, 2, 2}, 400);
+        bar.menus.setMenuCur(1);
+        bar.menus.Paint();
+        int number = 0;
+        const int y = bar.menus.Item(3)->ButtonTop() + 5;
+        QCOMPARE(bar.mouse(-1, 50, y, &number), int(Menus::MenuButtonHit));
+        QCOMPARE(number, 3);
+        QCOMPARE(bar.mouse(1, 50, y, &number), 0);
+    }
+
+    void hoverRaisesAndLeavingErases() {
+        Bar bar({2}, 400);
+        bar.menus.setMenuCur(1);
+        bar.menus.Paint();
+        MenuItem* first = bar.item(1);
+        const QPoint corner(first->borderRect().left, first->borderRect().top);
+        const QRgb background = bar.surface.colours().shadow.rgb();
+        QCOMPARE(bar.pixel(corner.x(), corner.y()), background);
+        bar.mouse(0, first->Left() + 2, first->Top() + 2);
+        QCOMPARE(first->State(), short(1));
+        QCOMPARE(bar.pixel(corner.x(), corner.y()), bar.surface.colours().light.rgb());
+        QCOMPARE(bar.pixel(first->borderRect().right - 1, first->borderRect().bottom - 1),
+                 bar.surface.colours().darkShadow.rgb());
+        bar.mouse(0, 5, 380);
+        QCOMPARE(first->State(), short(0));
+        QCOMPARE(bar.pixel(corner.x(), corner.y()), background);
+        bar.mouse(-1, first->Left() + 2, first->Top() + 2);
+        QCOMPARE(first->State(), short(-1));
+        QCOMPARE(bar.pixel(corner.x(), corner.y()), bar.surface.colours().darkShadow.rgb());
+    }
+
+    void arrowReleasedOffDoesNotScroll() {
+        Bar bar({1, 6, 1, 1}, 400);
+        bar.menus.setMenuCur(2);
+        bar.menus.Paint();
+        const Arrow& arrow = bar.open()->downArrow();
+        const int x = arrow.rect().left + 4;
+        const int y = arrow.rect().top + 4;
+        bar.mouse(-1, x, y);
+        QCOMPARE(arrow.drawnState(), -1);
+        bar.mouse(0, 5, 200);
+        QCOMPARE(arrow.drawnState(), 1);
+        QCOMPARE(bar.mouse(1, 5, 200), 0);
+        QCOMPARE(bar.open()->TopMenuItem(), 1);
+        // Coming back and releasing without a new press is no click either.
+        QCOMPARE(bar.mouse(1, x, y), 0);
+        QCOMPARE(bar.open()->TopMenuItem(), 1);
+    }
+
+    // The animations must end in exactly the picture a fresh paint of the same state gives.
+    void animationsEndInTheStaticPicture_data() {
+        QTest::addColumn<int>("from");
+        QTest::addColumn<int>("to");
+        QTest::newRow("down the stack 1 to 3") << 1 << 3;
+        QTest::newRow("up the stack 4 to 2") << 4 << 2;
+        QTest::newRow("neighbours 2 to 3") << 2 << 3;
+        QTest::newRow("neighbours 3 to 2") << 3 << 2;
+    }
+    void animationsEndInTheStaticPicture() {
+        QFETCH(int, from);
+        QFETCH(int, to);
+        const QList<int> counts{3, 6, 2, 4};
+        Bar animated(counts, 400);
+        int steps = 0;
+        animated.menus.setAnimationStep([&steps](bool) { ++steps; });
+        animated.menus.setMenuCur(from);
+        animated.menus.Paint();
+        animated.menus.setMenuCur(to);
+        animated.menus.Paint();
+        QVERIFY(steps > 100);
+
+        Bar fresh(counts, 400);
+        fresh.menus.setMenuCur(to);
+        fresh.menus.Paint();
+        QCOMPARE(animated.surface.image(), fresh.surface.image());
+    }
+
+    void scrollAnimationsEndInTheStaticPicture() {
+        const QList<int> counts{1, 8, 1, 1};
+        Bar animated(counts, 400);
+        animated.menus.setMenuCur(2);
+        animated.menus.Paint();
+        const MenuGeometry::Rect down = animated.open()->downArrow().rect();
+        for (int i = 0; i < 2; ++i) {
+            animated.mouse(-1, down.left + 4, down.top + 4);
+            animated.mouse(1, down.left + 4, down.top + 4);
+        }
+        const MenuGeometry::Rect up = animated.open()->upArrow().rect();
+        animated.mouse(-1, up.left + 4, up.top + 4);
+        QCOMPARE(animated.mouse(1, up.left + 4, up.top + 4), int(Menus::ScrolledUp));
+        QCOMPARE(animated.open()->TopMenuItem(), 2);
+
+        Bar fresh(counts, 400);
+        fresh.menus.Item(2)->setTopMenuItem(2);
+        fresh.menus.setMenuCur(2);
+        fresh.menus.Paint();
+        QCOMPARE(animated.surface.image(), fresh.surface.image());
+    }
+};
+
+QTEST_MAIN(TestMenuModel)
+#include "tst_menumodel.moc"

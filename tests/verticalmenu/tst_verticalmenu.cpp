@@ -1,0 +1,353 @@
+// The navigation bar control: range checks, resizing, mouse routing, persistence, picture loads.
+#include "support/ScriptedFeedback.h"
+#include "support/TestEnv.h"
+#include "verticalmenu/PropertyBag.h"
+#include "verticalmenu/VerticalMenu.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+std::unique_ptr<VerticalMenu> makeBar(ScriptedFeedback& feedback, int height = 500) {
+    auto bar = std::make_unique<VerticalMenu>(feedback);
+    bar->setAnimationDelays(std::chrono::microseconds(0), std::chrono::microseconds(0));
+    bar->resize(110, height);
+    bar->show();
+    return bar;
+}
+
+QStringList keys(const PropertyBag& bag) {
+    QStringList names;
+    for (const auto& entry : bag.entries())
+        names << entry.name;
+    return names;
+}
+
+QImage solid(QColor colour) {
+    QImage image(32, 32, QImage::Format_RGB32);
+    image.fill(colour);
+    return image;
+}
+
+QPoint itemCentre(const VerticalMenu& bar, int item) {
+    const MenuItem* it = bar.menus().Item(bar.MenuCur())->MenuItemItem(item);
+    return QPoint(it->Left() + 16, it->Top() + 16);
+}
+} // namespace
+
+class TestVerticalMenu : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { TestEnv::setUp(); }
+
+    void newInstance() {
+        ScriptedFeedback feedback;
+        auto bar = makeBar(feedback);
+        QCOMPARE(bar->MenusMax(), 1);
+        QCOMPARE(bar->MenuCur(), 1);
+        QCOMPARE(bar->MenuStartup(), 1);
+        QCOMPARE(bar->MenuCaption(), QStringLiteral("Menu1"));
+        QCOMPARE(bar->MenuItemsMax(), 1);
+        QCOMPARE(bar->MenuItemCaption(), QStringLiteral("Item"));
+        QCOMPARE(feedback.messages.size(), 0);
+    }
+
+    void rangeErrors_data() {
+        QTest::addColumn<QString>("property");
+        QTest::addColumn<int>("value");
+        QTest::addColumn<QString>("message");
+        const QString menus = QStringLiteral("MenusMax must be between 0 and 6");
+        const QString items = QStringLiteral("MenuItemsMax must be between 0 and 10");
+        const QString current = QStringLiteral("The current item must be between 0 and MenuItemsMax");
+        QTest::newRow("MenusMax 7") << "MenusMax" << 7 << menus;
+        QTest::newRow("MenusMax -1") << "MenusMax" << -1 << menus;
+        QTest::newRow("MenuItemsMax 11") << "MenuItemsMax" << 11 << items;
+        QTest::newRow("MenuItemsMax -1") << "MenuItemsMax" << -1 << items;
+        QTest::newRow("MenuItemCur max+1") << "MenuItemCur" << 4 << current;
+        QTest::newRow("MenuItemCur -1") << "MenuItemCur" << -1 << current;
+    }
+    void rangeErrors() {
+        QFETCH(QString, property);
+        QFETCH(int, value);
+        QFETCH(QString, message);
+        ScriptedFeedback feedback;
+        auto bar = makeBar(feedback);
+        bar->setMenusMax(2);
+        bar->setMenuItemsMax(3);
+        bar->setMenuItemCur(2);
+        QSignalSpy changed(bar.get(), &VerticalMenu::propertyChanged);
+        if (property == QLatin1String("MenusMax"))
+            bar->setMenusMax(value);
+        else if (property == QLatin1String("MenuItemsMax"))
+            bar->setMenuItemsMax(value);
+        else
+            bar->setMenuItemCur(value);
+        QCOMPARE(feedback.beeps, 1);
+        QCOMPARE(feedback.messages.size(), 1);
+        QCOMPARE(feedback.messages[0].text, message);
+        QCOMPARE(feedback.messages[0].title, QStringLiteral("Vellumcrest"));
+        QCOMPARE(feedback.messages[0].icon, Feedback::Icon::None);
+        QCOMPARE(feedback.messages[0].buttons, Feedback::Buttons::Ok);
+        QCOMPARE(changed.count(), 0);
+        QCOMPARE(bar->MenusMax(), 2);
+        QCOMPARE(bar->menus().Count(), 2);
+        QCOMPARE(bar->MenuItemsMax(), 3);
+        QCOMPARE(bar->MenuItemCur(), 2);
+    }
+
+    void menusAndItemsGrowAndShrink() {
+        ScriptedFeedback feedback;
+        auto bar = makeBar(feedback);
+        QSignalSpy changed(bar.get(), &VerticalMenu::propertyChanged);
+        bar->setMenusMax(3);
+        QVERIFY(changed.contains(QVariantList{QStringLiteral("MenusMax")}));
+        QCOMPARE(bar->menus().Caption(2), QStringLiteral("Menu2"));
+        QCOMPARE(bar->menus().Caption(3), QStringLiteral("Menu3"));
+        QCOMPARE(bar->menus().Item(3)->MenuItemCount(), 1);
+        QCOMPARE(bar->menus().Item(3)->MenuItemItem(1)->Caption(), QStringLiteral("Item"));
+        QCOMPARE(bar->MenuCur(), 1);
+        QCOMPARE(bar->MenuCaption(), QStringLiteral("Menu1"));
+
+        bar->setMenuItemsMax(4);
+        const VMenu* open = bar->menus().Item(1);
+        QCOMPARE(open->MenuItemItem(2)->Caption(), QStringLiteral("Item2"));
+        QCOMPARE(open->MenuItemItem(4)->Caption(), QStringLiteral("Item4"));
+        bar->setMenuItemCur(4);
+        bar->setMenuItemsMax(2);
+        QCOMPARE(bar->MenuItemCur(), 2);
+        QCOMPARE(open->MenuItemCount(), 2);
+        bar->setMenuItemCur(0);
+        QCOMPARE(bar->MenuItemCur(), 0);
+
+        bar->setMenuCur(3);
+        bar->setMenusMax(2);
+        QCOMPARE(bar->MenuCur(), 2);
+        QCOMPARE(bar->MenuCaption(), QStringLiteral("Menu2"));
+        QCOMPARE(feedback.messages.size(), 0);
+    }
+
+    void mouseOpensMenusAndClicksItems() {
+        ScriptedFeedback feedback;
+        auto bar = makeBar(feedback);
+        QVERIFY(bar->loadMainWindowBar());
+        QSignalSpy clicks(bar.get(), &VerticalMenu::MenuItemClick);
+        const int toolsTop = bar->menus().Item(3)->ButtonTop();
+        QTest::mousePress(bar.get(), Qt::LeftButton, {}, QPoint(50, toolsTop + 5));
+        QCOMPARE(bar->MenuCur(), 3);
+        QCOMPARE(bar->MenuCaption(), QStringLiteral("Tools"));
+        QTest::mouseRelease(bar.get(), Qt::LeftButton, {}, QPoint(50, toolsTop + 5));
+        QCOMPARE(clicks.count(), 0);
+
+        const QPoint second = itemCentre(*bar, 2);
+        QTest::mousePress(bar.get(), Qt::RightButton, {}, second);
+        QTest::mouseRelease(bar.get(), Qt::RightButton, {}, second);
+        QCOMPARE(clicks.count(), 0);
+
+        QTest::mousePress(bar.get(), Qt::LeftButton, {}, second);
+        QTest::mouseRelease(bar.get(), Qt::LeftButton, {}, second);
+        QCOMPARE(clicks.count(), 1);
+        QCOMPARE(clicks[0][0].value<short>(), short(3));
+        QCOMPARE(clicks[0][1].value<short>(), short(2));
+        // The highlight is cleared after the click is reported.
+        QCOMPARE(bar->menus().Item(3)->MenuItemItem(2)->State(), short(0));
+    }
+
+    void mainWindowBarContent() {
+        ScriptedFeedback feedback;
+        auto bar = makeBar(feedback);
+        QVERIFY(bar->loadMainWindowBar());
+        QCOMPARE(bar->MenusMax(), 4);
+        QCOMPARE(bar->MenuCur(), 1);
+        const QList<QStringList> expected{
+            {QStringLiteral("Main"), QStringLiteral("Workstations"), QStringLiteral("Report Criteria"),
+             QStringLiteral("Generate Report")},
+            {QStringLiteral("Options"), QStringLiteral("Application Groups"), QStringLiteral("Security")},
+            {QStringLiteral("Tools"), QStringLiteral("Scan Workstations"), QStringLiteral("Export Data")},
+            {QStringLiteral("Help"), QStringLiteral("Online Help"), QStringLiteral("Contents")}};
+        for (int m = 1; m <= 4; ++m) {
+            const VMenu* menu = bar->menus().Item(m);
+            QStringList actual{menu->Caption()};
+            for (int i = 1; i <= menu->MenuItemCount(); ++i) {
+                actual << menu->MenuItemItem(i)->Caption();
+                QVERIFY(!menu->MenuItemItem(i)->Button().value<QImage>().isNull());
+            }
+            QCOMPARE(actual, expected[m - 1]);
+        }
+
+        PropertyBag saved;
+        QVERIFY(saved.loadFile(VerticalMenu::mainWindowBarResource()));
+        QCOMPARE(saved.read(QStringLiteral("MenusMax"), 1).toInt(), 4);
+        for (const QString& name : keys(saved)) {
+            QVERIFY2(!name.startsWith(QLatin1String("MenuItemKey")) &&
+                         !name.startsWith(QLatin1String("MenuItemTag")) && name != QLatin1String("MenuCur") &&
+                         name != QLatin1String("MenuStartup"),
+                     qPrintable(name));
+        }
+        QVERIFY(saved.contains(QStringLiteral("MenuItemIcon42")));
+        QVERIFY(saved.contains(QStringLiteral("MenuItemsMax1")));
+    }
+
+    void saveLoadRoundTrip() {
+        ScriptedFeedback feedback;
+        auto first = makeBar(feedback);
+        QVERIFY(first->loadMainWindowBar());
+        first->setMenuCur(2);
+        first->setMenuItemCur(2);
+        first->setMenuItemKey(QStringLiteral("sec"));
+        first->setMenuItemTag(QStringLiteral("tag \"quoted\""));
+        first->setToolTipText(QStringLiteral("Navigation"));
+        first->setWhatsThisHelpID(42);
+        first->setMousePointer(11);
+        first->setEnabledProperty(true);
+        first->setClipControls(true);
+        first->setMenuStartup(3);
+        first->setMenuCur(3);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("bar.vmenu"));
+        QVERIFY(first->saveFile(path));
+
+        auto second = makeBar(feedback);
+        QVERIFY(second->loadFile(path));
+        QCOMPARE(second->MenuCur(), 3);
+        QCOMPARE(second->ToolTipText(), QStringLiteral("Navigation"));
+        QCOMPARE(second->WhatsThisHelpID(), 42);
+        QCOMPARE(second->MousePointer(), short(11));
+        QVERIFY(second->Enabled());
+        QVERIFY(second->ClipControls());
+        QCOMPARE(second->menus().Item(2)->MenuItemItem(2)->Tag(), QStringLiteral("tag \"quoted\""));
+        PropertyBag a;
+        PropertyBag b;
+        first->WriteProperties(a);
+        second->WriteProperties(b);
+        QCOMPARE(keys(b), keys(a));
+        QCOMPARE(a.toJson(), b.toJson());
+        QCOMPARE(feedback.messages.size(), 0);
+    }
+
+    void saveOrder() {
+        ScriptedFeedback feedback;
+        auto bar = makeBar(feedback);
+        bar->setMenusMax(2);
+        bar->setMenuItemsMax(2);
+        bar->setMenuItemCur(2);
+        bar->setMenuItemKey(QStringLiteral("k"));
+        bar->setMenuItemTag(QStringLiteral("t"));
+        bar->setMenuItemIcon(solid(Qt::red));
+        bar->setMenuStartup(2);
+        bar->setToolTipText(QStringLiteral("tip"));
+        bar->setMousePointer(2);
+        PropertyBag bag;
+        bar->WriteProperties(bag);
+        QCOMPARE(keys(bag), (QStringList{"ToolTipText", "MenusMax", "MenuStartup", "MenuCaption1",
+                                         "MenuItemsMax1", "MenuItemIcon12", "MenuItemCaption12",
+                                         "MenuItemKey12", "MenuItemTag12", "MenuCaption2", "MousePointer"}));
+    }
+
+    void emptyBagAgainstNewInstance() {
+        ScriptedFeedback feedback;
+        auto loaded = makeBar(feedback);
+        loaded->ReadProperties(PropertyBag());
+        QCOMPARE(loaded->MenusMax(), 1);
+        QCOMPARE(loaded->MenuCaption(), QStringLiteral("Menu"));
+        QCOMPARE(loaded->MenuItemCaption(), QStringLiteral("Item"));
+        auto fresh = makeBar(feedback);
+        QCOMPARE(fresh->MenuCaption(), QStringLiteral("Menu1"));
+    }
+
+    void loadingOpensMenuStartupAndIgnoresCase() {
+        PropertyBag bag;
+        bag.write(QStringLiteral("menusmax"), 3, 1);
+        bag.write(QStringLiteral("MENUCUR"), 3, 1);
+        bag.write(QStringLiteral("MenuStartup"), 2, 1);
+        bag.write(QStringLiteral("menucaption2"), QStringLiteral("Second"), QStringLiteral("Menu"));
+        ScriptedFeedback feedback;
+        auto bar = makeBar(feedback);
+        bar->ReadProperties(bag);
+        QCOMPARE(bar->MenusMax(), 3);
+        QCOMPARE(bar->MenuCur(), 2);
+        QCOMPARE(bar->MenuCaption(), QStringLiteral("Second"));
+    }
+
+    void brokenFileLeavesTheBar() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("broken.vmenu"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("{\"format\": \"something else\"}");
+        file.close();
+        ScriptedFeedback feedback;
+        auto bar = makeBar(feedback);
+        QVERIFY(bar->loadMainWindowBar());
+        QString error;
+        QVERIFY(!bar->loadFile(path, &error));
+        QVERIFY(!error.isEmpty());
+        QVERIFY(!bar->loadFile(dir.filePath(QStringLiteral("missing.vmenu"))));
+        QCOMPARE(bar->MenusMax(), 4);
+    }
+
+    void picturePathsLoadAsynchronously() {
+        QTemporaryDir dir;
+        const QString picture = dir.filePath(QStringLiteral("icon.png"));
+        QVERIFY(solid(Qt::green).save(picture));
+        ScriptedFeedback feedback;
+        auto bar = makeBar(feedback);
+        bar->setHostProbe([] { return false; });
+        bar->setMenusMax(2);
+        bar->setMenuCur(2);
+        bar->setMenuItemsMax(2);
+        bar->setMenuItemCur(2);
+        bar->setMenuItemPictureURL(picture);
+        // The load completes later; until then the current menu and item may change.
+        bar->setMenuCur(1);
+        QTRY_VERIFY(!bar->menus().Item(2)->MenuItemItem(2)->Button().value<QImage>().isNull());
+        QCOMPARE(bar->MenuCur(), 1);
+        QCOMPARE(bar->MenuItemCur(), 1);
+
+        PropertyBag bag;
+        bar->InitProperties();
+        bar->setMenusMax(2);
+        bar->setMenuCur(2);
+        bar->setMenuItemsMax(2);
+        bar->setMenuItemCur(2);
+        bar->setMenuItemPictureURL(QUrl::fromLocalFile(picture).toString());
+        bar->WriteProperties(bag);
+        QVERIFY(bag.contains(QStringLiteral("MenuItemPictureURL22")));
+        QVERIFY(!bag.contains(QStringLiteral("MenuItemIcon22")));
+
+        auto loaded = makeBar(feedback);
+        loaded->setHostProbe([] { return false; });
+        loaded->ReadProperties(bag);
+        QTRY_VERIFY(!loaded->menus().Item(2)->MenuItemItem(2)->Button().value<QImage>().isNull());
+        QCOMPARE(loaded->MenuCur(), 1);
+    }
+
+    void arrivalByLoadName() {
+        ScriptedFeedback feedback;
+        auto bar = makeBar(feedback);
+        bar->setMenusMax(2);
+        bar->setMenuCur(2);
+        bar->setMenuItemsMax(10);
+        bar->setMenuCur(1);
+        bar->AsyncReadComplete(QStringLiteral("210"), solid(Qt::blue));
+        QCOMPARE(bar->menus().Item(2)->MenuItemItem(10)->Button().value<QImage>().pixel(3, 3),
+                 QColor(Qt::blue).rgb());
+        QCOMPARE(bar->MenuCur(), 1);
+    }
+
+    void smallBarShowsArrows() {
+        ScriptedFeedback feedback;
+        auto bar = makeBar(feedback, 200);
+        QVERIFY(bar->loadMainWindowBar());
+        const VMenu* main = bar->menus().Item(1);
+        QVERIFY(main->downArrow().IsDisplayed());
+        QVERIFY(!main->upArrow().IsDisplayed());
+        const QImage grab = bar->grab().toImage();
+        QCOMPARE(grab.size(), QSize(110, 200));
+        QCOMPARE(grab.pixel(main->downArrow().rect().left + 8, main->downArrow().rect().top + 8),
+                 bar->picMenu().pixel(main->downArrow().rect().left + 8, main->downArrow().rect().top + 8));
+    }
+};
+
+QTEST_MAIN(TestVerticalMenu)
+#include "tst_verticalmenu.moc"
