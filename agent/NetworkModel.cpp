@@ -205,10 +205,11 @@ void NetworkModel::buildUsers() {
 
 void NetworkModel::addQuirks() {
     const int total = m_settings.machines + 3;
-    std::vector<Machine*> withData;
-    for (Machine& m : m_machines) {
-        if (hasDatabase(m) && m.agentState == kRunning)
-            withData.push_back(&m);
+    // Indexes, not pointers: the machines added below move the vector.
+    std::vector<std::size_t> withData;
+    for (std::size_t i = 0; i < m_machines.size(); ++i) {
+        if (hasDatabase(m_machines[i]) && m_machines[i].agentState == kRunning)
+            withData.push_back(i);
     }
     // The agent runs but publishes no share.
     Machine noShare;
@@ -216,12 +217,10 @@ void NetworkModel::addQuirks() {
     noShare.services = ordinaryServices(noShare.name);
     noShare.agentServiceName = QStringLiteral("VCWorkstation");
     noShare.agentState = kRunning;
-    m_machines.push_back(std::move(noShare));
     // The service manager refuses the console.
     Machine denied;
     denied.name = machineName(m_settings.machines + 1, total);
     denied.manager = ServiceManager::AccessDenied;
-    m_machines.push_back(std::move(denied));
     // The agent is installed under a name in the wrong letter case; its data is there.
     Machine lowerCase;
     lowerCase.name = machineName(m_settings.machines + 2, total);
@@ -230,47 +229,51 @@ void NetworkModel::addQuirks() {
     lowerCase.agentState = kRunning;
     lowerCase.share = true;
     if (!withData.empty()) {
-        lowerCase.titles = withData.front()->titles;
-        lowerCase.users.push_back(withData.front()->users.front());
+        const Machine& model = m_machines[withData.front()];
+        lowerCase.titles = model.titles;
+        lowerCase.users.push_back(model.users.front());
         lowerCase.users.back().name = "administrator";
     }
-    m_machines.push_back(std::move(lowerCase));
-    if (withData.empty())
-        return;
 
-    Machine& first = *withData.front();
-    first.unlistedRow = true;
-    // The same user and the same title, spelt differently on a second machine.
-    if (withData.size() > 1) {
-        Machine& second = *withData[1];
-        const std::string shared = first.users.front().name;
-        auto same = std::find_if(second.users.begin(), second.users.end(),
-                                 [&](const User& u) { return u.name == shared; });
-        if (same != second.users.end()) {
-            same->name = capitalised(shared);
-        } else {
-            User u = second.users.front();
-            u.name = capitalised(shared);
-            second.users.push_back(std::move(u));
+    if (!withData.empty()) {
+        Machine& first = m_machines[withData.front()];
+        first.unlistedRow = true;
+        // The same user and the same title, spelt differently on a second machine.
+        if (withData.size() > 1) {
+            Machine& second = m_machines[withData[1]];
+            const std::string shared = first.users.front().name;
+            auto same = std::find_if(second.users.begin(), second.users.end(),
+                                     [&](const User& u) { return u.name == shared; });
+            if (same != second.users.end()) {
+                same->name = capitalised(shared);
+            } else {
+                User u = second.users.front();
+                u.name = capitalised(shared);
+                second.users.push_back(std::move(u));
+            }
+            if (!second.titles.empty() && second.titles.front() == TitleCatalog::commonTitles().front())
+                second.titles.front() = TitleCatalog::kShoutedInbox;
         }
-        if (!second.titles.empty() && second.titles.front() == TitleCatalog::commonTitles().front())
-            second.titles.front() = TitleCatalog::kShoutedInbox;
-    }
-    // Awkward titles are open every day for some user, so every network shows them.
-    std::size_t next = 0;
-    for (const std::string& title : TitleCatalog::awkwardTitles()) {
-        Machine& m = *withData[next % withData.size()];
-        User& u = m.users[(next / withData.size()) % m.users.size()];
-        const auto index = static_cast<std::uint32_t>(m.titles.size());
-        m.titles.push_back(title);
-        u.pinned.push_back(index);
-        u.preference.insert(u.preference.begin() + static_cast<std::ptrdiff_t>(u.pinned.size() - 1), index);
-        for (User& other : m.users) {
-            if (&other != &u)
-                other.preference.push_back(index);
+        // Awkward titles are open every day for some user, so every network shows them.
+        std::size_t next = 0;
+        for (const std::string& title : TitleCatalog::awkwardTitles()) {
+            Machine& m = m_machines[withData[next % withData.size()]];
+            User& u = m.users[(next / withData.size()) % m.users.size()];
+            const auto index = static_cast<std::uint32_t>(m.titles.size());
+            m.titles.push_back(title);
+            u.pinned.push_back(index);
+            u.preference.insert(u.preference.begin() + static_cast<std::ptrdiff_t>(u.pinned.size() - 1),
+                                index);
+            for (User& other : m.users) {
+                if (&other != &u)
+                    other.preference.push_back(index);
+            }
+            ++next;
         }
-        ++next;
     }
+    m_machines.push_back(std::move(noShare));
+    m_machines.push_back(std::move(denied));
+    m_machines.push_back(std::move(lowerCase));
 }
 
 const NetworkModel::Machine* NetworkModel::machine(const QString& name) const {
