@@ -249,23 +249,25 @@ qint64 WorkstationMerge::importDays(int workstationKey, const WorkstationDatabas
         return int(dayTexts.size() - 1);
     };
 
-    const bool read = source.forEachDayRow([&](const WorkstationDatabase::DayRow& row) {
-        const int day = row.date.isNull() ? -1 : keyOf(dayIndex, row.date.toString(), resolveDay);
-        if (day < 0) {
-            ++result.rowsSkipped;
-            return;
-        }
-        const QString user = row.userName.toString();
-        const QString title = row.appTitle.toString();
-        const int userKey = user.isEmpty() ? -1 : keyOf(userKeys, user, resolveUser);
-        const int titleKey = title.isEmpty() ? -1 : keyOf(titleKeys, title, resolveTitle);
-        const Duration duration = readDuration(row.duration);
-        if (userKey < 0 || titleKey < 0 || !duration.valid) {
-            ++result.rowsSkipped;
-            return;
-        }
-        rows.push_back({day, titleKey, userKey, duration});
-    });
+    const bool read = source.forEachDayRow(
+        [&](const WorkstationDatabase::DayRow& row) {
+            const int day = row.date.isNull() ? -1 : keyOf(dayIndex, row.date.toString(), resolveDay);
+            if (day < 0) {
+                ++result.rowsSkipped;
+                return;
+            }
+            const QString user = row.userName.toString();
+            const QString title = row.appTitle.toString();
+            const int userKey = user.isEmpty() ? -1 : keyOf(userKeys, user, resolveUser);
+            const int titleKey = title.isEmpty() ? -1 : keyOf(titleKeys, title, resolveTitle);
+            const Duration duration = readDuration(row.duration);
+            if (userKey < 0 || titleKey < 0 || !duration.valid) {
+                ++result.rowsSkipped;
+                return;
+            }
+            rows.push_back({day, titleKey, userKey, duration});
+        },
+        newest);
     if (!read)
         return 0;
 

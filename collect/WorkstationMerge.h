@@ -21,7 +21,8 @@ public:
         int usersAdded = 0;
         int titlesAdded = 0;
         qint64 rowsImported = 0;
-        // Day rows not taken: a day already held, a key missing, or an unreadable row.
+        // Day rows read but not stored: unreadable, or a key missing. Rows of days already
+        // held are mostly left unread and not counted.
         qint64 rowsSkipped = 0;
     };
 

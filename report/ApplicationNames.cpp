@@ -120,3 +120,9 @@ QString ApplicationNames::GetApplicationName(const QString& title) {
     m_cache.insert(title, name);
     return name;
 }
+
+QStringList ApplicationNames::applications() const {
+    QStringList names = m_aliases;
+    names.append(kUndefinedApplications);
+    return names;
+}

@@ -27,6 +27,9 @@ public:
     // Results are cached per title.
     QString GetApplicationName(const QString& title);
 
+    // Every name GetApplicationName can give: the groupings in order, then "Undefined Applications".
+    QStringList applications() const;
+
 private:
     // All entries of all groupings in one automaton over case-folded UTF-16 units. Each entry
     // has a priority (grouping position, then entry order); the lowest one found in the title

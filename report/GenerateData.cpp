@@ -10,6 +10,7 @@
 #include "store/ManagerDatabase.h"
 
 #include <algorithm>
+#include <cstring>
 #include <QHash>
 #include <QSet>
 #include <sqlite3.h>
@@ -57,9 +58,14 @@ struct NameTable {
 // Titles are mapped lazily: only those the range uses, each once.
 class TitleMap {
 public:
-    TitleMap(sqlite3* db, ApplicationNames& names, const QStringList& checked)
+    TitleMap(sqlite3* db, ApplicationNames& names, const QStringList& applications,
+             const QStringList& checked)
         : m_names(names), m_lookup(db, "SELECT AppTitle FROM MGRAppTitles WHERE AppTitleID = ?"),
-          m_checked(checked.begin(), checked.end()) {}
+          m_checked(checked.begin(), checked.end()) {
+        // Every name the rule can give, so the sums can be laid out before the first row.
+        for (const QString& name : applications)
+            indexOf(name);
+    }
 
     int applicationOf(qint64 key) {
         if (key < 0 || key > (1 << 26))
@@ -80,18 +86,19 @@ private:
         sqlite3_bind_int64(m_lookup.get(), 1, key);
         int app = kMissing;
         if (m_lookup.step()) {
-            const QString name =
-                m_names.GetApplicationName(QString::fromUtf8(rawColumnBytes(m_lookup.get(), 0)));
-            auto it = m_indexOfName.constFind(name);
-            if (it == m_indexOfName.constEnd()) {
-                it = m_indexOfName.insert(name, static_cast<int>(m_utf8.size()));
-                m_utf8.append(name.toUtf8());
-                m_appChecked.push_back(m_checked.contains(name) ? 1 : 0);
-            }
-            app = it.value();
+            app = indexOf(m_names.GetApplicationName(QString::fromUtf8(rawColumnBytes(m_lookup.get(), 0))));
         }
         m_lookup.reset();
         return app;
+    }
+    int indexOf(const QString& name) {
+        auto it = m_indexOfName.constFind(name);
+        if (it == m_indexOfName.constEnd()) {
+            it = m_indexOfName.insert(name, static_cast<int>(m_utf8.size()));
+            m_utf8.append(name.toUtf8());
+            m_appChecked.push_back(m_checked.contains(name) ? 1 : 0);
+        }
+        return it.value();
     }
 
     ApplicationNames& m_names;
@@ -103,62 +110,72 @@ private:
     std::vector<char> m_appChecked;
 };
 
-// Sums of one day per (application, user, workstation). The cell index orders rows by
-// application, then user, then workstation.
+// Sums of one day per (application, user, workstation). A day holds few (user, workstation)
+// pairs, so each pair gets a slot and its application sums stay small and close together.
 class DaySums {
 public:
-    DaySums(int users, int workstations)
-        : m_users(std::max(users, 1)), m_workstations(std::max(workstations, 1)) {}
-
-    void add(int app, int user, int workstation, double seconds) {
-        const quint64 cell =
-            (static_cast<quint64>(app) * static_cast<quint64>(m_users) + static_cast<quint64>(user)) *
-                static_cast<quint64>(m_workstations) +
-            static_cast<quint64>(workstation);
-        if (cell < kDenseLimit) {
-            if (cell >= m_dense.size())
-                m_dense.resize(static_cast<size_t>(cell) + 1, -1.0);
-            double& sum = m_dense[static_cast<size_t>(cell)];
-            if (sum < 0) {
-                sum = 0;
-                m_touched.push_back(cell);
-            }
-            sum += seconds;
-        } else {
-            auto [it, added] = m_sparse.try_emplace(cell, 0.0);
-            if (added)
-                m_touched.push_back(cell);
-            it->second += seconds;
-        }
+    DaySums(int applications, int users, int workstations)
+        : m_applications(std::max(applications, 1)), m_workstations(std::max(workstations, 1)) {
+        const qint64 pairs = static_cast<qint64>(std::max(users, 1)) * m_workstations;
+        if (pairs <= kDensePairs)
+            m_slotOfPair.assign(static_cast<size_t>(pairs), -1);
     }
 
-    // Visits every cell in order, then empties the day.
-    template <typename Visit> void drain(Visit visit) {
-        std::sort(m_touched.begin(), m_touched.end());
-        for (const quint64 cell : m_touched) {
-            double seconds = 0;
-            if (cell < kDenseLimit) {
-                seconds = m_dense[static_cast<size_t>(cell)];
-                m_dense[static_cast<size_t>(cell)] = -1.0;
-            } else {
-                seconds = m_sparse[cell];
-            }
-            const auto workstation = static_cast<int>(cell % static_cast<quint64>(m_workstations));
-            const quint64 rest = cell / static_cast<quint64>(m_workstations);
-            visit(static_cast<int>(rest / static_cast<quint64>(m_users)),
-                  static_cast<int>(rest % static_cast<quint64>(m_users)), workstation, seconds);
+    void add(int app, int user, int workstation, double seconds) {
+        const qint64 pair = static_cast<qint64>(user) * m_workstations + workstation;
+        int* slot = nullptr;
+        if (!m_slotOfPair.empty()) {
+            slot = &m_slotOfPair[static_cast<size_t>(pair)];
+        } else {
+            slot = &m_sparseSlots.try_emplace(pair, -1).first->second;
         }
-        m_touched.clear();
-        m_sparse.clear();
+        if (*slot < 0) {
+            *slot = static_cast<int>(m_pairs.size());
+            m_pairs.push_back(pair);
+            m_sums.resize(m_sums.size() + static_cast<size_t>(m_applications), -1.0);
+        }
+        double& sum = m_sums[static_cast<size_t>(*slot) * static_cast<size_t>(m_applications) +
+                             static_cast<size_t>(app)];
+        sum = sum < 0 ? seconds : sum + seconds;
+    }
+
+    // Visits every used cell ordered by application, user and workstation, then empties the day.
+    template <typename Visit> void drain(Visit visit) {
+        std::vector<int> order(m_pairs.size());
+        for (size_t i = 0; i < order.size(); ++i)
+            order[i] = static_cast<int>(i);
+        std::sort(order.begin(), order.end(), [&](int a, int b) {
+            return m_pairs[static_cast<size_t>(a)] < m_pairs[static_cast<size_t>(b)];
+        });
+        for (int app = 0; app < m_applications; ++app) {
+            for (const int slot : order) {
+                const double sum = m_sums[static_cast<size_t>(slot) * static_cast<size_t>(m_applications) +
+                                          static_cast<size_t>(app)];
+                if (sum < 0)
+                    continue;
+                const qint64 pair = m_pairs[static_cast<size_t>(slot)];
+                visit(app, static_cast<int>(pair / m_workstations), static_cast<int>(pair % m_workstations),
+                      sum);
+            }
+        }
+        for (const qint64 pair : m_pairs) {
+            if (!m_slotOfPair.empty())
+                m_slotOfPair[static_cast<size_t>(pair)] = -1;
+        }
+        m_sparseSlots.clear();
+        m_pairs.clear();
+        m_sums.clear();
     }
 
 private:
-    static constexpr quint64 kDenseLimit = quint64(1) << 22;
-    quint64 m_users;
-    quint64 m_workstations;
-    std::vector<double> m_dense; // -1: not used this day (durations are never negative)
-    std::unordered_map<quint64, double> m_sparse;
-    std::vector<quint64> m_touched;
+    static constexpr qint64 kDensePairs = qint64(1) << 22;
+    int m_applications;
+    qint64 m_workstations;
+    std::vector<int> m_slotOfPair; // user x workstation -> slot of the day, or -1
+    std::unordered_map<qint64, int> m_sparseSlots;
+    std::vector<qint64> m_pairs; // slot -> user x workstation
+    std::vector<double>
+        m_sums; // slot x application -> seconds, -1 when unused (durations are never negative)
 };
 
 // Durations are seconds; a negative one (never written by the download) counts as stored.
@@ -200,8 +217,9 @@ private:
         users.load(m_db, "SELECT UserNameID, UserName FROM MGRUsers", m_criteria.users);
         NameTable workstations;
         workstations.load(m_db, "SELECT WorkstationID, Name FROM MGRWorkstations", m_criteria.workstations);
-        TitleMap titles(m_db, m_names, m_criteria.applications);
-        DaySums sums(static_cast<int>(users.utf8.size()), static_cast<int>(workstations.utf8.size()));
+        TitleMap titles(m_db, m_names, m_names.applications(), m_criteria.applications);
+        DaySums sums(titles.count(), static_cast<int>(users.utf8.size()),
+                     static_cast<int>(workstations.utf8.size()));
 
         RawStatement insert(m_db,
                             "INSERT INTO MGRDaySummaryTmp (Workstation, Duration, Date, UserName, AppTitle) "
@@ -213,7 +231,8 @@ private:
         rows.bindStatic(2, until);
 
         ExtractionCounts counts;
-        QByteArray day; // calendar day (YYYY-MM-DD) of the rows being summed
+        QByteArray day;     // calendar day (YYYY-MM-DD) of the rows being summed; empty when invalid
+        QByteArray dayText; // the first ten characters of the stored value being summed
         auto flush = [&]() {
             if (day.isEmpty())
                 return;
@@ -236,13 +255,14 @@ private:
         while (rows.step()) {
             if (++visited % kProgressEvery == 0)
                 m_progress.setValue(start + static_cast<double>(counts.extracted));
-            const QByteArray date = rawColumnBytes(s, 0).left(10);
-            if (date != day) {
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s, 0));
+            const int length = std::min(sqlite3_column_bytes(s, 0), 10);
+            if (!text || length != dayText.size() ||
+                std::memcmp(text, dayText.constData(), size_t(length)) != 0) {
                 flush();
+                dayText = QByteArray(text ? text : "", length);
                 // A stored value with a time of day belongs to its calendar day.
-                day = Dates::fromStored(QString::fromLatin1(date)).isValid()
-                          ? QByteArray(date.constData(), date.size())
-                          : QByteArray();
+                day = Dates::fromStored(QString::fromLatin1(dayText)).isValid() ? dayText : QByteArray();
             }
             if (day.isEmpty())
                 continue;

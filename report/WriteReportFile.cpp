@@ -25,6 +25,20 @@ class Names {
 public:
     // Index of the name (by its folded text) for the raw bytes of a row.
     int groupOf(const QByteArray& bytes) {
+        // Rows come in runs of one name; the last one answers most lookups.
+        if (m_lastGroup >= 0 && bytes == m_lastBytes)
+            return m_lastGroup;
+        m_lastBytes = QByteArray(bytes.constData(), bytes.size());
+        m_lastGroup = find(bytes);
+        return m_lastGroup;
+    }
+    QString spelling(const QByteArray& bytes) const { return m_spellingOfBytes.value(bytes); }
+    const QString& firstSpelling(int group) const { return m_firstSpelling.at(group); }
+    const QString& folded(int group) const { return m_folded.at(group); }
+    int count() const { return static_cast<int>(m_folded.size()); }
+
+private:
+    int find(const QByteArray& bytes) {
         const auto it = m_byBytes.constFind(bytes);
         if (it != m_byBytes.constEnd())
             return it.value();
@@ -40,12 +54,9 @@ public:
         m_spellingOfBytes.insert(QByteArray(bytes.constData(), bytes.size()), text);
         return group.value();
     }
-    QString spelling(const QByteArray& bytes) const { return m_spellingOfBytes.value(bytes); }
-    const QString& firstSpelling(int group) const { return m_firstSpelling.at(group); }
-    const QString& folded(int group) const { return m_folded.at(group); }
-    int count() const { return static_cast<int>(m_folded.size()); }
 
-private:
+    QByteArray m_lastBytes;
+    int m_lastGroup = -1;
     QHash<QByteArray, int> m_byBytes;
     QHash<QByteArray, QString> m_spellingOfBytes;
     QHash<QString, int> m_byFolded;
@@ -60,7 +71,7 @@ struct ApplicationOfDay {
 
 struct Day {
     std::vector<double> rowMinutes; // in row order, for the grand total
-    QHash<int, int> slotOfGroup;
+    std::vector<int> slotOfGroup;   // application -> index in applications, or -1
     std::vector<int> groups;
     std::vector<ApplicationOfDay> applications;
 };
@@ -164,7 +175,9 @@ void WriteReportFile(ManagerDatabase& database, const QString& path, ReportProgr
         qint64 visited = 0;
         double value = progress.value();
         while (rows.step()) {
-            const QByteArray date = rawColumnBytes(s, 0).left(10);
+            const QByteArray stored = rawColumnBytes(s, 0);
+            const QByteArray date =
+                QByteArray::fromRawData(stored.constData(), std::min<qsizetype>(stored.size(), 10));
             if (!day || date != lastDate) {
                 lastDate = QByteArray(date.constData(), date.size());
                 const QDate calendarDay = Dates::fromStored(QString::fromLatin1(lastDate));
@@ -179,13 +192,15 @@ void WriteReportFile(ManagerDatabase& database, const QString& path, ReportProgr
 
             const QByteArray appBytes = rawColumnBytes(s, 1);
             const int group = applications.groupOf(appBytes);
-            auto slot = day->slotOfGroup.constFind(group);
-            if (slot == day->slotOfGroup.constEnd()) {
-                slot = day->slotOfGroup.insert(group, static_cast<int>(day->applications.size()));
+            if (static_cast<size_t>(group) >= day->slotOfGroup.size())
+                day->slotOfGroup.resize(static_cast<size_t>(group) + 1, -1);
+            int& slot = day->slotOfGroup[static_cast<size_t>(group)];
+            if (slot < 0) {
+                slot = static_cast<int>(day->applications.size());
                 day->groups.push_back(group);
                 day->applications.push_back({applications.spelling(appBytes), 0});
             }
-            day->applications[static_cast<size_t>(slot.value())].minutes += minutes;
+            day->applications[static_cast<size_t>(slot)].minutes += minutes;
 
             const QByteArray userBytes = rawColumnBytes(s, 2);
             const int user = users.groupOf(userBytes);

@@ -2,6 +2,7 @@
 #include "store/WorkstationDatabase.h"
 
 #include "shell/VcError.h"
+#include "store/Dates.h"
 #include "store/SqlUtil.h"
 
 #include <QAtomicInt>
@@ -63,10 +64,20 @@ std::optional<QStringList> WorkstationDatabase::appTitles() const {
     return column(QStringLiteral("PCAppTitles"), QStringLiteral("AppTitle"));
 }
 
-bool WorkstationDatabase::forEachDayRow(const std::function<void(const DayRow&)>& visit) const {
+bool WorkstationDatabase::forEachDayRow(const std::function<void(const DayRow&)>& visit,
+                                        std::optional<QDate> after) const {
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
     q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("SELECT Date, UserName, AppTitle, Duration FROM PCDaySummary")))
+    QString sql = QStringLiteral("SELECT Date, UserName, AppTitle, Duration FROM PCDaySummary");
+    // ISO date text sorts as the days do, so a day after `after` is text at or above the next
+    // day's; values that are not text are passed on for the caller to judge.
+    if (after)
+        sql += QStringLiteral(" WHERE NOT (typeof(Date) = 'text' AND Date < ?)");
+    if (!q.prepare(sql))
+        return false;
+    if (after)
+        q.addBindValue(Dates::toStored(after->addDays(1)));
+    if (!q.exec())
         return false;
     DayRow row;
     while (q.next()) {

@@ -2,6 +2,7 @@
 // a consistent local copy that the network layer provides.
 #pragma once
 
+#include <QDate>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -28,8 +29,11 @@ public:
         QVariant appTitle;
         QVariant duration;
     };
-    // Visits every PCDaySummary row; false when the table or a field is missing.
-    bool forEachDayRow(const std::function<void(const DayRow&)>& visit) const;
+    // Visits every PCDaySummary row; false when the table or a field is missing. With after,
+    // rows whose Date is text of that day or earlier are left out in the engine (the caller
+    // still judges every row it is given); the other rows are visited.
+    bool forEachDayRow(const std::function<void(const DayRow&)>& visit,
+                       std::optional<QDate> after = std::nullopt) const;
 
 private:
     // table and field are fixed identifiers of the agent schema, never operator input.

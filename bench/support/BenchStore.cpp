@@ -114,7 +114,7 @@ struct Usage {
 void fill(sqlite3* db, const Parameters& p) {
     exec(db, "PRAGMA journal_mode=OFF");
     exec(db, "PRAGMA synchronous=OFF");
-    exec(db, "PRAGMA cache_size=-262144");
+    exec(db, "PRAGMA cache_size=-65536");
     exec(db, "BEGIN");
     {
         Statement ws(db, "INSERT INTO MGRWorkstations (Name, Monitored) VALUES (?, 1)");
@@ -247,13 +247,16 @@ void build(const QString& path, const Parameters& parameters) {
     sqlite3_close(db);
 }
 
-QString managerStore(const Parameters& parameters, const QString& cacheDir) {
+QString cachedPath(const Parameters& parameters, const QString& cacheDir) {
     const QString dir = cacheDir.isEmpty() ? QStringLiteral(VC_BENCH_CACHE_DIR) : cacheDir;
-    QDir().mkpath(dir);
     const QByteArray hash =
         QCryptographicHash::hash(key(parameters).toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
-    const QString path =
-        dir + QStringLiteral("/manager-") + QString::fromLatin1(hash) + QStringLiteral(".mdb");
+    return dir + QStringLiteral("/manager-") + QString::fromLatin1(hash) + QStringLiteral(".mdb");
+}
+
+QString managerStore(const Parameters& parameters, const QString& cacheDir) {
+    const QString path = cachedPath(parameters, cacheDir);
+    QDir().mkpath(QFileInfo(path).absolutePath());
     if (QFileInfo::exists(path))
         return path;
     // Built under a name of its own, so a concurrent or interrupted build never leaves a

@@ -24,6 +24,9 @@ struct Parameters {
 // Text that names the parameters (and the generator's version): the cache key.
 QString key(const Parameters& parameters);
 
+// Where the store for the parameters is cached (it may not exist yet).
+QString cachedPath(const Parameters& parameters, const QString& cacheDir = QString());
+
 // Path of a manager store built with the parameters: reused from cacheDir when it is already
 // there, built otherwise (into a temporary name, then renamed). An empty cacheDir means the
 // build folder's bench-data/. Throws VcError on failure.

@@ -1,13 +1,18 @@
 // The download window over a simulated network: steps, texts and what reaches the database.
 #include "collect/frmDownloadData.h"
 #include "discovery/SimNetwork.h"
+#include "shell/TextUtils.h"
+#include "store/Dates.h"
 #include "store/ManagerDatabase.h"
 #include "support/SimNetworkWriter.h"
 #include "support/TestEnv.h"
 
 #include <QLabel>
 #include <QProgressBar>
+#include <QSet>
+#include <QSettings>
 #include <QSignalSpy>
+#include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -18,6 +23,88 @@ qint64 count(ManagerDatabase& db, const QString& table) {
     q.exec(QStringLiteral("SELECT count(*) FROM ") + table);
     return q.next() ? q.value(0).toLongLong() : -1;
 }
+
+QStringList networkMachines(const QString& dir) {
+    QFile file(dir + QStringLiteral("/network.ini"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    for (const QString& line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'))) {
+        if (line.startsWith(QLatin1String("machines=")))
+            return line.mid(9).trimmed().split(QLatin1Char(','), Qt::SkipEmptyParts);
+    }
+    return {};
+}
+
+// What a download of machines in order should import, counted straight from the agent files:
+// a row counts when its day is readable and later than since, and its user and title were
+// listed by this machine or one read before it (in any letter case).
+qint64 expectedRows(const QString& dir, const QStringList& machines, QDate since) {
+    QSet<QString> users;
+    QSet<QString> titles;
+    qint64 total = 0;
+    for (const QString& machine : machines) {
+        const QString path =
+            dir + QLatin1Char('/') + machine + QStringLiteral("/Vellumcrest$/Data/VCWorkstation.mdb");
+        if (!QFile::exists(path))
+            continue;
+        {
+            QSqlDatabase agent =
+                QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("oracle"));
+            agent.setDatabaseName(path);
+            agent.open();
+            QSqlQuery q(agent);
+            q.exec(QStringLiteral("SELECT UserName FROM PCUsers"));
+            while (q.next())
+                users.insert(q.value(0).toString().toCaseFolded());
+            q.exec(QStringLiteral("SELECT AppTitle FROM PCAppTitles"));
+            while (q.next())
+                titles.insert(BlankDoubleQuotes(q.value(0).toString()).toCaseFolded());
+            q.exec(QStringLiteral("SELECT Date, UserName, AppTitle, Duration FROM PCDaySummary"));
+            while (q.next()) {
+                const QDate day = Dates::fromStored(q.value(0).toString());
+                if (day.isValid() && (!since.isValid() || day > since) && q.value(3).toLongLong() >= 0 &&
+                    users.contains(q.value(1).toString().toCaseFolded()) &&
+                    titles.contains(BlankDoubleQuotes(q.value(2).toString()).toCaseFolded()))
+                    ++total;
+            }
+            agent.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("oracle"));
+    }
+    return total;
+}
+
+// Machines whose agent file holds a day later than since.
+qint64 machinesWithDayAfter(const QString& dir, const QStringList& machines, QDate since) {
+    qint64 count = 0;
+    for (const QString& machine : machines) {
+        const QString path =
+            dir + QLatin1Char('/') + machine + QStringLiteral("/Vellumcrest$/Data/VCWorkstation.mdb");
+        if (!QFile::exists(path))
+            continue;
+        {
+            QSqlDatabase agent =
+                QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("oracle"));
+            agent.setDatabaseName(path);
+            agent.open();
+            QSqlQuery q(agent);
+            q.prepare(QStringLiteral("SELECT count(*) FROM PCDaySummary WHERE substr(Date, 1, 10) > ?"));
+            q.addBindValue(Dates::toStored(since));
+            q.exec();
+            if (q.next() && q.value(0).toLongLong() > 0)
+                ++count;
+            agent.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("oracle"));
+    }
+    return count;
+}
+
+qint64 scalar(ManagerDatabase& db, const QString& sql) {
+    QSqlQuery q(db.db());
+    q.exec(sql);
+    return q.next() ? q.value(0).toLongLong() : -1;
+}
 } // namespace
 
 class tst_download : public QObject {
@@ -26,6 +113,7 @@ private slots:
     void initTestCase() { TestEnv::setUp(); }
     void noCheckedWorkstation();
     void threeCheckedOneUnreachable();
+    void generatedNetworkFirstSecondAndNextDay();
 };
 
 void tst_download::noCheckedWorkstation() {
@@ -96,6 +184,55 @@ void tst_download::threeCheckedOneUnreachable() {
     QCOMPARE(snapshot.at(0).at(0).toString(), QStringLiteral(" Friday, March 1, 2024"));
     QCOMPARE(count(db, "MGRDaySummary"), 3);
     QCOMPARE(count(db, "MGRUsers"), 2);
+}
+
+void tst_download::generatedNetworkFirstSecondAndNextDay() {
+    QTemporaryDir dir;
+    const QString net = dir.filePath("net");
+    QVERIFY(TestEnv::runAgent(
+        {"generate", "--network", net, "--machines", "6", "--days", "20", "--quirks", "--seed", "42"}));
+    const QStringList machines = networkMachines(net);
+    QVERIFY(machines.size() >= 6);
+    SimNetwork network(net);
+    ManagerDatabase db(dir.filePath("VCManager.mdb"));
+    for (const QString& machine : machines) {
+        QSqlQuery q(db.db());
+        q.prepare("INSERT INTO MGRWorkstations (Name, Monitored) VALUES (?, 1)");
+        q.addBindValue(machine);
+        QVERIFY(q.exec());
+    }
+    const auto download = [&] {
+        frmDownloadData form;
+        form.show();
+        form.DownloadData(machines, db, network);
+        QVERIFY(!form.isVisible());
+    };
+
+    const qint64 expected = expectedRows(net, machines, {});
+    QVERIFY(expected > 0);
+    download();
+    QCOMPARE(scalar(db, "SELECT count(*) FROM MGRDaySummary"), expected);
+    QCOMPARE(
+        scalar(db,
+               "SELECT count(*) FROM (SELECT lower(UserName) FROM MGRUsers GROUP BY 1 HAVING count(*) > 1)"),
+        0);
+
+    download();
+    QCOMPARE(scalar(db, "SELECT count(*) FROM MGRDaySummary"), expected);
+
+    const QDate newest = *db.newestDay();
+    QVERIFY(TestEnv::runAgent({"advance", "--network", net}));
+    const qint64 nextDay = expectedRows(net, machines, newest);
+    QVERIFY(nextDay > 0);
+    download();
+    QCOMPARE(scalar(db, "SELECT count(*) FROM MGRDaySummary"), expected + nextDay);
+    // Exactly one new day for every machine whose agent ran and wrote one.
+    const QString after = QStringLiteral("'%1'").arg(Dates::toStored(newest));
+    QCOMPARE(scalar(db, "SELECT count(DISTINCT Date) FROM MGRDaySummary WHERE Date > " + after), 1);
+    const qint64 running = machinesWithDayAfter(net, machines, newest);
+    QVERIFY(running >= 4);
+    QCOMPARE(scalar(db, "SELECT count(DISTINCT WorkstationKey) FROM MGRDaySummary WHERE Date > " + after),
+             running);
 }
 
 QTEST_MAIN(tst_download)

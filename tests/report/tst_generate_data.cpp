@@ -1,0 +1,241 @@
+// Extraction: the rows left in MGRDaySummaryTmp, the progress contract and ProgressStep.
+#include "report/ApplicationNames.h"
+#include "report/GenerateData.h"
+#include "report/ReportProgress.h"
+#include "ReportFixture.h"
+#include "shell/VcError.h"
+#include "store/SqlUtil.h"
+#include "support/TestEnv.h"
+
+#include <QtTest>
+
+namespace {
+
+class RecordedProgress : public ReportProgress {
+public:
+    QList<double> values;
+    QList<double> maxima;
+
+protected:
+    void changed() override {
+        values.append(value());
+        maxima.append(maximum());
+    }
+};
+
+ReportCriteria everything(ReportFixture& f, QDate from, QDate to) {
+    return {from, to, f.allApplications(), f.allUsers(), f.allWorkstations()};
+}
+
+// The rows of the working table, as "day|application|user|workstation|minutes", sorted.
+QStringList tmpRows(ReportFixture& f) {
+    QStringList rows;
+    QSqlQuery q =
+        Sql::run(f.db().db(), QStringLiteral("SELECT Date, AppTitle, UserName, Workstation, Duration "
+                                             "FROM MGRDaySummaryTmp"));
+    while (q.next())
+        rows.append(QStringLiteral("%1|%2|%3|%4|%5")
+                        .arg(q.value(0).toString(), q.value(1).toString(), q.value(2).toString(),
+                             q.value(3).toString(), QString::number(q.value(4).toDouble())));
+    rows.sort();
+    return rows;
+}
+
+const QDate kDay1(2024, 3, 1);
+const QDate kDay2(2024, 3, 2);
+const QDate kDay3(2024, 3, 3);
+
+} // namespace
+
+class TestGenerateData : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { TestEnv::setUp(); }
+
+    void mergesTitlesOfOneApplication_data() {
+        QTest::addColumn<QString>("laterTitle");
+        QTest::newRow("another document") << QStringLiteral("Memo.doc - Writer");
+        QTest::newRow("exactly the grouping name") << QStringLiteral("Writer");
+    }
+    void mergesTitlesOfOneApplication() {
+        QFETCH(QString, laterTitle);
+        ReportFixture f;
+        f.addGrouping(QStringLiteral("Writer"), {QStringLiteral("writer")});
+        f.addUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("Letter.doc - Writer"),
+                   QStringLiteral("2024-03-01"), 600);
+        f.addUsage(QStringLiteral("WS1"), QStringLiteral("anna"), laterTitle, QStringLiteral("2024-03-01"),
+                   300);
+        RecordedProgress progress;
+        int step = 0;
+        const ExtractionCounts counts = GenerateData(f.db(), everything(f, kDay1, kDay1), progress, step);
+        QCOMPARE(tmpRows(f), QStringList{QStringLiteral("2024-03-01|Writer|anna|WS1|15")});
+        QCOMPARE(counts.extracted, 2);
+        QCOMPARE(counts.merged, 1);
+        QCOMPARE(step, 2);
+    }
+
+    void keepsRowsApart() {
+        ReportFixture f;
+        f.addGrouping(QStringLiteral("Writer"), {QStringLiteral("writer")});
+        f.addGrouping(QStringLiteral("Mail"), {QStringLiteral("inbox")});
+        const QString d1 = QStringLiteral("2024-03-01");
+        f.addUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("a - Writer"), d1, 60);
+        f.addUsage(QStringLiteral("WS2"), QStringLiteral("anna"), QStringLiteral("a - Writer"), d1, 120);
+        f.addUsage(QStringLiteral("WS1"), QStringLiteral("Bob"), QStringLiteral("a - Writer"), d1, 90);
+        f.addUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("Inbox"), d1, 30);
+        f.addUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("Solitaire"), d1, 6);
+        f.addUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("a - Writer"),
+                   QStringLiteral("2024-03-02"), 60);
+        RecordedProgress progress;
+        int step = 0;
+        GenerateData(f.db(), everything(f, kDay1, kDay2), progress, step);
+        QCOMPARE(tmpRows(f), (QStringList{
+                                 QStringLiteral("2024-03-01|Mail|anna|WS1|0.5"),
+                                 QStringLiteral("2024-03-01|Undefined Applications|anna|WS1|0.1"),
+                                 QStringLiteral("2024-03-01|Writer|Bob|WS1|1.5"),
+                                 QStringLiteral("2024-03-01|Writer|anna|WS1|1"),
+                                 QStringLiteral("2024-03-01|Writer|anna|WS2|2"),
+                                 QStringLiteral("2024-03-02|Writer|anna|WS1|1"),
+                             }));
+    }
+
+    void selectsCheckedItemsExactly_data() {
+        QTest::addColumn<QStringList>("applications");
+        QTest::addColumn<QStringList>("users");
+        QTest::addColumn<QStringList>("workstations");
+        QTest::addColumn<QStringList>("expected");
+        const QStringList apps{QStringLiteral("Writer"), kUndefinedApplications};
+        const QStringList users{QStringLiteral("anna"), QStringLiteral("Bob")};
+        const QStringList ws{QStringLiteral("WS1")};
+        const QString annaWriter = QStringLiteral("2024-03-01|Writer|anna|WS1|1");
+        const QString bobWriter = QStringLiteral("2024-03-01|Writer|Bob|WS1|1");
+        const QString annaOther = QStringLiteral("2024-03-01|Undefined Applications|anna|WS1|1");
+        QTest::newRow("all") << apps << users << ws << QStringList{annaOther, bobWriter, annaWriter};
+        QTest::newRow("user unchecked")
+            << apps << QStringList{QStringLiteral("anna")} << ws << QStringList{annaOther, annaWriter};
+        QTest::newRow("case differs: not checked")
+            << apps << QStringList{QStringLiteral("bob")} << ws << QStringList{};
+        QTest::newRow("undefined unchecked")
+            << QStringList{QStringLiteral("Writer")} << users << ws << QStringList{bobWriter, annaWriter};
+        QTest::newRow("workstation unchecked")
+            << apps << users << QStringList{QStringLiteral("WS2")} << QStringList{};
+    }
+    void selectsCheckedItemsExactly() {
+        QFETCH(QStringList, applications);
+        QFETCH(QStringList, users);
+        QFETCH(QStringList, workstations);
+        QFETCH(QStringList, expected);
+        ReportFixture f;
+        f.addGrouping(QStringLiteral("Writer"), {QStringLiteral("writer")});
+        const QString d1 = QStringLiteral("2024-03-01");
+        f.addUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("a - Writer"), d1, 60);
+        f.addUsage(QStringLiteral("WS1"), QStringLiteral("Bob"), QStringLiteral("a - Writer"), d1, 60);
+        f.addUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("Solitaire"), d1, 60);
+        RecordedProgress progress;
+        int step = 0;
+        const ReportCriteria criteria{kDay1, kDay1, applications, users, workstations};
+        const ExtractionCounts counts = GenerateData(f.db(), criteria, progress, step);
+        QCOMPARE(tmpRows(f), expected);
+        QCOMPARE(counts.merged, 3); // merging comes before the filter
+    }
+
+    void rangeIsInclusiveOfWholeDays_data() {
+        QTest::addColumn<QDate>("from");
+        QTest::addColumn<QDate>("to");
+        QTest::addColumn<int>("rows");
+        QTest::newRow("one day") << kDay2 << kDay2 << 1;
+        QTest::newRow("end day included") << kDay1 << kDay2 << 2;
+        QTest::newRow("start after end") << kDay3 << kDay1 << 0;
+    }
+    void rangeIsInclusiveOfWholeDays() {
+        QFETCH(QDate, from);
+        QFETCH(QDate, to);
+        QFETCH(int, rows);
+        ReportFixture f;
+        for (const char* day : {"2024-03-01", "2024-03-02 13:45:00", "2024-03-03"})
+            f.addUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("t"), QLatin1String(day),
+                       60);
+        RecordedProgress progress;
+        int step = 0;
+        GenerateData(f.db(), everything(f, from, to), progress, step);
+        QCOMPARE(tmpRows(f).size(), rows);
+        for (const QString& row : tmpRows(f))
+            QCOMPARE(row.section(QLatin1Char('|'), 0, 0).size(), 10); // the calendar day only
+    }
+
+    void progressStaysWithinFourTimesTheRows_data() {
+        QTest::addColumn<int>("titles");
+        QTest::addColumn<int>("expectedStep");
+        QTest::newRow("5 rows into 2: 2.5 to even") << 5 << 2;
+        QTest::newRow("7 rows into 2: 3.5 to even") << 7 << 4;
+    }
+    void progressStaysWithinFourTimesTheRows() {
+        QFETCH(int, titles);
+        QFETCH(int, expectedStep);
+        ReportFixture f;
+        f.addGrouping(QStringLiteral("Writer"), {QStringLiteral("writer")});
+        // All titles but one are Writer's, on one workstation; the last is undefined.
+        for (int i = 0; i < titles - 1; ++i)
+            f.addUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("d%1 - Writer").arg(i),
+                       QStringLiteral("2024-03-01"), 60);
+        f.addUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("other"),
+                   QStringLiteral("2024-03-01"), 60);
+        RecordedProgress progress;
+        int step = 0;
+        GenerateData(f.db(), everything(f, kDay1, kDay1), progress, step);
+        QCOMPARE(step, expectedStep);
+        QCOMPARE(progress.maximum(), 4.0 * titles);
+        for (qsizetype i = 1; i < progress.values.size(); ++i)
+            QVERIFY(progress.values[i] >= progress.values[i - 1]);
+        QVERIFY(progress.value() <= progress.maximum());
+        QCOMPARE(progress.value(), titles + 2.0 * 2 * expectedStep);
+    }
+
+    void progressStepKeptWhenNothingIsExtracted() {
+        ReportFixture f;
+        f.addUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("t"),
+                   QStringLiteral("2024-03-01"), 60);
+        RecordedProgress progress;
+        int step = 7;
+        GenerateData(f.db(), everything(f, kDay2, kDay3), progress, step);
+        QCOMPARE(step, 7);
+        ReportCriteria noDates = everything(f, kDay1, kDay1);
+        noDates.startDate.reset();
+        GenerateData(f.db(), noDates, progress, step);
+        QCOMPARE(step, 7);
+        QVERIFY(tmpRows(f).isEmpty());
+    }
+
+    void previousRowsAreReplaced() {
+        ReportFixture f;
+        f.addUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("t"),
+                   QStringLiteral("2024-03-01"), 60);
+        Sql::run(f.db().db(),
+                 QStringLiteral("INSERT INTO MGRDaySummaryTmp VALUES ('old', 1, '2000-01-01', 'x', 'y')"));
+        RecordedProgress progress;
+        int step = 0;
+        GenerateData(f.db(), everything(f, kDay1, kDay1), progress, step);
+        QCOMPARE(tmpRows(f), QStringList{QStringLiteral("2024-03-01|Undefined Applications|anna|WS1|1")});
+    }
+
+    void failureLeavesTheTableAsItWas() {
+        ReportFixture f;
+        f.addUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("t"),
+                   QStringLiteral("2024-03-01"), 60);
+        Sql::run(f.db().db(),
+                 QStringLiteral("INSERT INTO MGRDaySummaryTmp VALUES ('old', 1, '2000-01-01', 'x', 'y')"));
+        Sql::run(f.db().db(), QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON MGRDaySummaryTmp "
+                                             "BEGIN SELECT RAISE(ABORT, 'disk full'); END"));
+        RecordedProgress progress;
+        int step = 0;
+        QVERIFY_THROWS_EXCEPTION(VcError, GenerateData(f.db(), everything(f, kDay1, kDay1), progress, step));
+        QCOMPARE(tmpRows(f), QStringList{QStringLiteral("2000-01-01|y|x|old|1")});
+        // The connection is usable again afterwards.
+        Sql::run(f.db().db(), QStringLiteral("DROP TRIGGER refuse"));
+        GenerateData(f.db(), everything(f, kDay1, kDay1), progress, step);
+        QCOMPARE(tmpRows(f).size(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestGenerateData)
+#include "tst_generate_data.moc"

@@ -1,0 +1,93 @@
+// Report text pieces: times and pads, percentages, the grand total, and names in the file.
+#include "report/ReportText.h"
+
+#include <QtTest>
+
+class TestReportText : public QObject {
+    Q_OBJECT
+private slots:
+    void rounding_data() {
+        QTest::addColumn<double>("x");
+        QTest::addColumn<double>("expected");
+        QTest::newRow("0.5") << 0.5 << 0.0;
+        QTest::newRow("1.5") << 1.5 << 2.0;
+        QTest::newRow("2.5") << 2.5 << 2.0;
+        QTest::newRow("2.51") << 2.51 << 3.0;
+        QTest::newRow("121.5") << 121.5 << 122.0;
+        QTest::newRow("-0.5") << -0.5 << 0.0;
+    }
+    void rounding() {
+        QFETCH(double, x);
+        QFETCH(double, expected);
+        QCOMPARE(ReportText::roundHalfEven(x), expected);
+    }
+
+    void time_data() {
+        QTest::addColumn<double>("minutes");
+        QTest::addColumn<QByteArray>("cell");
+        QTest::newRow("59") << 59.0 << QByteArray("&nbsp;&nbsp;0:59");
+        QTest::newRow("75") << 75.0 << QByteArray("&nbsp;&nbsp;1:15");
+        QTest::newRow("fraction dropped") << 59.9 << QByteArray("&nbsp;&nbsp;0:59");
+        QTest::newRow("599.5 still padded") << 599.5 << QByteArray("&nbsp;&nbsp;9:59");
+        QTest::newRow("605") << 605.0 << QByteArray("10:05");
+        QTest::newRow("1500 has no 24-hour limit") << 1500.0 << QByteArray("25:00");
+        QTest::newRow("0") << 0.0 << QByteArray("&nbsp;&nbsp;0:00");
+    }
+    void time() {
+        QFETCH(double, minutes);
+        QFETCH(QByteArray, cell);
+        QCOMPARE(ReportText::timePad(minutes) + ReportText::timeText(minutes), cell);
+    }
+
+    void percent_data() {
+        QTest::addColumn<double>("part");
+        QTest::addColumn<qint64>("total");
+        QTest::addColumn<QByteArray>("text");
+        QTest::newRow("5%") << 5.0 << qint64(100) << QByteArray("&nbsp;&nbsp;&nbsp;&nbsp;(5%)</FONT>");
+        QTest::newRow("45%") << 45.0 << qint64(100) << QByteArray("&nbsp;&nbsp;(45%)</FONT>");
+        QTest::newRow("100%") << 7.0 << qint64(7) << QByteArray("(100%)</FONT>");
+        QTest::newRow("zero total") << 0.0 << qint64(0) << QByteArray("&nbsp;&nbsp;&nbsp;&nbsp;(0%)</FONT>");
+        QTest::newRow("12.5 to even") << 1.0 << qint64(8) << QByteArray("&nbsp;&nbsp;(12%)</FONT>");
+        QTest::newRow("9.5 to even") << 19.0 << qint64(200) << QByteArray("&nbsp;&nbsp;(10%)</FONT>");
+    }
+    void percent() {
+        QFETCH(double, part);
+        QFETCH(qint64, total);
+        QFETCH(QByteArray, text);
+        QCOMPARE(ReportText::percentText(part, total), text);
+    }
+
+    void grandTotal_data() {
+        QTest::addColumn<qint64>("minutes");
+        QTest::addColumn<QByteArray>("text");
+        QTest::newRow("59") << qint64(59) << QByteArray("&nbsp;&nbsp;0:59");
+        QTest::newRow("61") << qint64(61) << QByteArray("&nbsp;&nbsp;1:01");
+        QTest::newRow("600") << qint64(600) << QByteArray("10:00");
+        QTest::newRow("100000") << qint64(100000) << QByteArray("1666:40");
+    }
+    void grandTotal() {
+        QFETCH(qint64, minutes);
+        QFETCH(QByteArray, text);
+        QCOMPARE(ReportText::grandTotalText(minutes), text);
+    }
+
+    void html_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("plain") << QStringLiteral("Writer") << QByteArray("Writer");
+        QTest::newRow("markup") << QStringLiteral("<script>&\"x\"")
+                                << QByteArray("&lt;script&gt;&amp;&quot;x&quot;");
+        QTest::newRow("Latin-1 byte") << QStringLiteral("Zoë") << QByteArray("Zo\xEB");
+        QTest::newRow("1252 special") << QStringLiteral("€ ™") << QByteArray("\x80 \x99");
+        QTest::newRow("Cyrillic") << QStringLiteral("ПК") << QByteArray("&#1055;&#1050;");
+        QTest::newRow("outside the BMP") << QString::fromUcs4(U"a\U0001F600b") << QByteArray("a&#128512;b");
+    }
+    void html() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QCOMPARE(ReportText::html(name), bytes);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestReportText)
+#include "tst_report_text.moc"

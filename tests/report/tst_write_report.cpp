@@ -1,0 +1,200 @@
+// The report file: a whole report against a file checked by hand, letter case in the
+// grouping and the lists, and what a failed write leaves behind.
+#include "report/GenerateReport.h"
+#include "report/ReportProgress.h"
+#include "report/WriteReportFile.h"
+#include "ReportFixture.h"
+#include "shell/VcError.h"
+#include "store/SqlUtil.h"
+#include "support/TestEnv.h"
+
+#include <QFile>
+#include <QtTest>
+
+namespace {
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+void tmpRow(ReportFixture& f, const QString& date, const QString& app, const QString& user, const QString& ws,
+            double minutes) {
+    Sql::run(f.db().db(),
+             QStringLiteral("INSERT INTO MGRDaySummaryTmp (Workstation, Duration, Date, UserName, AppTitle) "
+                            "VALUES (?, ?, ?, ?, ?)"),
+             {ws, minutes, date, user, app});
+}
+
+// The lines of the file between two markers (exclusive), CR LF removed.
+QList<QByteArray> linesOf(const QByteArray& file) {
+    QList<QByteArray> lines = file.split('\n');
+    for (QByteArray& line : lines)
+        line.chop(line.endsWith('\r') ? 1 : 0);
+    return lines;
+}
+
+} // namespace
+
+class TestWriteReport : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { TestEnv::setUp(); }
+
+    void wholeReportMatchesTheHandCheckedFile() {
+        ReportFixture f;
+        f.addGrouping(QStringLiteral("Writer"), {QStringLiteral("writer")});
+        f.addGrouping(QStringLiteral("Web & <Mail>"), {QStringLiteral("browser")});
+        f.addGrouping(QStringLiteral("Ελληνικά"), {QStringLiteral("λέξη")});
+        const QString bob = QStringLiteral("Bob \"B\"");
+        f.addUsage(QStringLiteral("WS-A"), QStringLiteral("anna"), QStringLiteral("Letter.doc - Writer"),
+                   QStringLiteral("2024-03-01"), 600);
+        f.addUsage(QStringLiteral("WS-A"), QStringLiteral("anna"), QStringLiteral("Memo.doc - WRITER"),
+                   QStringLiteral("2024-03-01"), 300);
+        f.addUsage(QStringLiteral("WS-A"), bob, QStringLiteral("Inbox - Browser"),
+                   QStringLiteral("2024-03-01"), 2700);
+        f.addUsage(QStringLiteral("WS-B"), bob, QStringLiteral("Inbox - Browser"),
+                   QStringLiteral("2024-03-01"), 3600);
+        f.addUsage(QStringLiteral("WS-B"), bob, QStringLiteral("solitaire"), QStringLiteral("2024-03-01"),
+                   90);
+        f.addUsage(QStringLiteral("ПК-1"), QStringLiteral("Zoë"), QStringLiteral("ΛΈΞΗ notes"),
+                   QStringLiteral("2024-03-02"), 36000);
+        f.addUsage(QStringLiteral("ПК-1"), QStringLiteral("Zoë"), QStringLiteral("日本語 - Writer"),
+                   QStringLiteral("2024-03-02"), 0);
+        f.addUsage(QStringLiteral("WS-a"), QStringLiteral("ANNA"), QStringLiteral("Letter - Writer"),
+                   QStringLiteral("2024-03-03"), 0);
+
+        ReportProgress progress;
+        int step = 0;
+        const ReportCriteria criteria{QDate(2024, 3, 1), QDate(2024, 3, 3), f.allApplications(), f.allUsers(),
+                                      f.allWorkstations()};
+        const ReportOutcome outcome = GenerateReport(f.db(), criteria, f.programFolder(), progress, step);
+        QCOMPARE(int(outcome.page), int(ReportPage::Report));
+        QCOMPARE(outcome.path, f.programFolder() + QStringLiteral("/Data/HTML/Report.html"));
+        const QByteArray expected = readAll(QStringLiteral(VC_REPORT_TEST_DATA "/expected_report.html"));
+        const QByteArray written = readAll(outcome.path);
+        const QList<QByteArray> want = linesOf(expected);
+        const QList<QByteArray> got = linesOf(written);
+        for (qsizetype i = 0; i < std::min(want.size(), got.size()); ++i)
+            QCOMPARE(got[i], want[i]); // names the first differing line
+        QCOMPARE(written, expected);
+        QVERIFY(progress.value() <= progress.maximum());
+    }
+
+    void namesDifferingOnlyInCaseAreOne() {
+        ReportFixture f;
+        const QString d = QStringLiteral("2024-03-01");
+        tmpRow(f, d, QStringLiteral("Écrire"), QStringLiteral("élise"), QStringLiteral("WS-Ä"), 30);
+        tmpRow(f, d, QStringLiteral("ÉCRIRE"), QStringLiteral("ÉLISE"), QStringLiteral("ws-ä"), 30);
+        tmpRow(f, d, QStringLiteral("Mail"), QStringLiteral("Élise"), QStringLiteral("WS-Ä"), 45);
+        const QString path = f.folder() + QStringLiteral("/r.html");
+        ReportProgress progress;
+        WriteReportFile(f.db(), path, progress, 1);
+        const QByteArray file = readAll(path);
+        QCOMPARE(file.count("SIZE=1>\xC9"
+                            "crire</FONT>"),
+                 1); // first spelling, once
+        QVERIFY(!file.contains("\xC9"
+                               "CRIRE"));
+        QVERIFY(file.contains("&nbsp;&nbsp;1:00</FONT>")); // both spellings summed
+        QCOMPARE(file.count("\xE9"
+                            "lise</FONT>"),
+                 1);
+        QVERIFY(!file.contains(">\xC9LISE<"));
+        QCOMPARE(file.count("WS-\xC4</FONT>") + file.count("ws-\xE4</FONT>"), 1);
+    }
+
+    void daysInAscendingOrderWithApplicationsByName() {
+        ReportFixture f;
+        tmpRow(f, QStringLiteral("2024-03-03"), QStringLiteral("b"), QStringLiteral("u"), QStringLiteral("w"),
+               1);
+        tmpRow(f, QStringLiteral("2024-03-01"), QStringLiteral("b"), QStringLiteral("u"), QStringLiteral("w"),
+               1);
+        tmpRow(f, QStringLiteral("2024-03-01"), QStringLiteral("A"), QStringLiteral("u"), QStringLiteral("w"),
+               1);
+        tmpRow(f, QStringLiteral("2024-03-02"), QStringLiteral("c"), QStringLiteral("u"), QStringLiteral("w"),
+               1);
+        const QString path = f.folder() + QStringLiteral("/r.html");
+        ReportProgress progress;
+        WriteReportFile(f.db(), path, progress, 1);
+        const QByteArray file = readAll(path);
+        const auto d1 = file.indexOf("<B>3/1/2024</B>");
+        const auto d2 = file.indexOf("<B>3/2/2024</B>");
+        const auto d3 = file.indexOf("<B>3/3/2024</B>");
+        QVERIFY(d1 > 0 && d1 < d2 && d2 < d3);
+        QCOMPARE(file.count("<B>3/1/2024</B>"), 1);
+        QVERIFY(file.indexOf(">A</FONT>", d1) < file.indexOf(">b</FONT>", d1));
+    }
+
+    void writerProgressNeverPassesTheMaximum() {
+        ReportFixture f;
+        for (int i = 0; i < 10; ++i)
+            tmpRow(f, QStringLiteral("2024-03-01"), QStringLiteral("a%1").arg(i), QStringLiteral("u"),
+                   QStringLiteral("w"), 1);
+        ReportProgress progress;
+        progress.setMaximum(20);
+        progress.setValue(13);
+        WriteReportFile(f.db(), f.folder() + QStringLiteral("/r.html"), progress, 3);
+        QCOMPARE(progress.value(), 19.0); // two steps fit, the third would pass 20
+    }
+
+    void failedWriteLeavesThePreviousReport() {
+        ReportFixture f;
+        tmpRow(f, QStringLiteral("2024-03-01"), QStringLiteral("a"), QStringLiteral("u"), QStringLiteral("w"),
+               1);
+        ReportProgress progress;
+        QVERIFY_THROWS_EXCEPTION(
+            VcError, WriteReportFile(f.db(), f.folder() + QStringLiteral("/missing/r.html"), progress, 1));
+
+        const QString path = f.folder() + QStringLiteral("/r.html");
+        QFile previous(path);
+        QVERIFY(previous.open(QIODevice::WriteOnly));
+        previous.write("previous report");
+        previous.close();
+        // A row whose date cannot be read stops the report before the file is touched.
+        tmpRow(f, QStringLiteral("garbage"), QStringLiteral("a"), QStringLiteral("u"), QStringLiteral("w"),
+               1);
+        QVERIFY_THROWS_EXCEPTION(VcError, WriteReportFile(f.db(), path, progress, 1));
+        QCOMPARE(readAll(path), QByteArray("previous report"));
+    }
+
+    void pageChoice_data() {
+        QTest::addColumn<bool>("withDates");
+        QTest::addColumn<QStringList>("users");
+        QTest::addColumn<QDate>("day");
+        QTest::addColumn<int>("page");
+        const QStringList users{QStringLiteral("anna")};
+        QTest::newRow("no user checked")
+            << true << QStringList{} << QDate(2024, 3, 1) << int(ReportPage::NoSelection);
+        QTest::newRow("no dates") << false << users << QDate(2024, 3, 1) << int(ReportPage::NoSelection);
+        QTest::newRow("no rows in range") << true << users << QDate(2024, 3, 9) << int(ReportPage::NoData);
+        QTest::newRow("only unchecked rows")
+            << true << QStringList{QStringLiteral("ANNA")} << QDate(2024, 3, 1) << int(ReportPage::NoData);
+    }
+    void pageChoice() {
+        QFETCH(bool, withDates);
+        QFETCH(QStringList, users);
+        QFETCH(QDate, day);
+        QFETCH(int, page);
+        ReportFixture f;
+        f.addUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("t"),
+                   QStringLiteral("2024-03-01"), 60);
+        const QString report = f.programFolder() + QStringLiteral("/Data/HTML/Report.html");
+        QFile old(report);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("earlier report");
+        old.close();
+        ReportCriteria criteria{day, day, f.allApplications(), users, f.allWorkstations()};
+        if (!withDates)
+            criteria.startDate = criteria.endDate = std::nullopt;
+        ReportProgress progress;
+        int step = 0;
+        const ReportOutcome outcome = GenerateReport(f.db(), criteria, f.programFolder(), progress, step);
+        QCOMPARE(int(outcome.page), page);
+        QVERIFY(QFile::exists(outcome.path));
+        QCOMPARE(readAll(report), QByteArray("earlier report"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestWriteReport)
+#include "tst_write_report.moc"
