@@ -1,15 +1,15 @@
 // Entry point: the start-up routine of the console.
 #include "shell/DesktopFeedback.h"
+#include "shell/frmMain.h"
 #include "shell/ProgramFolder.h"
 #include "shell/Settings.h"
 #include "shell/Startup.h"
 #include "shell/VcApplication.h"
-#include "shell/frmMain.h"
 
-#include <QFileInfo>
-#include <QPixmap>
 #include <cstdio>
 #include <cstdlib>
+#include <QFileInfo>
+#include <QPixmap>
 
 int main(int argc, char** argv) {
     VcApplication app(argc, argv);
@@ -24,10 +24,12 @@ int main(int argc, char** argv) {
 
     // Terminating at once: no further code of the program runs and nothing is saved.
     Startup startup(settings, feedback, [](int exitCode) { std::_Exit(exitCode); });
-    app.setErrorHandler([&startup](int number, const QString& description) { startup.handleError(number, description); });
+    app.setErrorHandler(
+        [&startup](int number, const QString& description) { startup.handleError(number, description); });
 
     std::unique_ptr<frmMain> window = startup.run(folder, options.network);
-    if (!window)
+    // No window, or one that its start-up already closed: the program ends.
+    if (!window || !window->isVisible())
         return 0;
     feedback.setParent(window.get());
 

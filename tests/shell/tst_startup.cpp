@@ -1,13 +1,13 @@
 // Start-up paths, the login dialog, the Security page and the settings file.
 #include "shell/Captions.h"
+#include "shell/frameSecurity.h"
+#include "shell/frmLogin.h"
+#include "shell/frmMain.h"
 #include "shell/Password.h"
 #include "shell/Settings.h"
 #include "shell/Startup.h"
 #include "shell/TextUtils.h"
 #include "shell/VcError.h"
-#include "shell/frameSecurity.h"
-#include "shell/frmLogin.h"
-#include "shell/frmMain.h"
 #include "support/ScriptedFeedback.h"
 #include "support/TestEnv.h"
 
@@ -90,7 +90,8 @@ void TstStartup::passwordProtectedForms() {
 }
 
 void TstStartup::corruptedFlagEndsProgram() {
-    m_settings->setValue(QStringLiteral("Settings"), QStringLiteral("PasswordProtected"), QStringLiteral("True"));
+    m_settings->setValue(QStringLiteral("Settings"), QStringLiteral("PasswordProtected"),
+                         QStringLiteral("True"));
     Startup startup(*m_settings, m_feedback, terminator());
     startup.setLoginPrompt([] { return true; });
     auto window = startup.run(m_dir->path(), QString());

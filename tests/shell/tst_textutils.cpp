@@ -1,8 +1,8 @@
 // The settings codec, the Boolean conversion and the small text helpers.
+#include "shell/Settings.h"
 #include "shell/TextUtils.h"
 #include "shell/VcError.h"
 #include "shell/Win1252.h"
-#include "shell/Settings.h"
 
 #include <QtTest>
 
@@ -26,12 +26,18 @@ void TstTextUtils::base64KnownValues_data() {
     QTest::addColumn<QString>("plain");
     QTest::addColumn<QString>("encoded");
     QTest::newRow("empty") << QString() << QString();
-    QTest::newRow("one byte") << "f" << "Zg==";
-    QTest::newRow("two bytes") << "fo" << "Zm8=";
-    QTest::newRow("three bytes") << "foo" << "Zm9v";
-    QTest::newRow("True") << "True" << "VHJ1ZQ==";
-    QTest::newRow("False") << "False" << "RmFsc2U=";
-    QTest::newRow("digit 1") << "1" << "MQ==";
+    QTest::newRow("one byte") << "f"
+                              << "Zg==";
+    QTest::newRow("two bytes") << "fo"
+                               << "Zm8=";
+    QTest::newRow("three bytes") << "foo"
+                                 << "Zm9v";
+    QTest::newRow("True") << "True"
+                          << "VHJ1ZQ==";
+    QTest::newRow("False") << "False"
+                           << "RmFsc2U=";
+    QTest::newRow("digit 1") << "1"
+                             << "MQ==";
     // The trade mark sign is byte 153 (0x99) in Windows-1252.
     QTest::newRow("windows-1252") << QString(QChar(0x2122)) << "mQ==";
 }
@@ -59,14 +65,20 @@ void TstTextUtils::tolerantDecoder_data() {
     QTest::addColumn<QString>("input");
     QTest::addColumn<QString>("expected");
     // An incomplete last group produces nothing.
-    QTest::newRow("short last group") << "Zm9vYg" << "foo";
-    QTest::newRow("three characters only") << "Zm9" << "";
+    QTest::newRow("short last group") << "Zm9vYg"
+                                      << "foo";
+    QTest::newRow("three characters only") << "Zm9"
+                                           << "";
     // A character outside the alphabet counts as a zero sextet and shifts what follows.
-    QTest::newRow("blank inside") << "Zm 9v" << "f`=";
+    QTest::newRow("blank inside") << "Zm 9v"
+                                  << "f`=";
     // The plain word True is not Base64: it decodes to unrelated characters.
-    QTest::newRow("plain True") << "True" << QString(Win1252::toChar(0x4e)) + Win1252::toChar(0xbb) + Win1252::toChar(0x9e);
+    QTest::newRow("plain True") << "True"
+                                << QString(Win1252::toChar(0x4e)) + Win1252::toChar(0xbb) +
+                                       Win1252::toChar(0x9e);
     // NUL bytes from padding end the text.
-    QTest::newRow("padding cut") << "AAAA" << "";
+    QTest::newRow("padding cut") << "AAAA"
+                                 << "";
 }
 
 void TstTextUtils::tolerantDecoder() {

@@ -75,7 +75,8 @@ void TstStore::installationCreatesSchemaWithDesktop() {
 void TstStore::refusesFilesThatAreNotManagerDatabases_data() {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<int>("number");
-    QTest::newRow("text file") << QByteArray("just some text, not a database at all\n") << ErrorNumber::NotADatabase;
+    QTest::newRow("text file") << QByteArray("just some text, not a database at all\n")
+                               << ErrorNumber::NotADatabase;
     QTest::newRow("database without the tables") << QByteArray() << ErrorNumber::DatabaseFailure;
 }
 
@@ -105,16 +106,18 @@ void TstStore::refusesFilesThatAreNotManagerDatabases() {
 void TstStore::daysThroughTheIndex() {
     QTemporaryDir dir;
     ManagerDatabase db(dir.filePath(QStringLiteral("m.mdb")));
-    QSqlQuery insert = Sql::prepare(db.db(), QStringLiteral("INSERT INTO MGRDaySummary "
-                                                            "(UserNameKey, AppTitleKey, WorkstationKey, Duration, Date) "
-                                                            "VALUES (1, 1, ?, 60, ?)"));
-    const QList<QPair<int, QString>> rows = {{1, QStringLiteral("2024-03-02")}, {1, QStringLiteral("2024-02-28")},
-                                            {2, QStringLiteral("2024-03-05")}, {2, QStringLiteral("2024-03-02")},
-                                            {1, QStringLiteral("2024-02-28")}};
+    QSqlQuery insert =
+        Sql::prepare(db.db(), QStringLiteral("INSERT INTO MGRDaySummary "
+                                             "(UserNameKey, AppTitleKey, WorkstationKey, Duration, Date) "
+                                             "VALUES (1, 1, ?, 60, ?)"));
+    const QList<QPair<int, QString>> rows = {{1, QStringLiteral("2024-03-02")},
+                                             {1, QStringLiteral("2024-02-28")},
+                                             {2, QStringLiteral("2024-03-05")},
+                                             {2, QStringLiteral("2024-03-02")},
+                                             {1, QStringLiteral("2024-02-28")}};
     for (const auto& [ws, day] : rows)
         Sql::exec(insert, {ws, day});
-    QCOMPARE(db.distinctDays(),
-             (QList<QDate>{QDate(2024, 2, 28), QDate(2024, 3, 2), QDate(2024, 3, 5)}));
+    QCOMPARE(db.distinctDays(), (QList<QDate>{QDate(2024, 2, 28), QDate(2024, 3, 2), QDate(2024, 3, 5)}));
     QCOMPARE(db.newestDay(1), std::optional<QDate>(QDate(2024, 3, 2)));
     QCOMPARE(db.newestDay(2), std::optional<QDate>(QDate(2024, 3, 5)));
     QVERIFY(!db.newestDay(3).has_value());
@@ -127,9 +130,10 @@ void TstStore::usageRowsOfARange() {
     Sql::run(db.db(), QStringLiteral("INSERT INTO MGRWorkstations (Name, Monitored) VALUES ('WS1', 1)"));
     const int user = db.addUser(QStringLiteral("O'Brien"));
     const int title = db.addAppTitle(QStringLiteral("Inbox - Mail"));
-    for (const QString& day : {QStringLiteral("2024-01-01"), QStringLiteral("2024-01-02"), QStringLiteral("2024-01-03")})
-        Sql::run(db.db(),
-                 QStringLiteral("INSERT INTO MGRDaySummary VALUES (?, ?, 1, 90, ?)"), {user, title, day});
+    for (const QString& day :
+         {QStringLiteral("2024-01-01"), QStringLiteral("2024-01-02"), QStringLiteral("2024-01-03")})
+        Sql::run(db.db(), QStringLiteral("INSERT INTO MGRDaySummary VALUES (?, ?, 1, 90, ?)"),
+                 {user, title, day});
     QList<ManagerDatabase::UsageRow> seen;
     db.forEachUsageRow(QDate(2024, 1, 2), QDate(2024, 1, 3), [&](const auto& row) { seen.append(row); });
     QCOMPARE(seen.size(), 2);
@@ -172,7 +176,7 @@ void TstStore::workstationDatabaseMissingParts() {
     writeDatabase(path, {QStringLiteral("CREATE TABLE PCUsers (Name TEXT)"),
                          QStringLiteral("CREATE TABLE PCAppTitles (AppTitle TEXT)")});
     WorkstationDatabase ws(path);
-    QVERIFY(!ws.userNames().has_value());             // field missing: that step fails alone
+    QVERIFY(!ws.userNames().has_value()); // field missing: that step fails alone
     QCOMPARE(ws.appTitles(), std::optional<QStringList>(QStringList{}));
     QVERIFY(!ws.forEachDayRow([](const auto&) {})); // table missing
 

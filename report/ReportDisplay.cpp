@@ -1,0 +1,15 @@
+// Report text normalisation for display.
+#include "report/ReportDisplay.h"
+
+#include "shell/Win1252.h"
+
+#include <QRegularExpression>
+
+QString ReportHtmlForDisplay(const QByteArray& fileBytes) {
+    QString html = Win1252::decode(fileBytes);
+    static const QRegularExpression nbsp(QStringLiteral("&nbsp(?!;)"));
+    static const QRegularExpression tradeMark(QStringLiteral("&#153;?"));
+    html.replace(nbsp, QStringLiteral("&nbsp;"));
+    html.replace(tradeMark, QStringLiteral("&#8482;"));
+    return html;
+}

@@ -1,0 +1,117 @@
+// Reports page: shows the report file and hands it to the print and save dialogs.
+#include "report/frameReports.h"
+
+#include "report/ReportDisplay.h"
+#include "shell/Captions.h"
+#include "shell/Feedback.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPrinter>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QStyle>
+#include <QTextBrowser>
+#include <QTextDocument>
+#include <QUrl>
+#include <QVBoxLayout>
+
+frameReports::frameReports(Feedback& feedback, QWidget* parent) : QWidget(parent), m_feedback(feedback) {
+    setObjectName(QStringLiteral("frameReports"));
+    brwReport = new QTextBrowser(this);
+    brwReport->setObjectName(QStringLiteral("brwReport"));
+    brwReport->setOpenLinks(false);
+    cmdPrintReport = new QPushButton(style()->standardIcon(QStyle::SP_DialogSaveButton),
+                                     QStringLiteral("Print Report"), this);
+    cmdPrintReport->setIcon(QIcon::fromTheme(QStringLiteral("document-print"), cmdPrintReport->icon()));
+    cmdPrintReport->setObjectName(QStringLiteral("cmdPrintReport"));
+    cmdExportReport = new QPushButton(style()->standardIcon(QStyle::SP_DialogSaveButton),
+                                      QStringLiteral("Export Report"), this);
+    cmdExportReport->setObjectName(QStringLiteral("cmdExportReport"));
+    lblReportsInfo =
+        new QLabel(QStringLiteral("Use the \"Report Criteria\" page to select the data to be reported, "
+                                  "including users, workstations, applications, and date ranges."),
+                   this);
+    lblReportsInfo->setObjectName(QStringLiteral("lblReportsInfo"));
+    lblReportsInfo->setWordWrap(true);
+    lblReportsInfo->setFont(QFont(QStringLiteral("Arial"), 9));
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(lblReportsInfo, 1);
+    buttons->addWidget(cmdPrintReport);
+    buttons->addWidget(cmdExportReport);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(brwReport, 1);
+    layout->addLayout(buttons);
+
+    connect(cmdPrintReport, &QPushButton::clicked, this, &frameReports::printReport);
+    connect(cmdExportReport, &QPushButton::clicked, this, &frameReports::exportReport);
+}
+
+void frameReports::navigate(const QString& path) {
+    m_path = path;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        brwReport->clear();
+        return;
+    }
+    brwReport->document()->setBaseUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath() + QLatin1Char('/')));
+    brwReport->setHtml(ReportHtmlForDisplay(file.readAll()));
+}
+
+bool frameReports::available(Command command) const {
+    if (m_query)
+        return m_query(command);
+    return !m_path.isEmpty() && QFileInfo::exists(m_path) && !brwReport->document()->isEmpty();
+}
+
+void frameReports::printReport() {
+    if (!available(Command::Print)) {
+        cmdPrintReport->setEnabled(false);
+        return;
+    }
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(QStringLiteral("Application Usage Report"));
+    if (m_feedback.print(printer))
+        brwReport->document()->print(&printer);
+}
+
+void frameReports::exportReport() {
+    if (!available(Command::SaveAs)) {
+        cmdExportReport->setEnabled(false);
+        return;
+    }
+    Feedback::FileDialog dialog;
+    dialog.title = QStringLiteral("Export Report");
+    dialog.initialName = QFileInfo(m_path).fileName();
+    dialog.filter = QStringLiteral("HTML Files (*.html)|*.html|PDF Files (*.pdf)|*.pdf");
+    dialog.defaultSuffix = QStringLiteral("html");
+    dialog.confirmOverwrite = true;
+    const std::optional<QString> target = m_feedback.saveFileName(dialog);
+    if (!target)
+        return;
+    QString error;
+    if (target->endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)) {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(*target);
+        brwReport->document()->print(&printer);
+        if (!QFileInfo(*target).isFile() || QFileInfo(*target).size() == 0)
+            error = QStringLiteral("The PDF file could not be written.");
+    } else {
+        // The saved page is the file itself, exactly as written.
+        QFile source(m_path);
+        QSaveFile out(*target);
+        if (!source.open(QIODevice::ReadOnly))
+            error = source.errorString();
+        else if (!out.open(QIODevice::WriteOnly) || out.write(source.readAll()) < 0 || !out.commit())
+            error = out.errorString();
+    }
+    if (!error.isEmpty())
+        m_feedback.message(QStringLiteral("Could not save the report to ") + *target +
+                               QStringLiteral(":\r\n") + error,
+                           Captions::titled(QStringLiteral(" Manager")), Feedback::Icon::Critical);
+}

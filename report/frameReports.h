@@ -1,0 +1,41 @@
+// The Reports page: the report view with its Print and Export buttons.
+#pragma once
+
+#include <functional>
+#include <QWidget>
+
+class Feedback;
+class QLabel;
+class QPushButton;
+class QTextBrowser;
+
+class frameReports : public QWidget {
+    Q_OBJECT
+public:
+    enum class Command { Print, SaveAs };
+
+    explicit frameReports(Feedback& feedback, QWidget* parent = nullptr);
+
+    // Shows a local HTML file (the placeholder, the written report or a fixed page).
+    void navigate(const QString& path);
+    QString currentPath() const { return m_path; }
+
+    // Whether a command can run now; replaceable so that tests can make one unavailable.
+    using StatusQuery = std::function<bool(Command)>;
+    void setStatusQuery(StatusQuery query) { m_query = std::move(query); }
+
+    void printReport();
+    void exportReport();
+
+    QTextBrowser* brwReport;
+    QPushButton* cmdPrintReport;
+    QPushButton* cmdExportReport;
+    QLabel* lblReportsInfo;
+
+private:
+    bool available(Command command) const;
+
+    Feedback& m_feedback;
+    QString m_path;
+    StatusQuery m_query;
+};

@@ -1,0 +1,370 @@
+// The console end to end: first start on a generated network, the report it shows, the
+// navigation between pages, later starts and the close.
+#include "discovery/frameConfiguration.h"
+#include "report/frameReports.h"
+#include "shell/Captions.h"
+#include "shell/frmMain.h"
+#include "shell/ProgramFolder.h"
+#include "shell/Settings.h"
+#include "shell/Startup.h"
+#include "shell/TextUtils.h"
+#include "store/Dates.h"
+#include "store/ManagerDatabase.h"
+#include "store/SqlUtil.h"
+#include "store/WorkstationDatabase.h"
+#include "support/ScriptedFeedback.h"
+#include "support/TestEnv.h"
+#include "verticalmenu/VerticalMenu.h"
+
+#include <cmath>
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTextBrowser>
+#include <QTreeWidget>
+#include <QtTest>
+
+namespace {
+struct Expected {
+    qint64 rows = 0;
+    // day -> application -> seconds
+    QMap<QDate, QMap<QString, qint64>> seconds;
+    QSet<QString> workstations;
+};
+
+QString applicationOf(const QString& title) {
+    const QString folded = title.toCaseFolded();
+    if (folded.contains(QStringLiteral("mail")))
+        return QStringLiteral("Mail");
+    if (folded.contains(QStringLiteral("spreadsheet")))
+        return QStringLiteral("Spreadsheet");
+    return QStringLiteral("Undefined Applications");
+}
+
+QString timeText(qint64 minutes) {
+    return QString::number(minutes / 60) + QLatin1Char(':') +
+           QStringLiteral("%1").arg(minutes % 60, 2, 10, QLatin1Char('0'));
+}
+
+// What the console must have collected, computed from the agent databases alone: machines whose
+// service is registered exactly as "VCWorkstation" and whose share can be read; rows whose user
+// and title (double quotes blanked) some downloaded machine lists, letter case aside.
+Expected expectedFrom(const QString& network) {
+    QStringList machines;
+    QFile ini(network + QStringLiteral("/network.ini"));
+    ini.open(QIODevice::ReadOnly);
+    for (const QString& line : QString::fromUtf8(ini.readAll()).split(QLatin1Char('\n'))) {
+        if (line.startsWith(QLatin1String("machines=")))
+            machines = line.mid(9).trimmed().split(QLatin1Char(','));
+    }
+    QList<QString> downloaded;
+    for (const QString& m : machines) {
+        QFile services(network + QLatin1Char('/') + m + QStringLiteral("/services.ini"));
+        if (!services.open(QIODevice::ReadOnly))
+            continue;
+        const QStringList lines = QString::fromUtf8(services.readAll()).split(QLatin1Char('\n'));
+        const bool agent = std::any_of(lines.begin(), lines.end(), [](const QString& l) {
+            return l.startsWith(QLatin1String("VCWorkstation="));
+        });
+        if (agent && QFile::exists(network + QLatin1Char('/') + m +
+                                   QStringLiteral("/Vellumcrest$/Data/VCWorkstation.mdb")))
+            downloaded << m;
+    }
+    QSet<QString> users;
+    QSet<QString> titles;
+    for (const QString& m : downloaded) {
+        WorkstationDatabase ws(network + QLatin1Char('/') + m +
+                               QStringLiteral("/Vellumcrest$/Data/VCWorkstation.mdb"));
+        for (const QString& u : ws.userNames().value_or(QStringList()))
+            users.insert(u.toCaseFolded());
+        for (const QString& t : ws.appTitles().value_or(QStringList()))
+            titles.insert(BlankDoubleQuotes(t).toCaseFolded());
+    }
+    Expected expected;
+    for (const QString& m : downloaded) {
+        WorkstationDatabase ws(network + QLatin1Char('/') + m +
+                               QStringLiteral("/Vellumcrest$/Data/VCWorkstation.mdb"));
+        ws.forEachDayRow([&](const WorkstationDatabase::DayRow& row) {
+            const QString title = BlankDoubleQuotes(row.appTitle.toString());
+            if (!users.contains(row.userName.toString().toCaseFolded()) ||
+                !titles.contains(title.toCaseFolded()))
+                return;
+            const QDate day = Dates::fromStored(row.date.toString());
+            ++expected.rows;
+            expected.seconds[day][applicationOf(title)] += row.duration.toLongLong();
+            expected.workstations.insert(m);
+        });
+    }
+    return expected;
+}
+
+qint64 usageRows(ManagerDatabase& db) {
+    QSqlQuery q = Sql::run(db.db(), QStringLiteral("SELECT count(*) FROM MGRDaySummary"));
+    q.next();
+    return q.value(0).toLongLong();
+}
+} // namespace
+
+class TstConsole : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void firstStartScansDownloadsAndReports();
+    void navigationKeepsMenuBarAndBarInStep();
+    void laterStartsUseTheRegistryAndTakeOnlyNewDays();
+    void reportButtons();
+    void closeStoresPositionUnlessMinimised();
+    void corruptedPositionClosesAndStoresAnew();
+    void helpWithoutGuide();
+
+private:
+    std::unique_ptr<frmMain> start();
+    QTemporaryDir m_dir;
+    QString m_home;
+    QString m_network;
+    std::unique_ptr<Settings> m_settings;
+    ScriptedFeedback m_feedback;
+};
+
+void TstConsole::initTestCase() {
+    TestEnv::setUp();
+    m_home = m_dir.filePath(QStringLiteral("home"));
+    m_network = m_home + QStringLiteral("/Network");
+    ProgramFolder::install(m_home, TestEnv::buildDir());
+    QVERIFY(TestEnv::runAgent({QStringLiteral("generate"), QStringLiteral("--network"), m_network,
+                               QStringLiteral("--machines"), QStringLiteral("6"), QStringLiteral("--days"),
+                               QStringLiteral("4"), QStringLiteral("--rows-per-day"), QStringLiteral("12"),
+                               QStringLiteral("--quirks"), QStringLiteral("--seed"), QStringLiteral("7")}));
+    // Groupings exist before the first start, so the criteria page lists them.
+    ManagerDatabase db(m_home + QStringLiteral("/Data/VCManager.mdb"));
+    Sql::run(db.db(),
+             QStringLiteral("INSERT INTO MGRGroupings (Alias, Rank) VALUES ('Mail', 1), ('Spreadsheet', 2)"));
+    Sql::run(db.db(), QStringLiteral("INSERT INTO MGRGroupingsData (AliasKey, WindowTitle) VALUES "
+                                     "('Mail', 'mail'), ('Spreadsheet', 'SPREADSHEET')"));
+    m_settings = std::make_unique<Settings>(m_dir.filePath(QStringLiteral("settings.ini")));
+}
+
+std::unique_ptr<frmMain> TstConsole::start() {
+    Startup startup(*m_settings, m_feedback,
+                    [](int code) { QFAIL(qPrintable(QStringLiteral("terminated %1").arg(code))); });
+    return startup.run(m_home, QString());
+}
+
+void TstConsole::firstStartScansDownloadsAndReports() {
+    QVERIFY(!m_settings->previouslyLoaded());
+    auto window = start();
+    QVERIFY(window);
+    QVERIFY(m_settings->previouslyLoaded());
+    QCOMPARE(window->statusText(), QStringLiteral("Workstation data download complete"));
+    QCOMPARE(window->lblTitle->text(), QStringLiteral("Main -> Workstation Data"));
+    QCOMPARE(window->currentPageName(), QStringLiteral("Workstation Data"));
+
+    const Expected expected = expectedFrom(m_network);
+    QVERIFY(expected.rows > 0);
+    QCOMPARE(usageRows(*window->database()), expected.rows);
+
+    // The Reports page writes the report; its numbers are those of the agent databases.
+    window->findChild<QAction*>(QStringLiteral("mnuMainReports"))->trigger();
+    QCOMPARE(window->lblTitle->text(), QStringLiteral("Main -> Reports"));
+    const QString reportPath = m_home + QStringLiteral("/Data/HTML/Report.html");
+    QCOMPARE(window->pageReports->currentPath(), reportPath);
+    QFile file(reportPath);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QString report = QString::fromLatin1(file.readAll());
+    const QStringList lines = report.split(QStringLiteral("\r\n"));
+    QList<QDate> days;
+    QMap<QDate, QList<QPair<QString, QString>>> appLines;
+    QMap<QDate, QString> dayTotals;
+    static const QRegularExpression dayLine(QStringLiteral("^<B>(.*)</B>$"));
+    static const QRegularExpression appLine(
+        QStringLiteral("^<TD WIDTH=300> <FONT FACE=\"Arial\" SIZE=1>(.*)</FONT> </TD>$"));
+    static const QRegularExpression timeCell(
+        QStringLiteral("^<TD> <FONT FACE=\"Arial\" SIZE=1>(?:&nbsp;&nbsp;)?(\\d+:\\d\\d)</FONT> </TD>$"));
+    static const QRegularExpression totalCell(
+        QStringLiteral("<HR>(?:&nbsp;&nbsp;)?(\\d+:\\d\\d)</FONT> </TD>$"));
+    for (int i = 0; i < lines.size(); ++i) {
+        if (const auto m = dayLine.match(lines[i]); m.hasMatch()) {
+            days << Dates::fromShortText(m.captured(1));
+        } else if (const auto a = appLine.match(lines[i]); a.hasMatch() && i + 1 < lines.size()) {
+            const auto t = timeCell.match(lines[i + 1]);
+            QVERIFY2(t.hasMatch(), qPrintable(lines[i + 1]));
+            appLines[days.constLast()].append({a.captured(1), t.captured(1)});
+        } else if (const auto t = totalCell.match(lines[i]); t.hasMatch() && !days.isEmpty()) {
+            dayTotals[days.constLast()] = t.captured(1);
+        }
+    }
+    QCOMPARE(days, expected.seconds.keys());
+    for (const QDate& day : days) {
+        QList<QPair<QString, QString>> want;
+        qint64 total = 0;
+        for (auto it = expected.seconds[day].cbegin(); it != expected.seconds[day].cend(); ++it) {
+            want.append({it.key(), timeText(it.value() / 60)});
+            total = static_cast<qint64>(
+                std::nearbyint(static_cast<double>(total) + static_cast<double>(it.value()) / 60.0));
+        }
+        QCOMPARE(appLines[day], want);
+        QCOMPARE(dayTotals[day], timeText(total));
+    }
+    for (const QString& ws : expected.workstations)
+        QVERIFY2(
+            report.contains(QStringLiteral("<FONT FACE=\"Arial\" SIZE=1>") + ws + QStringLiteral("</FONT>")),
+            qPrintable(ws));
+    QVERIFY(m_feedback.messages.isEmpty());
+
+    // Entering the page again regenerates the report.
+    QFile::remove(reportPath);
+    window->MenuItemClick(1, 3);
+    QVERIFY(QFile::exists(reportPath));
+    window->close();
+}
+
+void TstConsole::navigationKeepsMenuBarAndBarInStep() {
+    auto window = start();
+    QVERIFY(window);
+    window->findChild<QAction*>(QStringLiteral("mnuOptionsGroupings"))->trigger();
+    QCOMPARE(window->lblTitle->text(), QStringLiteral("Options -> Application Groupings"));
+    QCOMPARE(window->VerticalMenu1->MenuCur(), 2);
+    window->findChild<QAction*>(QStringLiteral("mnuToolsCheck"))->trigger();
+    QCOMPARE(window->lblTitle->text(), QStringLiteral("Tools -> Check Workstations"));
+    QCOMPARE(window->VerticalMenu1->MenuCur(), 3);
+    window->findChild<QAction*>(QStringLiteral("mnuOptionsSecurity"))->trigger();
+    QCOMPARE(window->lblTitle->text(), QStringLiteral("Options -> Security"));
+    window->findChild<QAction*>(QStringLiteral("mnuHelpVisit"))->trigger();
+    QCOMPARE(window->lblTitle->text(), QStringLiteral("Help -> Vellumcrest Web Site"));
+    QVERIFY(window->wbWeb->source().toLocalFile().endsWith(QLatin1String("/Data/HTML/WebSite.html")));
+    window->findChild<QAction*>(QStringLiteral("mnuMainData"))->trigger();
+    QCOMPARE(window->lblTitle->text(), QStringLiteral("Main -> Data Ranges"));
+
+    // The navigation item "Scan Workstations" shows the check page; it scans nothing.
+    const int nodes = window->pageConfiguration->workstationNodeCount();
+    window->VerticalMenu1->setMenuCur(3);
+    window->MenuItemClick(3, 1);
+    QCOMPARE(window->currentPageName(), QStringLiteral("Check Workstations"));
+    QCOMPARE(window->pageConfiguration->workstationNodeCount(), nodes);
+    // Combinations outside the table do nothing.
+    window->MenuItemClick(3, 3);
+    window->MenuItemClick(5, 1);
+    QCOMPARE(window->currentPageName(), QStringLiteral("Check Workstations"));
+    window->close();
+}
+
+void TstConsole::laterStartsUseTheRegistryAndTakeOnlyNewDays() {
+    qint64 before = 0;
+    int nodes = 0;
+    {
+        auto window = start();
+        before = usageRows(*window->database());
+        nodes = window->pageConfiguration->workstationNodeCount();
+        window->close();
+    }
+    // A second start on the same day takes nothing; the tree comes from the registry even
+    // when the network cannot be enumerated.
+    QVERIFY(TestEnv::runAgent(
+        {QStringLiteral("enumeration"), QStringLiteral("--network"), m_network, QStringLiteral("--fail")}));
+    {
+        auto window = start();
+        QCOMPARE(usageRows(*window->database()), before);
+        QCOMPARE(window->pageConfiguration->workstationNodeCount(), nodes);
+        window->close();
+    }
+    QVERIFY(TestEnv::runAgent(
+        {QStringLiteral("enumeration"), QStringLiteral("--network"), m_network, QStringLiteral("--ok")}));
+    QVERIFY(TestEnv::runAgent({QStringLiteral("advance"), QStringLiteral("--network"), m_network}));
+    const Expected expected = expectedFrom(m_network);
+    auto window = start();
+    QCOMPARE(usageRows(*window->database()), expected.rows);
+    QVERIFY(expected.rows > before);
+    QCOMPARE(window->database()->distinctDays().size(), expected.seconds.size());
+    window->close();
+}
+
+void TstConsole::reportButtons() {
+    auto window = start();
+    window->ShowReportsPage();
+    frameReports* page = window->pageReports;
+    // Print dialog cancelled: nothing changes.
+    m_feedback.printAnswers = {false};
+    page->cmdPrintReport->click();
+    QCOMPARE(m_feedback.printDialogs, 1);
+    QVERIFY(page->cmdPrintReport->isEnabled());
+    // Export writes the shown page as it is on disk.
+    const QString saved = m_dir.filePath(QStringLiteral("saved.html"));
+    m_feedback.fileAnswers = {saved};
+    page->cmdExportReport->click();
+    QFile a(saved), b(page->currentPath());
+    QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+    QCOMPARE(a.readAll(), b.readAll());
+    // A command the view cannot run disables its own button, and only that one, for good.
+    page->setStatusQuery([](frameReports::Command c) { return c != frameReports::Command::SaveAs; });
+    page->cmdExportReport->click();
+    QVERIFY(!page->cmdExportReport->isEnabled());
+    QVERIFY(page->cmdPrintReport->isEnabled());
+    page->setStatusQuery({});
+    window->ShowReportsPage();
+    QVERIFY(!page->cmdExportReport->isEnabled());
+    QVERIFY(page->cmdPrintReport->isEnabled());
+    // The shown report displays the trade mark and blanks, not raw entity text.
+    QVERIFY(!page->brwReport->toPlainText().contains(QStringLiteral("&nbsp")));
+    m_feedback.clear();
+    window->close();
+}
+
+void TstConsole::closeStoresPositionUnlessMinimised() {
+    m_settings->storeMainPosition(1500, 1500);
+    {
+        auto window = start();
+        window->showMinimized();
+        window->close();
+    }
+    QCOMPARE(m_settings->mainLeft(), 1500);
+    QCOMPARE(m_settings->mainTop(), 1500);
+    {
+        auto window = start();
+        window->move(20, 40);
+        window->close();
+    }
+    QCOMPARE(m_settings->mainLeft(), PixelsToTwips(20, 96.0));
+    QCOMPARE(m_settings->mainTop(), PixelsToTwips(40, 96.0));
+}
+
+void TstConsole::corruptedPositionClosesAndStoresAnew() {
+    m_settings->setValue(QStringLiteral("Settings"), QStringLiteral("MainLeft"), QStringLiteral("abc"));
+    m_feedback.clear();
+    auto window = start();
+    QVERIFY(window);
+    QVERIFY(!window->isVisible());
+    QCOMPARE(m_feedback.messages.size(), 1);
+    QCOMPARE(m_feedback.messages[0].text, CorruptedSettingsMessage());
+    QCOMPARE(m_feedback.messages[0].title, QStringLiteral("Vellumcrest\u2122 Manager"));
+    // The close stored a readable position again, so the next start works.
+    QCOMPARE(m_settings->value(QStringLiteral("Settings"), QStringLiteral("MainLeft"), QString()).toInt() >=
+                 0,
+             true);
+    m_settings->mainLeft();
+    m_feedback.clear();
+}
+
+void TstConsole::helpWithoutGuide() {
+    QTemporaryDir bare;
+    QDir().mkpath(bare.filePath(QStringLiteral("Data/HTML")));
+    Startup startup(*m_settings, m_feedback, [](int) { QFAIL("terminated"); });
+    auto window = startup.run(bare.path(), QStringLiteral("sim:") + m_network);
+    QVERIFY(window);
+    m_feedback.clear();
+    window->findChild<QAction*>(QStringLiteral("mnuHelpContents"))->trigger();
+    QCOMPARE(m_feedback.messages.size(), 1);
+    QCOMPARE(
+        m_feedback.messages[0].text,
+        QStringLiteral("Unable to display Help Contents. There is no Help associated with this project."));
+    QCOMPARE(m_feedback.messages[0].icon, Feedback::Icon::Information);
+    QCOMPARE(m_feedback.messages[0].title, QStringLiteral("Vellumcrest\u2122 Manager"));
+    window->close();
+}
+
+QTEST_MAIN(TstConsole)
+#include "tst_console.moc"
