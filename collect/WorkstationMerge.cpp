@@ -104,8 +104,8 @@ WorkstationMerge::WorkstationMerge(ManagerDatabase& db) : m_db(db) {
                 continue;
             // The lowest key wins, as a scan in stored order would find it first.
             const QString folded = name.toCaseFolded();
-            if (!names.keys.contains(folded))
-                names.keys.insert(folded, q.value(0).toInt());
+            if (!names.contains(folded))
+                names.insert(folded, q.value(0).toInt());
         }
     };
     load(m_workstations,
@@ -131,6 +131,7 @@ WorkstationMerge::WorkstationMerge(ManagerDatabase& db) : m_db(db) {
 }
 
 WorkstationMerge::~WorkstationMerge() {
+    rollbackBatch();
     sqlite3_finalize(m_insertUser);
     sqlite3_finalize(m_insertTitle);
     sqlite3_finalize(m_insertDay);
@@ -153,39 +154,77 @@ int WorkstationMerge::LookupKey(int kind, const QString& text) const {
     }
     if (text.isEmpty())
         return -1;
-    return names->keys.value(text.toCaseFolded(), -1);
+    return names->value(text.toCaseFolded(), -1);
 }
 
 int WorkstationMerge::findOrAdd(Names& names, sqlite3_stmt* insert, const QString& name, int* added) {
     const QString folded = name.toCaseFolded();
-    const auto found = names.keys.constFind(folded);
-    if (found != names.keys.constEnd())
+    const auto found = names.constFind(folded);
+    if (found != names.constEnd())
         return found.value();
     const QByteArray utf8 = name.toUtf8();
     sqlite3_bind_text(insert, 1, utf8.constData(), int(utf8.size()), SQLITE_STATIC);
     stepInsert(insert);
     const int key = int(sqlite3_last_insert_rowid(sqlite3_db_handle(insert)));
-    names.keys.insert(folded, key);
-    names.addedInTransaction.append(folded);
+    names.insert(folded, key);
+    m_added.append({&names, folded});
     ++*added;
     return key;
 }
 
-void WorkstationMerge::forgetAdded() {
-    for (Names* names : {&m_users, &m_titles}) {
-        for (const QString& folded : std::as_const(names->addedInTransaction))
-            names->keys.remove(folded);
-        names->addedInTransaction.clear();
+void WorkstationMerge::forgetAddedSince(qsizetype mark) {
+    for (qsizetype i = m_added.size() - 1; i >= mark; --i)
+        m_added[i].first->remove(m_added[i].second);
+    m_added.resize(std::min(mark, m_added.size()));
+}
+
+void WorkstationMerge::exec(const char* sql) {
+    sqlite3* handle = m_db.handle();
+    if (sqlite3_exec(handle, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
+        throw engineError(handle, sql);
+}
+
+void WorkstationMerge::beginBatch() {
+    if (m_inBatch)
+        return;
+    exec("BEGIN");
+    m_inBatch = true;
+    m_rowsInBatch = 0;
+    m_added.clear();
+}
+
+void WorkstationMerge::commitBatch() {
+    if (!m_inBatch)
+        return;
+    try {
+        exec("COMMIT");
+    } catch (...) {
+        rollbackBatch();
+        throw;
     }
+    m_inBatch = false;
+    m_rowsInBatch = 0;
+    m_added.clear();
+}
+
+void WorkstationMerge::rollbackBatch() {
+    if (!m_inBatch)
+        return;
+    if (!sqlite3_get_autocommit(m_db.handle()))
+        sqlite3_exec(m_db.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+    forgetAddedSince(0);
+    m_inBatch = false;
+    m_rowsInBatch = 0;
 }
 
 WorkstationMerge::Result WorkstationMerge::UpdateWorkstationInfo(const QString& workstation,
                                                                  const WorkstationDatabase& source,
                                                                  const std::function<void()>& stepDone) {
     Result result;
+    const qsizetype mark = m_added.size();
+    const bool batched = m_inBatch;
+    exec(batched ? "SAVEPOINT workstation" : "BEGIN");
     try {
-        Sql::Transaction transaction(m_db.db());
-
         // A table that cannot be read fails its own step only; the next step still runs.
         if (const auto users = source.userNames()) {
             for (const QString& name : *users) {
@@ -209,13 +248,28 @@ WorkstationMerge::Result WorkstationMerge::UpdateWorkstationInfo(const QString& 
         if (workstationKey >= 0)
             result.rowsImported = importDays(workstationKey, source, result);
 
-        transaction.commit();
+        exec(batched ? "RELEASE workstation" : "COMMIT");
     } catch (...) {
-        forgetAdded();
+        sqlite3* handle = m_db.handle();
+        if (sqlite3_get_autocommit(handle)) {
+            // The engine has already rolled back the whole transaction (disk full, I/O error):
+            // everything uncommitted is gone, the batch included.
+            forgetAddedSince(batched ? 0 : mark);
+            m_inBatch = false;
+            m_rowsInBatch = 0;
+        } else if (batched) {
+            sqlite3_exec(handle, "ROLLBACK TO workstation; RELEASE workstation", nullptr, nullptr, nullptr);
+            forgetAddedSince(mark);
+        } else {
+            sqlite3_exec(handle, "ROLLBACK", nullptr, nullptr, nullptr);
+            forgetAddedSince(mark);
+        }
         throw;
     }
-    m_users.addedInTransaction.clear();
-    m_titles.addedInTransaction.clear();
+    if (batched)
+        m_rowsInBatch += result.rowsImported;
+    else
+        m_added.clear();
     return result;
 }
 
