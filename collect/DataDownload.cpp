@@ -14,7 +14,7 @@
 namespace {
 // Rows per commit of a run: enough that the index pages shared by many workstations are
 // written once per batch, few enough that a run cut short loses little work.
-constexpr qint64 kRowsPerCommit = 100000;
+constexpr qint64 kRowsPerCommit = 250000;
 } // namespace
 
 DownloadSummary DownloadWorkstations(WorkstationMerge& merge, Network& network,

@@ -30,6 +30,16 @@ sqlite3_stmt* prepareStatement(sqlite3* db, const char* sql) {
     return statement;
 }
 
+qint64 pragmaValue(sqlite3* db, const char* sql) {
+    sqlite3_stmt* statement = nullptr;
+    qint64 value = -2000; // the engine's default
+    if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK &&
+        sqlite3_step(statement) == SQLITE_ROW)
+        value = sqlite3_column_int64(statement, 0);
+    sqlite3_finalize(statement);
+    return value;
+}
+
 // Steps an INSERT once and makes it ready for the next binding, whatever the outcome.
 void stepInsert(sqlite3_stmt* statement) {
     const int rc = sqlite3_step(statement);
@@ -87,7 +97,7 @@ Duration readDuration(const QVariant& value) {
 // One day row on its way in; sorted by day and title before writing so that the writes walk
 // the manager's date index in order instead of jumping around it.
 struct PendingRow {
-    int day; // index into the run's day texts
+    int day; // index into the workstation's day texts
     int title;
     int user;
     Duration duration;
@@ -117,6 +127,10 @@ WorkstationMerge::WorkstationMerge(ManagerDatabase& db) : m_db(db) {
     if (!handle)
         throw VcError(ErrorNumber::DatabaseFailure,
                       QStringLiteral("The manager database has no engine handle"));
+    // New rows of a first download land all over a large store's date index; a cache that
+    // holds much of it spares re-reading and re-spilling the same pages. Given back afterwards.
+    m_previousCacheSize = pragmaValue(handle, "PRAGMA cache_size");
+    sqlite3_exec(handle, "PRAGMA cache_size = -262144", nullptr, nullptr, nullptr);
     try {
         m_insertUser = prepareStatement(handle, "INSERT INTO MGRUsers (UserName) VALUES (?)");
         m_insertTitle = prepareStatement(handle, "INSERT INTO MGRAppTitles (AppTitle) VALUES (?)");
@@ -126,8 +140,16 @@ WorkstationMerge::WorkstationMerge(ManagerDatabase& db) : m_db(db) {
     } catch (...) {
         sqlite3_finalize(m_insertUser);
         sqlite3_finalize(m_insertTitle);
+        restoreCacheSize();
         throw;
     }
+}
+
+void WorkstationMerge::restoreCacheSize() {
+    sqlite3* handle = m_db.handle();
+    const QByteArray sql = "PRAGMA cache_size = " + QByteArray::number(m_previousCacheSize);
+    sqlite3_exec(handle, sql.constData(), nullptr, nullptr, nullptr);
+    sqlite3_exec(handle, "PRAGMA shrink_memory", nullptr, nullptr, nullptr);
 }
 
 WorkstationMerge::~WorkstationMerge() {
@@ -135,6 +157,7 @@ WorkstationMerge::~WorkstationMerge() {
     sqlite3_finalize(m_insertUser);
     sqlite3_finalize(m_insertTitle);
     sqlite3_finalize(m_insertDay);
+    restoreCacheSize();
 }
 
 int WorkstationMerge::LookupKey(int kind, const QString& text) const {

@@ -71,6 +71,7 @@ private:
     // Forgets the names added since the given point of m_added, whose rows were rolled back.
     void forgetAddedSince(qsizetype mark);
     void exec(const char* sql);
+    void restoreCacheSize();
     qint64 importDays(int workstationKey, const WorkstationDatabase& source, Result& result);
 
     ManagerDatabase& m_db;
@@ -82,6 +83,7 @@ private:
     sqlite3_stmt* m_insertDay = nullptr;
     // Names added and not yet committed, in order, so that a rollback can take them back.
     QList<QPair<Names*, QString>> m_added;
+    qint64 m_previousCacheSize = -2000;
     bool m_inBatch = false;
     qint64 m_rowsInBatch = 0;
     std::function<void(qint64)> m_rowWritten;
