@@ -11,38 +11,72 @@
 #include <memory>
 #include <optional>
 
+namespace {
+// Rows per commit of a run: enough that the index pages shared by many workstations are
+// written once per batch, few enough that a run cut short loses little work.
+constexpr qint64 kRowsPerCommit = 250000;
+} // namespace
+
 DownloadSummary DownloadWorkstations(WorkstationMerge& merge, Network& network,
                                      const QStringList& workstations, const DownloadObserver& observer) {
     DownloadSummary summary;
-    for (const QString& name : workstations) {
-        if (observer.starting)
-            observer.starting(name);
-        std::unique_ptr<ShareFileCopy> copy = network.openShareFile(name, kWorkstationDatabaseFile);
-        std::optional<WorkstationDatabase> source;
-        if (copy) {
-            try {
-                source.emplace(copy->path());
-            } catch (const VcError&) {
-                source.reset();
-            }
+    int mergedInBatch = 0;
+    qint64 rowsInBatch = 0;
+    const auto commit = [&] {
+        try {
+            merge.commitBatch();
+            summary.merged += mergedInBatch;
+            summary.rowsImported += rowsInBatch;
+        } catch (const VcError& error) {
+            qWarning("Download could not be stored: %s", error.what());
+            summary.failed += mergedInBatch;
         }
-        if (!source) {
-            ++summary.unreachable;
-        } else {
-            if (observer.stepDone)
-                observer.stepDone();
-            try {
-                summary.rowsImported +=
-                    merge.UpdateWorkstationInfo(name, *source, observer.stepDone).rowsImported;
-                ++summary.merged;
-            } catch (const VcError& error) {
-                // Rolled back: nothing of this workstation is kept, and the others still come in.
-                qWarning("Download of %s failed: %s", qPrintable(name), error.what());
-                ++summary.failed;
+        mergedInBatch = 0;
+        rowsInBatch = 0;
+    };
+    try {
+        for (const QString& name : workstations) {
+            if (observer.starting)
+                observer.starting(name);
+            std::unique_ptr<ShareFileCopy> copy = network.openShareFile(name, kWorkstationDatabaseFile);
+            std::optional<WorkstationDatabase> source;
+            if (copy) {
+                try {
+                    source.emplace(copy->path());
+                } catch (const VcError&) {
+                    source.reset();
+                }
             }
+            if (!source) {
+                ++summary.unreachable;
+            } else {
+                if (observer.stepDone)
+                    observer.stepDone();
+                merge.beginBatch();
+                try {
+                    rowsInBatch += merge.UpdateWorkstationInfo(name, *source, observer.stepDone).rowsImported;
+                    ++mergedInBatch;
+                } catch (const VcError& error) {
+                    // Nothing of this workstation is kept, and the others still come in.
+                    qWarning("Download of %s failed: %s", qPrintable(name), error.what());
+                    ++summary.failed;
+                    if (!merge.inBatch()) {
+                        // The engine gave up the whole batch.
+                        summary.failed += mergedInBatch;
+                        mergedInBatch = 0;
+                        rowsInBatch = 0;
+                    }
+                }
+                if (merge.rowsInBatch() >= kRowsPerCommit)
+                    commit();
+            }
+            if (observer.finished)
+                observer.finished(name);
         }
-        if (observer.finished)
-            observer.finished(name);
+        commit();
+    } catch (...) {
+        merge.rollbackBatch();
+        throw;
     }
     return summary;
 }

@@ -30,9 +30,10 @@ struct DownloadSummary {
 // The share file every workstation publishes its usage in.
 inline const QString kWorkstationDatabaseFile = QStringLiteral("Data/VCWorkstation.mdb");
 
-// Merges every named workstation in order. One that cannot be opened is skipped silently; one
-// whose merge fails leaves nothing behind and the run goes on, so its days come in full next
-// time. Failures of the manager database outside a workstation's merge are thrown.
+// Merges every named workstation in order, committing several at a time. One that cannot be
+// opened is skipped silently; one whose merge fails leaves nothing behind and the run goes on,
+// so its days come in full next time; a run cut short keeps only whole workstations.
+// Failures of the manager database outside a workstation's merge are thrown.
 DownloadSummary DownloadWorkstations(WorkstationMerge& merge, Network& network,
                                      const QStringList& workstations, const DownloadObserver& observer = {});
 

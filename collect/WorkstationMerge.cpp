@@ -30,6 +30,16 @@ sqlite3_stmt* prepareStatement(sqlite3* db, const char* sql) {
     return statement;
 }
 
+qint64 pragmaValue(sqlite3* db, const char* sql) {
+    sqlite3_stmt* statement = nullptr;
+    qint64 value = -2000; // the engine's default
+    if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK &&
+        sqlite3_step(statement) == SQLITE_ROW)
+        value = sqlite3_column_int64(statement, 0);
+    sqlite3_finalize(statement);
+    return value;
+}
+
 // Steps an INSERT once and makes it ready for the next binding, whatever the outcome.
 void stepInsert(sqlite3_stmt* statement) {
     const int rc = sqlite3_step(statement);
@@ -87,7 +97,7 @@ Duration readDuration(const QVariant& value) {
 // One day row on its way in; sorted by day and title before writing so that the writes walk
 // the manager's date index in order instead of jumping around it.
 struct PendingRow {
-    int day; // index into the run's day texts
+    int day; // index into the workstation's day texts
     int title;
     int user;
     Duration duration;
@@ -104,8 +114,8 @@ WorkstationMerge::WorkstationMerge(ManagerDatabase& db) : m_db(db) {
                 continue;
             // The lowest key wins, as a scan in stored order would find it first.
             const QString folded = name.toCaseFolded();
-            if (!names.keys.contains(folded))
-                names.keys.insert(folded, q.value(0).toInt());
+            if (!names.contains(folded))
+                names.insert(folded, q.value(0).toInt());
         }
     };
     load(m_workstations,
@@ -117,6 +127,10 @@ WorkstationMerge::WorkstationMerge(ManagerDatabase& db) : m_db(db) {
     if (!handle)
         throw VcError(ErrorNumber::DatabaseFailure,
                       QStringLiteral("The manager database has no engine handle"));
+    // New rows of a first download land all over a large store's date index; a cache that
+    // holds much of it spares re-reading and re-spilling the same pages. Given back afterwards.
+    m_previousCacheSize = pragmaValue(handle, "PRAGMA cache_size");
+    sqlite3_exec(handle, "PRAGMA cache_size = -262144", nullptr, nullptr, nullptr);
     try {
         m_insertUser = prepareStatement(handle, "INSERT INTO MGRUsers (UserName) VALUES (?)");
         m_insertTitle = prepareStatement(handle, "INSERT INTO MGRAppTitles (AppTitle) VALUES (?)");
@@ -126,14 +140,24 @@ WorkstationMerge::WorkstationMerge(ManagerDatabase& db) : m_db(db) {
     } catch (...) {
         sqlite3_finalize(m_insertUser);
         sqlite3_finalize(m_insertTitle);
+        restoreCacheSize();
         throw;
     }
 }
 
+void WorkstationMerge::restoreCacheSize() {
+    sqlite3* handle = m_db.handle();
+    const QByteArray sql = "PRAGMA cache_size = " + QByteArray::number(m_previousCacheSize);
+    sqlite3_exec(handle, sql.constData(), nullptr, nullptr, nullptr);
+    sqlite3_exec(handle, "PRAGMA shrink_memory", nullptr, nullptr, nullptr);
+}
+
 WorkstationMerge::~WorkstationMerge() {
+    rollbackBatch();
     sqlite3_finalize(m_insertUser);
     sqlite3_finalize(m_insertTitle);
     sqlite3_finalize(m_insertDay);
+    restoreCacheSize();
 }
 
 int WorkstationMerge::LookupKey(int kind, const QString& text) const {
@@ -153,39 +177,77 @@ int WorkstationMerge::LookupKey(int kind, const QString& text) const {
     }
     if (text.isEmpty())
         return -1;
-    return names->keys.value(text.toCaseFolded(), -1);
+    return names->value(text.toCaseFolded(), -1);
 }
 
 int WorkstationMerge::findOrAdd(Names& names, sqlite3_stmt* insert, const QString& name, int* added) {
     const QString folded = name.toCaseFolded();
-    const auto found = names.keys.constFind(folded);
-    if (found != names.keys.constEnd())
+    const auto found = names.constFind(folded);
+    if (found != names.constEnd())
         return found.value();
     const QByteArray utf8 = name.toUtf8();
     sqlite3_bind_text(insert, 1, utf8.constData(), int(utf8.size()), SQLITE_STATIC);
     stepInsert(insert);
     const int key = int(sqlite3_last_insert_rowid(sqlite3_db_handle(insert)));
-    names.keys.insert(folded, key);
-    names.addedInTransaction.append(folded);
+    names.insert(folded, key);
+    m_added.append({&names, folded});
     ++*added;
     return key;
 }
 
-void WorkstationMerge::forgetAdded() {
-    for (Names* names : {&m_users, &m_titles}) {
-        for (const QString& folded : std::as_const(names->addedInTransaction))
-            names->keys.remove(folded);
-        names->addedInTransaction.clear();
+void WorkstationMerge::forgetAddedSince(qsizetype mark) {
+    for (qsizetype i = m_added.size() - 1; i >= mark; --i)
+        m_added[i].first->remove(m_added[i].second);
+    m_added.resize(std::min(mark, m_added.size()));
+}
+
+void WorkstationMerge::exec(const char* sql) {
+    sqlite3* handle = m_db.handle();
+    if (sqlite3_exec(handle, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
+        throw engineError(handle, sql);
+}
+
+void WorkstationMerge::beginBatch() {
+    if (m_inBatch)
+        return;
+    exec("BEGIN");
+    m_inBatch = true;
+    m_rowsInBatch = 0;
+    m_added.clear();
+}
+
+void WorkstationMerge::commitBatch() {
+    if (!m_inBatch)
+        return;
+    try {
+        exec("COMMIT");
+    } catch (...) {
+        rollbackBatch();
+        throw;
     }
+    m_inBatch = false;
+    m_rowsInBatch = 0;
+    m_added.clear();
+}
+
+void WorkstationMerge::rollbackBatch() {
+    if (!m_inBatch)
+        return;
+    if (!sqlite3_get_autocommit(m_db.handle()))
+        sqlite3_exec(m_db.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+    forgetAddedSince(0);
+    m_inBatch = false;
+    m_rowsInBatch = 0;
 }
 
 WorkstationMerge::Result WorkstationMerge::UpdateWorkstationInfo(const QString& workstation,
                                                                  const WorkstationDatabase& source,
                                                                  const std::function<void()>& stepDone) {
     Result result;
+    const qsizetype mark = m_added.size();
+    const bool batched = m_inBatch;
+    exec(batched ? "SAVEPOINT workstation" : "BEGIN");
     try {
-        Sql::Transaction transaction(m_db.db());
-
         // A table that cannot be read fails its own step only; the next step still runs.
         if (const auto users = source.userNames()) {
             for (const QString& name : *users) {
@@ -209,13 +271,28 @@ WorkstationMerge::Result WorkstationMerge::UpdateWorkstationInfo(const QString& 
         if (workstationKey >= 0)
             result.rowsImported = importDays(workstationKey, source, result);
 
-        transaction.commit();
+        exec(batched ? "RELEASE workstation" : "COMMIT");
     } catch (...) {
-        forgetAdded();
+        sqlite3* handle = m_db.handle();
+        if (sqlite3_get_autocommit(handle)) {
+            // The engine has already rolled back the whole transaction (disk full, I/O error):
+            // everything uncommitted is gone, the batch included.
+            forgetAddedSince(batched ? 0 : mark);
+            m_inBatch = false;
+            m_rowsInBatch = 0;
+        } else if (batched) {
+            sqlite3_exec(handle, "ROLLBACK TO workstation; RELEASE workstation", nullptr, nullptr, nullptr);
+            forgetAddedSince(mark);
+        } else {
+            sqlite3_exec(handle, "ROLLBACK", nullptr, nullptr, nullptr);
+            forgetAddedSince(mark);
+        }
         throw;
     }
-    m_users.addedInTransaction.clear();
-    m_titles.addedInTransaction.clear();
+    if (batched)
+        m_rowsInBatch += result.rowsImported;
+    else
+        m_added.clear();
     return result;
 }
 

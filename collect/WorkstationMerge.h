@@ -4,6 +4,7 @@
 #include <functional>
 #include <QHash>
 #include <QList>
+#include <QPair>
 #include <QString>
 
 class ManagerDatabase;
@@ -39,24 +40,38 @@ public:
     int LookupKey(int kind, const QString& text) const;
 
     // Merges one workstation: new user names, new titles, then every day row later than the
-    // newest day held for it, all in one transaction. stepDone is called after the users and
-    // after the titles. A failure rolls back everything of this workstation and is rethrown
-    // (VcError); the run's keys stay as they were before it.
+    // newest day held for it. stepDone is called after the users and after the titles. The
+    // workstation is all or nothing: on its own it is one transaction; inside a batch it is a
+    // savepoint of the batch. A failure undoes everything of this workstation, and the keys
+    // it added, and is rethrown (VcError).
     Result UpdateWorkstationInfo(const QString& workstation, const WorkstationDatabase& source,
                                  const std::function<void()>& stepDone = {});
+
+    // A batch lets a run commit several workstations at once: a commit writes every index
+    // page the rows touched, so committing per workstation writes the same pages again and
+    // again. Each workstation stays whole within the batch; a batch that is never committed
+    // (the program stops) leaves nothing of any of its workstations, which then come in full
+    // at the next start.
+    void beginBatch();
+    // Throws VcError when the commit fails; the batch is then rolled back.
+    void commitBatch();
+    void rollbackBatch();
+    bool inBatch() const { return m_inBatch; }
+    // Day rows written since the batch began.
+    qint64 rowsInBatch() const { return m_rowsInBatch; }
 
     // Tests: called after each day row written, with the count written so far for this
     // workstation; throwing from it interrupts the merge as a failing write would.
     void setRowWrittenHook(std::function<void(qint64)> hook) { m_rowWritten = std::move(hook); }
 
 private:
-    struct Names {
-        QHash<QString, int> keys; // case-folded name -> key, first spelling's key
-        QList<QString> addedInTransaction;
-    };
+    using Names = QHash<QString, int>; // case-folded name -> key of its first spelling
 
     int findOrAdd(Names& names, sqlite3_stmt* insert, const QString& name, int* added);
-    void forgetAdded();
+    // Forgets the names added since the given point of m_added, whose rows were rolled back.
+    void forgetAddedSince(qsizetype mark);
+    void exec(const char* sql);
+    void restoreCacheSize();
     qint64 importDays(int workstationKey, const WorkstationDatabase& source, Result& result);
 
     ManagerDatabase& m_db;
@@ -66,5 +81,10 @@ private:
     sqlite3_stmt* m_insertUser = nullptr;
     sqlite3_stmt* m_insertTitle = nullptr;
     sqlite3_stmt* m_insertDay = nullptr;
+    // Names added and not yet committed, in order, so that a rollback can take them back.
+    QList<QPair<Names*, QString>> m_added;
+    qint64 m_previousCacheSize = -2000;
+    bool m_inBatch = false;
+    qint64 m_rowsInBatch = 0;
     std::function<void(qint64)> m_rowWritten;
 };

@@ -299,7 +299,12 @@ int main(int argc, char** argv) {
         QSettings saved(work + QStringLiteral("/bench.ini"), QSettings::IniFormat);
         int days = 0;
         if (!reuse) {
-            QDir(work).removeRecursively();
+            // Only what this benchmark writes is removed: --work may name any folder.
+            QDir(pristineNetwork).removeRecursively();
+            for (const QString& file : {pristineStore, storePath, work + QStringLiteral("/Floor.mdb")}) {
+                for (const char* suffix : {"", "-wal", "-shm"})
+                    QFile::remove(file + QLatin1String(suffix));
+            }
             QDir().mkpath(work);
             QElapsedTimer setup;
             setup.start();
@@ -334,8 +339,10 @@ int main(int argc, char** argv) {
         }
         // Every run starts from the same network and store.
         QDir(networkDir).removeRecursively();
-        for (const char* suffix : {"", "-wal", "-shm"})
-            QFile::remove(storePath + QLatin1String(suffix));
+        for (const QString& file : {storePath, work + QStringLiteral("/Floor.mdb")}) {
+            for (const char* suffix : {"", "-wal", "-shm"})
+                QFile::remove(file + QLatin1String(suffix));
+        }
         if (QProcess::execute("cp", {"-a", pristineNetwork, networkDir}) != 0 ||
             !QFile::copy(pristineStore, storePath))
             throw std::runtime_error("cannot copy the pristine network and store");

@@ -1,7 +1,10 @@
 // The download window over a simulated network: steps, texts and what reaches the database.
+#include "collect/DataDownload.h"
 #include "collect/frmDownloadData.h"
+#include "collect/WorkstationMerge.h"
 #include "discovery/SimNetwork.h"
 #include "shell/TextUtils.h"
+#include "shell/VcError.h"
 #include "store/Dates.h"
 #include "store/ManagerDatabase.h"
 #include "support/SimNetworkWriter.h"
@@ -114,6 +117,7 @@ private slots:
     void noCheckedWorkstation();
     void threeCheckedOneUnreachable();
     void generatedNetworkFirstSecondAndNextDay();
+    void failedWorkstationInsideARun();
 };
 
 void tst_download::noCheckedWorkstation() {
@@ -233,6 +237,57 @@ void tst_download::generatedNetworkFirstSecondAndNextDay() {
     QVERIFY(running >= 4);
     QCOMPARE(scalar(db, "SELECT count(DISTINCT WorkstationKey) FROM MGRDaySummary WHERE Date > " + after),
              running);
+}
+
+void tst_download::failedWorkstationInsideARun() {
+    QTemporaryDir dir;
+    SimNetworkWriter writer(dir.filePath("net"));
+    writer.writeNetwork("SIMNET", {"WS1", "WS2", "WS3"});
+    writer.writeAgentDatabase(
+        "WS1", {"alice"}, {"Inbox - Mail"},
+        {{"2024-03-01", "alice", "Inbox - Mail", 1}, {"2024-03-02", "alice", "Inbox - Mail", 2}});
+    // WS2 brings in "carol" and "Notes"; WS3 uses them too and lists them itself.
+    writer.writeAgentDatabase("WS2", {"carol"}, {"Notes"},
+                              {{"2024-03-01", "carol", "Notes", 3},
+                               {"2024-03-02", "carol", "Notes", 4},
+                               {"2024-03-03", "carol", "Notes", 5}});
+    writer.writeAgentDatabase("WS3", {"carol", "dave"}, {"Notes"},
+                              {{"2024-03-01", "carol", "Notes", 6}, {"2024-03-01", "dave", "Notes", 7}});
+    SimNetwork network(writer.dir());
+    ManagerDatabase db(dir.filePath("VCManager.mdb"));
+    for (const QString ws : {"WS1", "WS2", "WS3"})
+        QSqlQuery(db.db()).exec(
+            QStringLiteral("INSERT INTO MGRWorkstations (Name, Monitored) VALUES ('%1', 1)").arg(ws));
+
+    {
+        WorkstationMerge merge(db);
+        QString current;
+        merge.setRowWrittenHook([&](qint64 written) {
+            if (current == "WS2" && written == 2)
+                throw VcError(ErrorNumber::DatabaseFailure, "injected");
+        });
+        DownloadObserver observer;
+        observer.starting = [&](const QString& name) { current = name; };
+        const DownloadSummary summary = DownloadWorkstations(merge, network, {"WS1", "WS2", "WS3"}, observer);
+        QCOMPARE(summary.merged, 2);
+        QCOMPARE(summary.failed, 1);
+        QCOMPARE(summary.rowsImported, 4);
+    }
+    QCOMPARE(scalar(db, "SELECT count(*) FROM MGRDaySummary WHERE WorkstationKey = 2"), 0);
+    QCOMPARE(scalar(db, "SELECT count(*) FROM MGRDaySummary"), 4);
+    // WS3's rows point at the names as WS3 stored them, not at keys WS2 had before its rollback.
+    QCOMPARE(scalar(db,
+                    "SELECT count(*) FROM MGRDaySummary s JOIN MGRUsers u ON u.UserNameID = s.UserNameKey "
+                    "JOIN MGRAppTitles t ON t.AppTitleID = s.AppTitleKey WHERE u.UserName = 'carol' "
+                    "AND t.AppTitle = 'Notes' AND s.WorkstationKey = 3"),
+             1);
+
+    // The next start brings WS2 in full, once.
+    WorkstationMerge next(db);
+    QCOMPARE(DownloadWorkstations(next, network, {"WS1", "WS2", "WS3"}).rowsImported, 3);
+    QCOMPARE(scalar(db, "SELECT count(*) FROM MGRDaySummary WHERE WorkstationKey = 2"), 3);
+    QCOMPARE(scalar(db, "SELECT count(*) FROM MGRUsers"), 3);
+    QCOMPARE(DownloadWorkstations(next, network, {"WS1", "WS2", "WS3"}).rowsImported, 0);
 }
 
 QTEST_MAIN(tst_download)
