@@ -1,10 +1,12 @@
 // Entry point: the start-up routine of the console.
+#include "discovery/Network.h"
 #include "shell/DesktopFeedback.h"
 #include "shell/frmMain.h"
 #include "shell/ProgramFolder.h"
 #include "shell/Settings.h"
 #include "shell/Startup.h"
 #include "shell/VcApplication.h"
+#include "shell/VcError.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +21,13 @@ int main(int argc, char** argv) {
 
     const StartupOptions options = ParseCommandLine(QCoreApplication::arguments());
     const QString folder = ProgramFolder::resolve(options.home, QCoreApplication::applicationDirPath());
+    // A --network value that names no network is a usage error, not a damaged setting.
+    try {
+        CreateNetwork(options.network, folder);
+    } catch (const VcError& error) {
+        std::fprintf(stderr, "%s\n", qPrintable(error.description()));
+        return 2;
+    }
     Settings settings(options.settingsFile.isEmpty() ? Settings::defaultPath() : options.settingsFile);
     DesktopFeedback feedback;
 

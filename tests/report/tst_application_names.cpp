@@ -9,11 +9,11 @@ using Grouping = ManagerDatabase::Grouping;
 using Entry = ManagerDatabase::GroupingTitle;
 
 // Groupings given as "alias:entry1|entry2", listed in rank order.
-ApplicationNames makeRule(const QStringList& spec) {
+ApplicationNames makeRule(const QStringList& definition) {
     QList<Grouping> groupings;
     QList<Entry> entries;
     int rank = 0;
-    for (const QString& line : spec) {
+    for (const QString& line : definition) {
         const QString alias = line.section(QLatin1Char(':'), 0, 0);
         groupings.append({rank + 1, alias, rank});
         ++rank;

@@ -317,12 +317,12 @@ int main(int argc, char** argv) {
     VerticalMenu menu(feedback);
     menu.setMenusMax(static_cast<int>(bar.size()));
     for (int m = 1; m <= bar.size(); ++m) {
-        const Menu& spec = bar[m - 1];
+        const Menu& wanted = bar[m - 1];
         menu.setMenuCur(m);
-        menu.setMenuCaption(spec.caption);
-        menu.setMenuItemsMax(static_cast<int>(spec.items.size()));
-        for (int i = 1; i <= spec.items.size(); ++i) {
-            const Item& item = spec.items[i - 1];
+        menu.setMenuCaption(wanted.caption);
+        menu.setMenuItemsMax(static_cast<int>(wanted.items.size()));
+        for (int i = 1; i <= wanted.items.size(); ++i) {
+            const Item& item = wanted.items[i - 1];
             item.icon.save(dir.filePath(QStringLiteral("icons/") + item.file + QStringLiteral(".png")));
             menu.setMenuItemCur(i);
             menu.setMenuItemCaption(item.caption);
