@@ -8,7 +8,7 @@
 QString ReportHtmlForDisplay(const QByteArray& fileBytes) {
     QString html = Win1252::decode(fileBytes);
     static const QRegularExpression nbsp(QStringLiteral("&nbsp(?!;)"));
-    static const QRegularExpression tradeMark(QStringLiteral("&#153;?"));
+    static const QRegularExpression tradeMark(QStringLiteral("&#153(?![0-9]);?"));
     html.replace(nbsp, QStringLiteral("&nbsp;"));
     html.replace(tradeMark, QStringLiteral("&#8482;"));
     return html;

@@ -3,30 +3,32 @@
 
 #include "shell/Captions.h"
 #include "shell/Feedback.h"
-#include "shell/Settings.h"
-#include "shell/VcError.h"
 #include "shell/frmLogin.h"
 #include "shell/frmMain.h"
+#include "shell/Settings.h"
+#include "shell/VcError.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
 StartupOptions ParseCommandLine(const QStringList& arguments) {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Vellumcrest Manager: application usage monitoring console"));
+    parser.setApplicationDescription(
+        QStringLiteral("Vellumcrest Manager: application usage monitoring console"));
     parser.addHelpOption();
     parser.addVersionOption();
-    const QCommandLineOption home(QStringLiteral("home"), QStringLiteral("Program folder holding Data/ and Help/."),
+    const QCommandLineOption home(QStringLiteral("home"),
+                                  QStringLiteral("Program folder holding Data/ and Help/."),
                                   QStringLiteral("DIR"));
-    const QCommandLineOption network(QStringLiteral("network"),
-                                     QStringLiteral("Monitored network, e.g. sim:DIR for a simulated network."),
-                                     QStringLiteral("SOURCE"));
-    const QCommandLineOption screenshot(QStringLiteral("screenshot"),
-                                        QStringLiteral("Run the start-up, save a PNG of the main window, exit."),
-                                        QStringLiteral("FILE"));
-    const QCommandLineOption page(QStringLiteral("page"),
-                                  QStringLiteral("Page to show for --screenshot, as the breadcrumb names it."),
-                                  QStringLiteral("NAME"));
+    const QCommandLineOption network(
+        QStringLiteral("network"), QStringLiteral("Monitored network, e.g. sim:DIR for a simulated network."),
+        QStringLiteral("SOURCE"));
+    const QCommandLineOption screenshot(
+        QStringLiteral("screenshot"),
+        QStringLiteral("Run the start-up, save a PNG of the main window, exit."), QStringLiteral("FILE"));
+    const QCommandLineOption page(
+        QStringLiteral("page"), QStringLiteral("Page to show for --screenshot, as the breadcrumb names it."),
+        QStringLiteral("NAME"));
     const QCommandLineOption settings(QStringLiteral("settings"),
                                       QStringLiteral("Settings file to use instead of the per-user one."),
                                       QStringLiteral("FILE"));
@@ -51,12 +53,15 @@ Startup::Startup(Settings& settings, Feedback& feedback, Terminator terminate)
     };
 }
 
-void Startup::handleError(const VcError& error) { handleError(error.number(), error.description()); }
+void Startup::handleError(const VcError& error) {
+    handleError(error.number(), error.description());
+}
 
 void Startup::handleError(int number, const QString& description) {
     const QString title = Captions::titled(QStringLiteral(" Manager"));
     if (number == ErrorNumber::InvalidArgument || number == ErrorNumber::TypeMismatch) {
-        m_feedback.message(CorruptedSettingsMessage(), title, Feedback::Icon::Critical, Feedback::Buttons::Ok);
+        m_feedback.message(CorruptedSettingsMessage(), title, Feedback::Icon::Critical,
+                           Feedback::Buttons::Ok);
         m_terminate(1);
         return;
     }
@@ -86,9 +91,11 @@ std::unique_ptr<frmMain> Startup::run(const QString& programFolder, const QStrin
             return nullptr;
     }
 
+    // The window outlives the handler's message: terminating leaves it exactly as it was.
+    std::unique_ptr<frmMain> window;
     try {
         AppContext context{m_settings, m_feedback, programFolder, networkSource, m_flags};
-        auto window = std::make_unique<frmMain>(context);
+        window = std::make_unique<frmMain>(context);
         window->show();
         window->run();
         return window;

@@ -398,6 +398,8 @@ bool frmMain::showPageByName(const QString& name) {
 }
 
 void frmMain::MenuItemClick(short MenuNumber, short MenuItem) {
+    if (MenuItem < 1 || MenuItem > 9)
+        return;
     switch (MenuNumber * 10 + MenuItem) {
     case 11:
         ShowWorkstationDataPage();

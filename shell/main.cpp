@@ -2,6 +2,7 @@
 #include "discovery/Network.h"
 #include "shell/DesktopFeedback.h"
 #include "shell/frmMain.h"
+#include "shell/HeadlessFeedback.h"
 #include "shell/ProgramFolder.h"
 #include "shell/Settings.h"
 #include "shell/Startup.h"
@@ -29,18 +30,27 @@ int main(int argc, char** argv) {
         return 2;
     }
     Settings settings(options.settingsFile.isEmpty() ? Settings::defaultPath() : options.settingsFile);
-    DesktopFeedback feedback;
+    const bool headless = !options.screenshot.isEmpty();
+    DesktopFeedback desktop;
+    HeadlessFeedback unattended;
+    Feedback& feedback = headless ? static_cast<Feedback&>(unattended) : desktop;
 
     // Terminating at once: no further code of the program runs and nothing is saved.
     Startup startup(settings, feedback, [](int exitCode) { std::_Exit(exitCode); });
+    if (headless) {
+        startup.setLoginPrompt([] {
+            std::fprintf(stderr, "A password is required at start-up; no screenshot taken.\n");
+            return false;
+        });
+    }
     app.setErrorHandler(
         [&startup](int number, const QString& description) { startup.handleError(number, description); });
 
     std::unique_ptr<frmMain> window = startup.run(folder, options.network);
     // No window, or one that its start-up already closed: the program ends.
     if (!window || !window->isVisible())
-        return 0;
-    feedback.setParent(window.get());
+        return headless ? 2 : 0;
+    desktop.setParent(window.get());
 
     if (!options.screenshot.isEmpty()) {
         if (!options.page.isEmpty() && !window->showPageByName(options.page)) {

@@ -1,4 +1,5 @@
 // Report text pieces: times and pads, percentages, the grand total, and names in the file.
+#include "report/ReportDisplay.h"
 #include "report/ReportText.h"
 
 #include <QtTest>
@@ -86,6 +87,25 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QByteArray, bytes);
         QCOMPARE(ReportText::html(name), bytes);
+    }
+
+    // The viewer gets complete entities; references that merely start with 153 stay intact.
+    void displayText_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("pad") << QByteArray("<TD>&nbsp;&nbsp</TD>") << QStringLiteral("<TD>&nbsp;&nbsp;</TD>");
+        QTest::newRow("complete pad kept") << QByteArray("&nbsp;x") << QStringLiteral("&nbsp;x");
+        QTest::newRow("trade mark") << QByteArray("Vellumcrest&#153 Application")
+                                    << QStringLiteral("Vellumcrest&#8482; Application");
+        QTest::newRow("longer reference")
+            << QByteArray("&#15300;&#1534;") << QStringLiteral("&#15300;&#1534;");
+        QTest::newRow("windows-1252 byte")
+            << QByteArray("caf\xe9 \x80") << QStringLiteral("caf\u00e9 \u20ac");
+    }
+    void displayText() {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, shown);
+        QCOMPARE(ReportHtmlForDisplay(file), shown);
     }
 };
 
