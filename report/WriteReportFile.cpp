@@ -9,6 +9,7 @@
 #include "store/ManagerDatabase.h"
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <QHash>
 #include <QSaveFile>
@@ -66,6 +67,9 @@ private:
 
 struct ApplicationOfDay {
     QString spelling; // first spelling within the day
+    // Summed in whole milliseconds: adding up sixtieths as doubles can land just below a whole
+    // minute (six times 10 s would show 0:00).
+    qint64 milliseconds = 0;
     double minutes = 0;
 };
 
@@ -200,7 +204,9 @@ void WriteReportFile(ManagerDatabase& database, const QString& path, ReportProgr
                 day->groups.push_back(group);
                 day->applications.push_back({applications.spelling(appBytes), 0});
             }
-            day->applications[static_cast<size_t>(slot)].minutes += minutes;
+            ApplicationOfDay& application = day->applications[static_cast<size_t>(slot)];
+            application.milliseconds += std::llround(minutes * 60000.0);
+            application.minutes = static_cast<double>(application.milliseconds) / 60000.0;
 
             const QByteArray userBytes = rawColumnBytes(s, 2);
             const int user = users.groupOf(userBytes);

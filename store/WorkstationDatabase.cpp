@@ -53,6 +53,9 @@ std::optional<QStringList> WorkstationDatabase::column(const QString& table, con
     QStringList values;
     while (q.next())
         values << q.value(0).toString();
+    // A read that stops on an error is not the end of the table: half a list must not pass.
+    if (q.lastError().isValid())
+        throw Sql::errorOf(q.lastError(), table);
     return values;
 }
 
@@ -87,6 +90,8 @@ bool WorkstationDatabase::forEachDayRow(const std::function<void(const DayRow&)>
         row.duration = q.value(3);
         visit(row);
     }
+    if (q.lastError().isValid())
+        throw Sql::errorOf(q.lastError(), QStringLiteral("PCDaySummary"));
     return true;
 }
 
@@ -102,7 +107,8 @@ void CreateWorkstationDatabase(const QString& path) {
         db.setDatabaseName(path);
         if (!db.open())
             throw Sql::errorOf(db.lastError(), path);
-        for (const QString& statement : QString::fromUtf8(kWorkstationSchemaSql).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        for (const QString& statement :
+             QString::fromUtf8(kWorkstationSchemaSql).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
             Sql::run(db, statement);
         db.close();
     }

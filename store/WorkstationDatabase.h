@@ -29,6 +29,7 @@ public:
         QVariant appTitle;
         QVariant duration;
     };
+    // A read that fails part-way throws VcError, so a damaged file never passes as a short one.
     // Visits every PCDaySummary row; false when the table or a field is missing. With after,
     // rows whose Date is text of that day or earlier are left out in the engine (the caller
     // still judges every row it is given); the other rows are visited.

@@ -126,6 +126,25 @@ private slots:
         QVERIFY(file.indexOf(">A</FONT>", d1) < file.indexOf(">b</FONT>", d1));
     }
 
+    // Sixtieths of a minute that add up to whole minutes show those minutes, not one less.
+    void wholeMinutesFromManySmallRows() {
+        ReportFixture f;
+        for (int i = 0; i < 6; ++i)
+            tmpRow(f, QStringLiteral("2024-03-01"), QStringLiteral("Mail"), QStringLiteral("u%1").arg(i),
+                   QStringLiteral("w"), 10.0 / 60.0);
+        for (int i = 0; i < 60; ++i)
+            tmpRow(f, QStringLiteral("2024-03-01"), QStringLiteral("Chat"), QStringLiteral("u%1").arg(i),
+                   QStringLiteral("w"), 7.0 / 60.0);
+        const QString path = f.folder() + QStringLiteral("/r.html");
+        ReportProgress progress;
+        WriteReportFile(f.db(), path, progress, 1);
+        const QByteArray file = readAll(path);
+        QVERIFY(
+            file.contains("Mail</FONT> </TD>\r\n<TD> <FONT FACE=\"Arial\" SIZE=1>&nbsp;&nbsp;0:01</FONT>"));
+        QVERIFY(
+            file.contains("Chat</FONT> </TD>\r\n<TD> <FONT FACE=\"Arial\" SIZE=1>&nbsp;&nbsp;0:07</FONT>"));
+    }
+
     void writerProgressNeverPassesTheMaximum() {
         ReportFixture f;
         for (int i = 0; i < 10; ++i)

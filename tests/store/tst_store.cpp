@@ -45,6 +45,7 @@ private slots:
     void usageRowsOfARange();
     void workstationDatabaseReading();
     void workstationDatabaseMissingParts();
+    void damagedWorkstationDatabaseNeverReadsShort();
     void dateTexts_data();
     void dateTexts();
 };
@@ -196,6 +197,42 @@ void TstStore::workstationDatabaseMissingParts() {
     WorkstationDatabase agent(created);
     QCOMPARE(agent.userNames(), std::optional<QStringList>(QStringList{}));
     QVERIFY(agent.forEachDayRow([](const auto&) {}));
+}
+
+void TstStore::damagedWorkstationDatabaseNeverReadsShort() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("VCWorkstation.mdb"));
+    CreateWorkstationDatabase(path);
+    {
+        QStringList statements{QStringLiteral("BEGIN")};
+        for (int i = 0; i < 4000; ++i)
+            statements << QStringLiteral("INSERT INTO PCDaySummary VALUES ('2024-01-%1', 'user%2', "
+                                         "'A rather long window title to fill the pages %3', %4)")
+                              .arg(1 + i % 28, 2, 10, QLatin1Char('0'))
+                              .arg(i % 7)
+                              .arg(i)
+                              .arg(i);
+        statements << QStringLiteral("COMMIT");
+        writeDatabase(path, statements);
+    }
+    // Damage a page in the middle: the file opens and the first rows read, then the read fails.
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    const qint64 pages = file.size() / 4096;
+    QVERIFY(pages > 8);
+    QVERIFY(file.seek(pages / 2 * 4096));
+    QVERIFY(file.write(QByteArray(4096, '\xff')) == 4096);
+    file.close();
+    int rows = 0;
+    bool complete = false;
+    try {
+        WorkstationDatabase ws(path);
+        complete = ws.forEachDayRow([&](const auto&) { ++rows; });
+    } catch (const VcError&) {
+        complete = false;
+    }
+    QVERIFY(rows > 0);
+    QVERIFY(!complete);
 }
 
 void TstStore::dateTexts_data() {
