@@ -58,6 +58,13 @@ struct Duration {
     double fractional = 0;
 };
 
+// Seconds beyond a 32-bit count are no usage a day can hold; such values would also overflow
+// every figure computed from them.
+bool withinRange(const Duration& d) {
+    constexpr double kLimit = 2147483647.0;
+    return d.integral ? d.seconds <= static_cast<qint64>(kLimit) : d.fractional <= kLimit;
+}
+
 Duration readDuration(const QVariant& value) {
     Duration d;
     if (value.isNull())
@@ -338,7 +345,7 @@ qint64 WorkstationMerge::importDays(int workstationKey, const WorkstationDatabas
             const int userKey = user.isEmpty() ? -1 : keyOf(userKeys, user, resolveUser);
             const int titleKey = title.isEmpty() ? -1 : keyOf(titleKeys, title, resolveTitle);
             const Duration duration = readDuration(row.duration);
-            if (userKey < 0 || titleKey < 0 || !duration.valid) {
+            if (userKey < 0 || titleKey < 0 || !duration.valid || !withinRange(duration)) {
                 ++result.rowsSkipped;
                 return;
             }

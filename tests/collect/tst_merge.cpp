@@ -245,6 +245,8 @@ void tst_merge::garbageRowsAreSkipped_data() {
     QTest::newRow("duration negative") << day << user << title << QVariant(-5);
     QTest::newRow("duration negative real") << day << user << title << QVariant(-0.5);
     QTest::newRow("duration null") << day << user << title << null;
+    QTest::newRow("duration beyond 32 bits") << day << user << title << QVariant(qint64(1) << 40);
+    QTest::newRow("duration huge real") << day << user << title << QVariant(1e300);
 }
 
 void tst_merge::garbageRowsAreSkipped() {
