@@ -3,7 +3,7 @@
 
 #include "collect/DataDownload.h"
 #include "collect/WorkstationMerge.h"
-#include "discovery/WaitCursor.h"
+#include "shell/WaitCursor.h"
 #include "shell/Captions.h"
 
 #include <QCoreApplication>

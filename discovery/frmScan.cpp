@@ -1,7 +1,7 @@
 // Scan window: runs the scan handed to it on first show, with the hourglass, then closes.
 #include "discovery/frmScan.h"
 
-#include "discovery/WaitCursor.h"
+#include "shell/WaitCursor.h"
 #include "shell/Captions.h"
 
 #include <QCoreApplication>

@@ -2,35 +2,13 @@
 #include "export/ExportCommand.h"
 
 #include "export/DataExport.h"
+#include "shell/WaitCursor.h"
 
 #include <QApplication>
 #include <QCursor>
 #include <QWidget>
 
 namespace {
-
-// Busy pointer for the command's lifetime; the window is repainted so the change shows at once.
-class BusyPointer {
-public:
-    explicit BusyPointer(QWidget* window) : m_window(window) {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        repaint();
-    }
-    ~BusyPointer() {
-        QApplication::restoreOverrideCursor();
-        repaint();
-    }
-    BusyPointer(const BusyPointer&) = delete;
-    BusyPointer& operator=(const BusyPointer&) = delete;
-
-private:
-    void repaint() {
-        if (m_window)
-            m_window->repaint();
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    }
-    QWidget* m_window;
-};
 
 // Lifts the busy pointer while a question or message waits for the operator: the pointer
 // belongs over the busy window, not over a box that expects a click.
@@ -84,7 +62,7 @@ void ExportCommand::run(Feedback& feedback, const ManagerDatabase& database, std
     const std::optional<QString> path = feedback.saveFileName(fileDialog());
     if (!path || path->isEmpty())
         return;
-    BusyPointer busy(busyWindow);
+    WaitCursor busy(busyWindow);
     PointerFreeFeedback pointerFree(feedback);
     DataExport exporter(pointerFree, database);
     const std::optional<QString> status = exporter.ExportData(*path, from, to);

@@ -1,6 +1,8 @@
 // Report generation window.
 #include "report/frmGenerateReport.h"
 
+#include "shell/WaitCursor.h"
+
 #include "report/ReportProgress.h"
 #include "shell/Captions.h"
 #include "shell/Feedback.h"
@@ -85,10 +87,11 @@ void frmGenerateReport::showEvent(QShowEvent* event) {
 }
 
 void frmGenerateReport::generateAndClose() {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    repaint();
-    const bool done = GenerateReport();
-    QApplication::restoreOverrideCursor();
+    bool done = false;
+    {
+        WaitCursor busy(this);
+        done = GenerateReport();
+    }
     if (done)
         accept();
     else

@@ -1,6 +1,7 @@
 // Main window: start-up sequence, page navigation, menu bar and close.
 #include "shell/frmMain.h"
 
+#include "collect/DataDownload.h"
 #include "collect/frmDownloadData.h"
 #include "discovery/frameCheckWorkstations.h"
 #include "discovery/frameConfiguration.h"
@@ -19,6 +20,7 @@
 #include "shell/Settings.h"
 #include "shell/Startup.h"
 #include "shell/VcError.h"
+#include "shell/WaitCursor.h"
 #include "store/Dates.h"
 #include "store/ManagerDatabase.h"
 #include "verticalmenu/VerticalMenu.h"
@@ -46,14 +48,6 @@ const QString kGroupings = QStringLiteral("Application Groupings");
 const QString kSecurity = QStringLiteral("Security");
 const QString kCheckWorkstations = QStringLiteral("Check Workstations");
 const QString kWebSite = QStringLiteral("Vellumcrest Web Site");
-
-// Restores the normal pointer on every path out of a busy section.
-struct BusyPointer {
-    BusyPointer() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyPointer() { QApplication::restoreOverrideCursor(); }
-    BusyPointer(const BusyPointer&) = delete;
-    BusyPointer& operator=(const BusyPointer&) = delete;
-};
 
 QAction* addCommand(QMenu* menu, const QString& caption, const QString& name) {
     QAction* action = menu->addAction(caption);
@@ -250,10 +244,7 @@ void frmMain::storePosition() {
 }
 
 void frmMain::UpdateSnapshotDate() {
-    const std::optional<QDate> newest = m_database->newestDay();
-    pageConfiguration->txtSnapshotDate->setText(
-        newest ? QStringLiteral(" ") + Dates::longText(*newest)
-               : QStringLiteral(" <<No data has been made available yet>>"));
+    pageConfiguration->txtSnapshotDate->setText(SnapshotDateText(*m_database));
 }
 
 void frmMain::run() {
@@ -349,7 +340,7 @@ void frmMain::ShowReportsPage() {
     repaintNow();
     if (!pageData || !m_database)
         return;
-    BusyPointer busy;
+    WaitCursor busy;
     frmGenerateReport generate(*m_database, pageData->criteria(), m_context.programFolder, m_context.feedback,
                                this);
     connect(&generate, &frmGenerateReport::pageChosen, pageReports, &frameReports::navigate);
