@@ -3,7 +3,7 @@
 
 #include "collect/WorkstationMerge.h"
 #include "discovery/Network.h"
-#include "shell/VcError.h"
+#include "base/VcError.h"
 #include "store/Dates.h"
 #include "store/ManagerDatabase.h"
 #include "store/WorkstationDatabase.h"

@@ -1,8 +1,8 @@
 // Merge of one workstation: keys from hash maps, day rows through one prepared statement.
 #include "collect/WorkstationMerge.h"
 
-#include "shell/TextUtils.h"
-#include "shell/VcError.h"
+#include "base/TextUtils.h"
+#include "base/VcError.h"
 #include "store/Dates.h"
 #include "store/ManagerDatabase.h"
 #include "store/SqlUtil.h"

@@ -3,8 +3,8 @@
 
 #include "collect/DataDownload.h"
 #include "collect/WorkstationMerge.h"
-#include "shell/WaitCursor.h"
-#include "shell/Captions.h"
+#include "widgets/WaitCursor.h"
+#include "base/Captions.h"
 
 #include <QCoreApplication>
 #include <QLabel>

@@ -2,7 +2,7 @@
 #include "discovery/Network.h"
 
 #include "discovery/SimNetwork.h"
-#include "shell/VcError.h"
+#include "base/VcError.h"
 
 #include <QDir>
 #include <QFileInfo>

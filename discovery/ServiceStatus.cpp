@@ -2,8 +2,8 @@
 #include "discovery/ServiceStatus.h"
 
 #include "discovery/Network.h"
-#include "shell/Captions.h"
-#include "shell/Feedback.h"
+#include "base/Captions.h"
+#include "base/Feedback.h"
 
 #include <optional>
 

@@ -3,7 +3,7 @@
 
 #include "discovery/Network.h"
 #include "discovery/ServiceStatus.h"
-#include "shell/WaitCursor.h"
+#include "widgets/WaitCursor.h"
 
 #include <QCoreApplication>
 #include <QLabel>

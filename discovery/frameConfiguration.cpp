@@ -7,7 +7,7 @@
 #include "discovery/ServiceStatus.h"
 #include "discovery/WorkstationIcons.h"
 #include "discovery/WorkstationRegistry.h"
-#include "shell/VcError.h"
+#include "base/VcError.h"
 
 #include <limits>
 #include <QCoreApplication>

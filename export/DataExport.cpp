@@ -3,9 +3,9 @@
 
 #include "export/ExportFile.h"
 #include "report/ApplicationNames.h"
-#include "shell/Captions.h"
-#include "shell/Feedback.h"
-#include "shell/VcError.h"
+#include "base/Captions.h"
+#include "base/Feedback.h"
+#include "base/VcError.h"
 #include "store/Dates.h"
 #include "store/ManagerDatabase.h"
 

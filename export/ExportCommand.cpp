@@ -2,7 +2,7 @@
 #include "export/ExportCommand.h"
 
 #include "export/DataExport.h"
-#include "shell/WaitCursor.h"
+#include "widgets/WaitCursor.h"
 
 #include <QApplication>
 #include <QCursor>

@@ -1,7 +1,7 @@
 // The "&Export Data..." command: asks for the export file and runs the export under the busy pointer.
 #pragma once
 
-#include "shell/Feedback.h"
+#include "base/Feedback.h"
 
 #include <functional>
 #include <optional>

@@ -1,7 +1,7 @@
 // Export file handling over the SQLite C interface (the copy is a bulk path).
 #include "export/ExportFile.h"
 
-#include "shell/VcError.h"
+#include "base/VcError.h"
 
 #include <sqlite3.h>
 

@@ -2,10 +2,10 @@
 #include "groupings/frmCapturedTitles.h"
 
 #include "groupings/GroupingsStore.h"
-#include "shell/Captions.h"
-#include "shell/Feedback.h"
-#include "shell/TextUtils.h"
-#include "shell/VcError.h"
+#include "base/Captions.h"
+#include "base/Feedback.h"
+#include "base/TextUtils.h"
+#include "base/VcError.h"
 
 #include <algorithm>
 #include <QHBoxLayout>

@@ -2,10 +2,10 @@
 #include "report/GenerateData.h"
 
 #include "report/ApplicationNames.h"
-#include "report/RawStatement.h"
+#include "store/RawStatement.h"
 #include "report/ReportProgress.h"
 #include "report/ReportText.h"
-#include "shell/VcError.h"
+#include "base/VcError.h"
 #include "store/Dates.h"
 #include "store/ManagerDatabase.h"
 

@@ -1,7 +1,7 @@
 // Report text normalisation for display.
 #include "report/ReportDisplay.h"
 
-#include "shell/Win1252.h"
+#include "base/Win1252.h"
 
 #include <QRegularExpression>
 

@@ -1,7 +1,7 @@
 // Report text pieces.
 #include "report/ReportText.h"
 
-#include "shell/Win1252.h"
+#include "base/Win1252.h"
 
 #include <cmath>
 

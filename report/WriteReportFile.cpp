@@ -1,10 +1,10 @@
 // Report file writer: one read of the report rows, sums per day in memory, one file write.
 #include "report/WriteReportFile.h"
 
-#include "report/RawStatement.h"
+#include "store/RawStatement.h"
 #include "report/ReportProgress.h"
 #include "report/ReportText.h"
-#include "shell/VcError.h"
+#include "base/VcError.h"
 #include "store/Dates.h"
 #include "store/ManagerDatabase.h"
 

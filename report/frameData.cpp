@@ -2,7 +2,7 @@
 #include "report/frameData.h"
 
 #include "report/ApplicationNames.h"
-#include "shell/Feedback.h"
+#include "base/Feedback.h"
 #include "store/Dates.h"
 #include "store/ManagerDatabase.h"
 

@@ -2,8 +2,8 @@
 #include "report/frameReports.h"
 
 #include "report/ReportDisplay.h"
-#include "shell/Captions.h"
-#include "shell/Feedback.h"
+#include "base/Captions.h"
+#include "base/Feedback.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,12 +1,12 @@
 // Report generation window.
 #include "report/frmGenerateReport.h"
 
-#include "shell/WaitCursor.h"
+#include "widgets/WaitCursor.h"
 
 #include "report/ReportProgress.h"
-#include "shell/Captions.h"
-#include "shell/Feedback.h"
-#include "shell/VcError.h"
+#include "base/Captions.h"
+#include "base/Feedback.h"
+#include "base/VcError.h"
 
 #include <climits>
 #include <QApplication>

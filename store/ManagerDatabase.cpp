@@ -1,7 +1,7 @@
 // Manager database: installation, schema check and shared queries.
 #include "store/ManagerDatabase.h"
 
-#include "shell/VcError.h"
+#include "base/VcError.h"
 #include "store/Dates.h"
 #include "store/SqlUtil.h"
 #include "store/schema.h"

@@ -1,7 +1,7 @@
 // QtSql helpers.
 #include "store/SqlUtil.h"
 
-#include "shell/VcError.h"
+#include "base/VcError.h"
 
 #include <QSqlError>
 

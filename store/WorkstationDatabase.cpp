@@ -1,7 +1,7 @@
 // Read-only access to a workstation database.
 #include "store/WorkstationDatabase.h"
 
-#include "shell/VcError.h"
+#include "base/VcError.h"
 #include "store/Dates.h"
 #include "store/SqlUtil.h"
 

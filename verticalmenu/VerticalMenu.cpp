@@ -1,9 +1,8 @@
 // The navigation bar control: properties, persistence, image cache and mouse routing.
 #include "verticalmenu/VerticalMenu.h"
 
-#include "shell/Captions.h"
-#include "shell/Feedback.h"
-#include "verticalmenu/PropertyBag.h"
+#include "base/Feedback.h"
+#include "verticalmenu/model/PropertyBag.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -64,8 +63,8 @@ static void initVerticalMenuResources() {
     Q_INIT_RESOURCE(verticalmenu);
 }
 
-VerticalMenu::VerticalMenu(Feedback& feedback, QWidget* parent)
-    : QWidget(parent), m_feedback(feedback), m_menus(std::make_unique<Menus>()) {
+VerticalMenu::VerticalMenu(Feedback& feedback, QString messageCaption, QWidget* parent)
+    : QWidget(parent), m_feedback(feedback), m_messageCaption(std::move(messageCaption)), m_menus(std::make_unique<Menus>()) {
     initVerticalMenuResources();
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -118,7 +117,7 @@ bool VerticalMenu::saveFile(const QString& path, QString* error) {
 
 void VerticalMenu::rangeError(const QString& text) {
     m_feedback.beep();
-    m_feedback.message(text, Captions::kProduct, Feedback::Icon::None, Feedback::Buttons::Ok);
+    m_feedback.message(text, m_messageCaption, Feedback::Icon::None, Feedback::Buttons::Ok);
 }
 
 VMenu* VerticalMenu::openMenuObject() const {

@@ -2,8 +2,8 @@
 // the properties that are saved and loaded with a window's design.
 #pragma once
 
-#include "verticalmenu/ImageSurface.h"
-#include "verticalmenu/Menus.h"
+#include "verticalmenu/model/ImageSurface.h"
+#include "verticalmenu/model/Menus.h"
 
 #include <chrono>
 #include <functional>
@@ -20,7 +20,8 @@ class VerticalMenu : public QWidget {
 public:
     // Creates a new instance: one menu "Menu1" with one item "Item". Range errors of the
     // properties beep and show their message through feedback.
-    explicit VerticalMenu(Feedback& feedback, QWidget* parent = nullptr);
+    // messageCaption titles the range messages the control shows; its creator names it.
+    VerticalMenu(Feedback& feedback, QString messageCaption, QWidget* parent = nullptr);
     ~VerticalMenu() override;
 
     // Loads the main window's navigation bar (four menus with their items and icons).
@@ -129,6 +130,7 @@ private:
     void sizeSurfaces();
 
     Feedback& m_feedback;
+    QString m_messageCaption;
     ImageSurface m_picMenu;
     ImageSurface m_picCache;
     QImage m_imgUp;

@@ -62,7 +62,7 @@ void runAgent(const QString& agent, const QStringList& arguments) {
     process.start(agent, arguments);
     if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit ||
         process.exitCode() != 0)
-        throw std::runtime_error("vcworkstation failed: " + arguments.join(' ').toStdString());
+        throw std::runtime_error("vcnetsim failed: " + arguments.join(' ').toStdString());
 }
 
 QStringList machinesOf(const QString& networkDir) {
@@ -277,7 +277,7 @@ int main(int argc, char** argv) {
     parser.addOption({"rows", "New rows in the network (approximate).", "N", "1000000"});
     parser.addOption({"existing", "Rows already in the store.", "N", "10000000"});
     parser.addOption({"machines", "Machines in the network.", "N", "200"});
-    parser.addOption({"agent", "The vcworkstation executable.", "PATH", QStringLiteral(VC_AGENT_PATH)});
+    parser.addOption({"agent", "The vcnetsim executable.", "PATH", QStringLiteral(VC_AGENT_PATH)});
     parser.addOption({"work", "Folder for the network and databases (default: a temporary one).", "DIR"});
     parser.addOption({"reuse", "Reuse the network and store that an earlier run left in --work."});
     parser.process(app);

@@ -3,10 +3,10 @@
 // The cached store is used in place: each run empties and refills its working table.
 #include "report/ApplicationNames.h"
 #include "report/GenerateData.h"
-#include "report/RawStatement.h"
+#include "store/RawStatement.h"
 #include "report/ReportProgress.h"
 #include "report/WriteReportFile.h"
-#include "shell/VcError.h"
+#include "base/VcError.h"
 #include "store/Dates.h"
 #include "store/ManagerDatabase.h"
 #include "support/BenchStore.h"

@@ -1,7 +1,7 @@
 // Big manager stores for benchmarks, written through the engine in one transaction.
 #include "support/BenchStore.h"
 
-#include "shell/VcError.h"
+#include "base/VcError.h"
 #include "store/Dates.h"
 #include "store/ManagerDatabase.h"
 

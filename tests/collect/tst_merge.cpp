@@ -2,7 +2,7 @@
 #include "AgentFixture.h"
 #include "collect/DataDownload.h"
 #include "collect/WorkstationMerge.h"
-#include "shell/VcError.h"
+#include "base/VcError.h"
 #include "store/ManagerDatabase.h"
 #include "store/WorkstationDatabase.h"
 #include "support/TestEnv.h"

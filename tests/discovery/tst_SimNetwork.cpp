@@ -1,7 +1,7 @@
 // The simulated network back end: enumeration, service lists and share copies.
 #include "discovery/Network.h"
 #include "discovery/SimNetwork.h"
-#include "shell/VcError.h"
+#include "base/VcError.h"
 #include "store/WorkstationDatabase.h"
 #include "support/SimNetworkWriter.h"
 #include "support/TestEnv.h"

@@ -1,6 +1,6 @@
 // Registry writes: one unit per scan, first row of a name wins, names in any letter case.
 #include "discovery/WorkstationRegistry.h"
-#include "shell/VcError.h"
+#include "base/VcError.h"
 #include "store/SqlUtil.h"
 #include "support/TestEnv.h"
 

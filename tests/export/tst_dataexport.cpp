@@ -1,6 +1,6 @@
 // Export of a day range into a standalone database file: rows, keys, the file's life cycle.
 #include "export/DataExport.h"
-#include "shell/Captions.h"
+#include "base/Captions.h"
 #include "store/SqlUtil.h"
 #include "support/ScriptedFeedback.h"
 #include "support/TestEnv.h"

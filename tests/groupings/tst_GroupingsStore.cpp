@@ -1,7 +1,7 @@
 // Groupings persistence: the rank rule, exact alias keys, the title-delete lookup and whole units.
 #include "groupings/GroupingsStore.h"
 #include "GroupingsFixture.h"
-#include "shell/VcError.h"
+#include "base/VcError.h"
 #include "support/TestEnv.h"
 
 #include <QtTest>

@@ -1,6 +1,6 @@
 // The About box: its texts, its version and its System Info button.
-#include "shell/Captions.h"
-#include "shell/frmAbout.h"
+#include "base/Captions.h"
+#include "app/frmAbout.h"
 #include "support/ScriptedFeedback.h"
 #include "support/TestEnv.h"
 

@@ -1,7 +1,7 @@
 // The Contents command, the help window's navigation, and link handling in embedded browsers.
-#include "shell/Captions.h"
-#include "shell/frmHelp.h"
-#include "shell/SystemInfo.h"
+#include "base/Captions.h"
+#include "app/frmHelp.h"
+#include "base/SystemInfo.h"
 #include "support/ScriptedFeedback.h"
 #include "support/TestEnv.h"
 

@@ -1,7 +1,7 @@
 // The installed guide and the product page: every link leads somewhere, every page is reachable.
-#include "shell/Captions.h"
-#include "shell/frmAbout.h"
-#include "shell/frmHelp.h"
+#include "base/Captions.h"
+#include "app/frmAbout.h"
+#include "app/frmHelp.h"
 #include "support/TestEnv.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 // Finding and starting a system information program, and the message when there is none.
-#include "shell/Captions.h"
-#include "shell/SystemInfo.h"
+#include "base/Captions.h"
+#include "base/SystemInfo.h"
 #include "support/ScriptedFeedback.h"
 #include "support/TestEnv.h"
 

@@ -3,7 +3,7 @@
 #include "report/GenerateData.h"
 #include "report/ReportProgress.h"
 #include "ReportFixture.h"
-#include "shell/VcError.h"
+#include "base/VcError.h"
 #include "store/SqlUtil.h"
 #include "support/TestEnv.h"
 

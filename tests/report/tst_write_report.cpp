@@ -4,7 +4,7 @@
 #include "report/ReportProgress.h"
 #include "report/WriteReportFile.h"
 #include "ReportFixture.h"
-#include "shell/VcError.h"
+#include "base/VcError.h"
 #include "store/SqlUtil.h"
 #include "support/TestEnv.h"
 

@@ -1,5 +1,5 @@
 // Manager database installation and shared queries; reading agent databases.
-#include "shell/VcError.h"
+#include "base/VcError.h"
 #include "store/Dates.h"
 #include "store/ManagerDatabase.h"
 #include "store/SqlUtil.h"

@@ -1,7 +1,7 @@
 // Feedback for tests: records every message, beep and dialog, and answers from queues.
 #pragma once
 
-#include "shell/Feedback.h"
+#include "base/Feedback.h"
 
 #include <QList>
 #include <QString>

@@ -17,21 +17,21 @@ QString buildDir() { return QStringLiteral(VC_BUILD_DIR); }
 
 QString sourceDir() { return QStringLiteral(VC_SOURCE_DIR); }
 
-QString agentPath() { return buildDir() + QStringLiteral("/vcworkstation"); }
+QString agentPath() { return buildDir() + QStringLiteral("/vcnetsim"); }
 
 bool runAgent(const QStringList& arguments, QString* output) {
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(agentPath(), arguments);
     if (!process.waitForFinished(600000)) {
-        qWarning() << "vcworkstation did not finish" << arguments;
+        qWarning() << "vcnetsim did not finish" << arguments;
         return false;
     }
     const QString text = QString::fromLocal8Bit(process.readAll());
     if (output)
         *output = text;
     if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
-        qWarning().noquote() << "vcworkstation failed" << arguments << text;
+        qWarning().noquote() << "vcnetsim failed" << arguments << text;
         return false;
     }
     return true;

@@ -1,8 +1,8 @@
 // The navigation bar model: geometry, collections, painting from the cache and mouse handling.
 #include "support/TestEnv.h"
-#include "verticalmenu/ImageSurface.h"
-#include "verticalmenu/MenuGeometry.h"
-#include "verticalmenu/Menus.h"
+#include "verticalmenu/model/ImageSurface.h"
+#include "verticalmenu/model/MenuGeometry.h"
+#include "verticalmenu/model/Menus.h"
 
 #include <QPainter>
 #include <QtTest>

@@ -1,9 +1,10 @@
 // The navigation bar's property pages: filling, applying in order, refused values, Browse.
+#include "base/Captions.h"
 #include "support/ScriptedFeedback.h"
 #include "support/TestEnv.h"
-#include "verticalmenu/Menues.h"
-#include "verticalmenu/MenuItemObjects.h"
-#include "verticalmenu/MenuObjects.h"
+#include "verticalmenu/pages/Menues.h"
+#include "verticalmenu/pages/MenuItemObjects.h"
+#include "verticalmenu/pages/MenuObjects.h"
 #include "verticalmenu/VerticalMenu.h"
 
 #include <QAction>
@@ -29,7 +30,7 @@ QString field(QWidget& page, const char* name) {
 
 struct Fixture {
     ScriptedFeedback feedback;
-    VerticalMenu bar{feedback};
+    VerticalMenu bar{feedback, Captions::kProduct};
     Fixture() {
         bar.setAnimationDelays(std::chrono::microseconds(0), std::chrono::microseconds(0));
         bar.resize(110, 500);

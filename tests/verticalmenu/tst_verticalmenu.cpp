@@ -1,7 +1,8 @@
 // The navigation bar control: range checks, resizing, mouse routing, persistence, picture loads.
+#include "base/Captions.h"
 #include "support/ScriptedFeedback.h"
 #include "support/TestEnv.h"
-#include "verticalmenu/PropertyBag.h"
+#include "verticalmenu/model/PropertyBag.h"
 #include "verticalmenu/VerticalMenu.h"
 
 #include <QSignalSpy>
@@ -10,7 +11,7 @@
 
 namespace {
 std::unique_ptr<VerticalMenu> makeBar(ScriptedFeedback& feedback, int height = 500) {
-    auto bar = std::make_unique<VerticalMenu>(feedback);
+    auto bar = std::make_unique<VerticalMenu>(feedback, Captions::kProduct);
     bar->setAnimationDelays(std::chrono::microseconds(0), std::chrono::microseconds(0));
     bar->resize(110, height);
     bar->show();

@@ -1,11 +1,11 @@
 // Design tool window: file handling, page hosting and the live preview.
 #include "verticalmenu/designer/DesignerWindow.h"
 
-#include "shell/Captions.h"
-#include "shell/Feedback.h"
-#include "verticalmenu/Menues.h"
-#include "verticalmenu/MenuItemObjects.h"
-#include "verticalmenu/MenuObjects.h"
+#include "base/Captions.h"
+#include "base/Feedback.h"
+#include "verticalmenu/pages/Menues.h"
+#include "verticalmenu/pages/MenuItemObjects.h"
+#include "verticalmenu/pages/MenuObjects.h"
 #include "verticalmenu/VerticalMenu.h"
 
 #include <QDialogButtonBox>
@@ -26,7 +26,7 @@ DesignerWindow::DesignerWindow(Feedback& feedback, QWidget* parent)
     auto* central = new QWidget(this);
     auto* row = new QHBoxLayout(central);
 
-    m_control = new VerticalMenu(feedback, central);
+    m_control = new VerticalMenu(feedback, Captions::kProduct, central);
     m_control->setObjectName(QStringLiteral("VerticalMenu1"));
     m_control->setFixedSize(110, 500);
     row->addWidget(m_control, 0, Qt::AlignTop);

@@ -1,6 +1,7 @@
 // verticalmenu-makebar: draws the main window bar's icons and scroll arrows and writes the
 // bar's saved design (MainBar.vmenu) with them, into the given resources folder.
-#include "shell/Feedback.h"
+#include "base/Captions.h"
+#include "base/Feedback.h"
 #include "verticalmenu/VerticalMenu.h"
 
 #include <cstdio>
@@ -314,7 +315,7 @@ int main(int argc, char** argv) {
     };
 
     ConsoleFeedback feedback;
-    VerticalMenu menu(feedback);
+    VerticalMenu menu(feedback, Captions::kProduct);
     menu.setMenusMax(static_cast<int>(bar.size()));
     for (int m = 1; m <= bar.size(); ++m) {
         const Menu& wanted = bar[m - 1];

@@ -1,5 +1,5 @@
 // verticalmenu-designer: opens a navigation bar design, shows it live, edits and saves it.
-#include "shell/DesktopFeedback.h"
+#include "widgets/DesktopFeedback.h"
 #include "verticalmenu/designer/DesignerWindow.h"
 #include "verticalmenu/VerticalMenu.h"
 

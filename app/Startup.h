@@ -1,0 +1,58 @@
+// The start-up routine: flags from the settings, the login, then the main window.
+#pragma once
+
+#include "app/AppContext.h"
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+class Feedback;
+class frmMain;
+class Settings;
+class VcError;
+
+struct StartupOptions {
+    QString home;
+    QString network;
+    QString screenshot;
+    QString page;
+    QString settingsFile; // empty: the per-user default
+};
+
+// Parses --home, --network, --screenshot and --page. Unknown options are refused with exit.
+StartupOptions ParseCommandLine(const QStringList& arguments);
+
+class Startup {
+public:
+    // Ends the process at once; never returns in production.
+    using Terminator = std::function<void(int exitCode)>;
+    // Shows the login dialog; true when the right password was entered.
+    using LoginPrompt = std::function<bool()>;
+
+    Startup(Settings& settings, Feedback& feedback, Terminator terminate);
+
+    void setLoginPrompt(LoginPrompt prompt) { m_login = std::move(prompt); }
+
+    // Runs the sequence for a program folder. Returns the shown main window, or null when the
+    // login was cancelled (the program then ends because no window is open).
+    std::unique_ptr<frmMain> run(const QString& programFolder, const QString& networkSource);
+
+    // The start-up error handler: the corrupted-settings message for 5 and 13, silence for
+    // 364, "Unhandled error #" otherwise; then the program ends at once.
+    void handleError(int number, const QString& description);
+    void handleError(const VcError& error);
+
+    const StartupFlags& flags() const { return m_flags; }
+
+private:
+    Settings& m_settings;
+    Feedback& m_feedback;
+    Terminator m_terminate;
+    LoginPrompt m_login;
+    StartupFlags m_flags;
+};
+
+// The corrupted-settings text, shared with the main window's own start-up handler.
+QString CorruptedSettingsMessage();

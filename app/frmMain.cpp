@@ -1,0 +1,475 @@
+// Main window: start-up sequence, page navigation, menu bar and close.
+#include "app/frmMain.h"
+
+#include "collect/DataDownload.h"
+#include "collect/frmDownloadData.h"
+#include "discovery/frameCheckWorkstations.h"
+#include "discovery/frameConfiguration.h"
+#include "discovery/Network.h"
+#include "export/ExportCommand.h"
+#include "groupings/frameAppGroupings.h"
+#include "report/frameData.h"
+#include "report/frameReports.h"
+#include "report/frmGenerateReport.h"
+#include "base/Account.h"
+#include "base/Captions.h"
+#include "base/Feedback.h"
+#include "app/frameSecurity.h"
+#include "app/frmAbout.h"
+#include "app/frmHelp.h"
+#include "base/Settings.h"
+#include "app/Startup.h"
+#include "base/VcError.h"
+#include "widgets/WaitCursor.h"
+#include "store/Dates.h"
+#include "store/ManagerDatabase.h"
+#include "verticalmenu/VerticalMenu.h"
+
+#include <cmath>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace {
+const QString kWorkstationData = QStringLiteral("Workstation Data");
+const QString kDataRanges = QStringLiteral("Data Ranges");
+const QString kReports = QStringLiteral("Reports");
+const QString kGroupings = QStringLiteral("Application Groupings");
+const QString kSecurity = QStringLiteral("Security");
+const QString kCheckWorkstations = QStringLiteral("Check Workstations");
+const QString kWebSite = QStringLiteral("Vellumcrest Web Site");
+
+QAction* addCommand(QMenu* menu, const QString& caption, const QString& name) {
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(name);
+    return action;
+}
+} // namespace
+
+int TwipsToPixels(int twips, double dotsPerInch) {
+    return static_cast<int>(std::lround(twips * dotsPerInch / 1440.0));
+}
+
+int PixelsToTwips(int pixels, double dotsPerInch) {
+    return static_cast<int>(std::lround(pixels * 1440.0 / dotsPerInch));
+}
+
+frmMain::frmMain(const AppContext& context, QWidget* parent)
+    : QMainWindow(parent), m_context(context),
+      m_network(CreateNetwork(context.networkSource, context.programFolder)) {
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(Captions::titled(QStringLiteral(" Manager")));
+    setWindowIcon(frmAbout::programIcon());
+    Feedback& feedback = m_context.feedback;
+
+    VerticalMenu1 = new VerticalMenu(feedback, Captions::kProduct, this);
+    VerticalMenu1->setObjectName(QStringLiteral("VerticalMenu1"));
+    VerticalMenu1->loadMainWindowBar();
+    VerticalMenu1->setFixedWidth(112);
+
+    lblTitle = new QLabel(this);
+    lblTitle->setObjectName(QStringLiteral("lblTitle"));
+    QFont titleFont(QStringLiteral("Arial"), 12, QFont::Bold);
+    lblTitle->setFont(titleFont);
+    lblTitle->setContentsMargins(4, 2, 4, 4);
+
+    pages = new QStackedWidget(this);
+    pages->setObjectName(QStringLiteral("pages"));
+    pageConfiguration = new frameConfiguration(*m_network, feedback, pages);
+    m_dataPlaceholder = new QWidget(pages);
+    m_dataPlaceholder->setObjectName(QStringLiteral("frameDataPlaceholder"));
+    pageReports = new frameReports(feedback, pages);
+    pageAppGroupings = new frameAppGroupings(feedback, pages);
+    pageSecurity = new frameSecurity(m_context.settings, pages);
+    pageCheckWorkstations = new frameCheckWorkstations(*m_network, feedback, pages);
+    frameWeb = new QWidget(pages);
+    frameWeb->setObjectName(QStringLiteral("frameWeb"));
+    wbWeb = new QTextBrowser(frameWeb);
+    wbWeb->setObjectName(QStringLiteral("wbWeb"));
+    configureExternalLinks(wbWeb);
+    auto* webLayout = new QVBoxLayout(frameWeb);
+    webLayout->setContentsMargins(0, 0, 0, 0);
+    webLayout->addWidget(wbWeb);
+
+    m_pages = {{kWorkstationData, pageConfiguration, 1},
+               {kDataRanges, m_dataPlaceholder, 1},
+               {kReports, pageReports, 1},
+               {kGroupings, pageAppGroupings, 2},
+               {kSecurity, pageSecurity, 2},
+               {kCheckWorkstations, pageCheckWorkstations, 3},
+               {kWebSite, frameWeb, 4}};
+    for (const Page& page : m_pages)
+        pages->addWidget(page.frame);
+    pages->setCurrentWidget(pageConfiguration);
+
+    auto* right = new QVBoxLayout;
+    right->setContentsMargins(6, 4, 6, 0);
+    right->addWidget(lblTitle);
+    right->addWidget(pages, 1);
+    auto* central = new QWidget(this);
+    auto* layout = new QHBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(VerticalMenu1);
+    layout->addLayout(right, 1);
+    setCentralWidget(central);
+
+    buildMenus();
+    buildStatusBar();
+    resize(900, 640);
+
+    connect(VerticalMenu1, &VerticalMenu::MenuItemClick, this, &frmMain::MenuItemClick);
+    connect(pageConfiguration, &frameConfiguration::statusText, this, &frmMain::setStatusText);
+    connect(pageConfiguration, &frameConfiguration::showWorkstationDataPageRequested, this,
+            &frmMain::ShowWorkstationDataPage);
+}
+
+frmMain::~frmMain() {
+    // Pages hold references to the database; they go first.
+    delete pageData;
+    pageData = nullptr;
+}
+
+void frmMain::buildMenus() {
+    QMenuBar* bar = menuBar();
+    QMenu* mnuFile = bar->addMenu(QStringLiteral("&Main"));
+    mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    connect(addCommand(mnuFile, QStringLiteral("Workstation Data"), QStringLiteral("mnuMainWSData")),
+            &QAction::triggered, this, [this] { showFromMenuBar(1, &frmMain::ShowWorkstationDataPage); });
+    connect(addCommand(mnuFile, QStringLiteral("Data Ranges"), QStringLiteral("mnuMainData")),
+            &QAction::triggered, this, [this] { showFromMenuBar(1, &frmMain::cmdDateRange); });
+    connect(addCommand(mnuFile, QStringLiteral("Reports"), QStringLiteral("mnuMainReports")),
+            &QAction::triggered, this, [this] { showFromMenuBar(1, &frmMain::ShowReportsPage); });
+    connect(addCommand(mnuFile, QStringLiteral("E&xit"), QStringLiteral("mnuFileExit")), &QAction::triggered,
+            this, [this] { close(); });
+
+    QMenu* mnuOptions = bar->addMenu(QStringLiteral("&Options"));
+    mnuOptions->setObjectName(QStringLiteral("mnuOptions"));
+    connect(addCommand(mnuOptions, QStringLiteral("Application &Groupings"),
+                       QStringLiteral("mnuOptionsGroupings")),
+            &QAction::triggered, this, [this] { showFromMenuBar(2, &frmMain::ShowGroupingsPage); });
+    mnuOptions->addSeparator();
+    connect(addCommand(mnuOptions, QStringLiteral("&Security"), QStringLiteral("mnuOptionsSecurity")),
+            &QAction::triggered, this, [this] { showFromMenuBar(2, &frmMain::ShowSecurityPage); });
+
+    QMenu* mnuTools = bar->addMenu(QStringLiteral("&Tools"));
+    mnuTools->setObjectName(QStringLiteral("mnuTools"));
+    connect(addCommand(mnuTools, QStringLiteral("&Check Workstations"), QStringLiteral("mnuToolsCheck")),
+            &QAction::triggered, this, [this] { showFromMenuBar(3, &frmMain::ShowCheckWorkstationsPage); });
+    mnuTools->addSeparator();
+    connect(addCommand(mnuTools, QStringLiteral("&Export Data..."), QStringLiteral("mnuToolsExport")),
+            &QAction::triggered, this, &frmMain::exportData);
+
+    QMenu* mnuHelp = bar->addMenu(QStringLiteral("&Help"));
+    mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
+    connect(addCommand(mnuHelp, QStringLiteral("&Contents..."), QStringLiteral("mnuHelpContents")),
+            &QAction::triggered, this, &frmMain::helpContents);
+    mnuHelp->addSeparator();
+    connect(addCommand(mnuHelp, QStringLiteral("Vellumcrest &Web Site"), QStringLiteral("mnuHelpVisit")),
+            &QAction::triggered, this, [this] { showFromMenuBar(4, &frmMain::ShowWebSitePage); });
+    mnuHelp->addSeparator();
+    connect(addCommand(mnuHelp, QStringLiteral("&About Vellumcrest..."), QStringLiteral("mnuHelpAbout")),
+            &QAction::triggered, this, &frmMain::helpAbout);
+}
+
+void frmMain::buildStatusBar() {
+    QStatusBar* bar = statusBar();
+    bar->setObjectName(QStringLiteral("sbStatusBar"));
+    sbPanelStatus = new QLabel(bar);
+    sbPanelStatus->setObjectName(QStringLiteral("sbPanelStatus"));
+    sbPanelDate = new QLabel(bar);
+    sbPanelDate->setObjectName(QStringLiteral("sbPanelDate"));
+    sbPanelTime = new QLabel(bar);
+    sbPanelTime->setObjectName(QStringLiteral("sbPanelTime"));
+    bar->addWidget(sbPanelStatus, 1);
+    bar->addPermanentWidget(sbPanelDate);
+    bar->addPermanentWidget(sbPanelTime);
+    auto tick = [this] {
+        sbPanelDate->setText(QStringLiteral(" ") + Dates::shortText(QDate::currentDate()) +
+                             QStringLiteral(" "));
+        sbPanelTime->setText(QStringLiteral(" ") +
+                             QLocale().toString(QTime::currentTime(), QLocale::ShortFormat) +
+                             QStringLiteral(" "));
+    };
+    tick();
+    m_clock = new QTimer(this);
+    connect(m_clock, &QTimer::timeout, this, tick);
+    m_clock->start(1000);
+}
+
+QString frmMain::htmlPage(const QString& file) const {
+    return m_context.programFolder + QStringLiteral("/Data/HTML/") + file;
+}
+
+void frmMain::repaintNow() {
+    repaint();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void frmMain::execDialog(QDialog& dialog) {
+    if (m_dialogHook)
+        m_dialogHook(dialog);
+    else
+        dialog.exec();
+}
+
+void frmMain::setStatusText(const QString& text) {
+    sbPanelStatus->setText(text);
+}
+
+QString frmMain::statusText() const {
+    return sbPanelStatus->text();
+}
+
+void frmMain::applyStoredPosition() {
+    const int left = m_context.settings.mainLeft();
+    const int top = m_context.settings.mainTop();
+    const double dpi = screen() ? screen()->logicalDotsPerInch() : 96.0;
+    move(TwipsToPixels(left, dpi), TwipsToPixels(top, dpi));
+}
+
+void frmMain::storePosition() {
+    const double dpi = screen() ? screen()->logicalDotsPerInch() : 96.0;
+    m_context.settings.storeMainPosition(PixelsToTwips(pos().x(), dpi), PixelsToTwips(pos().y(), dpi));
+}
+
+void frmMain::UpdateSnapshotDate() {
+    pageConfiguration->txtSnapshotDate->setText(SnapshotDateText(*m_database));
+}
+
+void frmMain::run() {
+    Feedback& feedback = m_context.feedback;
+    try {
+        pageReports->navigate(htmlPage(QStringLiteral("Blank.html")));
+        wbWeb->setSource(QUrl::fromLocalFile(htmlPage(QStringLiteral("Empty.html"))));
+        setWindowTitle(Captions::titled(QStringLiteral(" Manager")));
+        applyStoredPosition();
+        // The stored password is a hash: the box starts empty and is only written when edited.
+        pageSecurity->load(AccountName(), m_context.flags.passwordProtected);
+    } catch (const VcError& error) {
+        if (error.number() == ErrorNumber::TypeMismatch) {
+            feedback.message(CorruptedSettingsMessage(), Captions::titled(QStringLiteral(" Manager")),
+                             Feedback::Icon::Critical, Feedback::Buttons::Ok);
+            close();
+        }
+        return;
+    }
+
+    // From here on, errors go to the start-up error handler.
+    m_database =
+        std::make_unique<ManagerDatabase>(m_context.programFolder + QStringLiteral("/Data/VCManager.mdb"));
+    pageConfiguration->setDatabase(m_database.get());
+    pageAppGroupings->setDatabase(m_database.get());
+    UpdateSnapshotDate();
+
+    if (m_context.flags.previouslyLoaded) {
+        pageConfiguration->loadTreeFromRegistry();
+    } else {
+        pageConfiguration->cmdScanNetworkClick();
+        m_context.flags.previouslyLoaded = true;
+        m_context.settings.storePreviouslyLoaded();
+    }
+
+    setStatusText(QStringLiteral("Downloading workstation data..."));
+    {
+        frmDownloadData download(this);
+        connect(&download, &frmDownloadData::statusText, this, &frmMain::setStatusText);
+        connect(&download, &frmDownloadData::snapshotDateChanged, pageConfiguration->txtSnapshotDate,
+                &QLineEdit::setText);
+        download.show();
+        download.DownloadData(pageConfiguration->checkedWorkstations(), *m_database, *m_network);
+    }
+    repaintNow();
+
+    pageData = new frameData(*m_database, feedback, pages);
+    pages->insertWidget(pages->indexOf(m_dataPlaceholder), pageData);
+    pages->removeWidget(m_dataPlaceholder);
+    m_dataPlaceholder->deleteLater();
+    m_pages[1].frame = pageData;
+    pageData->LoadReportCriteria();
+
+    pageAppGroupings->LoadGroupings();
+    ShowWorkstationDataPage();
+    setStatusText(QStringLiteral("Workstation data download complete"));
+}
+
+QWidget* frmMain::pageWidget(const QString& name) const {
+    for (const Page& page : m_pages) {
+        if (page.name == name)
+            return page.frame;
+    }
+    return nullptr;
+}
+
+QString frmMain::currentPageName() const {
+    for (const Page& page : m_pages) {
+        if (page.frame == pages->currentWidget())
+            return page.name;
+    }
+    return {};
+}
+
+void frmMain::switchTo(const QString& name) {
+    pages->setCurrentWidget(pageWidget(name));
+    setStatusText(QString());
+    lblTitle->setText(VerticalMenu1->MenuCaption() + QStringLiteral(" -> ") + name);
+    repaintNow();
+}
+
+void frmMain::ShowWorkstationDataPage() {
+    switchTo(kWorkstationData);
+}
+
+void frmMain::cmdDateRange() {
+    switchTo(kDataRanges);
+}
+
+void frmMain::ShowReportsPage() {
+    switchTo(kReports);
+    pageReports->navigate(htmlPage(QStringLiteral("Blank.html")));
+    repaintNow();
+    if (!pageData || !m_database)
+        return;
+    WaitCursor busy;
+    frmGenerateReport generate(*m_database, pageData->criteria(), m_context.programFolder, m_context.feedback,
+                               this);
+    connect(&generate, &frmGenerateReport::pageChosen, pageReports, &frameReports::navigate);
+    execDialog(generate);
+}
+
+void frmMain::ShowGroupingsPage() {
+    switchTo(kGroupings);
+}
+
+void frmMain::ShowSecurityPage() {
+    switchTo(kSecurity);
+}
+
+void frmMain::ShowCheckWorkstationsPage() {
+    switchTo(kCheckWorkstations);
+}
+
+void frmMain::ShowWebSitePage() {
+    switchTo(kWebSite);
+    wbWeb->setSource(QUrl::fromLocalFile(htmlPage(QStringLiteral("WebSite.html"))));
+    repaintNow();
+}
+
+void frmMain::showFromMenuBar(int menu, void (frmMain::*switcher)()) {
+    VerticalMenu1->setMenuCur(menu);
+    (this->*switcher)();
+}
+
+bool frmMain::showPageByName(const QString& name) {
+    for (const Page& page : m_pages) {
+        if (page.name.compare(name, Qt::CaseInsensitive) != 0)
+            continue;
+        static const QHash<QString, void (frmMain::*)()> switchers = {
+            {kWorkstationData, &frmMain::ShowWorkstationDataPage},
+            {kDataRanges, &frmMain::cmdDateRange},
+            {kReports, &frmMain::ShowReportsPage},
+            {kGroupings, &frmMain::ShowGroupingsPage},
+            {kSecurity, &frmMain::ShowSecurityPage},
+            {kCheckWorkstations, &frmMain::ShowCheckWorkstationsPage},
+            {kWebSite, &frmMain::ShowWebSitePage}};
+        showFromMenuBar(page.menu, switchers.value(page.name));
+        return true;
+    }
+    return false;
+}
+
+void frmMain::MenuItemClick(short MenuNumber, short MenuItem) {
+    if (MenuItem < 1 || MenuItem > 9)
+        return;
+    switch (MenuNumber * 10 + MenuItem) {
+    case 11:
+        ShowWorkstationDataPage();
+        break;
+    case 12:
+        cmdDateRange();
+        break;
+    case 13:
+        ShowReportsPage();
+        break;
+    case 21:
+        ShowGroupingsPage();
+        break;
+    case 22:
+        ShowSecurityPage();
+        break;
+    case 31:
+        ShowCheckWorkstationsPage();
+        break;
+    case 32:
+        exportData();
+        break;
+    case 41:
+        ShowWebSitePage();
+        break;
+    case 42:
+        helpContents();
+        break;
+    default:
+        break;
+    }
+}
+
+void frmMain::exportData() {
+    if (!m_database)
+        return;
+    std::optional<QDate> from;
+    std::optional<QDate> to;
+    if (pageData) {
+        from = pageData->startDate();
+        to = pageData->endDate();
+    }
+    ExportCommand::run(
+        m_context.feedback, *m_database, from, to, [this](const QString& text) { setStatusText(text); },
+        this);
+}
+
+void frmMain::helpContents() {
+    ShowHelpContentsWindow(this, m_context.programFolder, m_context.feedback);
+}
+
+void frmMain::helpAbout() {
+    frmAbout about(m_context.feedback, this);
+    execDialog(about);
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+    if (!m_closing) {
+        m_closing = true;
+        // Errors are ignored for the rest of the close.
+        try {
+            pageSecurity->commitPassword();
+        } catch (...) {
+        }
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (window != this && window->isVisible())
+                window->close();
+        }
+        try {
+            if (!isMinimized())
+                storePosition();
+        } catch (...) {
+        }
+        pageAppGroupings->setDatabase(nullptr);
+        pageConfiguration->setDatabase(nullptr);
+        delete pageData;
+        pageData = nullptr;
+        m_pages[1].frame = nullptr;
+        m_database.reset();
+    }
+    event->accept();
+}

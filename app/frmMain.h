@@ -1,0 +1,118 @@
+// The console's main window: pages, menu bar, navigation bar, status bar and start-up.
+#pragma once
+
+#include "app/AppContext.h"
+
+#include <functional>
+#include <memory>
+#include <QMainWindow>
+#include <QPointer>
+
+class ManagerDatabase;
+class Network;
+class QAction;
+class QLabel;
+class QMenu;
+class QStackedWidget;
+class QTextBrowser;
+class QTimer;
+class VerticalMenu;
+class frameAppGroupings;
+class frameCheckWorkstations;
+class frameConfiguration;
+class frameData;
+class frameReports;
+class frameSecurity;
+
+class frmMain : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit frmMain(const AppContext& context, QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    // The window's start-up, called once right after it is shown.
+    void run();
+
+    // Page switchers.
+    void ShowWorkstationDataPage();
+    void cmdDateRange();
+    void ShowReportsPage();
+    void ShowGroupingsPage();
+    void ShowSecurityPage();
+    void ShowCheckWorkstationsPage();
+    void ShowWebSitePage();
+
+    // Shows the page the breadcrumb names (e.g. "Reports") as the menu bar would; false when
+    // there is no such page.
+    bool showPageByName(const QString& name);
+
+    // The navigation bar's item click.
+    void MenuItemClick(short MenuNumber, short MenuItem);
+
+    // Menu bar commands that do not switch pages.
+    void exportData();
+    void helpContents();
+    void helpAbout();
+
+    // The name of the visible page.
+    QString currentPageName() const;
+    // Text of the first status panel.
+    QString statusText() const;
+    void setStatusText(const QString& text);
+
+    // Tests replace the modal windows the console opens from here.
+    using DialogHook = std::function<void(QDialog&)>;
+    void setDialogHook(DialogHook hook) { m_dialogHook = std::move(hook); }
+
+    ManagerDatabase* database() const { return m_database.get(); }
+    Network& network() const { return *m_network; }
+
+    QLabel* lblTitle;
+    QStackedWidget* pages;
+    VerticalMenu* VerticalMenu1;
+    frameConfiguration* pageConfiguration;
+    frameData* pageData = nullptr; // built once the database is open
+    frameReports* pageReports;
+    frameAppGroupings* pageAppGroupings;
+    frameSecurity* pageSecurity;
+    frameCheckWorkstations* pageCheckWorkstations;
+    QWidget* frameWeb;
+    QTextBrowser* wbWeb;
+    QLabel* sbPanelStatus;
+    QLabel* sbPanelDate;
+    QLabel* sbPanelTime;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    struct Page {
+        QString name;
+        QWidget* frame;
+        int menu; // navigation menu holding the page
+    };
+    void buildMenus();
+    void buildStatusBar();
+    void switchTo(const QString& name);
+    void showFromMenuBar(int menu, void (frmMain::*switcher)());
+    void applyStoredPosition();
+    void storePosition();
+    void UpdateSnapshotDate();
+    void repaintNow();
+    void execDialog(QDialog& dialog);
+    QWidget* pageWidget(const QString& name) const;
+    QString htmlPage(const QString& file) const;
+
+    AppContext m_context;
+    std::unique_ptr<Network> m_network;
+    std::unique_ptr<ManagerDatabase> m_database;
+    QList<Page> m_pages;
+    QWidget* m_dataPlaceholder;
+    QTimer* m_clock;
+    DialogHook m_dialogHook;
+    bool m_closing = false;
+};
+
+// Window positions are kept in twips; the screen works in pixels.
+int TwipsToPixels(int twips, double dotsPerInch);
+int PixelsToTwips(int pixels, double dotsPerInch);

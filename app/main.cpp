@@ -1,0 +1,70 @@
+// Entry point: the start-up routine of the console.
+#include "discovery/Network.h"
+#include "widgets/DesktopFeedback.h"
+#include "app/frmMain.h"
+#include "base/HeadlessFeedback.h"
+#include "base/ProgramFolder.h"
+#include "base/Settings.h"
+#include "app/Startup.h"
+#include "app/VcApplication.h"
+#include "base/VcError.h"
+#include "base/Version.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <QFileInfo>
+#include <QPixmap>
+
+int main(int argc, char** argv) {
+    VcApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Vellumcrest"));
+    QCoreApplication::setApplicationName(QStringLiteral("Vellumcrest"));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(Version::kText));
+
+    const StartupOptions options = ParseCommandLine(QCoreApplication::arguments());
+    const QString folder = ProgramFolder::resolve(options.home, QCoreApplication::applicationDirPath());
+    // A --network value that names no network is a usage error, not a damaged setting.
+    try {
+        CreateNetwork(options.network, folder);
+    } catch (const VcError& error) {
+        std::fprintf(stderr, "%s\n", qPrintable(error.description()));
+        return 2;
+    }
+    Settings settings(options.settingsFile.isEmpty() ? Settings::defaultPath() : options.settingsFile);
+    const bool headless = !options.screenshot.isEmpty();
+    DesktopFeedback desktop;
+    HeadlessFeedback unattended;
+    Feedback& feedback = headless ? static_cast<Feedback&>(unattended) : desktop;
+
+    // Terminating at once: no further code of the program runs and nothing is saved.
+    Startup startup(settings, feedback, [](int exitCode) { std::_Exit(exitCode); });
+    if (headless) {
+        startup.setLoginPrompt([] {
+            std::fprintf(stderr, "A password is required at start-up; no screenshot taken.\n");
+            return false;
+        });
+    }
+    app.setErrorHandler(
+        [&startup](int number, const QString& description) { startup.handleError(number, description); });
+
+    std::unique_ptr<frmMain> window = startup.run(folder, options.network);
+    // No window, or one that its start-up already closed: the program ends.
+    if (!window || !window->isVisible())
+        return headless ? 2 : 0;
+    desktop.setParent(window.get());
+
+    if (!options.screenshot.isEmpty()) {
+        if (!options.page.isEmpty() && !window->showPageByName(options.page)) {
+            std::fprintf(stderr, "Unknown page: %s\n", qPrintable(options.page));
+            return 2;
+        }
+        QCoreApplication::processEvents();
+        if (!window->grab().save(options.screenshot)) {
+            std::fprintf(stderr, "Could not write %s\n", qPrintable(options.screenshot));
+            return 1;
+        }
+        std::printf("Screenshot saved to %s\n", qPrintable(QFileInfo(options.screenshot).absoluteFilePath()));
+        return 0;
+    }
+    return QApplication::exec();
+}

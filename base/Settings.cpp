@@ -1,0 +1,92 @@
+// Settings store over QSettings, with the console's keys, stored forms and defaults.
+#include "base/Settings.h"
+
+#include "base/TextUtils.h"
+#include "base/VcError.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <cmath>
+#include <limits>
+
+namespace {
+const QString kSettings = QStringLiteral("Settings");
+const QString kSecurity = QStringLiteral("Security");
+constexpr QFileDevice::Permissions kOwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+} // namespace
+
+Settings::Settings(const QString& filePath) : m_path(filePath) {
+    m_settings = std::make_unique<QSettings>(m_path, QSettings::IniFormat);
+}
+
+Settings::~Settings() = default;
+
+QString Settings::defaultPath() {
+    QSettings probe(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Vellumcrest"),
+                    QStringLiteral("Vellumcrest"));
+    return probe.fileName();
+}
+
+QString Settings::value(const QString& section, const QString& key, const QString& defaultValue) const {
+    return m_settings->value(section + QLatin1Char('/') + key, defaultValue).toString();
+}
+
+void Settings::setValue(const QString& section, const QString& key, const QString& value) {
+    // Create the file owner-only before anything is written into it.
+    if (!QFileInfo::exists(m_path)) {
+        QDir().mkpath(QFileInfo(m_path).absolutePath());
+        QFile file(m_path);
+        if (file.open(QIODevice::WriteOnly))
+            file.setPermissions(kOwnerOnly);
+    }
+    m_settings->setValue(section + QLatin1Char('/') + key, value);
+    m_settings->sync();
+    QFile::setPermissions(m_path, kOwnerOnly);
+}
+
+bool Settings::encodedBoolean(const QString& key) const {
+    return TextToBoolean(Base64Decode(value(kSettings, key, Base64Encode(QStringLiteral("False")))));
+}
+
+bool Settings::previouslyLoaded() const { return encodedBoolean(QStringLiteral("PreviouslyLoaded")); }
+
+void Settings::storePreviouslyLoaded() {
+    setValue(kSettings, QStringLiteral("PreviouslyLoaded"), Base64Encode(QStringLiteral("True")));
+}
+
+bool Settings::passwordProtected() const { return encodedBoolean(QStringLiteral("PasswordProtected")); }
+
+void Settings::storePasswordProtectedCheckbox(bool ticked) {
+    setValue(kSettings, QStringLiteral("PasswordProtected"),
+             Base64Encode(ticked ? QStringLiteral("1") : QStringLiteral("0")));
+}
+
+int Settings::twips(const QString& key) const {
+    return SettingsTextToInt(value(kSettings, key, QStringLiteral("1000")));
+}
+
+int Settings::mainLeft() const { return twips(QStringLiteral("MainLeft")); }
+
+int Settings::mainTop() const { return twips(QStringLiteral("MainTop")); }
+
+void Settings::storeMainPosition(int leftTwips, int topTwips) {
+    setValue(kSettings, QStringLiteral("MainLeft"), QString::number(leftTwips));
+    setValue(kSettings, QStringLiteral("MainTop"), QString::number(topTwips));
+}
+
+QString Settings::storedPassword() const { return value(kSecurity, QStringLiteral("Password"), QString()); }
+
+void Settings::storePassword(const QString& stored) { setValue(kSecurity, QStringLiteral("Password"), stored); }
+
+int SettingsTextToInt(const QString& text) {
+    bool ok = false;
+    const double number = text.trimmed().toDouble(&ok);
+    if (!ok || std::isnan(number))
+        throw VcError(ErrorNumber::TypeMismatch, QStringLiteral("Type mismatch"));
+    const double rounded = std::nearbyint(number); // default rounding mode: halves to even
+    if (rounded < std::numeric_limits<int>::min() || rounded > std::numeric_limits<int>::max())
+        throw VcError(ErrorNumber::Overflow, QStringLiteral("Overflow"));
+    return static_cast<int>(rounded);
+}

@@ -1,0 +1,242 @@
+// Start-up paths, the login dialog, the Security page and the settings file.
+#include "base/Captions.h"
+#include "app/frameSecurity.h"
+#include "app/frmLogin.h"
+#include "app/frmMain.h"
+#include "base/Password.h"
+#include "base/Settings.h"
+#include "app/Startup.h"
+#include "base/TextUtils.h"
+#include "base/VcError.h"
+#include "support/ScriptedFeedback.h"
+#include "support/TestEnv.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class TstStartup : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { TestEnv::setUp(); }
+    void init();
+    void firstStartOpensMainWindow();
+    void passwordProtectedForms_data();
+    void passwordProtectedForms();
+    void corruptedFlagEndsProgram();
+    void cancelledLoginEndsWithoutWindow();
+    void errorHandlerReactions_data();
+    void errorHandlerReactions();
+    void emptyStoredPasswordAcceptsEmptyEntry();
+    void wrongPasswordsThenRight();
+    void olderPasswordIsUpgradedToHash();
+    void securityPageWriteThrough();
+    void settingsFileIsOwnerOnly();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<Settings> m_settings;
+    ScriptedFeedback m_feedback;
+    QList<int> m_terminations;
+    Startup::Terminator terminator() {
+        return [this](int code) { m_terminations.append(code); };
+    }
+};
+
+void TstStartup::init() {
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_settings = std::make_unique<Settings>(m_dir->filePath(QStringLiteral("settings.ini")));
+    m_feedback.clear();
+    m_terminations.clear();
+}
+
+void TstStartup::firstStartOpensMainWindow() {
+    Startup startup(*m_settings, m_feedback, terminator());
+    int prompts = 0;
+    startup.setLoginPrompt([&] { return ++prompts, true; });
+    auto window = startup.run(m_dir->path(), QString());
+    QVERIFY(window);
+    QVERIFY(window->isVisible());
+    QCOMPARE(window->windowTitle(), QStringLiteral("Vellumcrest\u2122 Manager"));
+    QCOMPARE(prompts, 0);
+    QVERIFY(!startup.flags().previouslyLoaded);
+    QVERIFY(m_feedback.messages.isEmpty());
+    QVERIFY(m_terminations.isEmpty());
+}
+
+void TstStartup::passwordProtectedForms_data() {
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<bool>("asks");
+    QTest::newRow("digit 1 (check box)") << Base64Encode(QStringLiteral("1")) << true;
+    QTest::newRow("word True") << Base64Encode(QStringLiteral("True")) << true;
+    QTest::newRow("digit 0") << Base64Encode(QStringLiteral("0")) << false;
+    QTest::newRow("word False") << Base64Encode(QStringLiteral("False")) << false;
+}
+
+void TstStartup::passwordProtectedForms() {
+    QFETCH(QString, stored);
+    QFETCH(bool, asks);
+    m_settings->setValue(QStringLiteral("Settings"), QStringLiteral("PasswordProtected"), stored);
+    Startup startup(*m_settings, m_feedback, terminator());
+    int prompts = 0;
+    startup.setLoginPrompt([&] { return ++prompts, true; });
+    auto window = startup.run(m_dir->path(), QString());
+    QVERIFY(window);
+    QCOMPARE(prompts, asks ? 1 : 0);
+    QCOMPARE(startup.flags().passwordProtected, asks);
+}
+
+void TstStartup::corruptedFlagEndsProgram() {
+    m_settings->setValue(QStringLiteral("Settings"), QStringLiteral("PasswordProtected"),
+                         QStringLiteral("True"));
+    Startup startup(*m_settings, m_feedback, terminator());
+    startup.setLoginPrompt([] { return true; });
+    auto window = startup.run(m_dir->path(), QString());
+    QVERIFY(!window);
+    QCOMPARE(m_feedback.messages.size(), 1);
+    QCOMPARE(m_feedback.messages[0].text, CorruptedSettingsMessage());
+    QVERIFY(m_feedback.messages[0].text.startsWith(
+        QStringLiteral("The registry settings for this application have been corrupted.  Please reinstall")));
+    QCOMPARE(m_feedback.messages[0].title, QStringLiteral("Vellumcrest\u2122 Manager"));
+    QCOMPARE(m_feedback.messages[0].icon, Feedback::Icon::Critical);
+    QCOMPARE(m_terminations, QList<int>{1});
+}
+
+void TstStartup::cancelledLoginEndsWithoutWindow() {
+    m_settings->storePasswordProtectedCheckbox(true);
+    Startup startup(*m_settings, m_feedback, terminator());
+    startup.setLoginPrompt([] { return false; });
+    QVERIFY(!startup.run(m_dir->path(), QString()));
+    QVERIFY(m_feedback.messages.isEmpty());
+    QVERIFY(m_terminations.isEmpty());
+}
+
+void TstStartup::errorHandlerReactions_data() {
+    QTest::addColumn<int>("number");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("type mismatch") << 13 << CorruptedSettingsMessage() << 1;
+    QTest::newRow("invalid argument") << 5 << CorruptedSettingsMessage() << 1;
+    QTest::newRow("unloaded object") << 364 << QString() << 0;
+    QTest::newRow("anything else") << 3146 << QStringLiteral("Unhandled error #3146 (disk I/O error)") << 1;
+}
+
+void TstStartup::errorHandlerReactions() {
+    QFETCH(int, number);
+    QFETCH(QString, text);
+    QFETCH(int, exitCode);
+    Startup startup(*m_settings, m_feedback, terminator());
+    startup.handleError(VcError(number, QStringLiteral("disk I/O error")));
+    QCOMPARE(m_terminations, QList<int>{exitCode});
+    if (text.isEmpty()) {
+        QVERIFY(m_feedback.messages.isEmpty());
+    } else {
+        QCOMPARE(m_feedback.messages.size(), 1);
+        QCOMPARE(m_feedback.messages[0].text, text);
+        QCOMPARE(m_feedback.messages[0].icon, Feedback::Icon::Critical);
+    }
+}
+
+void TstStartup::emptyStoredPasswordAcceptsEmptyEntry() {
+    frmLogin login(*m_settings, m_feedback);
+    QCOMPARE(login.windowTitle(), QStringLiteral("Login to Vellumcrest\u2122"));
+    QCOMPARE(login.txtPassword->echoMode(), QLineEdit::Password);
+    QTest::mouseClick(login.cmdOK, Qt::LeftButton);
+    QVERIFY(login.loginSucceeded());
+    QVERIFY(m_feedback.messages.isEmpty());
+}
+
+void TstStartup::wrongPasswordsThenRight() {
+    m_settings->storePassword(Password::hash(QStringLiteral("Open Sesame")));
+    frmLogin login(*m_settings, m_feedback);
+    login.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&login));
+    for (const QString& wrong : {QStringLiteral("open sesame"), QStringLiteral("x"), QString()}) {
+        login.txtPassword->setText(wrong);
+        QTest::mouseClick(login.cmdOK, Qt::LeftButton);
+        QVERIFY(!login.loginSucceeded());
+        QVERIFY(login.isVisible());
+        QCOMPARE(login.txtPassword->selectedText(), wrong);
+    }
+    QCOMPARE(m_feedback.messages.size(), 3);
+    for (const auto& message : m_feedback.messages) {
+        QCOMPARE(message.text, QStringLiteral("Invalid Password, try again!"));
+        QCOMPARE(message.title, QStringLiteral("Vellumcrest\u2122 Login"));
+        QCOMPARE(message.icon, Feedback::Icon::Warning);
+    }
+    login.txtPassword->setText(QStringLiteral("Open Sesame"));
+    QTest::mouseClick(login.cmdOK, Qt::LeftButton);
+    QVERIFY(login.loginSucceeded());
+    QCOMPARE(m_feedback.messages.size(), 3);
+}
+
+void TstStartup::olderPasswordIsUpgradedToHash() {
+    m_settings->storePassword(Base64Encode(QStringLiteral("Tr\u00e8s secret")));
+    {
+        frmLogin login(*m_settings, m_feedback);
+        login.txtPassword->setText(QStringLiteral("tr\u00e8s secret"));
+        QTest::mouseClick(login.cmdOK, Qt::LeftButton);
+        QVERIFY(!login.loginSucceeded());
+        QCOMPARE(m_settings->storedPassword(), Base64Encode(QStringLiteral("Tr\u00e8s secret")));
+    }
+    frmLogin login(*m_settings, m_feedback);
+    login.txtPassword->setText(QStringLiteral("Tr\u00e8s secret"));
+    QTest::mouseClick(login.cmdOK, Qt::LeftButton);
+    QVERIFY(login.loginSucceeded());
+    const QString stored = m_settings->storedPassword();
+    QVERIFY(Password::isHash(stored));
+    QVERIFY(!stored.contains(QStringLiteral("secret")));
+    QVERIFY(Password::verify(stored, QStringLiteral("Tr\u00e8s secret")).matches);
+    QVERIFY(!Password::verify(stored, QStringLiteral("Tres secret")).matches);
+}
+
+void TstStartup::securityPageWriteThrough() {
+    m_settings->storePassword(Password::hash(QStringLiteral("old")));
+    const QString before = m_settings->storedPassword();
+    frameSecurity page(*m_settings);
+    page.load(QStringLiteral("operator"), false);
+    QCOMPARE(page.txtUserName->text(), QStringLiteral("operator"));
+    QCOMPARE(page.chkPasswordProtected->text(), QStringLiteral("Require Password at Startup"));
+    QVERIFY(page.txtPassword->text().isEmpty());
+    QVERIFY(!page.txtPassword->isEnabled());
+    // Loading writes nothing, and a box never edited changes nothing.
+    page.commitPassword();
+    QCOMPARE(m_settings->storedPassword(), before);
+
+    page.chkPasswordProtected->click();
+    QVERIFY(page.txtPassword->isEnabled());
+    QCOMPARE(m_settings->value(QStringLiteral("Settings"), QStringLiteral("PasswordProtected"), QString()),
+             Base64Encode(QStringLiteral("1")));
+    QVERIFY(m_settings->passwordProtected());
+
+    page.show();
+    page.txtPassword->setFocus();
+    QTest::keyClicks(page.txtPassword, QStringLiteral("n3w"));
+    QCOMPARE(m_settings->storedPassword(), before); // not at every keystroke
+    QTest::keyClick(page.txtPassword, Qt::Key_Return);
+    QVERIFY(Password::verify(m_settings->storedPassword(), QStringLiteral("n3w")).matches);
+
+    page.chkPasswordProtected->click();
+    QVERIFY(!page.txtPassword->isEnabled());
+    QCOMPARE(m_settings->value(QStringLiteral("Settings"), QStringLiteral("PasswordProtected"), QString()),
+             Base64Encode(QStringLiteral("0")));
+}
+
+void TstStartup::settingsFileIsOwnerOnly() {
+    m_settings->storePreviouslyLoaded();
+    const QFile::Permissions permissions = QFile::permissions(m_settings->filePath());
+    QCOMPARE(permissions & (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther),
+             QFile::Permissions());
+    QVERIFY(permissions & QFile::ReadOwner);
+    QVERIFY(m_settings->previouslyLoaded());
+    Settings reread(m_settings->filePath());
+    QVERIFY(reread.previouslyLoaded());
+    QCOMPARE(reread.value(QStringLiteral("Settings"), QStringLiteral("PreviouslyLoaded"), QString()),
+             QStringLiteral("VHJ1ZQ=="));
+}
+
+QTEST_MAIN(TstStartup)
+#include "tst_startup.moc"

@@ -1,0 +1,161 @@
+// The settings codec, the Boolean conversion and the small text helpers.
+#include "base/Settings.h"
+#include "base/TextUtils.h"
+#include "base/VcError.h"
+#include "base/Win1252.h"
+
+#include <QtTest>
+
+class TstTextUtils : public QObject {
+    Q_OBJECT
+private slots:
+    void base64KnownValues_data();
+    void base64KnownValues();
+    void base64RoundTripsEveryByte();
+    void tolerantDecoder_data();
+    void tolerantDecoder();
+    void textToBoolean_data();
+    void textToBoolean();
+    void blanking();
+    void cutAtNullAndDateOnly();
+    void settingsNumbers_data();
+    void settingsNumbers();
+};
+
+void TstTextUtils::base64KnownValues_data() {
+    QTest::addColumn<QString>("plain");
+    QTest::addColumn<QString>("encoded");
+    QTest::newRow("empty") << QString() << QString();
+    QTest::newRow("one byte") << "f"
+                              << "Zg==";
+    QTest::newRow("two bytes") << "fo"
+                               << "Zm8=";
+    QTest::newRow("three bytes") << "foo"
+                                 << "Zm9v";
+    QTest::newRow("True") << "True"
+                          << "VHJ1ZQ==";
+    QTest::newRow("False") << "False"
+                           << "RmFsc2U=";
+    QTest::newRow("digit 1") << "1"
+                             << "MQ==";
+    // The trade mark sign is byte 153 (0x99) in Windows-1252.
+    QTest::newRow("windows-1252") << QString(QChar(0x2122)) << "mQ==";
+}
+
+void TstTextUtils::base64KnownValues() {
+    QFETCH(QString, plain);
+    QFETCH(QString, encoded);
+    QCOMPARE(Base64Encode(plain), encoded);
+    QCOMPARE(Base64Decode(encoded), plain);
+}
+
+void TstTextUtils::base64RoundTripsEveryByte() {
+    QString all;
+    for (int b = 1; b < 256; ++b)
+        all.append(Win1252::toChar(static_cast<unsigned char>(b)));
+    for (int length = 0; length <= all.size(); length += 17) {
+        const QString text = all.left(length);
+        QCOMPARE(Base64Decode(Base64Encode(text)), text);
+    }
+    QCOMPARE(Base64Decode(Base64Encode(all)), all);
+    QCOMPARE(Win1252::decode(Win1252::encode(all)), all);
+}
+
+void TstTextUtils::tolerantDecoder_data() {
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("expected");
+    // An incomplete last group produces nothing.
+    QTest::newRow("short last group") << "Zm9vYg"
+                                      << "foo";
+    QTest::newRow("three characters only") << "Zm9"
+                                           << "";
+    // A character outside the alphabet counts as a zero sextet and shifts what follows.
+    QTest::newRow("blank inside") << "Zm 9v"
+                                  << "f`=";
+    // The plain word True is not Base64: it decodes to unrelated characters.
+    QTest::newRow("plain True") << "True"
+                                << QString(Win1252::toChar(0x4e)) + Win1252::toChar(0xbb) +
+                                       Win1252::toChar(0x9e);
+    // NUL bytes from padding end the text.
+    QTest::newRow("padding cut") << "AAAA"
+                                 << "";
+}
+
+void TstTextUtils::tolerantDecoder() {
+    QFETCH(QString, input);
+    QFETCH(QString, expected);
+    QCOMPARE(Base64Decode(input), expected);
+}
+
+void TstTextUtils::textToBoolean_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("expected"); // 1 true, 0 false, -1 type mismatch
+    QTest::newRow("True") << "True" << 1;
+    QTest::newRow("true lower") << "true" << 1;
+    QTest::newRow("FALSE") << "FALSE" << 0;
+    QTest::newRow("digit 1") << "1" << 1;
+    QTest::newRow("digit 0") << "0" << 0;
+    QTest::newRow("negative") << "-1" << 1;
+    QTest::newRow("fraction") << "0.5" << 1;
+    QTest::newRow("blanks around") << " True " << 1;
+    QTest::newRow("empty") << "" << -1;
+    QTest::newRow("word") << "Yes" << -1;
+    QTest::newRow("decoded garbage") << Base64Decode(QStringLiteral("True")) << -1;
+}
+
+void TstTextUtils::textToBoolean() {
+    QFETCH(QString, text);
+    QFETCH(int, expected);
+    if (expected < 0) {
+        try {
+            TextToBoolean(text);
+            QFAIL("no error raised");
+        } catch (const VcError& error) {
+            QCOMPARE(error.number(), ErrorNumber::TypeMismatch);
+        }
+        return;
+    }
+    QCOMPARE(TextToBoolean(text), expected == 1);
+}
+
+void TstTextUtils::blanking() {
+    const QString text = QStringLiteral("Bob's 'big' \"deal\"");
+    const QString blanked = BlankQuotes(text);
+    QCOMPARE(blanked.size(), text.size());
+    QCOMPARE(blanked, QStringLiteral("Bob s  big   deal "));
+    QCOMPARE(BlankDoubleQuotes(text), QStringLiteral("Bob's 'big'  deal "));
+}
+
+void TstTextUtils::cutAtNullAndDateOnly() {
+    QCOMPARE(CutAtNull(QStringLiteral("abc")), QStringLiteral("abc"));
+    QCOMPARE(CutAtNull(QString::fromUtf16(u"ab\0cd", 5)), QStringLiteral("ab"));
+    QCOMPARE(DateOnly(QDateTime(QDate(2003, 1, 2), QTime(14, 57))), QDate(2003, 1, 2));
+}
+
+void TstTextUtils::settingsNumbers_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("expected");
+    QTest::addColumn<int>("error");
+    QTest::newRow("plain") << "1000" << 1000 << 0;
+    QTest::newRow("negative") << "-240" << -240 << 0;
+    QTest::newRow("half to even down") << "2.5" << 2 << 0;
+    QTest::newRow("half to even up") << "3.5" << 4 << 0;
+    QTest::newRow("letters") << "abc" << 0 << ErrorNumber::TypeMismatch;
+    QTest::newRow("empty") << "" << 0 << ErrorNumber::TypeMismatch;
+    QTest::newRow("too large") << "1e12" << 0 << ErrorNumber::Overflow;
+}
+
+void TstTextUtils::settingsNumbers() {
+    QFETCH(QString, text);
+    QFETCH(int, expected);
+    QFETCH(int, error);
+    try {
+        QCOMPARE(SettingsTextToInt(text), expected);
+        QCOMPARE(error, 0);
+    } catch (const VcError& e) {
+        QCOMPARE(e.number(), error);
+    }
+}
+
+QTEST_APPLESS_MAIN(TstTextUtils)
+#include "tst_textutils.moc"
