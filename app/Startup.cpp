@@ -46,11 +46,19 @@ QString CorruptedSettingsMessage() {
 
 Startup::Startup(Settings& settings, Feedback& feedback, Terminator terminate)
     : m_settings(settings), m_feedback(feedback), m_terminate(std::move(terminate)) {
+    m_settings.setWriteFailureHandler([this](const QString& message) {
+        m_feedback.message(message, Captions::titled(QStringLiteral(" Manager")), Feedback::Icon::Warning,
+                           Feedback::Buttons::Ok);
+    });
     m_login = [this] {
         frmLogin dialog(m_settings, m_feedback);
         dialog.exec();
         return dialog.loginSucceeded();
     };
+}
+
+Startup::~Startup() {
+    m_settings.setWriteFailureHandler({});
 }
 
 void Startup::handleError(const VcError& error) {

@@ -31,7 +31,11 @@ public:
     // Shows the login dialog; true when the right password was entered.
     using LoginPrompt = std::function<bool()>;
 
+    // While it lives, a setting that cannot be written is reported through the feedback.
     Startup(Settings& settings, Feedback& feedback, Terminator terminate);
+    ~Startup();
+    Startup(const Startup&) = delete;
+    Startup& operator=(const Startup&) = delete;
 
     void setLoginPrompt(LoginPrompt prompt) { m_login = std::move(prompt); }
 

@@ -43,7 +43,29 @@ void Settings::setValue(const QString& section, const QString& key, const QStrin
     }
     m_settings->setValue(section + QLatin1Char('/') + key, value);
     m_settings->sync();
-    QFile::setPermissions(m_path, kOwnerOnly);
+    // QSettings keeps the value in memory whatever happens to the file: without this check an
+    // operator would see a setting take effect that the next start does not know.
+    switch (m_settings->status()) {
+    case QSettings::NoError:
+        QFile::setPermissions(m_path, kOwnerOnly);
+        return;
+    case QSettings::AccessError:
+        reportWriteFailure(QStringLiteral("the file or its folder cannot be written"));
+        return;
+    case QSettings::FormatError:
+        reportWriteFailure(QStringLiteral("the file is not a readable settings file"));
+        return;
+    }
+}
+
+void Settings::reportWriteFailure(const QString& reason) const {
+    const QString message = QStringLiteral("The setting could not be saved to %1: %2. It holds until the "
+                                           "program is closed.")
+                                .arg(QDir::toNativeSeparators(m_path), reason);
+    if (m_onWriteFailure)
+        m_onWriteFailure(message);
+    else
+        qWarning("%s", qPrintable(message));
 }
 
 bool Settings::encodedBoolean(const QString& key) const {
@@ -83,10 +105,11 @@ void Settings::storePassword(const QString& stored) { setValue(kSecurity, QStrin
 int SettingsTextToInt(const QString& text) {
     bool ok = false;
     const double number = text.trimmed().toDouble(&ok);
-    if (!ok || std::isnan(number))
-        throw VcError(ErrorNumber::TypeMismatch, QStringLiteral("Type mismatch"));
     const double rounded = std::nearbyint(number); // default rounding mode: halves to even
-    if (rounded < std::numeric_limits<int>::min() || rounded > std::numeric_limits<int>::max())
-        throw VcError(ErrorNumber::Overflow, QStringLiteral("Overflow"));
+    // A value no console writes (not finite, or beyond any screen position) is a damaged
+    // setting, so the corrupted-settings path runs instead of a silent stop part-way.
+    if (!ok || !std::isfinite(number) || rounded < std::numeric_limits<int>::min() ||
+        rounded > std::numeric_limits<int>::max())
+        throw VcError(ErrorNumber::TypeMismatch, QStringLiteral("Type mismatch"));
     return static_cast<int>(rounded);
 }

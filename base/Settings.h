@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <memory>
 
 class QSettings;
@@ -19,6 +20,11 @@ public:
     static QString defaultPath();
 
     QString filePath() const { return m_path; }
+
+    // Called with a message for the operator whenever a value could not be written to the file
+    // (the value then holds for this run only). Without a handler the message goes to stderr.
+    using WriteFailureHandler = std::function<void(const QString& message)>;
+    void setWriteFailureHandler(WriteFailureHandler handler) { m_onWriteFailure = std::move(handler); }
 
     // A missing key yields the caller's default; writing creates or replaces the value.
     QString value(const QString& section, const QString& key, const QString& defaultValue) const;
@@ -39,10 +45,14 @@ private:
     bool encodedBoolean(const QString& key) const;
     int twips(const QString& key) const;
 
+    void reportWriteFailure(const QString& reason) const;
+
     QString m_path;
     std::unique_ptr<QSettings> m_settings;
+    WriteFailureHandler m_onWriteFailure;
 };
 
 // A decimal text converted to a whole number as the settings expect: blanks around it are
-// allowed, fractions round half to even; other text throws type mismatch, too large overflow.
+// allowed, fractions round half to even; other text, infinities and values beyond a whole
+// number throw type mismatch.
 int SettingsTextToInt(const QString& text);

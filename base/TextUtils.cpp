@@ -4,6 +4,8 @@
 #include "base/VcError.h"
 #include "base/Win1252.h"
 
+#include <cmath>
+
 namespace {
 constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
@@ -93,7 +95,8 @@ bool TextToBoolean(const QString& text) {
         return false;
     bool ok = false;
     const double number = t.toDouble(&ok);
-    if (ok)
+    // "nan" and "inf" parse as numbers but no console ever stored them: a damaged value.
+    if (ok && std::isfinite(number))
         return number != 0.0;
     throw VcError(ErrorNumber::TypeMismatch, QStringLiteral("Type mismatch"));
 }

@@ -100,6 +100,9 @@ void TstTextUtils::textToBoolean_data() {
     QTest::newRow("blanks around") << " True " << 1;
     QTest::newRow("empty") << "" << -1;
     QTest::newRow("word") << "Yes" << -1;
+    QTest::newRow("nan") << "nan" << -1;
+    QTest::newRow("inf") << "inf" << -1;
+    QTest::newRow("-inf") << "-inf" << -1;
     QTest::newRow("decoded garbage") << Base64Decode(QStringLiteral("True")) << -1;
 }
 
@@ -142,7 +145,9 @@ void TstTextUtils::settingsNumbers_data() {
     QTest::newRow("half to even up") << "3.5" << 4 << 0;
     QTest::newRow("letters") << "abc" << 0 << ErrorNumber::TypeMismatch;
     QTest::newRow("empty") << "" << 0 << ErrorNumber::TypeMismatch;
-    QTest::newRow("too large") << "1e12" << 0 << ErrorNumber::Overflow;
+    QTest::newRow("too large") << "1e12" << 0 << ErrorNumber::TypeMismatch;
+    QTest::newRow("infinite") << "inf" << 0 << ErrorNumber::TypeMismatch;
+    QTest::newRow("not a number") << "nan" << 0 << ErrorNumber::TypeMismatch;
 }
 
 void TstTextUtils::settingsNumbers() {

@@ -1,0 +1,52 @@
+// The settings store's failure path: a value that cannot reach the file is reported, never
+// silently kept in memory only.
+#include "base/Settings.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class TstSettings : public QObject {
+    Q_OBJECT
+private slots:
+    void writeFailureIsReported_data();
+    void writeFailureIsReported();
+};
+
+void TstSettings::writeFailureIsReported_data() {
+    QTest::addColumn<QString>("relativePath");
+    QTest::addColumn<bool>("fails");
+    // Root may write anywhere, so the failures are made of paths no one can write to.
+    QTest::newRow("writable") << "settings/Vellumcrest.ini" << false;
+    QTest::newRow("folder is a file") << "blocker/Vellumcrest.ini" << true;
+    QTest::newRow("file is a folder") << "folder.ini" << true;
+}
+
+void TstSettings::writeFailureIsReported() {
+    QFETCH(QString, relativePath);
+    QFETCH(bool, fails);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QFile blocker(dir.filePath(QStringLiteral("blocker")));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("folder.ini")));
+
+    Settings settings(dir.filePath(relativePath));
+    QStringList reports;
+    settings.setWriteFailureHandler([&reports](const QString& message) { reports << message; });
+    settings.storePasswordProtectedCheckbox(true);
+
+    QCOMPARE(reports.size(), fails ? 1 : 0);
+    if (fails) {
+        QVERIFY(reports[0].startsWith(QStringLiteral("The setting could not be saved to ")));
+        QVERIFY(reports[0].contains(QDir::toNativeSeparators(dir.filePath(relativePath))));
+    }
+    // The next start reads the file (QSettings shares its memory within one process).
+    QFile file(dir.filePath(relativePath));
+    const bool stored = file.open(QIODevice::ReadOnly) && file.readAll().contains("PasswordProtected=");
+    QCOMPARE(stored, !fails);
+}
+
+QTEST_GUILESS_MAIN(TstSettings)
+#include "tst_settings.moc"
