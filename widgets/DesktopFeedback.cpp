@@ -18,6 +18,9 @@ Feedback::Answer DesktopFeedback::message(const QString& text, const QString& ti
                                           Buttons buttons) {
     QMessageBox box(owner());
     box.setWindowTitle(title);
+    // Messages carry paths, machine names and database texts: markup in them is shown, never
+    // interpreted (Qt would otherwise guess rich text from a leading tag).
+    box.setTextFormat(Qt::PlainText);
     box.setText(text);
     switch (icon) {
     case Icon::None:
