@@ -17,8 +17,10 @@ double roundHalfEven(double x) {
     return std::fmod(lower, 2.0) == 0 ? lower : lower + 1;
 }
 
+// A cell shows its minutes rounded as the day's total is (halves to even), so a day with one
+// application reads the same on its line and its total.
 QByteArray timeText(double minutes) {
-    const auto whole = static_cast<qint64>(std::floor(minutes));
+    const auto whole = static_cast<qint64>(roundHalfEven(minutes));
     const qint64 hours = whole / 60;
     const qint64 rest = whole % 60;
     QByteArray text = QByteArray::number(hours) + ':';
@@ -28,7 +30,7 @@ QByteArray timeText(double minutes) {
 }
 
 QByteArray timePad(double minutes) {
-    return minutes < 600 ? QByteArrayLiteral("&nbsp;&nbsp;") : QByteArray();
+    return roundHalfEven(minutes) < 600 ? QByteArrayLiteral("&nbsp;&nbsp;") : QByteArray();
 }
 
 QByteArray percentText(double part, qint64 total) {

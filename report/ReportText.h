@@ -10,10 +10,11 @@ namespace ReportText {
 // Nearest integer, halves to the even neighbour.
 double roundHalfEven(double x);
 
-// Whole hours (no limit at 24), a colon and two-digit minutes; fractions of a minute dropped.
+// Whole hours (no limit at 24), a colon and two-digit minutes; minutes rounded to the nearest
+// whole one, halves to even, as the day totals are.
 QByteArray timeText(double minutes);
 
-// "&nbsp;&nbsp;" under ten hours, so single-digit hours line up with two-digit ones.
+// "&nbsp;&nbsp;" under ten hours (after rounding), so single-digit hours line up with two-digit ones.
 QByteArray timePad(double minutes);
 
 // The percentage of part in total (0 when the total is 0), with its aligning prefix and

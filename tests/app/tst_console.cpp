@@ -203,7 +203,7 @@ void TstConsole::firstStartScansDownloadsAndReports() {
         QList<QPair<QString, QString>> want;
         qint64 total = 0;
         for (auto it = expected.seconds[day].cbegin(); it != expected.seconds[day].cend(); ++it) {
-            want.append({it.key(), timeText(it.value() / 60)});
+            want.append({it.key(), timeText(static_cast<qint64>(std::nearbyint(static_cast<double>(it.value()) / 60.0)))});
             total = static_cast<qint64>(
                 std::nearbyint(static_cast<double>(total) + static_cast<double>(it.value()) / 60.0));
         }

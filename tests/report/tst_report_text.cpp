@@ -28,8 +28,12 @@ private slots:
         QTest::addColumn<QByteArray>("cell");
         QTest::newRow("59") << 59.0 << QByteArray("&nbsp;&nbsp;0:59");
         QTest::newRow("75") << 75.0 << QByteArray("&nbsp;&nbsp;1:15");
-        QTest::newRow("fraction dropped") << 59.9 << QByteArray("&nbsp;&nbsp;0:59");
-        QTest::newRow("599.5 still padded") << 599.5 << QByteArray("&nbsp;&nbsp;9:59");
+        QTest::newRow("rounded up") << 59.9 << QByteArray("&nbsp;&nbsp;1:00");
+        QTest::newRow("rounded down") << 75.4 << QByteArray("&nbsp;&nbsp;1:15");
+        QTest::newRow("half to even, down") << 58.5 << QByteArray("&nbsp;&nbsp;0:58");
+        QTest::newRow("half to even, up") << 59.5 << QByteArray("&nbsp;&nbsp;1:00");
+        QTest::newRow("599.5 rounds to ten hours, unpadded") << 599.5 << QByteArray("10:00");
+        QTest::newRow("599.4 still padded") << 599.4 << QByteArray("&nbsp;&nbsp;9:59");
         QTest::newRow("605") << 605.0 << QByteArray("10:05");
         QTest::newRow("1500 has no 24-hour limit") << 1500.0 << QByteArray("25:00");
         QTest::newRow("0") << 0.0 << QByteArray("&nbsp;&nbsp;0:00");
