@@ -15,6 +15,8 @@ public:
     virtual QString path() const = 0;
 };
 
+// Machine names compare without regard to letter case from end to end: every back end finds a
+// machine whatever the spelling the caller (the registry, the operator) uses.
 class Network {
 public:
     // Service-state filters of the service enumeration.

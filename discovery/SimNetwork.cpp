@@ -104,7 +104,16 @@ QString SimNetwork::domainName() {
 QString SimNetwork::machineFolder(const QString& machine) const {
     if (!isSafeComponent(machine))
         return QString();
-    return m_dir + QLatin1Char('/') + machine;
+    // Machine names ignore letter case: the registry keeps the first spelling it saw, which
+    // need not be the folder's. The exact spelling wins; otherwise the first match in name order.
+    const QString exact = m_dir + QLatin1Char('/') + machine;
+    if (QFileInfo(exact).isDir())
+        return exact;
+    const QStringList folders = QDir(m_dir).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QString& folder : folders)
+        if (folder.compare(machine, Qt::CaseInsensitive) == 0)
+            return m_dir + QLatin1Char('/') + folder;
+    return exact;
 }
 
 Network::ServiceList SimNetwork::services(const QString& machine, int stateFilter) {

@@ -24,6 +24,7 @@ private slots:
     void shareRefusesEscapes_data();
     void shareRefusesEscapes();
     void createNetwork();
+    void machineNamesIgnoreLetterCase();
 };
 
 void tst_SimNetwork::enumeration_data() {
@@ -177,6 +178,25 @@ void tst_SimNetwork::createNetwork() {
 
     QVERIFY_THROWS_EXCEPTION(VcError, CreateNetwork("smb", program.path()));
     QVERIFY_THROWS_EXCEPTION(VcError, CreateNetwork("sim:", program.path()));
+}
+
+// The registry may hold "ws001" for the folder "WS001": both the service list and the share
+// must still be found, or the machine is silently unreachable at every start.
+void tst_SimNetwork::machineNamesIgnoreLetterCase() {
+    QTemporaryDir dir;
+    SimNetworkWriter writer(dir.path());
+    writer.writeNetwork("D", {"WS001"});
+    writer.writeAgentService("WS001", 4);
+    writer.writeAgentDatabase("WS001", {"alice"}, {"Inbox"}, {{"2024-03-01", "alice", "Inbox", 60}});
+    SimNetwork network(dir.path());
+    for (const QString& spelling : {QStringLiteral("ws001"), QStringLiteral("Ws001"), QStringLiteral("WS001")}) {
+        const Network::ServiceList list = network.services(spelling, Network::kServiceStateAll);
+        QCOMPARE(int(list.stage), int(Network::ServiceStage::Ok));
+        QVERIFY(!list.entries.isEmpty());
+        QVERIFY2(network.openShareFile(spelling, "Data\\VCWorkstation.mdb"), qPrintable(spelling));
+    }
+    QCOMPARE(int(network.services("WS002", Network::kServiceStateAll).stage),
+             int(Network::ServiceStage::ManagerUnavailable));
 }
 
 QTEST_GUILESS_MAIN(tst_SimNetwork)
