@@ -602,12 +602,14 @@ void VerticalMenu::ReadProperties(const PropertyBag& bag) {
         }
     }
 
-    // The saved MenuCur is read but the bar always opens on MenuStartup.
+    // The saved MenuCur is stored, not opened (the bar always opens on MenuStartup), so a saved
+    // 0 or a menu without items raises no range message while loading.
     const int savedMenuCur = bag.read(QStringLiteral("MenuCur"), 1).toInt();
-    if (savedMenuCur >= 0 && savedMenuCur <= m_menus->Count())
-        setMenuCur(savedMenuCur);
+    if (savedMenuCur >= 0 && savedMenuCur <= m_menus->Count()) {
+        m_menuCur = savedMenuCur;
+        m_menus->setMenuCur(savedMenuCur);
+    }
     m_menuItemCur = 1;
-    setMenuItemCur(1);
     setMenuStartup(bag.read(QStringLiteral("MenuStartup"), 1).toInt());
     setMenuCur(m_menuStartup);
 

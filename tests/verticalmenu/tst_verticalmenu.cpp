@@ -270,6 +270,31 @@ private slots:
         QCOMPARE(bar->MenuCaption(), QStringLiteral("Second"));
     }
 
+    // Loading stores the saved MenuCur; it must not open it, so a saved 0 or a saved menu with
+    // no items never beeps or shows a range message.
+    void loadingAQuietMenuCur_data() {
+        QTest::addColumn<int>("menuCur");
+        QTest::addColumn<int>("itemsOfMenu2");
+        QTest::newRow("no menu open") << 0 << 1;
+        QTest::newRow("menu without items") << 2 << 0;
+    }
+    void loadingAQuietMenuCur() {
+        QFETCH(int, menuCur);
+        QFETCH(int, itemsOfMenu2);
+        PropertyBag bag;
+        bag.write(QStringLiteral("MenusMax"), 2, 1);
+        bag.write(QStringLiteral("MenuItemsMax2"), itemsOfMenu2, 1);
+        bag.write(QStringLiteral("MenuCur"), menuCur, 1);
+        bag.write(QStringLiteral("MenuStartup"), 1, 1);
+        ScriptedFeedback feedback;
+        auto bar = makeBar(feedback);
+        bar->ReadProperties(bag);
+        QCOMPARE(feedback.beeps, 0);
+        QCOMPARE(feedback.messages.size(), 0);
+        QCOMPARE(bar->MenuCur(), 1);
+        QCOMPARE(bar->MenuItemsMax(), 1);
+    }
+
     void brokenFileLeavesTheBar() {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("broken.vmenu"));
