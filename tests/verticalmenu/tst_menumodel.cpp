@@ -121,6 +121,21 @@ private slots:
         QCOMPARE(bar.pixel(bar.item(1)->Left() + 5, 55), Bar::iconColour(2));
     }
 
+    // A caption starting just below the clip line must not touch the menu button under it: at
+    // every height, the top row of the button below the open menu looks like the last button's.
+    void captionBelowClipLineLeavesNextButton() {
+        for (int height = 100; height <= 330; ++height) {
+            Bar bar({1, 6, 1, 1}, height);
+            bar.menus.setMenuCur(2);
+            bar.menus.Paint();
+            const int next = bar.menus.Item(3)->ButtonTop();
+            const int last = bar.menus.Item(4)->ButtonTop();
+            for (int x = 0; x < kWidth; ++x)
+                QVERIFY2(bar.pixel(x, next) == bar.pixel(x, last),
+                         qPrintable(QStringLiteral("height %1, x %2").arg(height).arg(x)));
+        }
+    }
+
     void insertionRule_data() {
         QTest::addColumn<QList<int>>("numbers");
         QTest::addColumn<QList<int>>("order");

@@ -57,6 +57,10 @@ bool MenuItem::PaintButton(int TopMenuItem, int lIconStart, int lMenuCur, int lC
     surface.setTextPosition(m_captionX, m_captionY);
     // Smoothed text printed over its own scrolled copy would thicken; start from background.
     const int textWidth = surface.textWidth(m_caption);
+    // A caption starting at or below the clip line has nothing visible; a fill from there up
+    // to the line would have a negative height and erase the button beneath.
+    if (m_captionY >= lClipY)
+        return false;
     if (m_captionY + textHeight >= lClipY) {
         surface.fillRect(QRect(m_captionX, m_captionY, textWidth, lClipY - m_captionY),
                          Surface::Colour::ButtonShadow);
