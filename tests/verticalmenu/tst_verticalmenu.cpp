@@ -226,6 +226,31 @@ private slots:
         QCOMPARE(feedback.messages.size(), 0);
     }
 
+    // Every item shows its own icon: the cache holds them in menu-then-item order, one slot each.
+    void eachItemShowsItsOwnIcon() {
+        ScriptedFeedback feedback;
+        auto bar = makeBar(feedback, 600);
+        const auto colour = [](int m, int i) { return QColor::fromRgb(qRgb(40 * m, 60 * i, 200)); };
+        bar->setMenusMax(3);
+        for (int m = 1; m <= 3; ++m) {
+            bar->setMenuCur(m);
+            bar->setMenuItemsMax(m + 1);
+            for (int i = 1; i <= m + 1; ++i) {
+                bar->setMenuItemCur(i);
+                bar->setMenuItemIcon(solid(colour(m, i)));
+            }
+        }
+        for (int m = 1; m <= 3; ++m) {
+            bar->setMenuCur(m);
+            const QImage shown = bar->grab().toImage();
+            for (int i = 1; i <= m + 1; ++i) {
+                const QPoint centre = itemCentre(*bar, i);
+                QCOMPARE(QColor(shown.pixel(centre)), colour(m, i));
+            }
+        }
+        QCOMPARE(feedback.messages.size(), 0);
+    }
+
     void saveOrder() {
         ScriptedFeedback feedback;
         auto bar = makeBar(feedback);
