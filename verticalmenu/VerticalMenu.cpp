@@ -364,19 +364,33 @@ void VerticalMenu::repaintMenu() {
         m_repaintPending = true;
         return;
     }
+    animate([this] { m_menus->Paint(); });
+}
+
+void VerticalMenu::animate(const std::function<void()>& work) {
+    if (m_animating) {
+        work();
+        return;
+    }
     m_animating = true;
-    m_menus->Paint();
+    work();
     m_animating = false;
     update();
     if (m_repaintPending) {
         m_repaintPending = false;
-        m_menus->Paint();
+        if (!m_paintingSuspended && isVisible())
+            m_menus->Paint();
         update();
     }
     while (!m_pendingPictures.isEmpty()) {
         const auto pending = m_pendingPictures.takeFirst();
         AsyncReadComplete(pending.first, pending.second);
     }
+}
+
+void VerticalMenu::mouse(short kind, int x, int y, int& hitType, int& hit) {
+    // A press or release on an arrow scrolls the items step by step.
+    animate([&] { m_menus->MouseProcess(kind, x, y, hitType, hit); });
 }
 
 void VerticalMenu::redrawFromScratch() {
@@ -474,7 +488,7 @@ void VerticalMenu::changeEvent(QEvent* event) {
 void VerticalMenu::press(int x, int y) {
     int hitType = 0;
     int hit = 0;
-    m_menus->MouseProcess(-1, x, y, hitType, hit);
+    mouse(-1, x, y, hitType, hit);
     if (hitType == Menus::MenuButtonHit && hit >= 1)
         setMenuCur(hit);
     update();
@@ -490,7 +504,7 @@ void VerticalMenu::mouseMoveEvent(QMouseEvent* event) {
     int hitType = 0;
     int hit = 0;
     const QPoint at = event->position().toPoint();
-    m_menus->MouseProcess(0, at.x(), at.y(), hitType, hit);
+    mouse(0, at.x(), at.y(), hitType, hit);
     update();
 }
 
@@ -500,14 +514,14 @@ void VerticalMenu::mouseReleaseEvent(QMouseEvent* event) {
     const QPoint at = event->position().toPoint();
     int hitType = 0;
     int hit = 0;
-    m_menus->MouseProcess(1, at.x(), at.y(), hitType, hit);
+    mouse(1, at.x(), at.y(), hitType, hit);
     if (hitType == Menus::ItemClicked && hit >= 1) {
         int moveType = 0;
         int moveHit = 0;
-        m_menus->MouseProcess(0, at.x(), at.y(), moveType, moveHit);
+        mouse(0, at.x(), at.y(), moveType, moveHit);
         update();
         emit MenuItemClick(static_cast<short>(m_menuCur), static_cast<short>(hit));
-        m_menus->MouseProcess(0, 0, 0, moveType, moveHit);
+        mouse(0, 0, 0, moveType, moveHit);
     }
     update();
 }
@@ -525,7 +539,7 @@ void VerticalMenu::leaveEvent(QEvent*) {
     // The bar gets no more moves once the pointer is gone; clear hover borders now.
     int hitType = 0;
     int hit = 0;
-    m_menus->MouseProcess(0, -1, -1, hitType, hit);
+    mouse(0, -1, -1, hitType, hit);
     update();
 }
 

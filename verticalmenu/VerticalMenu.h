@@ -120,6 +120,10 @@ private:
     void openMenu(int number);
     void rangeError(const QString& text);
     void repaintMenu();
+    // Runs work that may animate (a menu change, a scroll): repaints and picture loads that
+    // arrive meanwhile wait until it ends, then run once.
+    void animate(const std::function<void()>& work);
+    void mouse(short kind, int x, int y, int& hitType, int& hit);
     void redrawFromScratch();
     void press(int x, int y);
     void animationStep(bool scrolling);

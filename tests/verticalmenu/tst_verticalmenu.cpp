@@ -398,6 +398,29 @@ private slots:
         QCOMPARE(grab.pixel(main->downArrow().rect().left + 8, main->downArrow().rect().top + 8),
                  bar->picMenu().pixel(main->downArrow().rect().left + 8, main->downArrow().rect().top + 8));
     }
+
+    // A repaint that arrives while the items scroll waits for the scroll to end: painting over
+    // a half-scrolled band left ghost icons and a second arrow.
+    void repaintDuringScrollLeavesNoGhosts() {
+        ScriptedFeedback feedback;
+        const auto scrolled = [&feedback](bool interrupted) {
+            auto bar = makeBar(feedback, 200);
+            bar->setAnimationDelays(std::chrono::microseconds(0), std::chrono::microseconds(1));
+            if (!bar->loadMainWindowBar())
+                return QImage();
+            const MenuGeometry::Rect down = bar->menus().Item(1)->downArrow().rect();
+            const QPoint at((down.left + down.right) / 2, (down.top + down.bottom) / 2);
+            if (interrupted)
+                QTimer::singleShot(0, bar.get(), [&bar] { bar->Refresh(); });
+            QTest::mousePress(bar.get(), Qt::LeftButton, {}, at);
+            QTest::mouseRelease(bar.get(), Qt::LeftButton, {}, at);
+            QCoreApplication::processEvents();
+            return bar->picMenu();
+        };
+        const QImage clean = scrolled(false);
+        QVERIFY(!clean.isNull());
+        QCOMPARE(scrolled(true), clean);
+    }
 };
 
 QTEST_MAIN(TestVerticalMenu)
