@@ -7,7 +7,9 @@
 #include "verticalmenu/pages/MenuItemObjects.h"
 #include "verticalmenu/pages/MenuObjects.h"
 #include "verticalmenu/VerticalMenu.h"
+#include "verticalmenu/model/PropertyBag.h"
 
+#include <QCloseEvent>
 #include <QDialogButtonBox>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -76,7 +78,10 @@ DesignerWindow::DesignerWindow(Feedback& feedback, QWidget* parent)
 
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     file->addAction(QStringLiteral("&Open..."), QKeySequence::Open, this, &DesignerWindow::chooseAndOpen);
-    file->addAction(QStringLiteral("Open &Main Window Bar"), this, &DesignerWindow::openMainWindowBar);
+    file->addAction(QStringLiteral("Open &Main Window Bar"), this, [this] {
+        if (confirmDiscard())
+            openMainWindowBar();
+    });
     file->addAction(QStringLiteral("&Save"), QKeySequence::Save, this, [this] {
         if (m_path.isEmpty() || m_path.startsWith(QLatin1Char(':')))
             chooseAndSave();
@@ -88,6 +93,43 @@ DesignerWindow::DesignerWindow(Feedback& feedback, QWidget* parent)
     file->addSeparator();
     file->addAction(QStringLiteral("E&xit"), QKeySequence::Quit, this, &QWidget::close);
     updateTitle();
+    markSaved();
+}
+
+QByteArray DesignerWindow::design() const {
+    PropertyBag bag;
+    m_control->WriteProperties(bag);
+    PropertyBag kept;
+    for (const PropertyBag::Entry& entry : bag.entries())
+        if (entry.name.compare(QLatin1String("MenuCur"), Qt::CaseInsensitive) != 0)
+            kept.write(entry.name, entry.value, QVariant());
+    return kept.toJson();
+}
+
+void DesignerWindow::markSaved() {
+    m_savedDesign = design();
+}
+
+bool DesignerWindow::hasUnsavedChanges() const {
+    for (const PropertyPage* page : QList<const PropertyPage*>{m_menues, m_menuObjects, m_menuItemObjects})
+        if (page->Changed())
+            return true;
+    return design() != m_savedDesign;
+}
+
+bool DesignerWindow::confirmDiscard() {
+    if (!hasUnsavedChanges())
+        return true;
+    return m_feedback.message(QStringLiteral("The navigation bar has changes that are not saved. Discard them?"),
+                              Captions::titled(QStringLiteral(" Menu Designer")), Feedback::Icon::Warning,
+                              Feedback::Buttons::YesNo) == Feedback::Answer::Yes;
+}
+
+void DesignerWindow::closeEvent(QCloseEvent* event) {
+    if (confirmDiscard())
+        event->accept();
+    else
+        event->ignore();
 }
 
 void DesignerWindow::refreshPages() {
@@ -117,6 +159,7 @@ bool DesignerWindow::openFile(const QString& path) {
     m_path = path;
     refreshPages();
     updateTitle();
+    markSaved();
     return true;
 }
 
@@ -129,6 +172,7 @@ bool DesignerWindow::saveFile(const QString& path) {
     }
     m_path = path;
     updateTitle();
+    markSaved();
     return true;
 }
 
@@ -140,6 +184,8 @@ void DesignerWindow::chooseAndOpen() {
     Feedback::FileDialog dialog;
     dialog.title = QStringLiteral("Open Navigation Bar");
     dialog.filter = kFilter;
+    if (!confirmDiscard())
+        return;
     if (const auto path = m_feedback.openFileName(dialog))
         openFile(*path);
 }

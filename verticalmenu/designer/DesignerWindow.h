@@ -23,8 +23,18 @@ public:
     void openMainWindowBar();
     // Applies every page with pending edits, in page order, then refills all pages.
     void apply();
+    // Edits not yet applied on a page, or a design that differs from the file last opened or
+    // saved (which menu is open does not count).
+    bool hasUnsavedChanges() const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
 
 private:
+    // True when nothing would be lost, or the operator agrees to lose it.
+    bool confirmDiscard();
+    QByteArray design() const;
+    void markSaved();
     void chooseAndOpen();
     void chooseAndSave();
     void refreshPages();
@@ -39,5 +49,6 @@ private:
     QPushButton* m_apply = nullptr;
     QLabel* m_lastClick = nullptr;
     QString m_path;
+    QByteArray m_savedDesign;
     bool m_applying = false;
 };
