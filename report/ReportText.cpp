@@ -78,6 +78,17 @@ QByteArray html(const QString& name) {
             break;
         }
         char32_t codePoint = c.unicode();
+        // Control characters would reach the file raw (or, as references, be read as other
+        // letters): show C0 and DEL as their control pictures, the rest as the replacement mark.
+        if (codePoint < 0x20 || codePoint == 0x7F) {
+            out += "&#" + QByteArray::number(codePoint == 0x7F ? 0x2421u : 0x2400u + codePoint) + ';';
+            continue;
+        }
+        if ((codePoint >= 0x80 && codePoint <= 0x9F) ||
+            (c.isSurrogate() && !(c.isHighSurrogate() && i + 1 < name.size() && name.at(i + 1).isLowSurrogate()))) {
+            out += "&#65533;";
+            continue;
+        }
         if (c.isHighSurrogate() && i + 1 < name.size() && name.at(i + 1).isLowSurrogate()) {
             codePoint = QChar::surrogateToUcs4(c, name.at(i + 1));
             ++i;

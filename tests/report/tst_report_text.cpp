@@ -86,6 +86,13 @@ private slots:
         QTest::newRow("1252 special") << QStringLiteral("€ ™") << QByteArray("\x80 \x99");
         QTest::newRow("Cyrillic") << QStringLiteral("ПК") << QByteArray("&#1055;&#1050;");
         QTest::newRow("outside the BMP") << QString::fromUcs4(U"a\U0001F600b") << QByteArray("a&#128512;b");
+        // Control characters are never written raw; C0 ones and DEL show as their control
+        // pictures, C1 ones (which a browser would read as Windows-1252 letters) as U+FFFD.
+        QTest::newRow("C0 controls") << QStringLiteral("a\tb\nc\r") + QChar(0) + QChar(0x1B)
+                                     << QByteArray("a&#9225;b&#9226;c&#9229;&#9216;&#9243;");
+        QTest::newRow("DEL") << QStringLiteral("x") + QChar(0x7F) << QByteArray("x&#9249;");
+        QTest::newRow("C1 controls") << QString(QChar(0x80)) + QChar(0x9F) << QByteArray("&#65533;&#65533;");
+        QTest::newRow("lone surrogate") << QString(QChar(0xD800)) << QByteArray("&#65533;");
     }
     void html() {
         QFETCH(QString, name);
