@@ -1,6 +1,8 @@
 // Reads the simulated network folder: network.ini, each machine's services.ini and its share.
 #include "discovery/SimNetwork.h"
 
+#include "discovery/ShareCopies.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -46,21 +48,6 @@ bool stateMatches(int state, int filter) {
         return true;
     }
 }
-
-class TemporaryShareFile : public ShareFileCopy {
-public:
-    TemporaryShareFile(std::unique_ptr<QTemporaryDir> dir, QString path)
-        : m_dir(std::move(dir)), m_path(std::move(path)) {}
-    ~TemporaryShareFile() override {
-        // The copy is read-only; give the owner write access back so the folder can go.
-        QFile::setPermissions(m_path, QFile::ReadOwner | QFile::WriteOwner);
-    }
-    QString path() const override { return m_path; }
-
-private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_path;
-};
 
 } // namespace
 
@@ -199,16 +186,9 @@ std::unique_ptr<ShareFileCopy> SimNetwork::openShareFile(const QString& machine,
     if (!QFileInfo(source).isFile())
         return nullptr;
 
-    auto temp = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/vc-share-XXXXXX"));
-    if (!temp->isValid())
-        return nullptr;
     // The agent replaces its file by renaming a finished one over it, so one open file is
-    // always a whole version; QFile::copy reads through that one handle.
-    const QString copy = temp->filePath(parts.last());
-    if (!QFile::copy(source, copy))
-        return nullptr;
-    QFile::setPermissions(copy, QFile::ReadOwner | QFile::ReadUser);
-    return std::make_unique<TemporaryShareFile>(std::move(temp), copy);
+    // always a whole version; the copy reads through that one handle.
+    return ShareCopies::copyFile(source, parts.last());
 }
 
 QString HostDomainName() {

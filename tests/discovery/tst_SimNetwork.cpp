@@ -1,11 +1,13 @@
 // The simulated network back end: enumeration, service lists and share copies.
 #include "discovery/Network.h"
+#include "discovery/ShareCopies.h"
 #include "discovery/SimNetwork.h"
 #include "base/VcError.h"
 #include "store/WorkstationDatabase.h"
 #include "support/SimNetworkWriter.h"
 #include "support/TestEnv.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -25,6 +27,7 @@ private slots:
     void shareRefusesEscapes();
     void createNetwork();
     void machineNamesIgnoreLetterCase();
+    void copiesLeftByKilledProcessesGo();
 };
 
 void tst_SimNetwork::enumeration_data() {
@@ -197,6 +200,41 @@ void tst_SimNetwork::machineNamesIgnoreLetterCase() {
     }
     QCOMPARE(int(network.services("WS002", Network::kServiceStateAll).stage),
              int(Network::ServiceStage::ManagerUnavailable));
+}
+
+// Copies live in one per-user folder, each in a folder named after its process; those of
+// processes that no longer run (a console killed mid-download) are removed, others kept.
+void tst_SimNetwork::copiesLeftByKilledProcessesGo() {
+    const QString base = ShareCopies::folder();
+    QVERIFY(!base.isEmpty());
+    QCOMPARE(QFileInfo(base).permissions() & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
+    const QString dead = base + QStringLiteral("/2147483646-dead01");
+    const QString alive = base + QLatin1Char('/') + QString::number(QCoreApplication::applicationPid()) +
+                          QStringLiteral("-alive1");
+    const QString foreign = base + QStringLiteral("/notes");
+    for (const QString& dir : {dead, alive, foreign})
+        QVERIFY(QDir().mkpath(dir));
+    QFile leftOver(dead + QStringLiteral("/VCWorkstation.mdb"));
+    QVERIFY(leftOver.open(QIODevice::WriteOnly));
+    leftOver.close();
+    QFile::setPermissions(leftOver.fileName(), QFile::ReadOwner);
+
+    QCOMPARE(ShareCopies::removeStale(), 1);
+    QVERIFY(!QFileInfo::exists(dead));
+    QVERIFY(QFileInfo::exists(alive));
+    QVERIFY(QFileInfo::exists(foreign));
+    QDir(alive).removeRecursively();
+    QDir(foreign).removeRecursively();
+
+    QTemporaryDir dir;
+    SimNetworkWriter writer(dir.path());
+    writer.writeNetwork("D", {"M1"});
+    writer.writeAgentDatabase("M1", {"alice"}, {"Inbox"}, {{"2024-03-01", "alice", "Inbox", 60}});
+    SimNetwork network(dir.path());
+    auto copy = network.openShareFile("M1", "Data\\VCWorkstation.mdb");
+    QVERIFY(copy);
+    QVERIFY(copy->path().startsWith(base + QLatin1Char('/') + QString::number(QCoreApplication::applicationPid()) +
+                                    QLatin1Char('-')));
 }
 
 QTEST_GUILESS_MAIN(tst_SimNetwork)
