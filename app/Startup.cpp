@@ -10,6 +10,10 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+#include <sys/stat.h>
 
 StartupOptions ParseCommandLine(const QStringList& arguments) {
     QCommandLineParser parser;
@@ -57,6 +61,23 @@ Startup::Startup(Settings& settings, Feedback& feedback, Terminator terminate)
     };
 }
 
+void Startup::reportReadableDatabase(const QString& path) {
+    const QFileInfo database(path);
+    if (!database.isFile() ||
+        !(database.permissions() & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther)))
+        return;
+    // Once per file: the operator decides; a message at every start would only be clicked away.
+    const QString reported = QDir::cleanPath(database.absoluteFilePath());
+    if (m_settings.value(QStringLiteral("Settings"), QStringLiteral("ReadableDatabaseReported"), QString()) ==
+        reported)
+        return;
+    m_feedback.message(QStringLiteral("The database %1 can be read by other users of this computer, and it holds "
+                                      "every user's usage. Make it readable by its owner only (chmod 600).")
+                           .arg(QDir::toNativeSeparators(reported)),
+                       Captions::titled(QStringLiteral(" Manager")), Feedback::Icon::Warning, Feedback::Buttons::Ok);
+    m_settings.setValue(QStringLiteral("Settings"), QStringLiteral("ReadableDatabaseReported"), reported);
+}
+
 Startup::~Startup() {
     m_settings.setWriteFailureHandler({});
 }
@@ -98,6 +119,11 @@ std::unique_ptr<frmMain> Startup::run(const QString& programFolder, const QStrin
         if (!m_flags.loginSucceeded)
             return nullptr;
     }
+
+    // The database, the report and exports hold every user's usage: whatever the console creates
+    // from here on is its owner's only.
+    ::umask(S_IRWXG | S_IRWXO);
+    reportReadableDatabase(programFolder + QStringLiteral("/Data/VCManager.mdb"));
 
     // The window outlives the handler's message: terminating leaves it exactly as it was.
     std::unique_ptr<frmMain> window;

@@ -51,6 +51,9 @@ public:
     const StartupFlags& flags() const { return m_flags; }
 
 private:
+    // Tells the operator, once per file, that an existing database is readable by others.
+    void reportReadableDatabase(const QString& path);
+
     Settings& m_settings;
     Feedback& m_feedback;
     Terminator m_terminate;

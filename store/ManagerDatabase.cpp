@@ -87,6 +87,9 @@ void ManagerDatabase::create(const QString& path) {
         }
         QSqlDatabase::removeDatabase(name);
     }
+    // Every user's usage lands here: owner-only whatever the umask (the engine gives its journal
+    // files the database file's permissions).
+    QFile::setPermissions(building, QFile::ReadOwner | QFile::WriteOwner);
     if (!QFile::rename(building, path)) {
         QFile::remove(building);
         throw VcError(ErrorNumber::FileFailure, QStringLiteral("Could not create ") + path);

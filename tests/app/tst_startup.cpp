@@ -18,6 +18,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 class TstStartup : public QObject {
     Q_OBJECT
 private slots:
@@ -35,6 +37,7 @@ private slots:
     void olderPasswordIsUpgradedToHash();
     void securityPageWriteThrough();
     void settingsFileIsOwnerOnly();
+    void usageFilesAreOwnerOnly();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -236,6 +239,27 @@ void TstStartup::settingsFileIsOwnerOnly() {
     QVERIFY(reread.previouslyLoaded());
     QCOMPARE(reread.value(QStringLiteral("Settings"), QStringLiteral("PreviouslyLoaded"), QString()),
              QStringLiteral("VHJ1ZQ=="));
+}
+
+// The database holds every user's usage: created owner-only whatever the umask was, and an
+// older world-readable one is reported once.
+void TstStartup::usageFilesAreOwnerOnly() {
+    ::umask(S_IWGRP | S_IWOTH);
+    const QString database = m_dir->filePath(QStringLiteral("Data/VCManager.mdb"));
+    const auto start = [this] {
+        Startup startup(*m_settings, m_feedback, terminator());
+        return startup.run(m_dir->path(), QString()) != nullptr;
+    };
+    QVERIFY(start());
+    QCOMPARE(QFile::permissions(database) & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
+    QVERIFY(m_feedback.messages.isEmpty());
+
+    QVERIFY(QFile::setPermissions(database, QFile::permissions(database) | QFile::ReadGroup | QFile::ReadOther));
+    QVERIFY(start());
+    QCOMPARE(m_feedback.messages.size(), 1);
+    QVERIFY(m_feedback.messages[0].text.contains(QStringLiteral("can be read by other users")));
+    QVERIFY(start());
+    QCOMPARE(m_feedback.messages.size(), 1);
 }
 
 QTEST_MAIN(TstStartup)
