@@ -12,11 +12,16 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QTemporaryFile>
 #include <QStyle>
 #include <QTextBrowser>
 #include <QTextDocument>
 #include <QUrl>
 #include <QVBoxLayout>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 frameReports::frameReports(Feedback& feedback, QWidget* parent) : QWidget(parent), m_feedback(feedback) {
     setObjectName(QStringLiteral("frameReports"));
@@ -79,6 +84,28 @@ void frameReports::printReport() {
         brwReport->document()->print(&printer);
 }
 
+QString frameReports::writePdf(const QString& target) const {
+    // Printed beside the target and renamed over it when complete: a failure part-way never
+    // touches the file being replaced.
+    QTemporaryFile temporary(QFileInfo(target).absolutePath() + QStringLiteral("/.report-XXXXXX.pdf"));
+    if (!temporary.open())
+        return temporary.errorString();
+    temporary.close();
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(temporary.fileName());
+    brwReport->document()->print(&printer);
+    QFile written(temporary.fileName());
+    if (printer.printerState() == QPrinter::Error || !written.open(QIODevice::ReadOnly) ||
+        written.read(5) != "%PDF-")
+        return QStringLiteral("The PDF file could not be written.");
+    written.close();
+    if (std::rename(QFile::encodeName(temporary.fileName()).constData(), QFile::encodeName(target).constData()) != 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    temporary.setAutoRemove(false);
+    return QString();
+}
+
 void frameReports::exportReport() {
     if (!available(Command::SaveAs)) {
         cmdExportReport->setEnabled(false);
@@ -95,12 +122,7 @@ void frameReports::exportReport() {
         return;
     QString error;
     if (target->endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)) {
-        QPrinter printer(QPrinter::HighResolution);
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(*target);
-        brwReport->document()->print(&printer);
-        if (!QFileInfo(*target).isFile() || QFileInfo(*target).size() == 0)
-            error = QStringLiteral("The PDF file could not be written.");
+        error = writePdf(*target);
     } else {
         // The saved page is the file itself, exactly as written.
         QFile source(m_path);

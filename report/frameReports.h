@@ -34,6 +34,8 @@ public:
 
 private:
     bool available(Command command) const;
+    // Writes the shown report as a PDF file; the error text, or nothing when it was written.
+    QString writePdf(const QString& target) const;
 
     Feedback& m_feedback;
     QString m_path;
