@@ -1,6 +1,8 @@
 // Title-to-application mapping.
 #include "report/ApplicationNames.h"
 
+#include "base/TextUtils.h"
+
 #include <algorithm>
 #include <deque>
 
@@ -20,7 +22,9 @@ ApplicationNames::ApplicationNames(const QList<ManagerDatabase::Grouping>& group
                      [](const auto& a, const auto& b) { return a.rank < b.rank; });
     QHash<QString, QStringList> byAlias;
     for (const auto& entry : entries)
-        byAlias[entry.aliasKey.toCaseFolded()].append(entry.windowTitle.toCaseFolded());
+        // The editor stores entries with quotes blanked; an entry stored otherwise is compared
+        // the same way, so both sides meet whatever wrote them.
+        byAlias[entry.aliasKey.toCaseFolded()].append(BlankQuotes(entry.windowTitle).toCaseFolded());
 
     m_nodes.emplace_back();
     int priority = 0;
@@ -92,7 +96,8 @@ void ApplicationNames::link() {
 QString ApplicationNames::map(const QString& title) const {
     int best = m_emptyBest;
     if (best != 0 && m_nodes.size() > 1) {
-        const QString folded = title.toCaseFolded();
+        // Entries are compared with their quotes blanked; so is the title.
+        const QString folded = BlankQuotes(title).toCaseFolded();
         int node = 0;
         for (const QChar qc : folded) {
             const char16_t c = qc.unicode();

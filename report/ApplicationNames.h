@@ -20,8 +20,8 @@ public:
                      const QList<ManagerDatabase::GroupingTitle>& entries);
 
     // Groupings in Rank order (table order among equal ranks); within a grouping, its entries
-    // in stored order. The first entry that occurs in the title, ignoring letter case, names
-    // the application; an empty entry occurs in every title. No match: "Undefined Applications".
+    // in stored order. The first entry that occurs in the title, ignoring letter case and with
+    // quotes blanked on both sides (the editor stores entries so), names the application; an empty entry occurs in every title. No match: "Undefined Applications".
     // An entry belongs to the grouping whose name equals its AliasKey ignoring letter case, as
     // the engine's criterion does; the grouping's own spelling is returned.
     // Results are cached per title.

@@ -77,6 +77,10 @@ private slots:
         QTest::newRow("German case") << QStringList{QStringLiteral("Docs:übersicht")}
                                      << QStringLiteral("ÜBERSICHT 2024") << QStringLiteral("Docs");
         QTest::newRow("no groupings") << QStringList{} << QStringLiteral("x") << kUndefinedApplications;
+        // Entries are stored with quotes blanked; captured titles keep their apostrophes.
+        QTest::newRow("picked title with an apostrophe")
+            << QStringList{QStringLiteral("Letters:Bob s Letter.doc - Writer")}
+            << QStringLiteral("Bob's Letter.doc - Writer") << QStringLiteral("Letters");
     }
     void rule() {
         QFETCH(QStringList, groupings);

@@ -74,6 +74,37 @@ private slots:
         QCOMPARE(step, 2);
     }
 
+    // A captured title that is exactly a grouping's name counts where the rule maps it, not for
+    // that grouping: merging row by row as the extraction was once described would first fold
+    // Mail's time into the row titled "Mail" and then map that row elsewhere.
+    void titleEqualToAGroupingsNameKeepsItsOwnMapping_data() {
+        QTest::addColumn<QStringList>("groupings"); // "alias:entry", in rank order
+        QTest::addColumn<QStringList>("rows");
+        QTest::newRow("not caught by any entry")
+            << QStringList{QStringLiteral("Mail:inbox")}
+            << QStringList{QStringLiteral("2024-03-01|Mail|anna|WS1|10"),
+                           QStringLiteral("2024-03-01|Undefined Applications|anna|WS1|5")};
+        QTest::newRow("caught by a higher grouping")
+            << QStringList{QStringLiteral("Post:mail"), QStringLiteral("Mail:inbox")}
+            << QStringList{QStringLiteral("2024-03-01|Mail|anna|WS1|10"),
+                           QStringLiteral("2024-03-01|Post|anna|WS1|5")};
+    }
+    void titleEqualToAGroupingsNameKeepsItsOwnMapping() {
+        QFETCH(QStringList, groupings);
+        QFETCH(QStringList, rows);
+        ReportFixture f;
+        for (const QString& g : groupings)
+            f.addGrouping(g.section(QLatin1Char(':'), 0, 0), {g.section(QLatin1Char(':'), 1)});
+        f.addUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("Inbox - Letters"),
+                   QStringLiteral("2024-03-01"), 600);
+        f.addUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("Mail"), QStringLiteral("2024-03-01"),
+                   300);
+        RecordedProgress progress;
+        int step = 0;
+        GenerateData(f.db(), everything(f, kDay1, kDay1), progress, step);
+        QCOMPARE(tmpRows(f), rows);
+    }
+
     void keepsRowsApart() {
         ReportFixture f;
         f.addGrouping(QStringLiteral("Writer"), {QStringLiteral("writer")});
