@@ -102,8 +102,9 @@ bool GroupingsStore::deleteTitle(const QString& alias, const QString& title) {
             exact = q.value(0).toLongLong();
             break;
         }
-        if (!folded && key.compare(alias, Qt::CaseInsensitive) == 0 &&
-            text.compare(title, Qt::CaseInsensitive) == 0)
+        // The fallback stays within the selected alias: a row of an alias spelled alike belongs
+        // to another grouping (the list shows exactly this alias's rows).
+        if (!folded && key == alias && text.compare(title, Qt::CaseInsensitive) == 0)
             folded = q.value(0).toLongLong();
     }
     q.finish();

@@ -35,9 +35,10 @@ public:
     // Appends one row per title, in the order given, as one unit.
     void addTitles(const QString& alias, const QStringList& titles);
 
-    // Deletes one row of the pair. An exact match is taken first, so that aliases or titles
-    // differing only in letter case never lose each other's rows; failing that, the first row
-    // (table order) matching without regard to letter case. False when no row matches.
+    // Deletes one row of the pair. An exact match is taken first, so that titles differing only
+    // in letter case never lose each other's rows; failing that, the first row (table order) of
+    // exactly this alias whose title matches without regard to letter case. False when no row
+    // matches.
     bool deleteTitle(const QString& alias, const QString& title);
 
     // Every captured window title (MGRAppTitles), in stored order.
