@@ -196,17 +196,28 @@ QList<QDate> ManagerDatabase::distinctDays() const {
     QSqlQuery first = Sql::run(db(), QStringLiteral("SELECT MIN(Date) FROM MGRDaySummary"));
     if (!first.next() || first.value(0).isNull())
         return days;
-    QString current = first.value(0).toString();
-    QSqlQuery next = Sql::prepare(db(), QStringLiteral("SELECT MIN(Date) FROM MGRDaySummary WHERE Date > ?"));
+    // Stored values keep their type (a damaged row may hold a number or a blob), so that every
+    // step below moves strictly forward in the engine's own order and the walk always ends.
+    QVariant current = first.value(0);
+    first.finish();
+    QSqlQuery afterDay = Sql::prepare(
+        db(), QStringLiteral("SELECT MIN(Date) FROM MGRDaySummary WHERE Date >= ? AND Date > ?"));
+    QSqlQuery afterValue = Sql::prepare(db(), QStringLiteral("SELECT MIN(Date) FROM MGRDaySummary WHERE Date > ?"));
     for (;;) {
-        const QDate day = Dates::fromStored(current);
-        if (day.isValid() && (days.isEmpty() || days.constLast() != day))
-            days.append(day);
-        // Skip past every value of this calendar day, time-of-day variants included.
-        Sql::exec(next, {current.left(10) + QStringLiteral("\xff")});
+        const bool text = current.typeId() == QMetaType::QString;
+        const QDate day = text ? Dates::fromStored(current.toString()) : QDate();
+        QSqlQuery& next = day.isValid() ? afterDay : afterValue;
+        if (day.isValid()) {
+            if (days.isEmpty() || days.constLast() != day)
+                days.append(day);
+            // Skip past every value of this calendar day, time-of-day variants included.
+            Sql::exec(next, {Dates::toStored(day.addDays(1)), current});
+        } else {
+            Sql::exec(next, {current});
+        }
         if (!next.next() || next.value(0).isNull())
             break;
-        current = next.value(0).toString();
+        current = next.value(0);
         next.finish();
     }
     return days;

@@ -123,6 +123,14 @@ void TstStore::daysThroughTheIndex() {
     QCOMPARE(db.newestDay(2), std::optional<QDate>(QDate(2024, 3, 5)));
     QVERIFY(!db.newestDay(3).has_value());
     QCOMPARE(db.newestDay(), std::optional<QDate>(QDate(2024, 3, 5)));
+    // Values no console writes must not stall the walk (it hung on these at every start).
+    Sql::exec(insert, {1, QString(QStringLiteral("2024-03-02")) + QChar(0x100)});
+    Sql::exec(insert, {1, QStringLiteral("2024-03-05 23:59:59")});
+    Sql::exec(insert, {1, QByteArray("2024-03-09")});
+    Sql::exec(insert, {1, 20240310});
+    Sql::exec(insert, {1, QStringLiteral("not a day")});
+    Sql::exec(insert, {1, QStringLiteral("2024-03-07\xff")});
+    QCOMPARE(db.distinctDays(), (QList<QDate>{QDate(2024, 2, 28), QDate(2024, 3, 2), QDate(2024, 3, 5)}));
 }
 
 void TstStore::usageRowsOfARange() {
