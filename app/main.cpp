@@ -1,14 +1,15 @@
 // Entry point: the start-up routine of the console.
-#include "discovery/Network.h"
-#include "widgets/DesktopFeedback.h"
 #include "app/frmMain.h"
+#include "app/Startup.h"
+#include "app/VcApplication.h"
+#include "base/Captions.h"
 #include "base/HeadlessFeedback.h"
 #include "base/ProgramFolder.h"
 #include "base/Settings.h"
-#include "app/Startup.h"
-#include "app/VcApplication.h"
 #include "base/VcError.h"
 #include "base/Version.h"
+#include "discovery/Network.h"
+#include "widgets/DesktopFeedback.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -22,7 +23,9 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationVersion(QString::fromLatin1(Version::kText));
 
     const StartupOptions options = ParseCommandLine(QCoreApplication::arguments());
-    const QString folder = ProgramFolder::resolve(options.home, QCoreApplication::applicationDirPath());
+    QStringList copyFailures;
+    const QString folder =
+        ProgramFolder::resolve(options.home, QCoreApplication::applicationDirPath(), &copyFailures);
     // A --network value that names no network is a usage error, not a damaged setting.
     try {
         CreateNetwork(options.network, folder);
@@ -35,6 +38,16 @@ int main(int argc, char** argv) {
     DesktopFeedback desktop;
     HeadlessFeedback unattended;
     Feedback& feedback = headless ? static_cast<Feedback&>(unattended) : desktop;
+    // Missing pages show blank and the guide cannot open, but the database is unaffected: say so
+    // and go on.
+    if (!copyFailures.isEmpty()) {
+        feedback.message(QStringLiteral("The fixed pages and the user guide could not all be copied into ") +
+                             folder + QStringLiteral(":\n") + copyFailures.join(QLatin1Char('\n')),
+                         Captions::titled(QStringLiteral(" Manager")), Feedback::Icon::Warning,
+                         Feedback::Buttons::Ok);
+    }
+    if (folder.isEmpty())
+        return 1;
 
     // Terminating at once: no further code of the program runs and nothing is saved.
     Startup startup(settings, feedback, [](int exitCode) { std::_Exit(exitCode); });

@@ -1,9 +1,9 @@
 // Reports page: shows the report file and hands it to the print and save dialogs.
 #include "report/frameReports.h"
 
-#include "report/ReportDisplay.h"
 #include "base/Captions.h"
 #include "base/Feedback.h"
+#include "report/ReportDisplay.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -24,13 +24,17 @@
 #include <cstring>
 
 frameReports::frameReports(Feedback& feedback, QWidget* parent) : QWidget(parent), m_feedback(feedback) {
+    Q_INIT_RESOURCE(report);
     setObjectName(QStringLiteral("frameReports"));
     brwReport = new QTextBrowser(this);
     brwReport->setObjectName(QStringLiteral("brwReport"));
     brwReport->setOpenLinks(false);
-    cmdPrintReport = new QPushButton(style()->standardIcon(QStyle::SP_DialogSaveButton),
+    // The desktop's printer when its icon theme has one; else our own drawing, never Export's disk.
+    QIcon printer;
+    printer.addFile(QStringLiteral(":/report/print-16.png"));
+    printer.addFile(QStringLiteral(":/report/print-32.png"));
+    cmdPrintReport = new QPushButton(QIcon::fromTheme(QStringLiteral("document-print"), printer),
                                      QStringLiteral("Print Report"), this);
-    cmdPrintReport->setIcon(QIcon::fromTheme(QStringLiteral("document-print"), cmdPrintReport->icon()));
     cmdPrintReport->setObjectName(QStringLiteral("cmdPrintReport"));
     cmdExportReport = new QPushButton(style()->standardIcon(QStyle::SP_DialogSaveButton),
                                       QStringLiteral("Export Report"), this);

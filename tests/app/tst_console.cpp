@@ -289,6 +289,10 @@ void TstConsole::reportButtons() {
     auto window = start();
     window->ShowReportsPage();
     frameReports* page = window->pageReports;
+    // Without an icon theme Print shows the program's own printer, not Export's disk.
+    const QImage printIcon = page->cmdPrintReport->icon().pixmap(16).toImage();
+    QVERIFY(!printIcon.isNull());
+    QVERIFY(printIcon != page->cmdExportReport->icon().pixmap(16).toImage());
     // Print dialog cancelled: nothing changes.
     m_feedback.printAnswers = {false};
     page->cmdPrintReport->click();
