@@ -4,8 +4,8 @@ option(VC_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" 
 
 add_library(vc_policy INTERFACE)
 target_compile_options(vc_policy INTERFACE
-  -Wall -Wextra -Wpedantic -Wshadow -Wconversion 
-  -Wnon-virtual-dtor -Woverloaded-virtual)
+  -Wall -Wextra -Wpedantic -Wshadow -Wconversion
+  $<$<COMPILE_LANGUAGE:CXX>:-Wnon-virtual-dtor -Woverloaded-virtual>)
 target_compile_definitions(vc_policy INTERFACE
   QT_NO_NARROWING_CONVERSIONS_IN_CONNECT QT_DISABLE_DEPRECATED_BEFORE=0x060400)
 if(VC_WERROR)

@@ -34,6 +34,7 @@ DownloadSummary DownloadWorkstations(WorkstationMerge& merge, Network& network,
         mergedInBatch = 0;
         rowsInBatch = 0;
     };
+    network.prefetchShareFiles(workstations, kWorkstationDatabaseFile);
     try {
         for (const QString& name : workstations) {
             if (observer.starting)

@@ -2,6 +2,7 @@
 #include "discovery/Network.h"
 
 #include "discovery/SimNetwork.h"
+#include "discovery/SmbNetwork.h"
 #include "base/VcError.h"
 
 #include <QDir>
@@ -37,6 +38,13 @@ std::unique_ptr<Network> CreateNetwork(const QString& source, const QString& pro
             throw VcError(ErrorNumber::InvalidArgument,
                           QStringLiteral("The network source \"sim:\" names no folder"));
         return std::make_unique<SimNetwork>(QDir::cleanPath(dir));
+    }
+    if (source.startsWith(QLatin1String("smb:"))) {
+        const QString file = source.mid(4);
+        if (file.isEmpty())
+            throw VcError(ErrorNumber::InvalidArgument,
+                          QStringLiteral("The network source \"smb:\" names no settings file"));
+        return std::make_unique<SmbNetwork>(file);
     }
     throw VcError(ErrorNumber::InvalidArgument, QStringLiteral("Unknown network source: ") + source);
 }

@@ -1,5 +1,6 @@
 // The one interface to the monitored network: which machines there are, the domain name,
 // each machine's service list, and a consistent read-only copy of a file on its share.
+// Machine names compare without regard to letter case in every back end, as Windows does.
 #pragma once
 
 #include <memory>
@@ -58,9 +59,19 @@ public:
     // "Vellumcrest$"; nothing when the share or file cannot be reached.
     virtual std::unique_ptr<ShareFileCopy> openShareFile(const QString& machine,
                                                          const QString& relativePath) = 0;
+
+    // Says that openShareFile will be asked for relativePath of these machines, in this order,
+    // so that a back end with slow machines may fetch several at once ahead of the caller.
+    // The answers stay the same; back ends that gain nothing from it ignore it.
+    virtual void prefetchShareFiles(const QStringList& machines, const QString& relativePath) {
+        Q_UNUSED(machines);
+        Q_UNUSED(relativePath);
+    }
 };
 
-// The network for a --network value: "sim:DIR" is the simulated network in DIR. An empty
+// The network for a --network value: "sim:DIR" is the simulated network in DIR, "smb:FILE" a
+// real Windows network described by the INI file FILE (throws VcError when FILE or the
+// credentials it names cannot be used). An empty
 // source means sim:<programFolder>/Network when that folder exists, else no network (every
 // enumeration fails as a whole).
 std::unique_ptr<Network> CreateNetwork(const QString& source, const QString& programFolder);
