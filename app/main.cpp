@@ -26,13 +26,6 @@ int main(int argc, char** argv) {
     QStringList copyFailures;
     const QString folder =
         ProgramFolder::resolve(options.home, QCoreApplication::applicationDirPath(), &copyFailures);
-    // A --network value that names no network is a usage error, not a damaged setting.
-    try {
-        CreateNetwork(options.network, folder);
-    } catch (const VcError& error) {
-        std::fprintf(stderr, "%s\n", qPrintable(error.description()));
-        return 2;
-    }
     Settings settings(options.settingsFile.isEmpty() ? Settings::defaultPath() : options.settingsFile);
     const bool headless = !options.screenshot.isEmpty();
     DesktopFeedback desktop;
@@ -49,6 +42,21 @@ int main(int argc, char** argv) {
     if (folder.isEmpty())
         return 1;
 
+    // Without --network, the network stored in the settings, so that a desktop launcher
+    // without options reaches the site's network.
+    const QString network = options.network.isEmpty()
+                                ? settings.value(QStringLiteral("Settings"), QStringLiteral("Network"), QString())
+                                : options.network;
+    // A network source that names no usable network is a usage error, not a damaged setting.
+    try {
+        CreateNetwork(network, folder);
+    } catch (const VcError& error) {
+        std::fprintf(stderr, "%s\n", qPrintable(error.description()));
+        if (!headless)
+            feedback.message(error.description(), Captions::kProduct, Feedback::Icon::Critical);
+        return 2;
+    }
+
     // Terminating at once: no further code of the program runs and nothing is saved.
     Startup startup(settings, feedback, [](int exitCode) { std::_Exit(exitCode); });
     if (headless) {
@@ -60,7 +68,7 @@ int main(int argc, char** argv) {
     app.setErrorHandler(
         [&startup](int number, const QString& description) { startup.handleError(number, description); });
 
-    std::unique_ptr<frmMain> window = startup.run(folder, options.network);
+    std::unique_ptr<frmMain> window = startup.run(folder, network);
     // No window, or one that its start-up already closed: the program ends.
     if (!window || !window->isVisible())
         return headless ? 2 : 0;
