@@ -1,0 +1,139 @@
+// Asks a network back end what the console's pages would show, for the namespace test:
+// the enumeration, the domain name, and the Check Workstations list from the page itself.
+#include "base/Feedback.h"
+#include "base/VcError.h"
+#include "collect/DataDownload.h"
+#include "collect/WorkstationMerge.h"
+#include "discovery/frameCheckWorkstations.h"
+#include "discovery/LdapDirectory.h"
+#include "discovery/Network.h"
+#include "discovery/SmbCredentials.h"
+#include "discovery/SmbNetworkConfig.h"
+#include "discovery/WorkstationRegistry.h"
+#include "store/ManagerDatabase.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QListWidget>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+
+#include <cstdio>
+
+namespace {
+
+// Message boxes become "MESSAGE: text" lines among the results, in the order they came.
+class PrintingFeedback : public Feedback {
+public:
+    Answer message(const QString& text, const QString&, Icon, Buttons) override {
+        std::printf("MESSAGE: %s\n", qPrintable(text));
+        return Answer::Ok;
+    }
+    void beep() override {}
+    std::optional<QString> saveFileName(const FileDialog&) override { return std::nullopt; }
+    std::optional<QString> openFileName(const FileDialog&) override { return std::nullopt; }
+    bool print(QPrinter&) override { return false; }
+};
+
+int usage() {
+    std::fprintf(
+        stderr,
+        "usage: vcnetprobe SOURCE enumerate|domain|check|fetch:MACHINE|pages:SIZE|download:DATABASE\n");
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    const QStringList args = QCoreApplication::arguments();
+    if (args.size() != 3)
+        return usage();
+    std::unique_ptr<Network> network;
+    try {
+        network = CreateNetwork(args[1], QString());
+    } catch (const VcError& error) {
+        std::printf("REFUSED: %s\n", qPrintable(error.description()));
+        return 3;
+    }
+    PrintingFeedback feedback;
+    const QString command = args[2];
+    if (command == QLatin1String("enumerate")) {
+        const auto machines = network->enumerateMachines();
+        if (!machines) {
+            std::printf("ENUMERATION FAILED\n");
+            std::fflush(stdout);
+            return 0;
+        }
+        for (const QString& machine : *machines)
+            std::printf("%s\n", qPrintable(machine));
+    } else if (command == QLatin1String("domain")) {
+        std::printf("%s\n", qPrintable(network->domainName()));
+    } else if (command == QLatin1String("check")) {
+        frameCheckWorkstations page(*network, feedback);
+        page.show();
+        page.checkWorkstations();
+        for (int i = 0; i < page.lstCheck->count(); ++i)
+            std::printf("%s\n", qPrintable(page.lstCheck->item(i)->text()));
+    } else if (command.startsWith(QLatin1String("fetch:"))) {
+        // The day rows of the machine's agent file, or UNREADABLE.
+        const auto copy = network->openShareFile(command.mid(6), QStringLiteral("Data/VCWorkstation.mdb"));
+        if (!copy) {
+            std::printf("UNREADABLE\n");
+            std::fflush(stdout);
+            return 0;
+        }
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("probe"));
+            db.setDatabaseName(copy->path());
+            db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+            QSqlQuery query(db);
+            if (!db.open() || !query.exec(QStringLiteral("SELECT COUNT(*) FROM PCDaySummary")) ||
+                !query.next()) {
+                std::printf("UNREADABLE\n");
+                std::fflush(stdout);
+                return 0;
+            }
+            std::printf("%lld rows\n", query.value(0).toLongLong());
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("probe"));
+    } else if (command.startsWith(QLatin1String("download:"))) {
+        // For the benchmark: every machine of the settings' list file registered as monitored
+        // and downloaded into a new manager database, as the start-up download does.
+        const SmbNetworkConfig config = SmbNetworkConfig::load(args[1].mid(4));
+        QFile list(config.machines);
+        if (!list.open(QIODevice::ReadOnly))
+            return usage();
+        const QStringList machines =
+            QString::fromUtf8(list.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        ManagerDatabase db(command.mid(9));
+        QList<WorkstationRegistry::Node> nodes;
+        for (const QString& machine : machines)
+            nodes.append({machine.trimmed(), true});
+        WorkstationRegistry(db).update(nodes);
+        WorkstationMerge merge(db);
+        QElapsedTimer timer;
+        timer.start();
+        const DownloadSummary summary = DownloadWorkstations(merge, *network, machines);
+        std::printf("%d merged, %lld rows, %lld ms\n", summary.merged, summary.rowsImported,
+                    static_cast<long long>(timer.elapsed()));
+    } else if (command.startsWith(QLatin1String("pages:"))) {
+        // The directory read in pages of the given size, straight from the settings file.
+        const SmbNetworkConfig config = SmbNetworkConfig::load(args[1].mid(4));
+        QString error;
+        const auto names = LdapDirectory::computers(config.machines, SmbCredentials::load(config.credentials),
+                                                    config.timeoutSeconds, &error, command.mid(6).toInt());
+        if (!names) {
+            std::printf("ENUMERATION FAILED: %s\n", qPrintable(error));
+            std::fflush(stdout);
+            return 0;
+        }
+        for (const QString& name : *names)
+            std::printf("%s\n", qPrintable(name));
+    } else {
+        return usage();
+    }
+    std::fflush(stdout);
+    return 0;
+}
