@@ -14,9 +14,11 @@
 
 namespace {
 
-// Results that may wait untaken, per worker: enough to keep every worker busy while the
-// interface thread applies one result.
-constexpr int kLookaheadPerWorker = 2;
+// Results that may wait untaken, per worker. Service lists are small: running far ahead lets
+// the timeouts of many unreachable machines overlap. Share copies take disk space: a little
+// ahead keeps every worker busy while the interface thread merges one.
+constexpr int kServiceLookaheadPerWorker = 8;
+constexpr int kFileLookaheadPerWorker = 2;
 
 // A list file: one machine name per line, '#' comments, blank lines skipped.
 std::optional<QStringList> readListFile(const QString& path, QString* error) {
@@ -82,7 +84,7 @@ std::optional<QStringList> SmbNetwork::enumerateMachines() {
             return a.compare(b, Qt::CaseInsensitive) < 0;
         });
     m_servicesAhead = std::make_unique<OrderedPrefetch<ServiceList>>(
-        machines, m_config.parallel, m_config.parallel * kLookaheadPerWorker,
+        machines, m_config.parallel, m_config.parallel * kServiceLookaheadPerWorker,
         [this](const QString& machine) { return queryServices(machine, kServiceStateAll); });
     return machines;
 }
@@ -157,7 +159,7 @@ void SmbNetwork::prefetchShareFiles(const QStringList& machines, const QString& 
     m_filesAhead.reset();
     m_filesAheadPath = relativePath;
     m_filesAhead = std::make_unique<OrderedPrefetch<std::shared_ptr<ShareFileCopy>>>(
-        machines, m_config.parallel, m_config.parallel * kLookaheadPerWorker,
+        machines, m_config.parallel, m_config.parallel * kFileLookaheadPerWorker,
         [this, relativePath](const QString& machine) -> std::shared_ptr<ShareFileCopy> {
             return SmbShareFile::copy(machine, relativePath, m_credentials, m_config.timeoutSeconds);
         });
