@@ -3,6 +3,7 @@
 
 #include "discovery/MachineName.h"
 #include "discovery/SambaClientLock.h"
+#include "discovery/ShareCopies.h"
 #include "discovery/SmbCredentials.h"
 #include "discovery/SmbPort.h"
 
@@ -224,8 +225,10 @@ std::unique_ptr<ShareFileCopy> copy(const QString& machine, const QString& relat
 
     const QByteArray url =
         QStringLiteral("smb://%1/%2/%3").arg(machine, kShareName, parts.join(QLatin1Char('/'))).toUtf8();
-    auto folder = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/vc-share-XXXXXX"));
-    if (!folder->isValid())
+    // The owner-only folder of this process's copies, which a later start removes should this
+    // process be killed before it removes the copy itself.
+    std::unique_ptr<QTemporaryDir> folder = ShareCopies::newCopyFolder();
+    if (!folder)
         return nullptr;
     const QString path = folder->filePath(QStringLiteral("VCWorkstation.mdb"));
     const QByteArray native = QFile::encodeName(path);

@@ -12,10 +12,10 @@ namespace SmbShareFile {
 // The share every workstation publishes its agent data on.
 inline const QString kShareName = QStringLiteral("Vellumcrest$");
 
-// A consistent copy of smb://machine/Vellumcrest$/relativePath in a folder only this user can
-// enter, the file itself mode 0600, removed with the returned object. A copy whose size or
-// modification time changed while it was read, or that fails SQLite's quick check, is taken
-// once more; a second failure, like any network failure, gives nothing.
+// A consistent copy of smb://machine/Vellumcrest$/relativePath in a folder of ShareCopies
+// (only this user can enter it), the file itself mode 0600, removed with the returned object. A copy whose
+// size or modification time changed while it was read, or that fails SQLite's quick check, is taken once
+// more; a second failure, like any network failure, gives nothing.
 std::unique_ptr<ShareFileCopy> copy(const QString& machine, const QString& relativePath,
                                     const SmbCredentials& credentials, int timeoutSeconds);
 
