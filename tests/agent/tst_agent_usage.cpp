@@ -1,0 +1,253 @@
+// The agent's counting rules: title cleaning, day texts, idle and lock,
+// midnight and clock changes.
+#include "FakeTime.h"
+
+#include "agent/core/SampleMessage.h"
+#include "agent/core/TitleText.h"
+#include "agent/core/UsageAccumulator.h"
+
+#include <QtTest>
+
+using namespace vcagent;
+
+Q_DECLARE_METATYPE(std::u16string)
+Q_DECLARE_METATYPE(std::string)
+
+class TestAgentUsage : public QObject {
+    Q_OBJECT
+
+private slots:
+    void cleanText_data();
+    void cleanText();
+    void longTitleIsCutNotDropped();
+    void dayText_data();
+    void dayText();
+    void samplesCount_data();
+    void samplesCount();
+    void midnightSplitsASample();
+    void daylightSavingDays_data();
+    void daylightSavingDays();
+    void sessionsCountSeparately();
+    void sampleMessageRoundTrip();
+    void hostileSampleMessages_data();
+    void hostileSampleMessages();
+};
+
+void TestAgentUsage::cleanText_data() {
+    QTest::addColumn<std::u16string>("raw");
+    QTest::addColumn<std::string>("clean");
+    QTest::newRow("plain") << std::u16string(u"Untitled - Notepad") << std::string("Untitled - Notepad");
+    QTest::newRow("controls removed") << std::u16string(u"a\tb\r\nc\x7f"
+                                                        u"d\x85"
+                                                        u"e")
+                                      << std::string("abcde");
+    QTest::newRow("blanks trimmed") << std::u16string(u"  Mail  ") << std::string("Mail");
+    QTest::newRow("only controls") << std::u16string(u"\x01\x02") << std::string();
+    QTest::newRow("accents") << std::u16string(u"Caf\u00e9 \u20ac")
+                             << std::string("Caf\xc3\xa9 \xe2\x82\xac");
+    QTest::newRow("surrogate pair") << std::u16string(u"\U0001F600") << std::string("\xf0\x9f\x98\x80");
+    QTest::newRow("unpaired surrogate")
+        << std::u16string(1, char16_t(0xD800)) + u"x" << std::string("\xef\xbf\xbdx");
+}
+
+void TestAgentUsage::cleanText() {
+    QFETCH(std::u16string, raw);
+    QFETCH(std::string, clean);
+    QCOMPARE(vcagent::cleanText(raw), clean);
+}
+
+void TestAgentUsage::longTitleIsCutNotDropped() {
+    // 1,030 characters outside the BMP: cut at 1,024 characters, never inside a
+    // pair.
+    std::u16string raw;
+    for (int i = 0; i < 1030; ++i)
+        raw += u"\U0001F600";
+    const std::string clean = vcagent::cleanText(raw);
+    QCOMPARE(clean.size(), std::size_t(1024 * 4));
+    QCOMPARE(clean.substr(clean.size() - 4), std::string("\xf0\x9f\x98\x80"));
+    QCOMPARE(vcagent::cleanText(std::u16string(5000, u'x')).size(), std::size_t(1024));
+}
+
+void TestAgentUsage::dayText_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("valid");
+    QTest::newRow("ordinary") << "2026-12-06" << true;
+    QTest::newRow("leap day") << "2024-02-29" << true;
+    QTest::newRow("no such day") << "2026-02-29" << false;
+    QTest::newRow("short month") << "2026-1-06" << false;
+    QTest::newRow("with time") << "2026-12-06 10:00:00" << false;
+    QTest::newRow("letters") << "abcd-ef-gh" << false;
+    QTest::newRow("empty") << "" << false;
+}
+
+void TestAgentUsage::dayText() {
+    QFETCH(QString, text);
+    QFETCH(bool, valid);
+    const auto parsed = parseDayText(text.toStdString());
+    QCOMPARE(parsed.has_value(), valid);
+    if (valid)
+        QCOMPARE(QString::fromStdString(vcagent::dayText(*parsed)), text);
+}
+
+// Ten samples a second apart, with the given idle time, lock state and spacing.
+void TestAgentUsage::samplesCount_data() {
+    QTest::addColumn<qint64>("idle");
+    QTest::addColumn<bool>("locked");
+    QTest::addColumn<qint64>("spacing");
+    QTest::addColumn<qint64>("counted");
+    QTest::newRow("active") << qint64(0) << false << qint64(1000) << qint64(10000);
+    QTest::newRow("idle at the limit") << qint64(300000) << false << qint64(1000) << qint64(10000);
+    QTest::newRow("idle past the limit") << qint64(300001) << false << qint64(1000) << qint64(0);
+    QTest::newRow("locked") << qint64(0) << true << qint64(1000) << qint64(0);
+    // A helper that stalls is not credited with the gap, only with one second per
+    // sample.
+    QTest::newRow("stalled helper") << qint64(0) << false << qint64(60000) << qint64(10000);
+    QTest::newRow("fast samples") << qint64(0) << false << qint64(500) << qint64(1000 + 9 * 500);
+    // A clock set back counts each sample as one second, never a negative time.
+    QTest::newRow("clock going back") << qint64(0) << false << qint64(-5000) << qint64(10000);
+}
+
+void TestAgentUsage::samplesCount() {
+    QFETCH(qint64, idle);
+    QFETCH(bool, locked);
+    QFETCH(qint64, spacing);
+    QFETCH(qint64, counted);
+    const FakeCalendar calendar(0);
+    UsageAccumulator usage(calendar, 300000);
+    Millis t = at(2026, 6, 1, 12, 0, 0);
+    for (int i = 0; i < 10; ++i, t += spacing)
+        usage.record(1, Sample{"ann", "Editor", idle, locked}, t);
+    const UsageMap taken = usage.take();
+    Millis total = 0;
+    for (const auto& [key, time] : taken)
+        total += time;
+    QCOMPARE(total, counted);
+    QVERIFY(usage.empty());
+}
+
+void TestAgentUsage::midnightSplitsASample() {
+    const Millis offset = 2 * kHour;
+    const FakeCalendar calendar(offset);
+    UsageAccumulator usage(calendar, 300000);
+    usage.record(7, Sample{"ann", "Editor", 0, false}, at(2026, 6, 1, 23, 59, 58, offset) + 500);
+    usage.record(7, Sample{"ann", "Editor", 0, false}, at(2026, 6, 1, 23, 59, 59, offset) + 500);
+    usage.record(7, Sample{"ann", "Editor", 0, false}, at(2026, 6, 2, 0, 0, 0, offset) + 500);
+    usage.record(7, Sample{"ann", "Editor", 0, false}, at(2026, 6, 2, 0, 0, 1, offset) + 500);
+    const UsageMap taken = usage.take();
+    QCOMPARE(taken.size(), std::size_t(2));
+    QCOMPARE(taken.at(UsageKey{day(2026, 6, 1), "ann", "Editor"}), Millis(2500));
+    QCOMPARE(taken.at(UsageKey{day(2026, 6, 2), "ann", "Editor"}), Millis(1500));
+}
+
+// A whole day of samples in a zone that moves its clock: the day holds exactly
+// its own length.
+void TestAgentUsage::daylightSavingDays_data() {
+    QTest::addColumn<qint64>("change");      // UTC instant of the clock change
+    QTest::addColumn<qint64>("offsetAfter"); // offset from then on (before: one hour)
+    QTest::addColumn<int>("month");
+    QTest::addColumn<int>("dayOfMonth");
+    QTest::addColumn<qint64>("dayLength");
+    // Clocks go forward at 02:00 local on 29 March: a 23-hour day.
+    QTest::newRow("spring") << qint64(at(2026, 3, 29, 1, 0, 0)) << qint64(2 * kHour) << 3 << 29
+                            << qint64(23 * kHour);
+    // Clocks go back at 03:00 local on 25 October (offset two hours until then):
+    // a 25-hour day.
+    QTest::newRow("autumn") << qint64(at(2026, 10, 25, 1, 0, 0)) << qint64(1 * kHour) << 10 << 25
+                            << qint64(25 * kHour);
+}
+
+void TestAgentUsage::daylightSavingDays() {
+    QFETCH(qint64, change);
+    QFETCH(qint64, offsetAfter);
+    QFETCH(int, month);
+    QFETCH(int, dayOfMonth);
+    QFETCH(qint64, dayLength);
+    const Millis offsetBefore = offsetAfter == 2 * kHour ? kHour : 2 * kHour;
+    const FakeCalendar calendar(offsetBefore, {{change, offsetAfter}});
+    const Day target = day(2026, static_cast<unsigned>(month), static_cast<unsigned>(dayOfMonth));
+    QCOMPARE(calendar.startOf(target + std::chrono::days{1}) - calendar.startOf(target), dayLength);
+
+    UsageAccumulator usage(calendar, 300000);
+    const Millis from = calendar.startOf(target) - kHour;
+    const Millis to = calendar.startOf(target + std::chrono::days{1}) + kHour;
+    for (Millis t = from + 1000; t <= to; t += 1000)
+        usage.record(1, Sample{"ann", "Editor", 0, false}, t);
+    const UsageMap taken = usage.take();
+    QCOMPARE(taken.at(UsageKey{target, "ann", "Editor"}), dayLength);
+    QCOMPARE(taken.at(UsageKey{target - std::chrono::days{1}, "ann", "Editor"}), kHour);
+    QCOMPARE(taken.at(UsageKey{target + std::chrono::days{1}, "ann", "Editor"}), kHour);
+}
+
+void TestAgentUsage::sessionsCountSeparately() {
+    const FakeCalendar calendar(0);
+    UsageAccumulator usage(calendar, 300000);
+    const Millis t = at(2026, 6, 1, 9, 0, 0);
+    usage.record(1, Sample{"ann", "Mail", 0, false}, t);
+    usage.record(2, Sample{"bob", "Mail", 0, false}, t + 300);
+    usage.record(1, Sample{"ann", "Mail", 0, false}, t + 1000);
+    usage.record(2, Sample{"bob", "Mail", 0, false}, t + 1300);
+    // After a session ends its next sample does not claim the time in between.
+    usage.endSession(1);
+    usage.record(1, Sample{"ann", "Mail", 0, false}, t + 2000);
+    // Nothing in front, or no user: nothing to count.
+    usage.record(2, Sample{"bob", "", 0, false}, t + 2300);
+    usage.record(2, Sample{"", "Mail", 0, false}, t + 3300);
+    const UsageMap taken = usage.take();
+    QCOMPARE(taken.at(UsageKey{day(2026, 6, 1), "ann", "Mail"}), Millis(3000));
+    QCOMPARE(taken.at(UsageKey{day(2026, 6, 1), "bob", "Mail"}), Millis(2000));
+    QCOMPARE(taken.size(), std::size_t(2));
+}
+
+void TestAgentUsage::sampleMessageRoundTrip() {
+    SampleMessage sent;
+    sent.idleMillis = 0x12345678;
+    sent.noInput = true;
+    sent.title = u"Caf\u00e9 \U0001F600";
+    const std::vector<unsigned char> bytes = sent.encode();
+    const auto got =
+        SampleMessage::decode(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    QVERIFY(got);
+    QCOMPARE(got->idleMillis, sent.idleMillis);
+    QCOMPARE(got->noInput, true);
+    QVERIFY(got->title == sent.title);
+
+    // A title longer than a message may carry is cut by the sender, never refused.
+    sent.title = std::u16string(5000, u'x');
+    const std::vector<unsigned char> longBytes = sent.encode();
+    QCOMPARE(longBytes.size(), SampleMessage::kMaxBytes);
+    const auto cut = SampleMessage::decode(
+        std::string_view(reinterpret_cast<const char*>(longBytes.data()), longBytes.size()));
+    QVERIFY(cut);
+    QCOMPARE(cut->title.size(), SampleMessage::kMaxTitleUnits);
+}
+
+// Whatever reaches the pipe is outside data: nothing malformed passes as a sample.
+void TestAgentUsage::hostileSampleMessages_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    SampleMessage good;
+    good.title = u"Mail";
+    const std::vector<unsigned char> encoded = good.encode();
+    const QByteArray valid(reinterpret_cast<const char*>(encoded.data()),
+                           static_cast<qsizetype>(encoded.size()));
+    QTest::newRow("empty") << QByteArray();
+    QTest::newRow("header only, cut") << valid.left(11);
+    QTest::newRow("title cut short") << valid.left(valid.size() - 1);
+    QTest::newRow("trailing bytes") << valid + QByteArray("xx");
+    QByteArray magic = valid;
+    magic[3] = '2';
+    QTest::newRow("other kind") << magic;
+    QByteArray flags = valid;
+    flags[8] = 2;
+    QTest::newRow("unknown flag") << flags;
+    QByteArray huge = valid.left(10) + QByteArray("\xff\xff", 2) + QByteArray(2 * 0xFFFF, 'a');
+    QTest::newRow("length past the limit") << huge;
+}
+
+void TestAgentUsage::hostileSampleMessages() {
+    QFETCH(QByteArray, bytes);
+    QVERIFY(
+        !SampleMessage::decode(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))));
+}
+
+QTEST_APPLESS_MAIN(TestAgentUsage)
+#include "tst_agent_usage.moc"
