@@ -1,0 +1,154 @@
+#!/usr/bin/env bash
+# End to end under Wine: installs the real agent as a service in a fresh Wine prefix under Xvfb,
+# lets it record Notepad and WineMine across a (faked) midnight, checks the published file with
+# sqlite3, then lets the console import it through a simulated network folder.
+# Usage: wine-e2e.sh AGENT_BUILD_DIR IMPORT_TOOL     Exit 77 = skipped (tools missing).
+set -euo pipefail
+agent_dir="$(cd "$1" && pwd)"
+importer="$2"
+agent="$agent_dir/win32/VCWorkstation.exe"
+focus="$agent_dir/win32/vcfocus.exe"
+
+# Skipped only outside scripts/test, which builds the agent and requires this test to run.
+skip() {
+  if [ "${VC_AGENT_E2E_REQUIRED:-0}" = 1 ]; then echo "FAIL: $*"; exit 1; fi
+  echo "SKIP: $*"; exit 77
+}
+for tool in wine wineserver wineboot Xvfb faketime sqlite3; do
+  command -v "$tool" >/dev/null || skip "$tool is not installed (scripts/install-deps)"
+done
+[ -f "$agent" ] || skip "$agent not built (scripts/build-agent)"
+[ -x "$importer" ] || { echo "FAIL: import tool $importer missing"; exit 1; }
+
+started=$(date +%s)
+work="$(mktemp -d "${TMPDIR:-/tmp}/vc-wine-e2e.XXXXXX")"
+xvfb_pid=""
+cleanup() {
+  set +e
+  [ -d "$work/prefix" ] && WINEPREFIX="$work/prefix" wineserver -k >/dev/null 2>&1
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+fail() { echo "FAIL: $*"; [ -f "$log" ] && { echo "--- agent log"; cat "$log"; }; exit 1; }
+log=/nonexistent
+
+# A display of our own: Xvfb picks a free number and tells it through a file descriptor.
+Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$work/display" 2>"$work/xvfb.log" &
+xvfb_pid=$!
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+export DISPLAY=":$(cat "$work/display")"
+export WINEPREFIX="$work/prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" TZ=UTC
+unset WINESERVER WINELOADER
+
+wineboot -i >"$work/wineboot.log" 2>&1 || fail "wineboot: $(tail -5 "$work/wineboot.log")"
+wineserver -w
+# Otherwise Wine rebuilds the prefix when it sees a clock that moved, and the fake start drifts.
+echo disable >"$WINEPREFIX/.update-timestamp"
+prefix_done=$(date +%s)
+
+mkdir -p "$WINEPREFIX/drive_c/vc"
+cp "$agent" "$focus" "$WINEPREFIX/drive_c/vc/"
+data="$WINEPREFIX/drive_c/ProgramData/Vellumcrest"
+published="$data/Data/VCWorkstation.mdb"
+working="$data/Agent/usage.db"
+log="$data/Agent/VCWorkstation.log"
+
+# Every Wine process from here on runs on one faked clock: a fixed offset (not a start time, so
+# processes started later agree), placing a local midnight (UTC) shortly ahead.
+lead=40
+now=$(date +%s)
+midnight=$(( (now / 86400 + 1) * 86400 ))
+offset=$(( midnight - lead - now ))
+export FAKETIME="+${offset}s" FAKETIME_DONT_FAKE_MONOTONIC=1
+libfaketime="$(ls /usr/lib/*/faketime/libfaketime.so.1 2>/dev/null | head -n 1)"
+[ -n "$libfaketime" ] || skip "libfaketime not found (package faketime)"
+export LD_PRELOAD="$libfaketime"
+fake_now() { date +%s; }   # date runs under the same preload
+day_done="$(date -u -d "@$((midnight - 1))" +%F)"
+day_open="$(date -u -d "@$midnight" +%F)"
+wait_until() { while [ "$(fake_now)" -lt "$1" ]; do sleep 0.2; done; }
+[ "$(fake_now)" -lt "$midnight" ] || fail "faked clock not in effect"
+
+w() { wine "$@" 2>>"$work/wine.log"; }
+
+# Installing: the service is registered and started; the share is not supported under Wine,
+# which install reports with its own exit code.
+set +e
+w 'C:\vc\VCWorkstation.exe' install >"$work/install.out"
+install_rc=$?
+set -e
+cat "$work/install.out"
+[ "$install_rc" -eq 3 ] || fail "install exited with $install_rc, expected 3 (no share under Wine)"
+grep -q "installed and running" "$work/install.out" || fail "install did not report the running service"
+grep -q "Share Vellumcrest\$ could not be created: not supported" "$work/install.out" || fail "install did not explain the share"
+
+w sc query VCWorkstation | tr -d '\r' >"$work/query.out"
+grep -Eq "SERVICE_NAME: VCWorkstation$" "$work/query.out" || fail "service name: $(cat "$work/query.out")"
+grep -Eq "TYPE +: 10 " "$work/query.out" || fail "service type: $(cat "$work/query.out")"
+grep -Eq "STATE +: 4 " "$work/query.out" || fail "running state: $(cat "$work/query.out")"
+# Wine's sc has no qc: the start type is read where the service manager keeps it.
+w reg query 'HKLM\System\CurrentControlSet\Services\VCWorkstation' /v Start | tr -d '\r' >"$work/start.out" || true
+grep -Eiq "Start +REG_DWORD +0x2$" "$work/start.out" || fail "not started automatically: $(cat "$work/start.out")"
+
+# The scenario, on the faked clock: Notepad, WineMine, Notepad again across midnight.
+t_np1=$(( midnight - 24 )); t_mine=$(( midnight - 16 )); t_np2=$(( midnight - 8 )); t_stop=$(( midnight + 8 ))
+[ "$(fake_now)" -lt "$t_np1" ] || fail "set-up took too long for the scenario (increase lead)"
+wait_until "$t_np1"
+w notepad >/dev/null &
+wait_until "$t_mine"
+w winemine >/dev/null &
+wait_until "$t_np2"
+w 'C:\vc\vcfocus.exe' "Untitled - Notepad" || fail "focus tool could not bring Notepad back"
+wait_until "$t_stop"
+w net stop VCWorkstation >/dev/null || true
+for _ in $(seq 60); do
+  w sc query VCWorkstation | tr -d '\r' >"$work/query.out"
+  grep -Eq "STATE +: 1 " "$work/query.out" && break
+  sleep 0.5
+done
+grep -Eq "STATE +: 1 " "$work/query.out" || fail "stopped state: $(cat "$work/query.out")"
+w 'C:\vc\VCWorkstation.exe' status | tr -d '\r' >"$work/status.out" || true
+cat "$work/status.out"
+grep -q "Newest published day: $day_done" "$work/status.out" || fail "status does not name $day_done"
+grep -q "Service VCWorkstation: stopped (state 1)" "$work/status.out" || fail "status does not show the stopped service"
+# Removing the agent keeps its data.
+w 'C:\vc\VCWorkstation.exe' uninstall | tr -d '\r' >"$work/uninstall.out" || fail "uninstall: $(cat "$work/uninstall.out")"
+w sc query VCWorkstation 2>/dev/null | tr -d '\r' >"$work/query.out" || true
+! grep -q "SERVICE_NAME: VCWorkstation" "$work/query.out" || fail "service still registered after uninstall"
+[ -f "$published" ] || fail "uninstall removed the data"
+wineserver -k || true
+unset LD_PRELOAD FAKETIME
+
+# The published file: the completed day only, whole seconds close to the scenario's, every name
+# in its table, and an intact file.
+[ -f "$published" ] || fail "nothing published"
+q() { sqlite3 -readonly "$published" "$1"; }
+[ "$(q 'PRAGMA integrity_check')" = ok ] || fail "published file damaged"
+[ "$(q 'SELECT group_concat(DISTINCT Date) FROM PCDaySummary')" = "$day_done" ] ||
+  fail "published days: $(q 'SELECT DISTINCT Date FROM PCDaySummary')"
+[ "$(q 'SELECT count(*) FROM PCDaySummary WHERE UserName NOT IN (SELECT UserName FROM PCUsers)
+        OR AppTitle NOT IN (SELECT AppTitle FROM PCAppTitles)')" = 0 ] || fail "names missing from the name tables"
+echo "Published rows:"; q 'SELECT Date, UserName, AppTitle, Duration FROM PCDaySummary ORDER BY AppTitle'
+near() { # near ACTUAL EXPECTED WHAT
+  [ -n "$1" ] && [ $(( $1 > $2 ? $1 - $2 : $2 - $1 )) -le 3 ] || fail "$3: $1 s, expected about $2 s"
+}
+near "$(q "SELECT Duration FROM PCDaySummary WHERE AppTitle = 'Untitled - Notepad'")" \
+  $(( (t_mine - t_np1) + (midnight - t_np2) )) "Notepad on $day_done"
+near "$(q "SELECT Duration FROM PCDaySummary WHERE AppTitle = 'WineMine'")" $(( t_np2 - t_mine )) "WineMine on $day_done"
+[ "$(q 'SELECT count(*) FROM PCDaySummary')" = 2 ] || fail "unexpected rows"
+[ "$(q 'SELECT count(*) FROM PCUsers')" = 1 ] || fail "unexpected users"
+# The open day was recorded privately and waits for its midnight.
+open_ms="$(sqlite3 -readonly "$working" "SELECT Millis FROM Usage WHERE Day = '$day_open' AND AppTitle = 'Untitled - Notepad'")"
+near "$(( (open_ms + 500) / 1000 ))" $(( t_stop - midnight )) "Notepad on the open day $day_open"
+
+# The console imports exactly these rows through a simulated network folder.
+q "SELECT Date || '|' || UserName || '|' || AppTitle || '|' || Duration FROM PCDaySummary ORDER BY 1" >"$work/expected"
+QT_QPA_PLATFORM=offscreen "$importer" "$published" "$work/console" >"$work/imported" || fail "console import failed"
+diff -u "$work/expected" "$work/imported" || fail "the console imported other rows"
+
+ended=$(date +%s)
+echo "PASS: Wine end to end in $((ended - started)) s (prefix $((prefix_done - started)) s)"
