@@ -164,6 +164,21 @@ std::string shareErrorText(DWORD rc) {
     return errorText(rc);
 }
 
+std::string newestPublishedDay(const std::filesystem::path& file) {
+    std::error_code ec;
+    if (!std::filesystem::exists(file, ec))
+        return "none (nothing published yet)";
+    try {
+        SqliteDb published(file, SqliteDb::Mode::ReadOnly);
+        SqliteStatement query(published, "SELECT max(Date) FROM PCDaySummary");
+        if (query.step() && query.isText(0))
+            return query.text(0);
+        return "none";
+    } catch (const std::exception& e) {
+        return std::string("unreadable (") + e.what() + ")";
+    }
+}
+
 } // namespace
 
 int install(const std::wstring& shareGroup) {
@@ -334,15 +349,7 @@ int status() {
     if (info)
         NetApiBufferFree(info);
 
-    std::string newest = "none";
-    try {
-        SqliteDb published(paths.published, SqliteDb::Mode::ReadOnly);
-        SqliteStatement query(published, "SELECT max(Date) FROM PCDaySummary");
-        if (query.step() && query.isText(0))
-            newest = query.text(0);
-    } catch (const std::exception& e) {
-        newest = std::string("unreadable (") + e.what() + ")";
-    }
+    const std::string newest = newestPublishedDay(paths.published);
     say("Published file: " + narrow(paths.published.wstring()));
     say("Newest published day: " + newest);
 
