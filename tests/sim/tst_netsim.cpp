@@ -1,12 +1,11 @@
-// The network simulator, as far as the console's tests and the demo rely on it: the networks it
-// writes keep the agent contract, repeat exactly, carry the quirks, advance by whole days, and
-// its enumeration switch changes only that line.
+// The network simulator, as far as the console's tests rely on it: the networks it writes keep
+// the agent contract and carry the quirks, advance by whole days, and its enumeration switch
+// changes only that line.
 #include "store/WorkstationDatabase.h"
 #include "support/TestEnv.h"
 
 #include <QDate>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QHash>
 #include <QRegularExpression>
@@ -78,17 +77,6 @@ int agentState(const QString& dir, const QString& machine) {
         .toInt();
 }
 
-// Every file below dir by relative path, for byte-for-byte comparison.
-QHash<QString, QByteArray> snapshot(const QString& dir) {
-    QHash<QString, QByteArray> files;
-    QDirIterator it(dir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        files.insert(QDir(dir).relativeFilePath(path), fileBytes(path));
-    }
-    return files;
-}
-
 // The agent contract for one database; empty when kept. Rows whose user or title is not
 // listed are counted in unlisted instead of failing.
 QString contractBreach(const AgentDb& db, QDate first, int days, int rowsPerDay, int* unlisted = nullptr) {
@@ -154,30 +142,6 @@ private slots:
     void initTestCase() {
         TestEnv::setUp();
         QVERIFY2(QFileInfo(TestEnv::agentPath()).isExecutable(), qPrintable(TestEnv::agentPath()));
-    }
-
-    // The demo, the benchmarks and the reference reports rely on a seed naming one network.
-    void sameSeedRepeatsByteForByte() {
-        QTemporaryDir tmp;
-        auto make = [&](const QString& name, const QString& seed) {
-            return TestEnv::runAgent(smallNetwork(tmp.path() + QLatin1Char('/') + name, 5, seed)
-                                     << QStringLiteral("--quirks"));
-        };
-        QVERIFY(make(QStringLiteral("a"), QStringLiteral("42")));
-        QVERIFY(make(QStringLiteral("b"), QStringLiteral("42")));
-        QVERIFY(make(QStringLiteral("c"), QStringLiteral("43")));
-        const auto a = snapshot(tmp.path() + QStringLiteral("/a"));
-        QVERIFY(a.size() > 6);
-        QCOMPARE(snapshot(tmp.path() + QStringLiteral("/b")), a);
-        // A second run over the same folder writes the same files again.
-        QVERIFY(make(QStringLiteral("a"), QStringLiteral("42")));
-        QCOMPARE(snapshot(tmp.path() + QStringLiteral("/a")), a);
-
-        const auto c = snapshot(tmp.path() + QStringLiteral("/c"));
-        int differentDbs = 0;
-        for (auto it = c.cbegin(); it != c.cend(); ++it)
-            differentDbs += it.key().endsWith(QLatin1String(".mdb")) && a.value(it.key()) != it.value();
-        QVERIFY(differentDbs > 0);
     }
 
     void quirksArePresent() {
