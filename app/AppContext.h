@@ -3,6 +3,7 @@
 
 #include <QString>
 
+class DialogRunner;
 class Feedback;
 class Settings;
 
@@ -15,7 +16,8 @@ struct StartupFlags {
 struct AppContext {
     Settings& settings;
     Feedback& feedback;
-    QString programFolder;  // holds Data/ and Help/
-    QString networkSource;  // --network value; empty: the default for the program folder
+    DialogRunner& dialogs; // every modal dialog the console opens
+    QString programFolder; // holds Data/ and Help/
+    QString networkSource; // --network value; empty: the default for the program folder
     StartupFlags flags;
 };

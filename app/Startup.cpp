@@ -1,12 +1,13 @@
 // Start-up sequence and the start-up error handler.
 #include "app/Startup.h"
 
-#include "base/Captions.h"
-#include "base/Feedback.h"
 #include "app/frmLogin.h"
 #include "app/frmMain.h"
+#include "base/Captions.h"
+#include "base/Feedback.h"
 #include "base/Settings.h"
 #include "base/VcError.h"
+#include "widgets/DialogRunner.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -48,15 +49,15 @@ QString CorruptedSettingsMessage() {
            Captions::kSupportEmail + QStringLiteral(" if you think that no one has hacked the settings.");
 }
 
-Startup::Startup(Settings& settings, Feedback& feedback, Terminator terminate)
-    : m_settings(settings), m_feedback(feedback), m_terminate(std::move(terminate)) {
+Startup::Startup(Settings& settings, Feedback& feedback, DialogRunner& dialogs, Terminator terminate)
+    : m_settings(settings), m_feedback(feedback), m_dialogs(dialogs), m_terminate(std::move(terminate)) {
     m_settings.setWriteFailureHandler([this](const QString& message) {
         m_feedback.message(message, Captions::titled(QStringLiteral(" Manager")), Feedback::Icon::Warning,
                            Feedback::Buttons::Ok);
     });
     m_login = [this] {
         frmLogin dialog(m_settings, m_feedback);
-        dialog.exec();
+        m_dialogs.run(dialog);
         return dialog.loginSucceeded();
     };
 }
@@ -128,7 +129,7 @@ std::unique_ptr<frmMain> Startup::run(const QString& programFolder, const QStrin
     // The window outlives the handler's message: terminating leaves it exactly as it was.
     std::unique_ptr<frmMain> window;
     try {
-        AppContext context{m_settings, m_feedback, programFolder, networkSource, m_flags};
+        AppContext context{m_settings, m_feedback, m_dialogs, programFolder, networkSource, m_flags};
         window = std::make_unique<frmMain>(context);
         window->show();
         window->run();

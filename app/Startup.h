@@ -3,11 +3,12 @@
 
 #include "app/AppContext.h"
 
-#include <QString>
-#include <QStringList>
 #include <functional>
 #include <memory>
+#include <QString>
+#include <QStringList>
 
+class DialogRunner;
 class Feedback;
 class frmMain;
 class Settings;
@@ -32,7 +33,7 @@ public:
     using LoginPrompt = std::function<bool()>;
 
     // While it lives, a setting that cannot be written is reported through the feedback.
-    Startup(Settings& settings, Feedback& feedback, Terminator terminate);
+    Startup(Settings& settings, Feedback& feedback, DialogRunner& dialogs, Terminator terminate);
     ~Startup();
     Startup(const Startup&) = delete;
     Startup& operator=(const Startup&) = delete;
@@ -56,6 +57,7 @@ private:
 
     Settings& m_settings;
     Feedback& m_feedback;
+    DialogRunner& m_dialogs;
     Terminator m_terminate;
     LoginPrompt m_login;
     StartupFlags m_flags;

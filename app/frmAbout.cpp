@@ -40,12 +40,17 @@ frmAbout::frmAbout(Feedback& feedback, QWidget* parent, SystemInfoSource sysInfo
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QStringLiteral("About ") + Captions::kProductTm);
     setModal(true);
-    const QIcon icon = programIcon();
-    setWindowIcon(icon);
+    setWindowIcon(programIcon());
+    buildControls();
+    layOut();
+    connect(cmdOK, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cmdSysInfo, &QPushButton::clicked, this, [this] { StartSysInfo(m_feedback, m_sysInfo); });
+}
 
+void frmAbout::buildControls() {
     picIcon = new QLabel(this);
     picIcon->setObjectName(QStringLiteral("picIcon"));
-    picIcon->setPixmap(icon.pixmap(64, 64));
+    picIcon->setPixmap(programIcon().pixmap(64, 64));
     picIcon->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
 
     lblTitle = new QLabel(Captions::kProduct + QStringLiteral(" Manager for Windows NT,") +
@@ -86,7 +91,9 @@ frmAbout::frmAbout(Feedback& feedback, QWidget* parent, SystemInfoSource sysInfo
     cmdOK->setDefault(true);
     cmdSysInfo = new QPushButton(QStringLiteral("&System Info..."), this);
     cmdSysInfo->setObjectName(QStringLiteral("cmdSysInfo"));
+}
 
+void frmAbout::layOut() {
     auto* text = new QVBoxLayout;
     text->addWidget(lblTitle);
     text->addWidget(lblVersion);
@@ -116,7 +123,4 @@ frmAbout::frmAbout(Feedback& feedback, QWidget* parent, SystemInfoSource sysInfo
     layout->addWidget(line);
     layout->addLayout(bottom);
     setMinimumWidth(660);
-
-    connect(cmdOK, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cmdSysInfo, &QPushButton::clicked, this, [this] { StartSysInfo(m_feedback, m_sysInfo); });
 }

@@ -31,6 +31,9 @@ public:
     QPushButton* cmdSysInfo;
 
 private:
+    void buildControls();
+    void layOut();
+
     Feedback& m_feedback;
     SystemInfoSource m_sysInfo;
 };

@@ -1,6 +1,15 @@
 // Main window: start-up sequence, page navigation, menu bar and close.
 #include "app/frmMain.h"
 
+#include "app/frameSecurity.h"
+#include "app/frmAbout.h"
+#include "app/frmHelp.h"
+#include "app/Startup.h"
+#include "base/Account.h"
+#include "base/Captions.h"
+#include "base/Feedback.h"
+#include "base/Settings.h"
+#include "base/VcError.h"
 #include "collect/DataDownload.h"
 #include "collect/frmDownloadData.h"
 #include "discovery/frameCheckWorkstations.h"
@@ -11,19 +20,11 @@
 #include "report/frameData.h"
 #include "report/frameReports.h"
 #include "report/frmGenerateReport.h"
-#include "base/Account.h"
-#include "base/Captions.h"
-#include "base/Feedback.h"
-#include "app/frameSecurity.h"
-#include "app/frmAbout.h"
-#include "app/frmHelp.h"
-#include "base/Settings.h"
-#include "app/Startup.h"
-#include "base/VcError.h"
-#include "widgets/WaitCursor.h"
 #include "store/Dates.h"
 #include "store/ManagerDatabase.h"
 #include "verticalmenu/VerticalMenu.h"
+#include "widgets/DialogRunner.h"
+#include "widgets/WaitCursor.h"
 
 #include <cmath>
 #include <QApplication>
@@ -85,11 +86,11 @@ frmMain::frmMain(const AppContext& context, QWidget* parent)
 
     pages = new QStackedWidget(this);
     pages->setObjectName(QStringLiteral("pages"));
-    pageConfiguration = new frameConfiguration(*m_network, feedback, pages);
+    pageConfiguration = new frameConfiguration(*m_network, feedback, m_context.dialogs, pages);
     m_dataPlaceholder = new QWidget(pages);
     m_dataPlaceholder->setObjectName(QStringLiteral("frameDataPlaceholder"));
     pageReports = new frameReports(feedback, pages);
-    pageAppGroupings = new frameAppGroupings(feedback, pages);
+    pageAppGroupings = new frameAppGroupings(feedback, m_context.dialogs, pages);
     pageSecurity = new frameSecurity(m_context.settings, pages);
     pageCheckWorkstations = new frameCheckWorkstations(*m_network, feedback, pages);
     frameWeb = new QWidget(pages);
@@ -217,10 +218,7 @@ void frmMain::repaintNow() {
 }
 
 void frmMain::execDialog(QDialog& dialog) {
-    if (m_dialogHook)
-        m_dialogHook(dialog);
-    else
-        dialog.exec();
+    m_context.dialogs.run(dialog);
 }
 
 void frmMain::setStatusText(const QString& text) {
@@ -244,7 +242,7 @@ void frmMain::storePosition() {
 }
 
 void frmMain::UpdateSnapshotDate() {
-    pageConfiguration->txtSnapshotDate->setText(SnapshotDateText(*m_database));
+    pageConfiguration->setSnapshotDate(SnapshotDateText(*m_database));
 }
 
 void frmMain::run() {
@@ -284,18 +282,16 @@ void frmMain::run() {
     {
         frmDownloadData download(this);
         connect(&download, &frmDownloadData::statusText, this, &frmMain::setStatusText);
-        connect(&download, &frmDownloadData::snapshotDateChanged, pageConfiguration->txtSnapshotDate,
-                &QLineEdit::setText);
+        connect(&download, &frmDownloadData::snapshotDateChanged, pageConfiguration,
+                &frameConfiguration::setSnapshotDate);
         download.show();
         download.DownloadData(pageConfiguration->checkedWorkstations(), *m_database, *m_network);
     }
     repaintNow();
 
     pageData = new frameData(*m_database, feedback, pages);
-    pages->insertWidget(pages->indexOf(m_dataPlaceholder), pageData);
-    pages->removeWidget(m_dataPlaceholder);
+    replacePage(kDataRanges, pageData);
     m_dataPlaceholder->deleteLater();
-    m_pages[1].frame = pageData;
     pageData->LoadReportCriteria();
 
     pageAppGroupings->LoadGroupings();
@@ -309,6 +305,19 @@ QWidget* frmMain::pageWidget(const QString& name) const {
             return page.frame;
     }
     return nullptr;
+}
+
+// Puts frame where the named page is, in the stack and in the page table; nullptr forgets it.
+void frmMain::replacePage(const QString& name, QWidget* frame) {
+    for (Page& page : m_pages) {
+        if (page.name != name)
+            continue;
+        if (frame && page.frame)
+            pages->insertWidget(pages->indexOf(page.frame), frame);
+        if (page.frame)
+            pages->removeWidget(page.frame);
+        page.frame = frame;
+    }
 }
 
 QString frmMain::currentPageName() const {
@@ -466,9 +475,9 @@ void frmMain::closeEvent(QCloseEvent* event) {
         }
         pageAppGroupings->setDatabase(nullptr);
         pageConfiguration->setDatabase(nullptr);
+        replacePage(kDataRanges, nullptr);
         delete pageData;
         pageData = nullptr;
-        m_pages[1].frame = nullptr;
         m_database.reset();
     }
     event->accept();

@@ -3,7 +3,6 @@
 
 #include "app/AppContext.h"
 
-#include <functional>
 #include <memory>
 #include <QMainWindow>
 #include <QPointer>
@@ -60,10 +59,6 @@ public:
     QString statusText() const;
     void setStatusText(const QString& text);
 
-    // Tests replace the modal windows the console opens from here.
-    using DialogHook = std::function<void(QDialog&)>;
-    void setDialogHook(DialogHook hook) { m_dialogHook = std::move(hook); }
-
     ManagerDatabase* database() const { return m_database.get(); }
     Network& network() const { return *m_network; }
 
@@ -101,6 +96,7 @@ private:
     void repaintNow();
     void execDialog(QDialog& dialog);
     QWidget* pageWidget(const QString& name) const;
+    void replacePage(const QString& name, QWidget* frame);
     QString htmlPage(const QString& file) const;
 
     AppContext m_context;
@@ -109,7 +105,6 @@ private:
     QList<Page> m_pages;
     QWidget* m_dataPlaceholder;
     QTimer* m_clock;
-    DialogHook m_dialogHook;
     bool m_closing = false;
 };
 

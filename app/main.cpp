@@ -9,6 +9,7 @@
 #include "base/VcError.h"
 #include "base/Version.h"
 #include "discovery/Network.h"
+#include "widgets/DesktopDialogRunner.h"
 #include "widgets/DesktopFeedback.h"
 
 #include <cstdio>
@@ -58,7 +59,8 @@ int main(int argc, char** argv) {
     }
 
     // Terminating at once: no further code of the program runs and nothing is saved.
-    Startup startup(settings, feedback, [](int exitCode) { std::_Exit(exitCode); });
+    DesktopDialogRunner dialogs;
+    Startup startup(settings, feedback, dialogs, [](int exitCode) { std::_Exit(exitCode); });
     if (headless) {
         startup.setLoginPrompt([] {
             std::fprintf(stderr, "A password is required at start-up; no screenshot taken.\n");

@@ -2,12 +2,13 @@
 // the check boxes written through to the registry.
 #include "discovery/frameConfiguration.h"
 
+#include "base/VcError.h"
 #include "discovery/frmScan.h"
 #include "discovery/Network.h"
 #include "discovery/ServiceStatus.h"
 #include "discovery/WorkstationIcons.h"
 #include "discovery/WorkstationRegistry.h"
-#include "base/VcError.h"
+#include "widgets/DialogRunner.h"
 
 #include <limits>
 #include <QCoreApplication>
@@ -23,8 +24,9 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-frameConfiguration::frameConfiguration(Network& network, Feedback& feedback, QWidget* parent)
-    : QWidget(parent), m_network(network), m_feedback(feedback) {
+frameConfiguration::frameConfiguration(Network& network, Feedback& feedback, DialogRunner& dialogs,
+                                       QWidget* parent)
+    : QWidget(parent), m_network(network), m_feedback(feedback), m_dialogs(dialogs) {
     setObjectName(QStringLiteral("frameConfiguration"));
     const QFont labelFont(QStringLiteral("Arial"), 10);
 
@@ -130,6 +132,10 @@ QTreeWidgetItem* frameConfiguration::addWorkstationNode(QTreeWidgetItem* root, c
     return node;
 }
 
+void frameConfiguration::setSnapshotDate(const QString& text) {
+    txtSnapshotDate->setText(text);
+}
+
 QString frameConfiguration::GetDomainName() {
     return m_network.domainName();
 }
@@ -151,8 +157,7 @@ void frameConfiguration::LoadWorkstations() {
             UpdateWorkstationDB();
             UpdateWorkstationTreeValues();
         });
-        emit scanDialogCreated(&scan);
-        scan.exec();
+        m_dialogs.run(scan);
     }
     emit showWorkstationDataPageRequested();
     emit statusText(WorkstationRegistry::foundText(workstationNodeCount()));

@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QWidget>
 
+class DialogRunner;
 class Feedback;
 class ManagerDatabase;
 class Network;
@@ -27,7 +28,8 @@ public:
     static inline const QString kRootKey = QStringLiteral("root");
 
     // The database is set later (setDatabase), once the main window has opened it.
-    frameConfiguration(Network& network, Feedback& feedback, QWidget* parent = nullptr);
+    frameConfiguration(Network& network, Feedback& feedback, DialogRunner& dialogs,
+                       QWidget* parent = nullptr);
 
     // The manager database that registry reads and writes use; nullptr detaches the page.
     void setDatabase(ManagerDatabase* database) { m_database = database; }
@@ -66,14 +68,15 @@ public:
     // The tree's image list: "root" and "pc".
     QMap<QString, QIcon> imWS;
 
+public slots:
+    // Shows the newest collected day (the text comes from the store's snapshot-date rule).
+    void setSnapshotDate(const QString& text);
+
 signals:
     // Text for the first panel of the status bar.
     void statusText(const QString& text);
     // After a scan: the main window shows this page.
     void showWorkstationDataPageRequested();
-    // The scan window of LoadWorkstations, just before it is shown (it is gone when the
-    // scan returns).
-    void scanDialogCreated(frmScan* dialog);
 
 private:
     void onItemChanged(QTreeWidgetItem* item, int column);
@@ -86,6 +89,7 @@ private:
 
     Network& m_network;
     Feedback& m_feedback;
+    DialogRunner& m_dialogs;
     ManagerDatabase* m_database = nullptr;
     frmScan* m_scan = nullptr;
 };

@@ -1,13 +1,8 @@
-// Groupings page: reads its controls, keeps the enable rules, and writes every change at once.
+// Groupings page: builds and lays out the controls and shows the editor behind them.
 #include "groupings/frameAppGroupings.h"
 
 #include "groupings/frmCapturedTitles.h"
-#include "groupings/GroupingsStore.h"
-#include "base/Captions.h"
-#include "base/Feedback.h"
-#include "base/TextUtils.h"
-#include "base/VcError.h"
-#include "store/ManagerDatabase.h"
+#include "widgets/DialogRunner.h"
 
 #include <QEvent>
 #include <QGridLayout>
@@ -18,28 +13,11 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QStyle>
 #include <QVBoxLayout>
 
 namespace {
-const QString kDesktop = QStringLiteral("Desktop");
-
-QString pageTitle() {
-    return Captions::titled(QStringLiteral(" Application Groupings"));
-}
-
-// Counts nested list edits; while any is open the selection signals run no handler.
-class ListEdit {
-public:
-    explicit ListEdit(int& depth) : m_depth(depth) { ++m_depth; }
-    ~ListEdit() { --m_depth; }
-    ListEdit(const ListEdit&) = delete;
-    ListEdit& operator=(const ListEdit&) = delete;
-
-private:
-    int& m_depth;
-};
-
 QPushButton* button(const QString& caption, const QString& name, QWidget* parent) {
     auto* b = new QPushButton(caption, parent);
     b->setObjectName(name);
@@ -62,33 +40,45 @@ QListWidget* list(const QString& name, QWidget* parent) {
     return l;
 }
 
-bool listHolds(const QListWidget* list, const QString& text) {
-    for (int i = 0; i < list->count(); ++i) {
-        if (list->item(i)->text() == text)
-            return true;
-    }
-    return false;
+int selectedRow(const QListWidget* list) {
+    const QList<QListWidgetItem*> selected = list->selectedItems();
+    return selected.isEmpty() ? -1 : list->row(selected.constFirst());
 }
 
-QStringList entries(const QListWidget* list) {
-    QStringList texts;
+void showList(QListWidget* list, const QStringList& entries, int selected) {
+    QStringList shown;
     for (int i = 0; i < list->count(); ++i)
-        texts.append(list->item(i)->text());
-    return texts;
+        shown.append(list->item(i)->text());
+    if (shown != entries) {
+        list->clear();
+        list->addItems(entries);
+    }
+    if (selectedRow(list) == selected && list->currentRow() == selected)
+        return;
+    if (selected < 0) {
+        list->clearSelection();
+        list->setCurrentRow(-1);
+    } else {
+        list->setCurrentRow(selected, QItemSelectionModel::ClearAndSelect);
+    }
 }
 
-// The entry to select after removing entry k, from the count that remains.
-int rowAfterRemoval(int k, int remaining) {
-    if (k != 0)
-        return k == remaining ? k - 1 : k;
-    return remaining > 0 ? 0 : -1;
+void showText(QLineEdit* box, const QString& text) {
+    if (box->text() != text)
+        box->setText(text);
 }
 } // namespace
 
-frameAppGroupings::frameAppGroupings(Feedback& feedback, QWidget* parent)
-    : QWidget(parent), m_feedback(feedback) {
+frameAppGroupings::frameAppGroupings(Feedback& feedback, DialogRunner& dialogs, QWidget* parent)
+    : QWidget(parent), m_editor(feedback), m_feedback(feedback), m_dialogs(dialogs) {
     setObjectName(QStringLiteral("frameAppGroupings"));
+    buildControls();
+    layOut();
+    connectControls();
+    showEditor();
+}
 
+void frameAppGroupings::buildControls() {
     Frame6 = new QGroupBox(QStringLiteral("Application"), this);
     Frame6->setObjectName(QStringLiteral("Frame6"));
     lstAppGroupings = list(QStringLiteral("lstAppGroupings"), Frame6);
@@ -130,7 +120,9 @@ frameAppGroupings::frameAppGroupings(Feedback& feedback, QWidget* parent)
                             "(as currently selected on the \"Application\" list box).  For more general "
                             "coverage of an application, a partial window title may be given."),
              QStringLiteral("Label13"), Frame7);
+}
 
+void frameAppGroupings::layOut() {
     // Application frame: list with the arrows beside it, the name box, its buttons, the note.
     auto* arrows = new QVBoxLayout;
     arrows->addWidget(cmdAppUp);
@@ -183,30 +175,36 @@ frameAppGroupings::frameAppGroupings(Feedback& feedback, QWidget* parent)
     setTabOrder(txtAppGroupData, cmdAppGroupDataAdd);
     setTabOrder(cmdAppGroupDataAdd, cmdAppGroupDataDelete);
     setTabOrder(cmdAppGroupDataDelete, cmdAddFromCaptured);
+}
 
-    // The state when the page opens.
-    cmdAppUp->setEnabled(false);
-    cmdAppDown->setEnabled(false);
-    cmdAppGroupAdd->setEnabled(false);
-    cmdAppGroupDelete->setEnabled(false);
-    txtAppGroupData->setEnabled(false);
-    cmdAppGroupDataAdd->setEnabled(false);
-    cmdAppGroupDataDelete->setEnabled(false);
-    cmdAddFromCaptured->setEnabled(false);
-
+void frameAppGroupings::connectControls() {
     txtAppGroup->installEventFilter(this);
     txtAppGroupData->installEventFilter(this);
 
     connect(lstAppGroupings, &QListWidget::itemSelectionChanged, this, [this] {
-        if (m_listEdits == 0)
-            aliasSelected();
+        if (m_showing)
+            return;
+        m_editor.selectAlias(selectedRow(lstAppGroupings));
+        showEditor();
     });
     connect(lstAppGroupingsData, &QListWidget::itemSelectionChanged, this, [this] {
-        if (m_listEdits == 0)
-            titleSelected();
+        if (m_showing)
+            return;
+        m_editor.selectTitle(selectedRow(lstAppGroupingsData));
+        showEditor();
     });
-    connect(txtAppGroup, &QLineEdit::textChanged, this, &frameAppGroupings::aliasTextChanged);
-    connect(txtAppGroupData, &QLineEdit::textChanged, this, &frameAppGroupings::titleTextChanged);
+    connect(txtAppGroup, &QLineEdit::textChanged, this, [this](const QString& text) {
+        if (m_showing)
+            return;
+        m_editor.setAliasText(text);
+        showEditor();
+    });
+    connect(txtAppGroupData, &QLineEdit::textChanged, this, [this](const QString& text) {
+        if (m_showing)
+            return;
+        m_editor.setTitleText(text);
+        showEditor();
+    });
     connect(cmdAppGroupAdd, &QPushButton::clicked, this, &frameAppGroupings::addAlias);
     connect(cmdAppGroupDelete, &QPushButton::clicked, this, &frameAppGroupings::deleteAlias);
     connect(cmdAppUp, &QPushButton::clicked, this, &frameAppGroupings::moveAliasUp);
@@ -216,334 +214,103 @@ frameAppGroupings::frameAppGroupings(Feedback& feedback, QWidget* parent)
     connect(cmdAddFromCaptured, &QPushButton::clicked, this, &frameAppGroupings::addFromCapturedTitles);
 }
 
+void frameAppGroupings::showEditor() {
+    const QScopedValueRollback<bool> showing(m_showing, true);
+    showList(lstAppGroupings, m_editor.aliases(), m_editor.selectedAliasRow());
+    showList(lstAppGroupingsData, m_editor.titles(), m_editor.selectedTitleRow());
+    showText(txtAppGroup, m_editor.aliasText());
+    showText(txtAppGroupData, m_editor.titleText());
+    const GroupingsEditor::Enabled& on = m_editor.enabled();
+    cmdAppUp->setEnabled(on.up);
+    cmdAppDown->setEnabled(on.down);
+    cmdAppGroupAdd->setEnabled(on.aliasAdd);
+    cmdAppGroupDelete->setEnabled(on.aliasDelete);
+    txtAppGroupData->setEnabled(on.titleBox);
+    cmdAppGroupDataAdd->setEnabled(on.titleAdd);
+    cmdAppGroupDataDelete->setEnabled(on.titleDelete);
+    cmdAddFromCaptured->setEnabled(on.fromCaptured);
+}
+
 void frameAppGroupings::setDatabase(ManagerDatabase* database) {
-    m_database = database;
+    m_editor.setDatabase(database);
 }
-
-void frameAppGroupings::setPickerOpener(PickerOpener opener) {
-    m_openPicker = std::move(opener);
-}
-
-// ---- selection state ----
-
-int frameAppGroupings::selectedAliasIndex() const {
-    const QList<QListWidgetItem*> selected = lstAppGroupings->selectedItems();
-    return selected.isEmpty() ? -1 : lstAppGroupings->row(selected.constFirst());
-}
-
-QString frameAppGroupings::selectedAlias() const {
-    const int row = selectedAliasIndex();
-    return row < 0 ? QString() : lstAppGroupings->item(row)->text();
-}
-
-int frameAppGroupings::selectedTitleIndex() const {
-    const QList<QListWidgetItem*> selected = lstAppGroupingsData->selectedItems();
-    return selected.isEmpty() ? -1 : lstAppGroupingsData->row(selected.constFirst());
-}
-
-void frameAppGroupings::selectAlias(int row) {
-    {
-        ListEdit edit(m_listEdits);
-        if (row < 0) {
-            lstAppGroupings->clearSelection();
-            lstAppGroupings->setCurrentRow(-1);
-        } else {
-            lstAppGroupings->setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
-        }
-    }
-    aliasSelected();
-}
-
-void frameAppGroupings::selectTitle(int row) {
-    {
-        ListEdit edit(m_listEdits);
-        if (row < 0) {
-            lstAppGroupingsData->clearSelection();
-            lstAppGroupingsData->setCurrentRow(-1);
-        } else {
-            lstAppGroupingsData->setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
-        }
-    }
-    titleSelected();
-}
-
-// ---- loading ----
 
 void frameAppGroupings::LoadGroupings() {
-    {
-        ListEdit edit(m_listEdits);
-        lstAppGroupings->clear();
-        lstAppGroupingsData->clear();
-    }
-    QStringList aliases;
-    if (m_database) {
-        try {
-            aliases = GroupingsStore(*m_database).aliases();
-        } catch (const VcError& error) {
-            m_feedback.message(error.description(), pageTitle(), Feedback::Icon::Critical);
-        }
-    }
-    {
-        ListEdit edit(m_listEdits);
-        lstAppGroupings->addItems(aliases);
-    }
-    if (lstAppGroupings->count() > 0)
-        selectAlias(0);
-    else
-        aliasSelected();
+    m_editor.LoadGroupings();
+    showEditor();
 }
 
 void frameAppGroupings::LoadGroupingTitles() {
-    {
-        ListEdit edit(m_listEdits);
-        lstAppGroupingsData->clear();
-    }
-    const QString alias = selectedAlias();
-    if (alias.isEmpty() || !m_database)
-        return;
-    QStringList titles;
-    try {
-        titles = GroupingsStore(*m_database).titlesOf(alias);
-    } catch (const VcError& error) {
-        m_feedback.message(error.description(), pageTitle(), Feedback::Icon::Critical);
-        return;
-    }
-    ListEdit edit(m_listEdits);
-    lstAppGroupingsData->addItems(titles);
+    m_editor.LoadGroupingTitles();
+    showEditor();
 }
 
-void frameAppGroupings::reportFailure(const VcError& error, const QString& keepAlias) {
-    m_feedback.message(
-        QStringLiteral("The change could not be saved, and the lists have been reloaded from the "
-                       "database.\n\nError #%1: %2")
-            .arg(error.number())
-            .arg(error.description()),
-        pageTitle(), Feedback::Icon::Critical);
-    LoadGroupings();
-    const QList<QListWidgetItem*> found =
-        lstAppGroupings->findItems(keepAlias, Qt::MatchExactly | Qt::MatchCaseSensitive);
-    if (!keepAlias.isEmpty() && !found.isEmpty())
-        selectAlias(lstAppGroupings->row(found.constFirst()));
-}
-
-// ---- handlers ----
-
-void frameAppGroupings::aliasSelected() {
-    LoadGroupingTitles();
-    const int row = selectedAliasIndex();
-    if (row < 0) {
-        cmdAppDown->setEnabled(false);
-        cmdAppUp->setEnabled(false);
-        cmdAddFromCaptured->setEnabled(false);
-        cmdAppGroupDelete->setEnabled(false);
-        txtAppGroupData->clear();
-        txtAppGroupData->setEnabled(false);
-        return;
-    }
-    cmdAppUp->setEnabled(row != 0);
-    cmdAppDown->setEnabled(row != lstAppGroupings->count() - 1);
-    if (selectedAlias() == kDesktop) {
-        cmdAppGroupDelete->setEnabled(false);
-        cmdAppGroupDataDelete->setEnabled(false);
-    } else {
-        cmdAppGroupDelete->setEnabled(true);
-    }
-    txtAppGroupData->setEnabled(true);
-    cmdAddFromCaptured->setEnabled(true);
-}
-
-void frameAppGroupings::titleSelected() {
-    if (selectedTitleIndex() < 0)
-        cmdAppGroupDataDelete->setEnabled(false);
-    else if (cmdAppGroupDelete->isEnabled())
-        cmdAppGroupDataDelete->setEnabled(true);
-}
-
-void frameAppGroupings::aliasTextChanged() {
-    const QString a = txtAppGroup->text().trimmed();
-    cmdAppGroupAdd->setEnabled(!a.isEmpty() && !listHolds(lstAppGroupings, a));
-}
-
-void frameAppGroupings::titleTextChanged() {
-    const QString t = txtAppGroupData->text().trimmed();
-    cmdAppGroupDataAdd->setEnabled(!t.isEmpty() && !listHolds(lstAppGroupingsData, t) &&
-                                   selectedAliasIndex() >= 0);
+void frameAppGroupings::SaveGroupingOrder() {
+    m_editor.SaveGroupingOrder();
+    showEditor();
 }
 
 bool frameAppGroupings::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == txtAppGroup || watched == txtAppGroupData) {
-        if (event->type() == QEvent::FocusIn) {
-            (watched == txtAppGroup ? txtAppGroupData : txtAppGroup)->clear();
-        } else if (event->type() == QEvent::KeyPress) {
-            const int key = static_cast<QKeyEvent*>(event)->key();
-            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-                if (watched == txtAppGroup && cmdAppGroupAdd->isEnabled()) {
-                    addAlias();
-                    return true;
-                }
-                if (watched == txtAppGroupData && cmdAppGroupDataAdd->isEnabled()) {
-                    addTitle();
-                    return true;
-                }
-            }
+    if (watched != txtAppGroup && watched != txtAppGroupData)
+        return QWidget::eventFilter(watched, event);
+    const bool aliasBox = watched == txtAppGroup;
+    if (event->type() == QEvent::FocusIn) {
+        aliasBox ? m_editor.aliasBoxFocused() : m_editor.titleBoxFocused();
+        showEditor();
+    } else if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            const bool used = aliasBox ? m_editor.enterInAliasBox() : m_editor.enterInTitleBox();
+            showEditor();
+            if (used)
+                return true;
         }
     }
     return QWidget::eventFilter(watched, event);
 }
 
 void frameAppGroupings::addAlias() {
-    const QString a = txtAppGroup->text().trimmed();
-    if (a.isEmpty() || listHolds(lstAppGroupings, a) || !m_database) {
-        m_feedback.beep();
-        return;
-    }
-    const QString keep = selectedAlias();
-    try {
-        GroupingsStore(*m_database).addAlias(a, lstAppGroupings->count());
-    } catch (const VcError& error) {
-        reportFailure(error, keep);
-        return;
-    }
-    {
-        ListEdit edit(m_listEdits);
-        lstAppGroupings->addItem(a);
-    }
-    cmdAppGroupAdd->setEnabled(false);
-    if (lstAppGroupings->count() == 1)
-        selectAlias(0);
-    txtAppGroup->clear();
-    aliasSelected();
-    txtAppGroup->setFocus();
+    const bool added = m_editor.addAlias();
+    showEditor();
+    if (added)
+        txtAppGroup->setFocus();
 }
 
 void frameAppGroupings::deleteAlias() {
-    const int k = selectedAliasIndex();
-    if (k < 0 || !m_database)
-        return;
-    const QString alias = selectedAlias();
-    if (alias == kDesktop)
-        return;
-    const Feedback::Answer answer =
-        m_feedback.message(QStringLiteral("Remove application \"") + alias +
-                               QStringLiteral("\" from list of monitored applications?"),
-                           pageTitle(), Feedback::Icon::Question, Feedback::Buttons::YesNo);
-    if (answer != Feedback::Answer::Yes)
-        return;
-    {
-        ListEdit edit(m_listEdits);
-        delete lstAppGroupings->takeItem(k);
-    }
-    const int next = rowAfterRemoval(k, lstAppGroupings->count());
-    const QString keep = next < 0 ? QString() : lstAppGroupings->item(next)->text();
-    try {
-        GroupingsStore(*m_database).deleteAlias(alias, entries(lstAppGroupings));
-    } catch (const VcError& error) {
-        reportFailure(error, alias);
-        return;
-    }
-    selectAlias(next);
-}
-
-bool frameAppGroupings::writeOrder() {
-    if (!m_database)
-        return false;
-    try {
-        GroupingsStore(*m_database).saveOrder(entries(lstAppGroupings));
-    } catch (const VcError& error) {
-        reportFailure(error, selectedAlias());
-        return false;
-    }
-    return true;
-}
-
-void frameAppGroupings::SaveGroupingOrder() {
-    writeOrder();
-}
-
-void frameAppGroupings::moveAlias(int from, int to) {
-    if (from < 0 || to < 0 || to >= lstAppGroupings->count())
-        return;
-    {
-        ListEdit edit(m_listEdits);
-        QListWidgetItem* a = lstAppGroupings->item(from);
-        QListWidgetItem* b = lstAppGroupings->item(to);
-        const QString text = a->text();
-        a->setText(b->text());
-        b->setText(text);
-    }
-    selectAlias(to);
-    writeOrder();
+    m_editor.deleteAlias();
+    showEditor();
 }
 
 void frameAppGroupings::moveAliasUp() {
-    const int i = selectedAliasIndex();
-    moveAlias(i, i - 1);
+    m_editor.moveAliasUp();
+    showEditor();
 }
 
 void frameAppGroupings::moveAliasDown() {
-    const int i = selectedAliasIndex();
-    moveAlias(i, i + 1);
+    m_editor.moveAliasDown();
+    showEditor();
 }
 
 void frameAppGroupings::addTitle() {
-    const QString t = BlankQuotes(txtAppGroupData->text()).trimmed();
-    const QString alias = selectedAlias();
-    if (t.isEmpty() || listHolds(lstAppGroupingsData, t) || alias.isEmpty() || !m_database) {
-        m_feedback.beep();
-        return;
-    }
-    try {
-        GroupingsStore(*m_database).addTitle(alias, t);
-    } catch (const VcError& error) {
-        reportFailure(error, alias);
-        return;
-    }
-    {
-        ListEdit edit(m_listEdits);
-        lstAppGroupingsData->addItem(t);
-    }
-    cmdAppGroupDataAdd->setEnabled(false);
-    txtAppGroupData->clear();
-    titleSelected();
-    txtAppGroupData->setFocus();
+    const bool added = m_editor.addTitle();
+    showEditor();
+    if (added)
+        txtAppGroupData->setFocus();
 }
 
 void frameAppGroupings::deleteTitle() {
-    const int k = selectedTitleIndex();
-    const QString alias = selectedAlias();
-    if (k < 0 || alias.isEmpty() || alias == kDesktop || !m_database)
-        return;
-    const QString t = lstAppGroupingsData->item(k)->text();
-    {
-        ListEdit edit(m_listEdits);
-        delete lstAppGroupingsData->takeItem(k);
-    }
-    selectTitle(rowAfterRemoval(k, lstAppGroupingsData->count()));
-    bool found = false;
-    try {
-        found = GroupingsStore(*m_database).deleteTitle(alias, t);
-    } catch (const VcError& error) {
-        reportFailure(error, alias);
-        return;
-    }
-    if (!found)
-        m_feedback.message(QStringLiteral("Could not find matching record in database for deletion"),
-                           Captions::titled(QStringLiteral(" Error")), Feedback::Icon::Warning);
-    titleSelected();
+    m_editor.deleteTitle();
+    showEditor();
 }
 
 void frameAppGroupings::addFromCapturedTitles() {
-    const QString alias = selectedAlias();
-    if (alias.isEmpty() || !m_database)
+    const QString alias = m_editor.selectedAlias();
+    if (alias.isEmpty() || !m_editor.database())
         return;
-    if (m_openPicker)
-        m_openPicker(alias);
-    else
-        showDefaultPicker(alias);
-    aliasSelected();
-}
-
-void frameAppGroupings::showDefaultPicker(const QString& alias) {
-    frmCapturedTitles picker(*m_database, m_feedback, alias, window());
-    picker.exec();
+    {
+        frmCapturedTitles picker(*m_editor.database(), m_feedback, alias, window());
+        m_dialogs.run(picker);
+    }
+    m_editor.pickerClosed();
+    showEditor();
 }

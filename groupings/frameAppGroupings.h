@@ -1,9 +1,11 @@
 // The Application Groupings page: aliases in priority order and the window titles of each.
 #pragma once
 
-#include <functional>
+#include "groupings/GroupingsEditor.h"
+
 #include <QWidget>
 
+class DialogRunner;
 class Feedback;
 class ManagerDatabase;
 class QGroupBox;
@@ -11,12 +13,13 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
-class VcError;
 
+// Shows a GroupingsEditor: forwards clicks, keys and focus to it and shows its state after
+// each one. The rules themselves live in the editor.
 class frameAppGroupings : public QWidget {
     Q_OBJECT
 public:
-    explicit frameAppGroupings(Feedback& feedback, QWidget* parent = nullptr);
+    frameAppGroupings(Feedback& feedback, DialogRunner& dialogs, QWidget* parent = nullptr);
 
     // The manager database the page works on; the page does not own it. The main window sets
     // it once the database is open and then calls LoadGroupings(); set nullptr before the
@@ -29,11 +32,6 @@ public:
     void LoadGroupingTitles();
     // Rewrites the alias table from the alias list.
     void SaveGroupingOrder();
-
-    // Opens the captured-titles picker for an alias and returns when it has closed. The
-    // default shows frmCapturedTitles modally; tests replace it.
-    using PickerOpener = std::function<void(const QString& alias)>;
-    void setPickerOpener(PickerOpener opener);
 
     // The operator's actions, as the buttons and the Enter key run them.
     void addAlias();
@@ -64,27 +62,15 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    int selectedAliasIndex() const;
-    QString selectedAlias() const;
-    int selectedTitleIndex() const;
+    void buildControls();
+    void layOut();
+    void connectControls();
+    // Brings every control in line with the editor; the widgets' own signals are ignored
+    // meanwhile, so showing never counts as an operator action.
+    void showEditor();
 
-    // Program-made selections run the same handler as a click; list edits run none.
-    void selectAlias(int row);
-    void selectTitle(int row);
-    void aliasSelected();
-    void titleSelected();
-    void aliasTextChanged();
-    void titleTextChanged();
-    void moveAlias(int from, int to);
-
-    // Shows the failure and reloads both lists from the tables, keeping the alias if it is
-    // still there, so that the page never shows an order the table does not hold.
-    void reportFailure(const VcError& error, const QString& keepAlias);
-    bool writeOrder();
-    void showDefaultPicker(const QString& alias);
-
+    GroupingsEditor m_editor;
     Feedback& m_feedback;
-    ManagerDatabase* m_database = nullptr;
-    PickerOpener m_openPicker;
-    int m_listEdits = 0;
+    DialogRunner& m_dialogs;
+    bool m_showing = false;
 };

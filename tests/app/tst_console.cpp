@@ -1,17 +1,17 @@
 // The console end to end: first start on a generated network, the report it shows, the
 // navigation between pages, later starts and the close.
-#include "discovery/frameConfiguration.h"
-#include "report/frameReports.h"
-#include "base/Captions.h"
 #include "app/frmMain.h"
+#include "app/Startup.h"
+#include "base/Captions.h"
 #include "base/ProgramFolder.h"
 #include "base/Settings.h"
-#include "app/Startup.h"
-#include "base/TextUtils.h"
+#include "discovery/frameConfiguration.h"
+#include "report/frameReports.h"
 #include "store/Dates.h"
 #include "store/ManagerDatabase.h"
 #include "store/SqlUtil.h"
-#include "store/WorkstationDatabase.h"
+#include "support/AgentOracle.h"
+#include "support/ScriptedDialogRunner.h"
 #include "support/ScriptedFeedback.h"
 #include "support/TestEnv.h"
 #include "verticalmenu/VerticalMenu.h"
@@ -51,54 +51,16 @@ QString timeText(qint64 minutes) {
            QStringLiteral("%1").arg(minutes % 60, 2, 10, QLatin1Char('0'));
 }
 
-// What the console must have collected, computed from the agent databases alone: machines whose
-// service is registered exactly as "VCWorkstation" and whose share can be read; rows whose user
-// and title (double quotes blanked) some downloaded machine lists, letter case aside.
+// What the console must have collected: the machines a scan checks, downloaded in order, with
+// each title counted under the grouping the test database gives it.
 Expected expectedFrom(const QString& network) {
-    QStringList machines;
-    QFile ini(network + QStringLiteral("/network.ini"));
-    ini.open(QIODevice::ReadOnly);
-    for (const QString& line : QString::fromUtf8(ini.readAll()).split(QLatin1Char('\n'))) {
-        if (line.startsWith(QLatin1String("machines=")))
-            machines = line.mid(9).trimmed().split(QLatin1Char(','));
-    }
-    QList<QString> downloaded;
-    for (const QString& m : machines) {
-        QFile services(network + QLatin1Char('/') + m + QStringLiteral("/services.ini"));
-        if (!services.open(QIODevice::ReadOnly))
-            continue;
-        const QStringList lines = QString::fromUtf8(services.readAll()).split(QLatin1Char('\n'));
-        const bool agent = std::any_of(lines.begin(), lines.end(), [](const QString& l) {
-            return l.startsWith(QLatin1String("VCWorkstation="));
-        });
-        if (agent && QFile::exists(network + QLatin1Char('/') + m +
-                                   QStringLiteral("/Vellumcrest$/Data/VCWorkstation.mdb")))
-            downloaded << m;
-    }
-    QSet<QString> users;
-    QSet<QString> titles;
-    for (const QString& m : downloaded) {
-        WorkstationDatabase ws(network + QLatin1Char('/') + m +
-                               QStringLiteral("/Vellumcrest$/Data/VCWorkstation.mdb"));
-        for (const QString& u : ws.userNames().value_or(QStringList()))
-            users.insert(u.toCaseFolded());
-        for (const QString& t : ws.appTitles().value_or(QStringList()))
-            titles.insert(BlankDoubleQuotes(t).toCaseFolded());
-    }
+    const AgentOracle::Import import = AgentOracle::expected(network, AgentOracle::agentMachines(network));
     Expected expected;
-    for (const QString& m : downloaded) {
-        WorkstationDatabase ws(network + QLatin1Char('/') + m +
-                               QStringLiteral("/Vellumcrest$/Data/VCWorkstation.mdb"));
-        ws.forEachDayRow([&](const WorkstationDatabase::DayRow& row) {
-            const QString title = BlankDoubleQuotes(row.appTitle.toString());
-            if (!users.contains(row.userName.toString().toCaseFolded()) ||
-                !titles.contains(title.toCaseFolded()))
-                return;
-            const QDate day = Dates::fromStored(row.date.toString());
-            ++expected.rows;
-            expected.seconds[day][applicationOf(title)] += row.duration.toLongLong();
-            expected.workstations.insert(m);
-        });
+    expected.rows = import.rows;
+    expected.workstations = import.workstations;
+    for (auto day = import.seconds.cbegin(); day != import.seconds.cend(); ++day) {
+        for (auto title = day->cbegin(); title != day->cend(); ++title)
+            expected.seconds[day.key()][applicationOf(title.key())] += title.value();
     }
     return expected;
 }
@@ -110,10 +72,13 @@ qint64 usageRows(ManagerDatabase& db) {
 }
 } // namespace
 
+// Every test function starts from a program folder that has never been started, on a freshly
+// generated network, and runs the start-ups it needs itself.
 class TstConsole : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase();
+    void initTestCase() { TestEnv::setUp(); }
+    void init();
     void firstStartScansDownloadsAndReports();
     void navigationKeepsMenuBarAndBarInStep();
     void laterStartsUseTheRegistryAndTakeOnlyNewDays();
@@ -124,16 +89,17 @@ private slots:
 
 private:
     std::unique_ptr<frmMain> start();
-    QTemporaryDir m_dir;
+    std::unique_ptr<QTemporaryDir> m_dir;
     QString m_home;
     QString m_network;
     std::unique_ptr<Settings> m_settings;
     ScriptedFeedback m_feedback;
+    ScriptedDialogRunner m_dialogs;
 };
 
-void TstConsole::initTestCase() {
-    TestEnv::setUp();
-    m_home = m_dir.filePath(QStringLiteral("home"));
+void TstConsole::init() {
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_home = m_dir->filePath(QStringLiteral("home"));
     m_network = m_home + QStringLiteral("/Network");
     ProgramFolder::install(m_home, TestEnv::buildDir());
     QVERIFY(TestEnv::runAgent({QStringLiteral("generate"), QStringLiteral("--network"), m_network,
@@ -146,11 +112,13 @@ void TstConsole::initTestCase() {
              QStringLiteral("INSERT INTO MGRGroupings (Alias, Rank) VALUES ('Mail', 1), ('Spreadsheet', 2)"));
     Sql::run(db.db(), QStringLiteral("INSERT INTO MGRGroupingsData (AliasKey, WindowTitle) VALUES "
                                      "('Mail', 'mail'), ('Spreadsheet', 'SPREADSHEET')"));
-    m_settings = std::make_unique<Settings>(m_dir.filePath(QStringLiteral("settings.ini")));
+    m_settings = std::make_unique<Settings>(m_dir->filePath(QStringLiteral("settings.ini")));
+    m_feedback.clear();
+    m_dialogs.shown.clear();
 }
 
 std::unique_ptr<frmMain> TstConsole::start() {
-    Startup startup(*m_settings, m_feedback,
+    Startup startup(*m_settings, m_feedback, m_dialogs,
                     [](int code) { QFAIL(qPrintable(QStringLiteral("terminated %1").arg(code))); });
     return startup.run(m_home, QString());
 }
@@ -203,7 +171,8 @@ void TstConsole::firstStartScansDownloadsAndReports() {
         QList<QPair<QString, QString>> want;
         qint64 total = 0;
         for (auto it = expected.seconds[day].cbegin(); it != expected.seconds[day].cend(); ++it) {
-            want.append({it.key(), timeText(static_cast<qint64>(std::nearbyint(static_cast<double>(it.value()) / 60.0)))});
+            want.append({it.key(), timeText(static_cast<qint64>(
+                                       std::nearbyint(static_cast<double>(it.value()) / 60.0)))});
             total = static_cast<qint64>(
                 std::nearbyint(static_cast<double>(total) + static_cast<double>(it.value()) / 60.0));
         }
@@ -282,6 +251,23 @@ void TstConsole::laterStartsUseTheRegistryAndTakeOnlyNewDays() {
     QCOMPARE(usageRows(*window->database()), expected.rows);
     QVERIFY(expected.rows > before);
     QCOMPARE(window->database()->distinctDays().size(), expected.seconds.size());
+    // One new day, from exactly the machines whose agent wrote one; names that differ only in
+    // letter case are stored once.
+    const QDate newest = expected.seconds.lastKey();
+    const AgentOracle::Import newDay =
+        AgentOracle::expected(m_network, AgentOracle::agentMachines(m_network), newest.addDays(-1));
+    QVERIFY(!newDay.withNewDays.isEmpty());
+    QSqlQuery q =
+        Sql::run(window->database()->db(),
+                 QStringLiteral("SELECT count(DISTINCT WorkstationKey) FROM MGRDaySummary WHERE Date = ?"),
+                 {Dates::toStored(newest)});
+    QVERIFY(q.next());
+    QCOMPARE(q.value(0).toLongLong(), qint64(newDay.workstations.size()));
+    q = Sql::run(window->database()->db(),
+                 QStringLiteral("SELECT count(*) FROM (SELECT lower(UserName) FROM MGRUsers GROUP BY 1 "
+                                "HAVING count(*) > 1)"));
+    QVERIFY(q.next());
+    QCOMPARE(q.value(0).toLongLong(), 0);
     window->close();
 }
 
@@ -299,7 +285,7 @@ void TstConsole::reportButtons() {
     QCOMPARE(m_feedback.printDialogs, 1);
     QVERIFY(page->cmdPrintReport->isEnabled());
     // Export writes the shown page as it is on disk.
-    const QString saved = m_dir.filePath(QStringLiteral("saved.html"));
+    const QString saved = m_dir->filePath(QStringLiteral("saved.html"));
     m_feedback.fileAnswers = {saved};
     page->cmdExportReport->click();
     QFile a(saved), b(page->currentPath());
@@ -357,7 +343,7 @@ void TstConsole::corruptedPositionClosesAndStoresAnew() {
 void TstConsole::helpWithoutGuide() {
     QTemporaryDir bare;
     QDir().mkpath(bare.filePath(QStringLiteral("Data/HTML")));
-    Startup startup(*m_settings, m_feedback, [](int) { QFAIL("terminated"); });
+    Startup startup(*m_settings, m_feedback, m_dialogs, [](int) { QFAIL("terminated"); });
     auto window = startup.run(bare.path(), QStringLiteral("sim:") + m_network);
     QVERIFY(window);
     m_feedback.clear();

@@ -1,126 +1,31 @@
 // The download window over a simulated network: steps, texts and what reaches the database.
+#include "base/VcError.h"
 #include "collect/DataDownload.h"
 #include "collect/frmDownloadData.h"
 #include "collect/WorkstationMerge.h"
 #include "discovery/SimNetwork.h"
-#include "base/TextUtils.h"
-#include "base/VcError.h"
 #include "store/Dates.h"
 #include "store/ManagerDatabase.h"
+#include "support/ManagerFixture.h"
 #include "support/SimNetworkWriter.h"
 #include "support/TestEnv.h"
 
 #include <QLabel>
 #include <QProgressBar>
-#include <QSet>
-#include <QSettings>
 #include <QSignalSpy>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
 
-namespace {
-qint64 count(ManagerDatabase& db, const QString& table) {
-    QSqlQuery q(db.db());
-    q.exec(QStringLiteral("SELECT count(*) FROM ") + table);
-    return q.next() ? q.value(0).toLongLong() : -1;
-}
-
-QStringList networkMachines(const QString& dir) {
-    QFile file(dir + QStringLiteral("/network.ini"));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    for (const QString& line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'))) {
-        if (line.startsWith(QLatin1String("machines=")))
-            return line.mid(9).trimmed().split(QLatin1Char(','), Qt::SkipEmptyParts);
-    }
-    return {};
-}
-
-// What a download of machines in order should import, counted straight from the agent files:
-// a row counts when its day is readable and later than since, and its user and title were
-// listed by this machine or one read before it (in any letter case).
-qint64 expectedRows(const QString& dir, const QStringList& machines, QDate since) {
-    QSet<QString> users;
-    QSet<QString> titles;
-    qint64 total = 0;
-    for (const QString& machine : machines) {
-        const QString path =
-            dir + QLatin1Char('/') + machine + QStringLiteral("/Vellumcrest$/Data/VCWorkstation.mdb");
-        if (!QFile::exists(path))
-            continue;
-        {
-            QSqlDatabase agent =
-                QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("oracle"));
-            agent.setDatabaseName(path);
-            agent.open();
-            QSqlQuery q(agent);
-            q.exec(QStringLiteral("SELECT UserName FROM PCUsers"));
-            while (q.next())
-                users.insert(q.value(0).toString().toCaseFolded());
-            q.exec(QStringLiteral("SELECT AppTitle FROM PCAppTitles"));
-            while (q.next())
-                titles.insert(BlankDoubleQuotes(q.value(0).toString()).toCaseFolded());
-            q.exec(QStringLiteral("SELECT Date, UserName, AppTitle, Duration FROM PCDaySummary"));
-            while (q.next()) {
-                const QDate day = Dates::fromStored(q.value(0).toString());
-                if (day.isValid() && (!since.isValid() || day > since) && q.value(3).toLongLong() >= 0 &&
-                    users.contains(q.value(1).toString().toCaseFolded()) &&
-                    titles.contains(BlankDoubleQuotes(q.value(2).toString()).toCaseFolded()))
-                    ++total;
-            }
-            agent.close();
-        }
-        QSqlDatabase::removeDatabase(QStringLiteral("oracle"));
-    }
-    return total;
-}
-
-// Machines whose agent file holds a day later than since.
-qint64 machinesWithDayAfter(const QString& dir, const QStringList& machines, QDate since) {
-    qint64 count = 0;
-    for (const QString& machine : machines) {
-        const QString path =
-            dir + QLatin1Char('/') + machine + QStringLiteral("/Vellumcrest$/Data/VCWorkstation.mdb");
-        if (!QFile::exists(path))
-            continue;
-        {
-            QSqlDatabase agent =
-                QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("oracle"));
-            agent.setDatabaseName(path);
-            agent.open();
-            QSqlQuery q(agent);
-            q.prepare(QStringLiteral("SELECT count(*) FROM PCDaySummary WHERE substr(Date, 1, 10) > ?"));
-            q.addBindValue(Dates::toStored(since));
-            q.exec();
-            if (q.next() && q.value(0).toLongLong() > 0)
-                ++count;
-            agent.close();
-        }
-        QSqlDatabase::removeDatabase(QStringLiteral("oracle"));
-    }
-    return count;
-}
-
-qint64 scalar(ManagerDatabase& db, const QString& sql) {
-    QSqlQuery q(db.db());
-    q.exec(sql);
-    return q.next() ? q.value(0).toLongLong() : -1;
-}
-} // namespace
-
-class tst_download : public QObject {
+class TstDownload : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { TestEnv::setUp(); }
     void noCheckedWorkstation();
     void threeCheckedOneUnreachable();
-    void generatedNetworkFirstSecondAndNextDay();
     void failedWorkstationInsideARun();
 };
 
-void tst_download::noCheckedWorkstation() {
+void TstDownload::noCheckedWorkstation() {
     QTemporaryDir dir;
     SimNetworkWriter writer(dir.filePath("net"));
     writer.writeNetwork("SIMNET", {"WS1"});
@@ -128,23 +33,23 @@ void tst_download::noCheckedWorkstation() {
     writer.writeAgentDatabase("WS1", {"alice"}, {"Inbox - Mail"},
                               {{"2024-03-01", "alice", "Inbox - Mail", 60}});
     SimNetwork network(writer.dir());
-    ManagerDatabase db(dir.filePath("VCManager.mdb"));
-    QSqlQuery(db.db()).exec("INSERT INTO MGRWorkstations (Name, Monitored) VALUES ('WS1', 0)");
+    ManagerFixture f;
+    f.exec("INSERT INTO MGRWorkstations (Name, Monitored) VALUES ('WS1', 0)");
 
     frmDownloadData form;
     QSignalSpy status(&form, &frmDownloadData::statusText);
     QSignalSpy snapshot(&form, &frmDownloadData::snapshotDateChanged);
     form.show();
-    form.DownloadData({}, db, network);
+    form.DownloadData({}, f.db(), network);
     QVERIFY(!form.isVisible());
     QCOMPARE(status.count(), 0);
     QCOMPARE(snapshot.count(), 0);
     QCOMPARE(form.pbWorkstations->value(), 0);
-    QCOMPARE(count(db, "MGRUsers"), 0);
-    QCOMPARE(count(db, "MGRDaySummary"), 0);
+    QCOMPARE(f.scalar("SELECT count(*) FROM MGRUsers"), 0);
+    QCOMPARE(f.scalar("SELECT count(*) FROM MGRDaySummary"), 0);
 }
 
-void tst_download::threeCheckedOneUnreachable() {
+void TstDownload::threeCheckedOneUnreachable() {
     QTemporaryDir dir;
     SimNetworkWriter writer(dir.filePath("net"));
     writer.writeNetwork("SIMNET", {"WS1", "WS2", "WS3"});
@@ -157,13 +62,10 @@ void tst_download::threeCheckedOneUnreachable() {
         "WS3", {"bob"}, {"Inbox - Mail"},
         {{"2024-02-29 17:00:00", "bob", "Inbox - Mail", 30}, {"2024-02-28", "bob", "Inbox - Mail", 5}});
     SimNetwork network(writer.dir());
-    ManagerDatabase db(dir.filePath("VCManager.mdb"));
-    for (const QString ws : {"WS1", "WS2", "WS3"})
-        QSqlQuery(db.db()).exec(
-            QStringLiteral("INSERT INTO MGRWorkstations (Name, Monitored) VALUES ('%1', 1)").arg(ws));
+    ManagerFixture f;
+    f.registerWorkstations({"WS1", "WS2", "WS3"});
 
     frmDownloadData form;
-    QCOMPARE(form.windowTitle(), QStringLiteral("Vellumcrest\u2122 Data Download"));
     QSignalSpy status(&form, &frmDownloadData::statusText);
     QSignalSpy snapshot(&form, &frmDownloadData::snapshotDateChanged);
     // Every step as the operator sees it: the bar's value with the label beside it.
@@ -173,7 +75,7 @@ void tst_download::threeCheckedOneUnreachable() {
             steps << QString::number(value) + QLatin1Char(' ') + form.lblCurrentWS->text();
     });
     form.show();
-    form.DownloadData({"WS1", "WS2", "WS3"}, db, network);
+    form.DownloadData({"WS1", "WS2", "WS3"}, f.db(), network);
 
     QVERIFY(!form.isVisible());
     QCOMPARE(form.pbWorkstations->maximum(), 9);
@@ -186,60 +88,11 @@ void tst_download::threeCheckedOneUnreachable() {
     QCOMPARE(status.at(0).at(0).toString(), QStringLiteral("Downloading workstation data..."));
     QCOMPARE(snapshot.count(), 1);
     QCOMPARE(snapshot.at(0).at(0).toString(), QStringLiteral(" Friday, March 1, 2024"));
-    QCOMPARE(count(db, "MGRDaySummary"), 3);
-    QCOMPARE(count(db, "MGRUsers"), 2);
+    QCOMPARE(f.scalar("SELECT count(*) FROM MGRDaySummary"), 3);
+    QCOMPARE(f.scalar("SELECT count(*) FROM MGRUsers"), 2);
 }
 
-void tst_download::generatedNetworkFirstSecondAndNextDay() {
-    QTemporaryDir dir;
-    const QString net = dir.filePath("net");
-    QVERIFY(TestEnv::runAgent(
-        {"generate", "--network", net, "--machines", "6", "--days", "20", "--quirks", "--seed", "42"}));
-    const QStringList machines = networkMachines(net);
-    QVERIFY(machines.size() >= 6);
-    SimNetwork network(net);
-    ManagerDatabase db(dir.filePath("VCManager.mdb"));
-    for (const QString& machine : machines) {
-        QSqlQuery q(db.db());
-        q.prepare("INSERT INTO MGRWorkstations (Name, Monitored) VALUES (?, 1)");
-        q.addBindValue(machine);
-        QVERIFY(q.exec());
-    }
-    const auto download = [&] {
-        frmDownloadData form;
-        form.show();
-        form.DownloadData(machines, db, network);
-        QVERIFY(!form.isVisible());
-    };
-
-    const qint64 expected = expectedRows(net, machines, {});
-    QVERIFY(expected > 0);
-    download();
-    QCOMPARE(scalar(db, "SELECT count(*) FROM MGRDaySummary"), expected);
-    QCOMPARE(
-        scalar(db,
-               "SELECT count(*) FROM (SELECT lower(UserName) FROM MGRUsers GROUP BY 1 HAVING count(*) > 1)"),
-        0);
-
-    download();
-    QCOMPARE(scalar(db, "SELECT count(*) FROM MGRDaySummary"), expected);
-
-    const QDate newest = *db.newestDay();
-    QVERIFY(TestEnv::runAgent({"advance", "--network", net}));
-    const qint64 nextDay = expectedRows(net, machines, newest);
-    QVERIFY(nextDay > 0);
-    download();
-    QCOMPARE(scalar(db, "SELECT count(*) FROM MGRDaySummary"), expected + nextDay);
-    // Exactly one new day for every machine whose agent ran and wrote one.
-    const QString after = QStringLiteral("'%1'").arg(Dates::toStored(newest));
-    QCOMPARE(scalar(db, "SELECT count(DISTINCT Date) FROM MGRDaySummary WHERE Date > " + after), 1);
-    const qint64 running = machinesWithDayAfter(net, machines, newest);
-    QVERIFY(running >= 4);
-    QCOMPARE(scalar(db, "SELECT count(DISTINCT WorkstationKey) FROM MGRDaySummary WHERE Date > " + after),
-             running);
-}
-
-void tst_download::failedWorkstationInsideARun() {
+void TstDownload::failedWorkstationInsideARun() {
     QTemporaryDir dir;
     SimNetworkWriter writer(dir.filePath("net"));
     writer.writeNetwork("SIMNET", {"WS1", "WS2", "WS3"});
@@ -254,41 +107,36 @@ void tst_download::failedWorkstationInsideARun() {
     writer.writeAgentDatabase("WS3", {"carol", "dave"}, {"Notes"},
                               {{"2024-03-01", "carol", "Notes", 6}, {"2024-03-01", "dave", "Notes", 7}});
     SimNetwork network(writer.dir());
-    ManagerDatabase db(dir.filePath("VCManager.mdb"));
-    for (const QString ws : {"WS1", "WS2", "WS3"})
-        QSqlQuery(db.db()).exec(
-            QStringLiteral("INSERT INTO MGRWorkstations (Name, Monitored) VALUES ('%1', 1)").arg(ws));
+    ManagerFixture f;
+    f.registerWorkstations({"WS1", "WS2", "WS3"});
 
     {
-        WorkstationMerge merge(db);
-        QString current;
-        merge.setRowWrittenHook([&](qint64 written) {
-            if (current == "WS2" && written == 2)
-                throw VcError(ErrorNumber::DatabaseFailure, "injected");
-        });
-        DownloadObserver observer;
-        observer.starting = [&](const QString& name) { current = name; };
-        const DownloadSummary summary = DownloadWorkstations(merge, network, {"WS1", "WS2", "WS3"}, observer);
+        // WS2's second usage row is refused, after its first went in.
+        f.refuse(
+            "INSERT", "MGRDaySummary",
+            "NEW.WorkstationKey = 2 AND (SELECT count(*) FROM MGRDaySummary WHERE WorkstationKey = 2) >= 1");
+        WorkstationMerge merge(f.db());
+        const DownloadSummary summary = DownloadWorkstations(merge, network, {"WS1", "WS2", "WS3"});
         QCOMPARE(summary.merged, 2);
         QCOMPARE(summary.failed, 1);
         QCOMPARE(summary.rowsImported, 4);
     }
-    QCOMPARE(scalar(db, "SELECT count(*) FROM MGRDaySummary WHERE WorkstationKey = 2"), 0);
-    QCOMPARE(scalar(db, "SELECT count(*) FROM MGRDaySummary"), 4);
+    QCOMPARE(f.scalar("SELECT count(*) FROM MGRDaySummary WHERE WorkstationKey = 2"), 0);
+    QCOMPARE(f.scalar("SELECT count(*) FROM MGRDaySummary"), 4);
     // WS3's rows point at the names as WS3 stored them, not at keys WS2 had before its rollback.
-    QCOMPARE(scalar(db,
-                    "SELECT count(*) FROM MGRDaySummary s JOIN MGRUsers u ON u.UserNameID = s.UserNameKey "
-                    "JOIN MGRAppTitles t ON t.AppTitleID = s.AppTitleKey WHERE u.UserName = 'carol' "
-                    "AND t.AppTitle = 'Notes' AND s.WorkstationKey = 3"),
+    QCOMPARE(f.scalar("SELECT count(*) FROM MGRDaySummary s JOIN MGRUsers u ON u.UserNameID = s.UserNameKey "
+                      "JOIN MGRAppTitles t ON t.AppTitleID = s.AppTitleKey WHERE u.UserName = 'carol' "
+                      "AND t.AppTitle = 'Notes' AND s.WorkstationKey = 3"),
              1);
 
     // The next start brings WS2 in full, once.
-    WorkstationMerge next(db);
+    f.allow("INSERT", "MGRDaySummary");
+    WorkstationMerge next(f.db());
     QCOMPARE(DownloadWorkstations(next, network, {"WS1", "WS2", "WS3"}).rowsImported, 3);
-    QCOMPARE(scalar(db, "SELECT count(*) FROM MGRDaySummary WHERE WorkstationKey = 2"), 3);
-    QCOMPARE(scalar(db, "SELECT count(*) FROM MGRUsers"), 3);
+    QCOMPARE(f.scalar("SELECT count(*) FROM MGRDaySummary WHERE WorkstationKey = 2"), 3);
+    QCOMPARE(f.scalar("SELECT count(*) FROM MGRUsers"), 3);
     QCOMPARE(DownloadWorkstations(next, network, {"WS1", "WS2", "WS3"}).rowsImported, 0);
 }
 
-QTEST_MAIN(tst_download)
+QTEST_MAIN(TstDownload)
 #include "tst_download.moc"

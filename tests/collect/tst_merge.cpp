@@ -1,32 +1,35 @@
 // Merge of one workstation into the manager database: what is imported, skipped and kept.
-#include "AgentFixture.h"
+#include "base/VcError.h"
 #include "collect/DataDownload.h"
 #include "collect/WorkstationMerge.h"
-#include "base/VcError.h"
 #include "store/ManagerDatabase.h"
 #include "store/WorkstationDatabase.h"
+#include "support/ManagerFixture.h"
+#include "support/SimNetworkWriter.h"
 #include "support/TestEnv.h"
 
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QtTest>
 
 namespace {
 const QStringList kUsers = {QStringLiteral("alice"), QStringLiteral("bob")};
 const QStringList kTitles = {QStringLiteral("Inbox - Mail"), QStringLiteral("Budget.xlsx - Sheets")};
 
+QString agentPath(ManagerFixture& f, const QString& workstation) {
+    return f.filePath(workstation + QStringLiteral(".mdb"));
+}
+
 AgentRow row(const QString& date, const QString& user, const QString& title, qint64 seconds) {
     return {date, user, title, seconds};
 }
 
-WorkstationMerge::Result mergeOnce(MergeFixture& f, const QString& workstation, const QString& file = {}) {
+WorkstationMerge::Result mergeOnce(ManagerFixture& f, const QString& workstation, const QString& file = {}) {
     WorkstationMerge merge(f.db());
-    WorkstationDatabase source(file.isEmpty() ? f.agentPath(workstation) : file);
+    WorkstationDatabase source(file.isEmpty() ? agentPath(f, workstation) : file);
     return merge.UpdateWorkstationInfo(workstation, source);
 }
 } // namespace
 
-class tst_merge : public QObject {
+class TstMerge : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { TestEnv::setUp(); }
@@ -41,18 +44,17 @@ private slots:
     void garbageRowsAreSkipped();
     void unreadableTableFailsItsStepOnly();
     void lookupKey();
-    void snapshotDateText();
 };
 
-void tst_merge::firstDownloadThenOnlyLaterDays() {
-    MergeFixture f;
+void TstMerge::firstDownloadThenOnlyLaterDays() {
+    ManagerFixture f;
     f.registerWorkstations({"WS1"});
     // Rows in no particular date order: the newest-day marker must not move during the loop.
-    WriteAgentDatabase(f.agentPath("WS1"), kUsers, kTitles,
-                       {row("2024-03-02", "bob", "Inbox - Mail", 60),
-                        row("2024-01-15", "alice", "Inbox - Mail", 30),
-                        row("2024-03-02", "alice", "Budget.xlsx - Sheets", 90),
-                        row("2023-12-31", "alice", "Budget.xlsx - Sheets", 10)});
+    SimNetworkWriter::writeAgentFile(agentPath(f, "WS1"), kUsers, kTitles,
+                                     {row("2024-03-02", "bob", "Inbox - Mail", 60),
+                                      row("2024-01-15", "alice", "Inbox - Mail", 30),
+                                      row("2024-03-02", "alice", "Budget.xlsx - Sheets", 90),
+                                      row("2023-12-31", "alice", "Budget.xlsx - Sheets", 10)});
 
     const auto first = mergeOnce(f, "WS1");
     QCOMPARE(first.rowsImported, 4);
@@ -70,40 +72,44 @@ void tst_merge::firstDownloadThenOnlyLaterDays() {
     QCOMPARE(f.scalar("SELECT count(*) FROM MGRDaySummary"), 4);
 
     // The agent adds a late row to the newest stored day and a new day: only the new day comes in.
-    AppendAgentRows(f.agentPath("WS1"), {row("2024-03-02", "bob", "Budget.xlsx - Sheets", 5),
-                                         row("2024-03-03", "bob", "Budget.xlsx - Sheets", 7),
-                                         row("2024-02-01", "bob", "Inbox - Mail", 8)});
+    SimNetworkWriter::appendAgentRows(agentPath(f, "WS1"),
+                                      {row("2024-03-02", "bob", "Budget.xlsx - Sheets", 5),
+                                       row("2024-03-03", "bob", "Budget.xlsx - Sheets", 7),
+                                       row("2024-02-01", "bob", "Inbox - Mail", 8)});
     const auto third = mergeOnce(f, "WS1");
     QCOMPARE(third.rowsImported, 1);
     QCOMPARE(f.scalar("SELECT count(*) FROM MGRDaySummary WHERE Date = '2024-03-03' AND Duration = 7"), 1);
     QCOMPARE(f.scalar("SELECT count(*) FROM MGRDaySummary"), 5);
 }
 
-void tst_merge::timeOfDayIsDropped() {
-    MergeFixture f;
+void TstMerge::timeOfDayIsDropped() {
+    ManagerFixture f;
     f.registerWorkstations({"WS1"});
-    WriteAgentDatabase(f.agentPath("WS1"), kUsers, kTitles,
-                       {row("2024-03-01 10:15:00", "alice", "Inbox - Mail", 60),
-                        row("2024-03-02T00:00:01", "bob", "Inbox - Mail", 5)});
+    SimNetworkWriter::writeAgentFile(agentPath(f, "WS1"), kUsers, kTitles,
+                                     {row("2024-03-01 10:15:00", "alice", "Inbox - Mail", 60),
+                                      row("2024-03-02T00:00:01", "bob", "Inbox - Mail", 5)});
     QCOMPARE(mergeOnce(f, "WS1").rowsImported, 2);
     QCOMPARE(f.usage(),
              QStringList({"WS1|alice|Inbox - Mail|2024-03-01|60", "WS1|bob|Inbox - Mail|2024-03-02|5"}));
 
     // A later time on the newest stored day is still that day, so it is not taken again.
-    AppendAgentRows(f.agentPath("WS1"), {row("2024-03-02 23:59:59", "alice", "Inbox - Mail", 1)});
+    SimNetworkWriter::appendAgentRows(agentPath(f, "WS1"),
+                                      {row("2024-03-02 23:59:59", "alice", "Inbox - Mail", 1)});
     QCOMPARE(mergeOnce(f, "WS1").rowsImported, 0);
 }
 
-void tst_merge::quotedTitleSharedByTwoWorkstations() {
-    MergeFixture f;
+void TstMerge::quotedTitleSharedByTwoWorkstations() {
+    ManagerFixture f;
     f.registerWorkstations({"WS1", "WS2"});
     const QString quoted = QStringLiteral("\"Q1 Report\".docx - Writer");
-    WriteAgentDatabase(f.agentPath("WS1"), {"alice"}, {quoted}, {row("2024-03-01", "alice", quoted, 60)});
-    WriteAgentDatabase(f.agentPath("WS2"), {"bob"}, {quoted}, {row("2024-03-01", "bob", quoted, 30)});
+    SimNetworkWriter::writeAgentFile(agentPath(f, "WS1"), {"alice"}, {quoted},
+                                     {row("2024-03-01", "alice", quoted, 60)});
+    SimNetworkWriter::writeAgentFile(agentPath(f, "WS2"), {"bob"}, {quoted},
+                                     {row("2024-03-01", "bob", quoted, 30)});
 
     WorkstationMerge merge(f.db());
     for (const QString ws : {"WS1", "WS2"}) {
-        WorkstationDatabase source(f.agentPath(ws));
+        WorkstationDatabase source(agentPath(f, ws));
         QCOMPARE(merge.UpdateWorkstationInfo(ws, source).rowsImported, 1);
     }
     QCOMPARE(f.scalar("SELECT count(*) FROM MGRAppTitles"), 1);
@@ -111,22 +117,22 @@ void tst_merge::quotedTitleSharedByTwoWorkstations() {
                                      "WS2|bob| Q1 Report .docx - Writer|2024-03-01|30"}));
 }
 
-void tst_merge::namesMissingFromNameTables() {
-    MergeFixture f;
+void TstMerge::namesMissingFromNameTables() {
+    ManagerFixture f;
     f.registerWorkstations({"WS1", "WS2"});
     // WS1's name tables lack "carol" and "Notes"; WS2 contributes "Notes" only.
-    WriteAgentDatabase(f.agentPath("WS1"), {"alice"}, {"Inbox - Mail"},
-                       {row("2024-03-01", "alice", "Inbox - Mail", 1),
-                        row("2024-03-01", "carol", "Inbox - Mail", 2),
-                        row("2024-03-01", "alice", "Notes", 3)});
-    WriteAgentDatabase(f.agentPath("WS2"), {"alice"}, {"Notes"}, {});
+    SimNetworkWriter::writeAgentFile(agentPath(f, "WS1"), {"alice"}, {"Inbox - Mail"},
+                                     {row("2024-03-01", "alice", "Inbox - Mail", 1),
+                                      row("2024-03-01", "carol", "Inbox - Mail", 2),
+                                      row("2024-03-01", "alice", "Notes", 3)});
+    SimNetworkWriter::writeAgentFile(agentPath(f, "WS2"), {"alice"}, {"Notes"}, {});
     // A workstation that is not in the registry gets no day rows, but its names still come in.
-    WriteAgentDatabase(f.agentPath("WS9"), {"dave"}, {"Inbox - Mail"},
-                       {row("2024-03-01", "dave", "Inbox - Mail", 4)});
+    SimNetworkWriter::writeAgentFile(agentPath(f, "WS9"), {"dave"}, {"Inbox - Mail"},
+                                     {row("2024-03-01", "dave", "Inbox - Mail", 4)});
 
     WorkstationMerge merge(f.db());
     for (const QString ws : {"WS2", "WS1", "WS9"}) {
-        WorkstationDatabase source(f.agentPath(ws));
+        WorkstationDatabase source(agentPath(f, ws));
         merge.UpdateWorkstationInfo(ws, source);
     }
     QCOMPARE(f.usage(), QStringList({"WS1|alice|Inbox - Mail|2024-03-01|1", "WS1|alice|Notes|2024-03-01|3"}));
@@ -134,24 +140,24 @@ void tst_merge::namesMissingFromNameTables() {
     QCOMPARE(f.scalar("SELECT count(*) FROM MGRUsers WHERE UserName = 'dave'"), 1);
 }
 
-void tst_merge::letterCaseVariants() {
-    MergeFixture f;
+void TstMerge::letterCaseVariants() {
+    ManagerFixture f;
     f.registerWorkstations({"WS-Alpha", "WS-Beta"});
-    WriteAgentDatabase(
-        f.agentPath("a"), {"Alice", "alice"}, {"Inbox - Mail"},
+    SimNetworkWriter::writeAgentFile(
+        agentPath(f, "a"), {"Alice", "alice"}, {"Inbox - Mail"},
         {row("2024-03-01", "alice", "INBOX - MAIL", 1), row("2024-03-01", "Alice", "Inbox - Mail", 2)});
     // Second workstation: other spellings, including a non-ASCII one that folds to the same name.
-    WriteAgentDatabase(
-        f.agentPath("b"), {"ALICE", "Jürgen"}, {"inbox - mail"},
+    SimNetworkWriter::writeAgentFile(
+        agentPath(f, "b"), {"ALICE", "Jürgen"}, {"inbox - mail"},
         {row("2024-03-01", "ALICE", "inbox - mail", 3), row("2024-03-01", "JÜRGEN", "inbox - mail", 4)});
     // The registry holds "WS-Alpha"; the tree may hand over another spelling.
     WorkstationMerge merge(f.db());
     {
-        WorkstationDatabase source(f.agentPath("a"));
+        WorkstationDatabase source(agentPath(f, "a"));
         QCOMPARE(merge.UpdateWorkstationInfo("ws-alpha", source).rowsImported, 2);
     }
     {
-        WorkstationDatabase source(f.agentPath("b"));
+        WorkstationDatabase source(agentPath(f, "b"));
         QCOMPARE(merge.UpdateWorkstationInfo("WS-BETA", source).rowsImported, 2);
     }
     // One row per name, in the first spelling seen.
@@ -165,17 +171,17 @@ void tst_merge::letterCaseVariants() {
                      "WS-Beta|Alice|Inbox - Mail|2024-03-01|3", "WS-Beta|Jürgen|Inbox - Mail|2024-03-01|4"}));
 
     // A later run loads the stored spellings and still matches without regard to case.
-    WriteAgentDatabase(f.agentPath("c"), {"aLiCe"}, {"INBOX - mail"},
-                       {row("2024-03-02", "aLiCe", "INBOX - mail", 5)});
+    SimNetworkWriter::writeAgentFile(agentPath(f, "c"), {"aLiCe"}, {"INBOX - mail"},
+                                     {row("2024-03-02", "aLiCe", "INBOX - mail", 5)});
     WorkstationMerge later(f.db());
-    WorkstationDatabase source(f.agentPath("c"));
+    WorkstationDatabase source(agentPath(f, "c"));
     QCOMPARE(later.UpdateWorkstationInfo("WS-Beta", source).rowsImported, 1);
     QCOMPARE(f.db().users().size(), 2);
     QCOMPARE(f.db().appTitles().size(), 1);
 }
 
-void tst_merge::interruptedMergeLeavesNothing() {
-    MergeFixture f;
+void TstMerge::interruptedMergeLeavesNothing() {
+    ManagerFixture f;
     f.registerWorkstations({"WS1", "WS2"});
     QList<AgentRow> rows;
     for (int day = 1; day <= 5; ++day)
@@ -183,21 +189,20 @@ void tst_merge::interruptedMergeLeavesNothing() {
                     day)
              << row(QStringLiteral("2024-03-%1").arg(day, 2, 10, QLatin1Char('0')), "alice", "Inbox - Mail",
                     10 + day);
-    WriteAgentDatabase(f.agentPath("WS1"), {"alice", "newuser"}, {"Inbox - Mail", "New Title"}, rows);
+    SimNetworkWriter::writeAgentFile(agentPath(f, "WS1"), {"alice", "newuser"}, {"Inbox - Mail", "New Title"},
+                                     rows);
     // WS2 comes after WS1 in the run and uses names that only WS1 brought in.
-    WriteAgentDatabase(
-        f.agentPath("WS2"), {"zed", "newuser"}, {"New Title"},
+    SimNetworkWriter::writeAgentFile(
+        agentPath(f, "WS2"), {"zed", "newuser"}, {"New Title"},
         {row("2024-03-01", "newuser", "New Title", 99), row("2024-03-01", "zed", "New Title", 98)});
     // Something stored before the run must survive it untouched.
     f.db().addUser("alice");
 
     {
+        // The fourth usage row is refused, after three went in.
+        f.refuse("INSERT", "MGRDaySummary", "(SELECT count(*) FROM MGRDaySummary) >= 3");
         WorkstationMerge merge(f.db());
-        merge.setRowWrittenHook([](qint64 written) {
-            if (written == 4)
-                throw VcError(ErrorNumber::DatabaseFailure, "injected");
-        });
-        WorkstationDatabase ws1(f.agentPath("WS1"));
+        WorkstationDatabase ws1(agentPath(f, "WS1"));
         int steps = 0;
         QVERIFY_THROWS_EXCEPTION(VcError, merge.UpdateWorkstationInfo("WS1", ws1, [&] { ++steps; }));
         QCOMPARE(steps, 2);
@@ -207,8 +212,8 @@ void tst_merge::interruptedMergeLeavesNothing() {
         QCOMPARE(merge.LookupKey(WorkstationMerge::kUser, "newuser"), -1);
 
         // The run goes on: WS2 must add the names again rather than use keys that were rolled back.
-        merge.setRowWrittenHook({});
-        WorkstationDatabase ws2(f.agentPath("WS2"));
+        f.allow("INSERT", "MGRDaySummary");
+        WorkstationDatabase ws2(agentPath(f, "WS2"));
         QCOMPARE(merge.UpdateWorkstationInfo("WS2", ws2).rowsImported, 2);
         QCOMPARE(f.usage(),
                  QStringList({"WS2|newuser|New Title|2024-03-01|99", "WS2|zed|New Title|2024-03-01|98"}));
@@ -222,7 +227,7 @@ void tst_merge::interruptedMergeLeavesNothing() {
     QCOMPARE(mergeOnce(f, "WS1").rowsImported, 0);
 }
 
-void tst_merge::garbageRowsAreSkipped_data() {
+void TstMerge::garbageRowsAreSkipped_data() {
     QTest::addColumn<QVariant>("date");
     QTest::addColumn<QVariant>("user");
     QTest::addColumn<QVariant>("title");
@@ -249,18 +254,19 @@ void tst_merge::garbageRowsAreSkipped_data() {
     QTest::newRow("duration huge real") << day << user << title << QVariant(1e300);
 }
 
-void tst_merge::garbageRowsAreSkipped() {
+void TstMerge::garbageRowsAreSkipped() {
     QFETCH(QVariant, date);
     QFETCH(QVariant, user);
     QFETCH(QVariant, title);
     QFETCH(QVariant, duration);
 
-    MergeFixture f;
+    ManagerFixture f;
     f.registerWorkstations({"WS1"});
     // An empty name in the name tables must not become a manager row either.
-    WriteAgentDatabase(f.agentPath("WS1"), {"alice", ""}, {"Inbox - Mail", ""},
-                       {AgentRow{date, user, title, duration}, row("2024-03-01", "alice", "Inbox - Mail", 0),
-                        row("2024-03-02", "alice", "Inbox - Mail", 7)});
+    SimNetworkWriter::writeAgentFile(agentPath(f, "WS1"), {"alice", ""}, {"Inbox - Mail", ""},
+                                     {AgentRow{date, user, title, duration},
+                                      row("2024-03-01", "alice", "Inbox - Mail", 0),
+                                      row("2024-03-02", "alice", "Inbox - Mail", 7)});
     const auto result = mergeOnce(f, "WS1");
     QCOMPARE(result.rowsImported, 2);
     QCOMPARE(result.rowsSkipped, 1);
@@ -270,23 +276,16 @@ void tst_merge::garbageRowsAreSkipped() {
     QCOMPARE(f.scalar("SELECT count(*) FROM MGRAppTitles"), 1);
 }
 
-void tst_merge::unreadableTableFailsItsStepOnly() {
-    MergeFixture f;
+void TstMerge::unreadableTableFailsItsStepOnly() {
+    ManagerFixture f;
     f.registerWorkstations({"WS1"});
-    WriteAgentDatabase(f.agentPath("WS1"), {"alice"}, {"Inbox - Mail"},
-                       {row("2024-03-01", "alice", "Inbox - Mail", 5)});
+    SimNetworkWriter::writeAgentFile(agentPath(f, "WS1"), {"alice"}, {"Inbox - Mail"},
+                                     {row("2024-03-01", "alice", "Inbox - Mail", 5)});
     f.db().addAppTitle("Inbox - Mail");
-    {
-        QSqlDatabase agent = QSqlDatabase::addDatabase("QSQLITE", "drop_titles");
-        agent.setDatabaseName(f.agentPath("WS1"));
-        QVERIFY(agent.open());
-        QSqlQuery(agent).exec("DROP TABLE PCAppTitles");
-        agent.close();
-    }
-    QSqlDatabase::removeDatabase("drop_titles");
+    ManagerFixture::execute(agentPath(f, "WS1"), "DROP TABLE PCAppTitles");
 
     WorkstationMerge merge(f.db());
-    WorkstationDatabase source(f.agentPath("WS1"));
+    WorkstationDatabase source(agentPath(f, "WS1"));
     int steps = 0;
     const auto result = merge.UpdateWorkstationInfo("WS1", source, [&] { ++steps; });
     QCOMPARE(steps, 2);
@@ -294,8 +293,8 @@ void tst_merge::unreadableTableFailsItsStepOnly() {
     QCOMPARE(result.rowsImported, 1);
 }
 
-void tst_merge::lookupKey() {
-    MergeFixture f;
+void TstMerge::lookupKey() {
+    ManagerFixture f;
     f.registerWorkstations({"WS1"});
     const int user = f.db().addUser("Alice");
     f.db().addUser("ALICE"); // stored by an older version: the first row is the one found
@@ -310,20 +309,5 @@ void tst_merge::lookupKey() {
     QCOMPARE(merge.LookupKey(0, "WS1"), -1);
 }
 
-void tst_merge::snapshotDateText() {
-    MergeFixture f;
-    QCOMPARE(SnapshotDateText(f.db()), QStringLiteral(" <<No data has been made available yet>>"));
-    f.registerWorkstations({"WS1", "WS2"});
-    WriteAgentDatabase(f.agentPath("WS1"), {"alice"}, {"Inbox - Mail"},
-                       {row("2024-02-28 18:00:00", "alice", "Inbox - Mail", 5)});
-    WriteAgentDatabase(
-        f.agentPath("WS2"), {"alice"}, {"Inbox - Mail"},
-        {row("2024-03-01", "alice", "Inbox - Mail", 5), row("2023-12-01", "alice", "Inbox - Mail", 5)});
-    mergeOnce(f, "WS1");
-    QCOMPARE(SnapshotDateText(f.db()), QStringLiteral(" Wednesday, February 28, 2024"));
-    mergeOnce(f, "WS2");
-    QCOMPARE(SnapshotDateText(f.db()), QStringLiteral(" Friday, March 1, 2024"));
-}
-
-QTEST_GUILESS_MAIN(tst_merge)
+QTEST_GUILESS_MAIN(TstMerge)
 #include "tst_merge.moc"

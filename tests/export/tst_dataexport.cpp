@@ -1,10 +1,10 @@
 // Export of a day range into a standalone database file: rows, keys, the file's life cycle.
-#include "export/DataExport.h"
 #include "base/Captions.h"
+#include "export/DataExport.h"
 #include "store/SqlUtil.h"
+#include "support/ManagerFixture.h"
 #include "support/ScriptedFeedback.h"
 #include "support/TestEnv.h"
-#include "UsageFixture.h"
 
 #include <QDir>
 #include <QFile>
@@ -35,7 +35,7 @@ void writeText(const QString& path, const QByteArray& text) {
 }
 } // namespace
 
-class tst_DataExport : public QObject {
+class TstDataExport : public QObject {
     Q_OBJECT
 
 private slots:
@@ -65,25 +65,25 @@ private:
     void verifyErrorMessage();
 
     std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<UsageFixture> m_fixture;
+    std::unique_ptr<ManagerFixture> m_fixture;
     ScriptedFeedback m_feedback;
 };
 
-void tst_DataExport::init() {
+void TstDataExport::init() {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
-    m_fixture = std::make_unique<UsageFixture>(m_dir->path());
+    m_fixture = std::make_unique<ManagerFixture>();
     m_fixture->addGrouping(QStringLiteral("Writer"), {QStringLiteral("writer")});
     m_fixture->addGrouping(QStringLiteral("Browser"), {QStringLiteral("Browser")});
     m_feedback.clear();
 }
 
-void tst_DataExport::cleanup() {
+void TstDataExport::cleanup() {
     m_fixture.reset();
     m_dir.reset();
 }
 
-void tst_DataExport::verifyErrorMessage() {
+void TstDataExport::verifyErrorMessage() {
     QCOMPARE(m_feedback.messages.size(), 1);
     const auto& message = m_feedback.messages.constFirst();
     QVERIFY2(message.text.startsWith(QStringLiteral("Error exporting data: \r\n")), qPrintable(message.text));
@@ -93,7 +93,7 @@ void tst_DataExport::verifyErrorMessage() {
     QCOMPARE(message.buttons, Feedback::Buttons::Ok);
 }
 
-void tst_DataExport::newFileWithoutData_data() {
+void TstDataExport::newFileWithoutData_data() {
     QTest::addColumn<std::optional<QDate>>("from");
     QTest::addColumn<std::optional<QDate>>("to");
     QTest::newRow("no start day") << std::optional<QDate>() << std::optional<QDate>(kDay2);
@@ -101,25 +101,24 @@ void tst_DataExport::newFileWithoutData_data() {
     QTest::newRow("neither") << std::optional<QDate>() << std::optional<QDate>();
 }
 
-void tst_DataExport::newFileWithoutData() {
+void TstDataExport::newFileWithoutData() {
     QFETCH(std::optional<QDate>, from);
     QFETCH(std::optional<QDate>, to);
     m_fixture->addUsage(QStringLiteral("PC1"), QStringLiteral("alice"), QStringLiteral("a - Writer"), kDay1,
                         60);
-    DataExport exporter(m_feedback, m_fixture->database());
+    DataExport exporter(m_feedback, m_fixture->db());
     QCOMPARE(exporter.ExportData(target(), from, to), statusFor(target()));
     QVERIFY(m_feedback.messages.isEmpty());
-    QCOMPARE(UsageFixture::exportFields(target()),
+    QCOMPARE(ManagerFixture::exportFields(target()),
              QStringList({"UserName TEXT", "Workstation TEXT", "Application Title TEXT", "Duration INTEGER",
                           "Date TEXT"}));
-    QCOMPARE(UsageFixture::exportRows(target()), QStringList());
+    QCOMPARE(ManagerFixture::exportRows(target()), QStringList());
     // Nothing but the export file is left in the folder.
-    QCOMPARE(
-        QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden),
-        QStringList({"VCManager.mdb", "VCManager.mdb-shm", "VCManager.mdb-wal", "Vellumcrest Data.mdb"}));
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden),
+             QStringList({"Vellumcrest Data.mdb"}));
 }
 
-void tst_DataExport::rowsOfTheRange() {
+void TstDataExport::rowsOfTheRange() {
     // Outside the range on both sides, one row each.
     m_fixture->addUsage("PC1", "alice", "Letter.doc - Writer", kDay1.addDays(-1), 11);
     m_fixture->addUsage("PC1", "alice", "Letter.doc - Writer", kDay1, 600);
@@ -129,39 +128,39 @@ void tst_DataExport::rowsOfTheRange() {
     m_fixture->addUsage("PC2", "alice", "Letter.doc - Writer", kDay3, 45);
     m_fixture->addUsage("PC2", "alice", "Letter.doc - Writer", kDay3.addDays(1), 12);
     // A row whose user has no name row is left out, as joining the name tables leaves it out.
-    Sql::run(m_fixture->database().db(),
+    Sql::run(m_fixture->db().db(),
              "INSERT INTO MGRDaySummary (UserNameKey, AppTitleKey, WorkstationKey, Duration, Date) "
              "SELECT 999, AppTitleKey, WorkstationKey, 77, Date FROM MGRDaySummary WHERE Duration = 600");
-    DataExport exporter(m_feedback, m_fixture->database());
+    DataExport exporter(m_feedback, m_fixture->db());
     QCOMPARE(exporter.ExportData(target(), kDay1, kDay3), statusFor(target()));
     QCOMPARE(exporter.rowsAdded(), 5);
-    QStringList rows = UsageFixture::exportRows(target());
+    QStringList rows = ManagerFixture::exportRows(target());
     rows.sort();
     QCOMPARE(rows, QStringList({"PC1|alice|Writer|600|2003-01-01", "PC1|bob|Browser|90|2003-01-02",
                                 "PC1|bob|Undefined Applications|30|2003-01-02",
                                 "PC2|alice|Writer|120|2003-01-01", "PC2|alice|Writer|45|2003-01-03"}));
 }
 
-void tst_DataExport::firstSourceRowOfAKeyWins() {
+void TstDataExport::firstSourceRowOfAKeyWins() {
     m_fixture->addUsage("PC1", "alice", "Letter.doc - Writer", kDay1, 600);
     m_fixture->addUsage("PC1", "alice", "Memo.doc - WRITER", kDay1, 300);
     m_fixture->addUsage("PC1", "alice", "Writer", kDay1, 7);
     // The engine's order decides which row comes first; ask it the same way the report does.
     qint64 first = -1;
-    m_fixture->database().forEachUsageRow(kDay1, kDay1, [&](const ManagerDatabase::UsageRow& row) {
+    m_fixture->db().forEachUsageRow(kDay1, kDay1, [&](const ManagerDatabase::UsageRow& row) {
         if (first < 0)
             first = row.duration;
     });
-    DataExport exporter(m_feedback, m_fixture->database());
+    DataExport exporter(m_feedback, m_fixture->db());
     QVERIFY(exporter.ExportData(target(), kDay1, kDay1));
-    QCOMPARE(UsageFixture::exportRows(target()),
+    QCOMPARE(ManagerFixture::exportRows(target()),
              QStringList({QStringLiteral("PC1|alice|Writer|%1|2003-01-01").arg(first)}));
 }
 
-void tst_DataExport::exportingTwiceChangesNothing() {
+void TstDataExport::exportingTwiceChangesNothing() {
     m_fixture->addUsage("PC1", "alice", "Letter.doc - Writer", kDay1, 600);
     m_fixture->addUsage("PC1", "bob", "Mail - Browser", kDay2, 90);
-    DataExport exporter(m_feedback, m_fixture->database());
+    DataExport exporter(m_feedback, m_fixture->db());
     QVERIFY(exporter.ExportData(target(), kDay1, kDay2));
     const QByteArray before = contentsOf(target());
     QCOMPARE(exporter.ExportData(target(), kDay1, kDay2), statusFor(target()));
@@ -170,22 +169,22 @@ void tst_DataExport::exportingTwiceChangesNothing() {
     QVERIFY(m_feedback.messages.isEmpty());
 }
 
-void tst_DataExport::widerRangeAddsOnlyNewKeys() {
+void TstDataExport::widerRangeAddsOnlyNewKeys() {
     m_fixture->addUsage("PC1", "alice", "Letter.doc - Writer", kDay1, 600);
     m_fixture->addUsage("PC1", "bob", "Mail - Browser", kDay2, 90);
     m_fixture->addUsage("PC1", "bob", "Mail - Browser", kDay3, 80);
-    DataExport exporter(m_feedback, m_fixture->database());
+    DataExport exporter(m_feedback, m_fixture->db());
     QVERIFY(exporter.ExportData(target(), kDay1, kDay1));
     // A row already in the file keeps what it holds.
-    UsageFixture::execute(target(), "UPDATE \"All Existing Data\" SET Duration = 4242");
+    ManagerFixture::execute(target(), "UPDATE \"All Existing Data\" SET Duration = 4242");
     QCOMPARE(exporter.ExportData(target(), kDay1, kDay3), statusFor(target()));
     QCOMPARE(exporter.rowsAdded(), 2);
-    QCOMPARE(UsageFixture::exportRows(target()),
+    QCOMPARE(ManagerFixture::exportRows(target()),
              QStringList({"PC1|alice|Writer|4242|2003-01-01", "PC1|bob|Browser|90|2003-01-02",
                           "PC1|bob|Browser|80|2003-01-03"}));
 }
 
-void tst_DataExport::existingKeys_data() {
+void TstDataExport::existingKeys_data() {
     QTest::addColumn<QString>("existingRow");
     QTest::addColumn<bool>("added");
     // Columns: UserName, Workstation, Application Title, Duration, Date.
@@ -197,37 +196,37 @@ void tst_DataExport::existingKeys_data() {
     QTest::newRow("other workstation") << "'alice', 'PC2', 'Writer', 1, '2003-01-01'" << true;
 }
 
-void tst_DataExport::existingKeys() {
+void TstDataExport::existingKeys() {
     QFETCH(QString, existingRow);
     QFETCH(bool, added);
     m_fixture->addUsage("PC1", "alice", "Letter.doc - Writer", kDay1, 600);
     // A table made elsewhere, with fields of its own: it is used as it is.
-    UsageFixture::execute(target(),
-                          "CREATE TABLE \"All Existing Data\" (Extra TEXT, UserName TEXT, "
-                          "Workstation TEXT, \"Application Title\" TEXT, Duration REAL, Date TEXT)");
-    UsageFixture::execute(target(), "INSERT INTO \"All Existing Data\" (UserName, Workstation, "
-                                    "\"Application Title\", Duration, Date) VALUES (" +
-                                        existingRow + ")");
-    DataExport exporter(m_feedback, m_fixture->database());
+    ManagerFixture::execute(target(),
+                            "CREATE TABLE \"All Existing Data\" (Extra TEXT, UserName TEXT, "
+                            "Workstation TEXT, \"Application Title\" TEXT, Duration REAL, Date TEXT)");
+    ManagerFixture::execute(target(), "INSERT INTO \"All Existing Data\" (UserName, Workstation, "
+                                      "\"Application Title\", Duration, Date) VALUES (" +
+                                          existingRow + ")");
+    DataExport exporter(m_feedback, m_fixture->db());
     QCOMPARE(exporter.ExportData(target(), kDay1, kDay1), statusFor(target()));
     QCOMPARE(exporter.rowsAdded(), added ? 1 : 0);
-    QCOMPARE(UsageFixture::exportRows(target()).size(), added ? 2 : 1);
-    QCOMPARE(UsageFixture::exportFields(target()).constFirst(), QStringLiteral("Extra TEXT"));
+    QCOMPARE(ManagerFixture::exportRows(target()).size(), added ? 2 : 1);
+    QCOMPARE(ManagerFixture::exportFields(target()).constFirst(), QStringLiteral("Extra TEXT"));
 }
 
-void tst_DataExport::unrecognizedFile_data() {
+void TstDataExport::unrecognizedFile_data() {
     QTest::addColumn<Answer>("answer");
     QTest::newRow("No") << Answer::No;
     QTest::newRow("Yes") << Answer::Yes;
 }
 
-void tst_DataExport::unrecognizedFile() {
+void TstDataExport::unrecognizedFile() {
     QFETCH(Answer, answer);
     m_fixture->addUsage("PC1", "alice", "Letter.doc - Writer", kDay1, 600);
     const QByteArray text = QByteArray("These are notes, not a database.\n").repeated(40);
     writeText(target(), text);
     m_feedback.answers = {answer};
-    DataExport exporter(m_feedback, m_fixture->database());
+    DataExport exporter(m_feedback, m_fixture->db());
     const std::optional<QString> status = exporter.ExportData(target(), kDay1, kDay1);
 
     QCOMPARE(m_feedback.messages.size(), 1);
@@ -242,17 +241,17 @@ void tst_DataExport::unrecognizedFile() {
         QCOMPARE(contentsOf(target()), text);
     } else {
         QCOMPARE(status, statusFor(target()));
-        QCOMPARE(UsageFixture::exportRows(target()), QStringList({"PC1|alice|Writer|600|2003-01-01"}));
+        QCOMPARE(ManagerFixture::exportRows(target()), QStringList({"PC1|alice|Writer|600|2003-01-01"}));
     }
 }
 
-void tst_DataExport::namesWithApostrophes() {
+void TstDataExport::namesWithApostrophes() {
     m_fixture->addGrouping("Bob's Editor", {"Don't"});
     m_fixture->addUsage("Bob's-PC", "O'Brien", "Don't Panic.txt - Editor", kDay1, 300);
     m_fixture->addUsage("Bob's-PC", "O'Brien", "Isn't it - Editor", kDay1, 200);
-    DataExport exporter(m_feedback, m_fixture->database());
+    DataExport exporter(m_feedback, m_fixture->db());
     QCOMPARE(exporter.ExportData(target(), kDay1, kDay1), statusFor(target()));
-    QStringList rows = UsageFixture::exportRows(target());
+    QStringList rows = ManagerFixture::exportRows(target());
     rows.sort();
     QCOMPARE(rows, QStringList({"Bob's-PC|O'Brien|Bob's Editor|300|2003-01-01",
                                 "Bob's-PC|O'Brien|Undefined Applications|200|2003-01-01"}));
@@ -262,20 +261,17 @@ void tst_DataExport::namesWithApostrophes() {
     QVERIFY(m_feedback.messages.isEmpty());
 }
 
-void tst_DataExport::failureLeavesFileAsItWas_data() {
+void TstDataExport::failureLeavesFileAsItWas_data() {
     QTest::addColumn<QString>("setUp");
     QTest::addColumn<bool>("existingFile");
     // An engine failure after two rows have gone in.
-    QTest::newRow("write fails midway") << "CREATE TRIGGER full BEFORE INSERT ON \"All Existing Data\" "
-                                           "WHEN (SELECT count(*) FROM \"All Existing Data\") >= 2 BEGIN "
-                                           "SELECT RAISE(ABORT, 'disk full'); END"
-                                        << true;
+    QTest::newRow("write fails midway") << "refuse" << true;
     QTest::newRow("table without the fields") << "DROP TABLE \"All Existing Data\"; " << true;
     QTest::newRow("unreadable source day") << QString() << false;
     QTest::newRow("missing folder") << QString() << false;
 }
 
-void tst_DataExport::failureLeavesFileAsItWas() {
+void TstDataExport::failureLeavesFileAsItWas() {
     QFETCH(QString, setUp);
     QFETCH(bool, existingFile);
     m_fixture->addUsage("PC1", "alice", "Letter.doc - Writer", kDay1, 600);
@@ -287,17 +283,21 @@ void tst_DataExport::failureLeavesFileAsItWas() {
         path = m_dir->filePath("no such folder/Vellumcrest Data.mdb");
     if (QString(QTest::currentDataTag()) == "unreadable source day")
         m_fixture->addRawUsage("PC1", "erin", "Letter.doc - Writer", "2003-01-01x", 1);
-    DataExport exporter(m_feedback, m_fixture->database());
+    DataExport exporter(m_feedback, m_fixture->db());
     QByteArray before;
     if (existingFile) {
         QVERIFY(exporter.ExportData(path, kDay2, kDay2));
-        UsageFixture::execute(path, "INSERT INTO \"All Existing Data\" VALUES ('zed', 'PC9', 'Writer', 1, "
-                                    "'2002-12-31')");
+        ManagerFixture::execute(path, "INSERT INTO \"All Existing Data\" VALUES ('zed', 'PC9', 'Writer', 1, "
+                                      "'2002-12-31')");
         if (setUp.startsWith("DROP")) {
-            UsageFixture::execute(path, setUp);
-            UsageFixture::execute(path, "CREATE TABLE \"All Existing Data\" (UserName TEXT)");
+            ManagerFixture::execute(path, setUp);
+            ManagerFixture::execute(path, "CREATE TABLE \"All Existing Data\" (UserName TEXT)");
+        } else if (setUp == "refuse") {
+            // An engine failure after two rows have gone in.
+            ManagerFixture::refuseIn(path, "INSERT", "All Existing Data",
+                                     "(SELECT count(*) FROM \"All Existing Data\") >= 2");
         } else {
-            UsageFixture::execute(path, setUp);
+            ManagerFixture::execute(path, setUp);
         }
         before = contentsOf(path);
     }
@@ -312,14 +312,14 @@ void tst_DataExport::failureLeavesFileAsItWas() {
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden), filesBefore);
 }
 
-void tst_DataExport::readOnlyFolder() {
+void TstDataExport::readOnlyFolder() {
     if (::geteuid() == 0)
         QSKIP("file permissions do not bind the superuser");
     m_fixture->addUsage("PC1", "alice", "Letter.doc - Writer", kDay1, 600);
     const QString folder = m_dir->filePath("locked");
     QVERIFY(QDir().mkdir(folder));
     QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
-    DataExport exporter(m_feedback, m_fixture->database());
+    DataExport exporter(m_feedback, m_fixture->db());
     const std::optional<QString> status = exporter.ExportData(folder + "/Vellumcrest Data.mdb", kDay1, kDay1);
     QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QCOMPARE(status, std::nullopt);
@@ -327,5 +327,5 @@ void tst_DataExport::readOnlyFolder() {
     QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList());
 }
 
-QTEST_GUILESS_MAIN(tst_DataExport)
+QTEST_GUILESS_MAIN(TstDataExport)
 #include "tst_dataexport.moc"

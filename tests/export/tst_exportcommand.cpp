@@ -1,8 +1,8 @@
 // The "&Export Data..." command: its dialog, cancel, the busy pointer and the status text.
 #include "export/ExportCommand.h"
+#include "support/ManagerFixture.h"
 #include "support/ScriptedFeedback.h"
 #include "support/TestEnv.h"
-#include "UsageFixture.h"
 
 #include <QApplication>
 #include <QFile>
@@ -22,7 +22,7 @@ public:
 };
 } // namespace
 
-class tst_ExportCommand : public QObject {
+class TstExportCommand : public QObject {
     Q_OBJECT
 
 private slots:
@@ -33,7 +33,7 @@ private slots:
     void outcomes();
 };
 
-void tst_ExportCommand::dialogSetUp() {
+void TstExportCommand::dialogSetUp() {
     const Feedback::FileDialog dialog = ExportCommand::fileDialog();
     QCOMPARE(dialog.title, QStringLiteral("Export Vellumcrest Data..."));
     QCOMPARE(dialog.initialName, QStringLiteral("Vellumcrest Data.mdb"));
@@ -42,24 +42,23 @@ void tst_ExportCommand::dialogSetUp() {
     QVERIFY(dialog.confirmOverwrite);
 }
 
-void tst_ExportCommand::cancelDoesNothing() {
-    QTemporaryDir dir;
-    UsageFixture fixture(dir.path());
+void TstExportCommand::cancelDoesNothing() {
+    ManagerFixture fixture;
     PointerWatchingFeedback feedback;
     QStringList statuses;
     QWidget window;
     ExportCommand::run(
-        feedback, fixture.database(), QDate(2003, 1, 1), QDate(2003, 1, 1),
+        feedback, fixture.db(), QDate(2003, 1, 1), QDate(2003, 1, 1),
         [&](const QString& text) { statuses << text; }, &window);
     QCOMPARE(feedback.fileDialogs.size(), 1);
     QCOMPARE(feedback.fileDialogs.constFirst().title, ExportCommand::fileDialog().title);
     QVERIFY(statuses.isEmpty());
     QVERIFY(feedback.messages.isEmpty());
     QVERIFY(!QApplication::overrideCursor());
-    QCOMPARE(QDir(dir.path()).entryList({"*.mdb"}), QStringList({"VCManager.mdb"}));
+    QCOMPARE(QDir(fixture.folder()).entryList({"*.mdb"}), QStringList({"VCManager.mdb"}));
 }
 
-void tst_ExportCommand::outcomes_data() {
+void TstExportCommand::outcomes_data() {
     QTest::addColumn<QString>("fileName");
     QTest::addColumn<QByteArray>("existingText");
     QTest::addColumn<QString>("expectedStatus");
@@ -70,13 +69,13 @@ void tst_ExportCommand::outcomes_data() {
     QTest::newRow("error") << "missing/out.mdb" << QByteArray() << QString() << 1;
 }
 
-void tst_ExportCommand::outcomes() {
+void TstExportCommand::outcomes() {
     QFETCH(QString, fileName);
     QFETCH(QByteArray, existingText);
     QFETCH(QString, expectedStatus);
     QFETCH(int, messages);
     QTemporaryDir dir;
-    UsageFixture fixture(dir.path());
+    ManagerFixture fixture;
     fixture.addUsage("PC1", "alice", "Letter.doc - Writer", QDate(2003, 1, 1), 600);
     const QString path = dir.filePath(fileName);
     if (!existingText.isEmpty()) {
@@ -91,7 +90,7 @@ void tst_ExportCommand::outcomes() {
     QWidget window;
     window.show();
     ExportCommand::run(
-        feedback, fixture.database(), QDate(2003, 1, 1), QDate(2003, 1, 1),
+        feedback, fixture.db(), QDate(2003, 1, 1), QDate(2003, 1, 1),
         [&](const QString& text) { statuses << text; }, &window);
     QCOMPARE(statuses, expectedStatus.isEmpty() ? QStringList()
                                                 : QStringList({QString(expectedStatus).replace("%1", path)}));
@@ -100,9 +99,9 @@ void tst_ExportCommand::outcomes() {
     QCOMPARE(feedback.busyDuringMessage, QList<bool>(messages, false));
     QVERIFY(!QApplication::overrideCursor());
     if (expectedStatus.startsWith("Exported"))
-        QCOMPARE(UsageFixture::exportRows(path),
+        QCOMPARE(ManagerFixture::exportRows(path),
                  QStringList({"PC1|alice|Undefined Applications|600|2003-01-01"}));
 }
 
-QTEST_MAIN(tst_ExportCommand)
+QTEST_MAIN(TstExportCommand)
 #include "tst_exportcommand.moc"

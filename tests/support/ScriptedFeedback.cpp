@@ -1,7 +1,8 @@
 // Scripted feedback.
 #include "support/ScriptedFeedback.h"
 
-Feedback::Answer ScriptedFeedback::message(const QString& text, const QString& title, Icon icon, Buttons buttons) {
+Feedback::Answer ScriptedFeedback::message(const QString& text, const QString& title, Icon icon,
+                                           Buttons buttons) {
     messages.append({text, title, icon, buttons});
     if (buttons == Buttons::Ok)
         return Answer::Ok;

@@ -3,9 +3,9 @@
 
 #include "base/Feedback.h"
 
+#include <optional>
 #include <QList>
 #include <QString>
-#include <optional>
 
 class ScriptedFeedback : public Feedback {
 public:

@@ -18,9 +18,53 @@ void check(int rc, sqlite3* db, const char* what) {
         throw std::runtime_error(std::string(what) + ": " + (db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)));
 }
 
-void bindText(sqlite3_stmt* statement, int index, const QString& text) {
-    const QByteArray utf8 = text.toUtf8();
-    sqlite3_bind_text(statement, index, utf8.constData(), static_cast<int>(utf8.size()), SQLITE_TRANSIENT);
+// Binds a value as the agent would have stored it: text, whole number, real or null.
+void bind(sqlite3_stmt* statement, int index, const QVariant& value) {
+    if (value.isNull()) {
+        sqlite3_bind_null(statement, index);
+    } else if (value.typeId() == QMetaType::Int || value.typeId() == QMetaType::LongLong) {
+        sqlite3_bind_int64(statement, index, value.toLongLong());
+    } else if (value.typeId() == QMetaType::Double) {
+        sqlite3_bind_double(statement, index, value.toDouble());
+    } else {
+        const QByteArray utf8 = value.toString().toUtf8();
+        sqlite3_bind_text(statement, index, utf8.constData(), static_cast<int>(utf8.size()),
+                          SQLITE_TRANSIENT);
+    }
+}
+
+// One row per entry; the statement's parameter count says how many fields of each are used.
+void insertAll(sqlite3* db, const char* sql, const QList<AgentRow>& rows) {
+    sqlite3_stmt* statement = nullptr;
+    check(sqlite3_prepare_v2(db, sql, -1, &statement, nullptr), db, sql);
+    const int fields = sqlite3_bind_parameter_count(statement);
+    for (const AgentRow& row : rows) {
+        const QVariant values[] = {row.date, row.userName, row.appTitle, row.duration};
+        for (int i = 0; i < fields; ++i)
+            bind(statement, i + 1, values[i]);
+        const int rc = sqlite3_step(statement);
+        sqlite3_reset(statement);
+        if (rc != SQLITE_DONE) {
+            sqlite3_finalize(statement);
+            check(rc, db, sql);
+        }
+    }
+    sqlite3_finalize(statement);
+}
+
+// Opens a file, runs work inside one transaction and closes it, whatever happens.
+template <typename Work> void withFile(const QString& path, Work work) {
+    sqlite3* db = nullptr;
+    check(sqlite3_open(path.toUtf8().constData(), &db), db, "open");
+    try {
+        check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db, "begin");
+        work(db);
+        check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db, "commit");
+    } catch (...) {
+        sqlite3_close(db);
+        throw;
+    }
+    sqlite3_close(db);
 }
 
 } // namespace
@@ -75,47 +119,36 @@ QString SimNetworkWriter::agentDatabasePath(const QString& machine) const {
 }
 
 void SimNetworkWriter::writeAgentDatabase(const QString& machine, const QStringList& users,
-                                          const QStringList& titles, const QList<DayRow>& rows) {
-    const QString path = agentDatabasePath(machine);
+                                          const QStringList& titles, const QList<AgentRow>& rows) {
+    writeAgentFile(agentDatabasePath(machine), users, titles, rows);
+}
+
+void SimNetworkWriter::writeAgentFile(const QString& path, const QStringList& users,
+                                      const QStringList& titles, const QList<AgentRow>& rows) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     const QString temp = path + QStringLiteral(".tmp");
     QFile::remove(temp);
-    sqlite3* db = nullptr;
-    check(sqlite3_open(temp.toUtf8().constData(), &db), db, "open");
-    try {
+    withFile(temp, [&](sqlite3* db) {
         check(sqlite3_exec(db, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr), db, "journal");
-        check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db, "begin");
         check(sqlite3_exec(db, kWorkstationSchemaSql, nullptr, nullptr, nullptr), db, "schema");
-        auto insertAll = [db](const char* sql, const auto& values, const auto& bind) {
-            sqlite3_stmt* statement = nullptr;
-            check(sqlite3_prepare_v2(db, sql, -1, &statement, nullptr), db, sql);
-            for (const auto& value : values) {
-                bind(statement, value);
-                const int rc = sqlite3_step(statement);
-                if (rc != SQLITE_DONE) {
-                    sqlite3_finalize(statement);
-                    check(rc, db, sql);
-                }
-                sqlite3_reset(statement);
-            }
-            sqlite3_finalize(statement);
-        };
-        auto bindName = [](sqlite3_stmt* statement, const QString& name) { bindText(statement, 1, name); };
-        insertAll("INSERT INTO PCUsers (UserName) VALUES (?)", users, bindName);
-        insertAll("INSERT INTO PCAppTitles (AppTitle) VALUES (?)", titles, bindName);
-        insertAll("INSERT INTO PCDaySummary (Date, UserName, AppTitle, Duration) VALUES (?, ?, ?, ?)", rows,
-                  [](sqlite3_stmt* statement, const DayRow& row) {
-                      bindText(statement, 1, row.date);
-                      bindText(statement, 2, row.userName);
-                      bindText(statement, 3, row.appTitle);
-                      sqlite3_bind_int64(statement, 4, row.duration);
-                  });
-        check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db, "commit");
-    } catch (...) {
-        sqlite3_close(db);
-        throw;
-    }
-    sqlite3_close(db);
+        QList<AgentRow> names;
+        for (const QString& user : users)
+            names.append({user, {}, {}, {}});
+        insertAll(db, "INSERT INTO PCUsers (UserName) VALUES (?)", names);
+        names.clear();
+        for (const QString& title : titles)
+            names.append({title, {}, {}, {}});
+        insertAll(db, "INSERT INTO PCAppTitles (AppTitle) VALUES (?)", names);
+        insertAll(db, "INSERT INTO PCDaySummary (Date, UserName, AppTitle, Duration) VALUES (?, ?, ?, ?)",
+                  rows);
+    });
     if (std::rename(temp.toLocal8Bit().constData(), path.toLocal8Bit().constData()) != 0)
         throw std::runtime_error("cannot rename " + temp.toStdString());
+}
+
+void SimNetworkWriter::appendAgentRows(const QString& path, const QList<AgentRow>& rows) {
+    withFile(path, [&](sqlite3* db) {
+        insertAll(db, "INSERT INTO PCDaySummary (Date, UserName, AppTitle, Duration) VALUES (?, ?, ?, ?)",
+                  rows);
+    });
 }

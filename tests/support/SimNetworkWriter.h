@@ -6,6 +6,16 @@
 #include <QPair>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
+
+// One day row of an agent file. Values are stored as given, so a test can write what no agent
+// should (null, negative or huge durations, unreadable dates).
+struct AgentRow {
+    QVariant date; // 'YYYY-MM-DD', optionally ' HH:MM:SS'
+    QVariant userName;
+    QVariant appTitle;
+    QVariant duration;
+};
 
 class SimNetworkWriter {
 public:
@@ -29,15 +39,13 @@ public:
     void writeNoAgent(const QString& machine);
     void removeServices(const QString& machine);
 
-    struct DayRow {
-        QString date; // 'YYYY-MM-DD', optionally ' HH:MM:SS'
-        QString userName;
-        QString appTitle;
-        qint64 duration = 0;
-    };
     // Vellumcrest$/Data/VCWorkstation.mdb with exactly these rows, replaced atomically.
     void writeAgentDatabase(const QString& machine, const QStringList& users, const QStringList& titles,
-                            const QList<DayRow>& rows);
+                            const QList<AgentRow>& rows);
+    // The same for an agent file anywhere, and rows added to an existing one.
+    static void writeAgentFile(const QString& path, const QStringList& users, const QStringList& titles,
+                               const QList<AgentRow>& rows);
+    static void appendAgentRows(const QString& path, const QList<AgentRow>& rows);
     QString agentDatabasePath(const QString& machine) const;
 
 private:

@@ -13,11 +13,17 @@ void setUp() {
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
 }
 
-QString buildDir() { return QStringLiteral(VC_BUILD_DIR); }
+QString buildDir() {
+    return QStringLiteral(VC_BUILD_DIR);
+}
 
-QString sourceDir() { return QStringLiteral(VC_SOURCE_DIR); }
+QString sourceDir() {
+    return QStringLiteral(VC_SOURCE_DIR);
+}
 
-QString agentPath() { return buildDir() + QStringLiteral("/vcnetsim"); }
+QString agentPath() {
+    return buildDir() + QStringLiteral("/vcnetsim");
+}
 
 bool runAgent(const QStringList& arguments, QString* output) {
     QProcess process;

@@ -74,7 +74,7 @@ bool hasWhite(const QImage& image, const QRect& area) {
 }
 } // namespace
 
-class TestMenuModel : public QObject {
+class TstMenuModel : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { TestEnv::setUp(); }
@@ -354,5 +354,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestMenuModel)
+QTEST_MAIN(TstMenuModel)
 #include "tst_menumodel.moc"

@@ -40,7 +40,7 @@ struct Fixture {
 };
 } // namespace
 
-class TestPropertyPages : public QObject {
+class TstPropertyPages : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { TestEnv::setUp(); }
@@ -205,5 +205,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestPropertyPages)
+QTEST_MAIN(TstPropertyPages)
 #include "tst_propertypages.moc"

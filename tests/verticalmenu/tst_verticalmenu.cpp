@@ -37,22 +37,10 @@ QPoint itemCentre(const VerticalMenu& bar, int item) {
 }
 } // namespace
 
-class TestVerticalMenu : public QObject {
+class TstVerticalMenu : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { TestEnv::setUp(); }
-
-    void newInstance() {
-        ScriptedFeedback feedback;
-        auto bar = makeBar(feedback);
-        QCOMPARE(bar->MenusMax(), 1);
-        QCOMPARE(bar->MenuCur(), 1);
-        QCOMPARE(bar->MenuStartup(), 1);
-        QCOMPARE(bar->MenuCaption(), QStringLiteral("Menu1"));
-        QCOMPARE(bar->MenuItemsMax(), 1);
-        QCOMPARE(bar->MenuItemCaption(), QStringLiteral("Item"));
-        QCOMPARE(feedback.messages.size(), 0);
-    }
 
     void rangeErrors_data() {
         QTest::addColumn<QString>("property");
@@ -423,5 +411,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestVerticalMenu)
+QTEST_MAIN(TstVerticalMenu)
 #include "tst_verticalmenu.moc"

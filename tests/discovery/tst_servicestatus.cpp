@@ -8,7 +8,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-class tst_ServiceStatus : public QObject {
+class TstServiceStatus : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { TestEnv::setUp(); }
@@ -19,7 +19,7 @@ private slots:
     void stateTexts();
 };
 
-void tst_ServiceStatus::lookup_data() {
+void TstServiceStatus::lookup_data() {
     QTest::addColumn<QStringList>("lines"); // empty: no services.ini at all
     QTest::addColumn<int>("state");
     QTest::addColumn<bool>("exists");
@@ -56,7 +56,7 @@ void tst_ServiceStatus::lookup_data() {
                                    << "EnumServicesStatus; error 1722";
 }
 
-void tst_ServiceStatus::lookup() {
+void TstServiceStatus::lookup() {
     QFETCH(QStringList, lines);
     QFETCH(int, state);
     QFETCH(bool, exists);
@@ -85,7 +85,7 @@ void tst_ServiceStatus::lookup() {
         QCOMPARE(feedback.messages[0].text, existsMessage);
 }
 
-void tst_ServiceStatus::existsHonoursFilter() {
+void TstServiceStatus::existsHonoursFilter() {
     QTemporaryDir dir;
     SimNetworkWriter writer(dir.path());
     writer.writeNetwork("D", {"M1"});
@@ -100,7 +100,7 @@ void tst_ServiceStatus::existsHonoursFilter() {
     QCOMPARE(feedback.messages[0].text, QString("ERROR_MORE_DATA not returned; error 87"));
 }
 
-void tst_ServiceStatus::stateTexts_data() {
+void TstServiceStatus::stateTexts_data() {
     QTest::addColumn<int>("state");
     QTest::addColumn<QString>("text");
     QTest::newRow("0") << 0 << ": Vellumcrest service not installed";
@@ -115,11 +115,11 @@ void tst_ServiceStatus::stateTexts_data() {
     QTest::newRow("-1") << -1 << ": Vellumcrest service not installed";
 }
 
-void tst_ServiceStatus::stateTexts() {
+void TstServiceStatus::stateTexts() {
     QFETCH(int, state);
     QFETCH(QString, text);
     QCOMPARE(ServiceStateText(state), text);
 }
 
-QTEST_GUILESS_MAIN(tst_ServiceStatus)
-#include "tst_ServiceStatus.moc"
+QTEST_GUILESS_MAIN(TstServiceStatus)
+#include "tst_servicestatus.moc"

@@ -4,6 +4,7 @@
 #include "discovery/SimNetwork.h"
 #include "store/ManagerDatabase.h"
 #include "store/SqlUtil.h"
+#include "support/ScriptedDialogRunner.h"
 #include "support/ScriptedFeedback.h"
 #include "support/SimNetworkWriter.h"
 #include "support/TestEnv.h"
@@ -26,12 +27,12 @@ struct Fixture {
     ManagerDatabase database{dir.filePath("VCManager.mdb")};
     SimNetwork network{dir.filePath("net")};
     ScriptedFeedback feedback;
-    frameConfiguration page{network, feedback};
+    ScriptedDialogRunner dialogs;
+    frameConfiguration page{network, feedback, dialogs};
 
     // What the scan window showed when it closed.
     struct ScanSeen {
         int windows = 0;
-        QString caption;
         QString domain;
         QString workstation;
         int maximum = -1;
@@ -40,16 +41,16 @@ struct Fixture {
 
     Fixture() {
         page.setDatabase(&database);
-        QObject::connect(&page, &frameConfiguration::scanDialogCreated, [this](frmScan* scan) {
-            QObject::connect(scan, &QDialog::finished, [this, scan] {
-                ++seen.windows;
-                seen.caption = scan->windowTitle();
-                seen.domain = scan->lblDomain->text();
-                seen.workstation = scan->lblWorkstation->text();
-                seen.maximum = scan->ProgressBar1->maximum();
-                seen.value = scan->ProgressBar1->value();
-            });
-        });
+        dialogs.onRun = [this](QDialog& dialog) {
+            const int result = dialog.exec();
+            const auto* scan = qobject_cast<frmScan*>(&dialog);
+            ++seen.windows;
+            seen.domain = scan->lblDomain->text();
+            seen.workstation = scan->lblWorkstation->text();
+            seen.maximum = scan->ProgressBar1->maximum();
+            seen.value = scan->ProgressBar1->value();
+            return result;
+        };
         page.show();
     }
 
@@ -95,7 +96,7 @@ struct Fixture {
 
 } // namespace
 
-class tst_frameConfiguration : public QObject {
+class TstFrameConfiguration : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { TestEnv::setUp(); }
@@ -111,7 +112,7 @@ private slots:
     void namesWithQuotesAndLetterCase();
 };
 
-void tst_frameConfiguration::scanFindsAgentMachines() {
+void TstFrameConfiguration::scanFindsAgentMachines() {
     Fixture f;
     f.writer.writeNetwork("SIMNET", {"WS001", "WS002", "WS003"});
     f.writer.writeAgentService("WS001", 4);
@@ -123,7 +124,6 @@ void tst_frameConfiguration::scanFindsAgentMachines() {
     f.page.cmdScanNetwork->click();
 
     QCOMPARE(f.seen.windows, 1);
-    QCOMPARE(f.seen.caption, QString("Vellumcrest\u2122 Network Scan"));
     QCOMPARE(f.seen.domain, QString("SIMNET"));
     QCOMPARE(f.seen.workstation, QString("WS003"));
     QCOMPARE(f.seen.maximum, 301);
@@ -144,7 +144,7 @@ void tst_frameConfiguration::scanFindsAgentMachines() {
     QCOMPARE(f.page.checkedWorkstations(), (QStringList{"WS001", "WS003"}));
 }
 
-void tst_frameConfiguration::statusText_data() {
+void TstFrameConfiguration::statusText_data() {
     QTest::addColumn<int>("agents");
     QTest::addColumn<QString>("text");
     QTest::newRow("none") << 0 << "0 monitored workstations found";
@@ -152,7 +152,7 @@ void tst_frameConfiguration::statusText_data() {
     QTest::newRow("three") << 3 << "3 monitored workstations found";
 }
 
-void tst_frameConfiguration::statusText() {
+void TstFrameConfiguration::statusText() {
     QFETCH(int, agents);
     QFETCH(QString, text);
     Fixture f;
@@ -173,7 +173,7 @@ void tst_frameConfiguration::statusText() {
     QCOMPARE(f.seen.value, 400);
 }
 
-void tst_frameConfiguration::rescanRechecksUncheckedMachine() {
+void TstFrameConfiguration::rescanRechecksUncheckedMachine() {
     Fixture f;
     f.writer.writeNetwork("SIMNET", {"WS001", "WS002"});
     f.writer.writeAgentService("WS001");
@@ -189,7 +189,7 @@ void tst_frameConfiguration::rescanRechecksUncheckedMachine() {
     QCOMPARE(f.registry(), (QStringList{"+WS001", "+WS002"}));
 }
 
-void tst_frameConfiguration::registeredMachineGoneFromNetwork() {
+void TstFrameConfiguration::registeredMachineGoneFromNetwork() {
     Fixture f;
     f.addRow("OLDPC", true);
     f.writer.writeNetwork("SIMNET", {"WS001"});
@@ -205,7 +205,7 @@ void tst_frameConfiguration::registeredMachineGoneFromNetwork() {
     QCOMPARE(f.tree(), (QStringList{"+SIMNET", "+OLDPC", "+WS001"}));
 }
 
-void tst_frameConfiguration::clearingRootClearsEverything() {
+void TstFrameConfiguration::clearingRootClearsEverything() {
     Fixture f;
     f.addRow("A", true);
     f.addRow("B", false);
@@ -229,7 +229,7 @@ void tst_frameConfiguration::clearingRootClearsEverything() {
     QCOMPARE(f.registry(), (QStringList{"-A", "-B", "-C"}));
 }
 
-void tst_frameConfiguration::checkedCountNeverCountsRoot() {
+void TstFrameConfiguration::checkedCountNeverCountsRoot() {
     Fixture f;
     f.writer.writeNetwork("SIMNET", {});
     QCOMPARE(f.page.GetCheckedWSCount(), qint16(0)); // no tree yet
@@ -253,7 +253,7 @@ void tst_frameConfiguration::checkedCountNeverCountsRoot() {
     QCOMPARE(f.page.GetCheckedWSCount(), qint16(0));
 }
 
-void tst_frameConfiguration::enumerationFailureLeavesTree() {
+void TstFrameConfiguration::enumerationFailureLeavesTree() {
     Fixture f;
     f.addRow("A", true);
     f.addRow("B", false);
@@ -276,7 +276,7 @@ void tst_frameConfiguration::enumerationFailureLeavesTree() {
     QVERIFY(!QApplication::overrideCursor());
 }
 
-void tst_frameConfiguration::failingServiceCallsShowMessages() {
+void TstFrameConfiguration::failingServiceCallsShowMessages() {
     Fixture f;
     f.writer.writeNetwork("SIMNET", {"M1", "M2", "M3", "M4"});
     f.writer.writeServiceLines("M1", {"first-call-error=5", "VCWorkstation=4"});
@@ -291,7 +291,7 @@ void tst_frameConfiguration::failingServiceCallsShowMessages() {
     QCOMPARE(f.feedback.messages[1].title, QString("Vellumcrest"));
 }
 
-void tst_frameConfiguration::namesWithQuotesAndLetterCase() {
+void TstFrameConfiguration::namesWithQuotesAndLetterCase() {
     Fixture f;
     f.addRow("ws001", false); // the same machine, registered in another letter case
     const QStringList machines{"WS001", "O'Brien", "Say \"Hi\""};
@@ -307,5 +307,5 @@ void tst_frameConfiguration::namesWithQuotesAndLetterCase() {
     QCOMPARE(f.registry(), (QStringList{"+ws001", "+O'Brien", "-Say \"Hi\""}));
 }
 
-QTEST_MAIN(tst_frameConfiguration)
-#include "tst_frameConfiguration.moc"
+QTEST_MAIN(TstFrameConfiguration)
+#include "tst_frameconfiguration.moc"

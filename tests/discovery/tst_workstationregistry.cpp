@@ -1,13 +1,14 @@
 // Registry writes: one unit per scan, first row of a name wins, names in any letter case.
-#include "discovery/WorkstationRegistry.h"
 #include "base/VcError.h"
+#include "discovery/WorkstationRegistry.h"
 #include "store/SqlUtil.h"
+#include "support/ManagerFixture.h"
 #include "support/TestEnv.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
 
-class tst_WorkstationRegistry : public QObject {
+class TstWorkstationRegistry : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { TestEnv::setUp(); }
@@ -24,7 +25,7 @@ private:
     }
 };
 
-void tst_WorkstationRegistry::updateAddsAndChanges() {
+void TstWorkstationRegistry::updateAddsAndChanges() {
     QTemporaryDir dir;
     ManagerDatabase db(dir.filePath("m.mdb"));
     Sql::run(db.db(), "INSERT INTO MGRWorkstations (Name, Monitored) VALUES ('A', 0), ('a', 0), ('B', 1)");
@@ -35,24 +36,22 @@ void tst_WorkstationRegistry::updateAddsAndChanges() {
     QCOMPARE(registry.monitoredNames(), QStringList{"A"});
 }
 
-void tst_WorkstationRegistry::failedUpdateChangesNothing() {
-    QTemporaryDir dir;
-    ManagerDatabase db(dir.filePath("m.mdb"));
-    Sql::run(db.db(), "INSERT INTO MGRWorkstations (Name, Monitored) VALUES ('A', 0)");
-    Sql::run(db.db(), "CREATE TRIGGER refuse BEFORE INSERT ON MGRWorkstations WHEN NEW.Name = 'BAD' "
-                      "BEGIN SELECT RAISE(ABORT, 'refused'); END");
+void TstWorkstationRegistry::failedUpdateChangesNothing() {
+    ManagerFixture f;
+    ManagerDatabase& db = f.db();
+    f.exec("INSERT INTO MGRWorkstations (Name, Monitored) VALUES ('A', 0)");
+    f.refuse("INSERT", "MGRWorkstations", "NEW.Name = 'BAD'");
     WorkstationRegistry registry(db);
     QVERIFY_THROWS_EXCEPTION(VcError, registry.update({{"A", true}, {"N", true}, {"BAD", true}}));
     QCOMPARE(rows(db), QStringList{"-A:1"});
 
-    Sql::run(db.db(), "CREATE TRIGGER refuseChange BEFORE UPDATE ON MGRWorkstations WHEN NEW.Name = 'Z' "
-                      "BEGIN SELECT RAISE(ABORT, 'refused'); END");
-    Sql::run(db.db(), "INSERT INTO MGRWorkstations (Name, Monitored) VALUES ('Z', 0)");
+    f.refuse("UPDATE", "MGRWorkstations", "NEW.Name = 'Z'");
+    f.exec("INSERT INTO MGRWorkstations (Name, Monitored) VALUES ('Z', 0)");
     QVERIFY_THROWS_EXCEPTION(VcError, registry.setMonitored(QStringList{"A", "Z"}, true));
     QCOMPARE(rows(db), (QStringList{"-A:1", "-Z:2"}));
 }
 
-void tst_WorkstationRegistry::setMonitoredByName() {
+void TstWorkstationRegistry::setMonitoredByName() {
     QTemporaryDir dir;
     ManagerDatabase db(dir.filePath("m.mdb"));
     WorkstationRegistry registry(db);
@@ -63,5 +62,5 @@ void tst_WorkstationRegistry::setMonitoredByName() {
     QCOMPARE(rows(db), (QStringList{"+PC\"1:1", "+PC'2:2"}));
 }
 
-QTEST_GUILESS_MAIN(tst_WorkstationRegistry)
-#include "tst_WorkstationRegistry.moc"
+QTEST_GUILESS_MAIN(TstWorkstationRegistry)
+#include "tst_workstationregistry.moc"

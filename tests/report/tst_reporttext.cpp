@@ -4,7 +4,7 @@
 
 #include <QtTest>
 
-class TestReportText : public QObject {
+class TstReportText : public QObject {
     Q_OBJECT
 private slots:
     void rounding_data() {
@@ -120,5 +120,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestReportText)
-#include "tst_report_text.moc"
+QTEST_GUILESS_MAIN(TstReportText)
+#include "tst_reporttext.moc"

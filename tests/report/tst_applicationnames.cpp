@@ -39,7 +39,7 @@ QString naive(const QList<Grouping>& groupings, const QList<Entry>& entries, con
 }
 } // namespace
 
-class TestApplicationNames : public QObject {
+class TstApplicationNames : public QObject {
     Q_OBJECT
 private slots:
     void rule_data() {
@@ -140,5 +140,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestApplicationNames)
-#include "tst_application_names.moc"
+QTEST_GUILESS_MAIN(TstApplicationNames)
+#include "tst_applicationnames.moc"

@@ -1,8 +1,8 @@
 // The simulated network back end: enumeration, service lists and share copies.
+#include "base/VcError.h"
 #include "discovery/Network.h"
 #include "discovery/ShareCopies.h"
 #include "discovery/SimNetwork.h"
-#include "base/VcError.h"
 #include "store/WorkstationDatabase.h"
 #include "support/SimNetworkWriter.h"
 #include "support/TestEnv.h"
@@ -13,7 +13,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-class tst_SimNetwork : public QObject {
+class TstSimNetwork : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { TestEnv::setUp(); }
@@ -30,7 +30,7 @@ private slots:
     void copiesLeftByKilledProcessesGo();
 };
 
-void tst_SimNetwork::enumeration_data() {
+void TstSimNetwork::enumeration_data() {
     QTest::addColumn<QString>("ini");
     QTest::addColumn<bool>("ok");
     QTest::addColumn<QStringList>("machines");
@@ -45,7 +45,7 @@ void tst_SimNetwork::enumeration_data() {
     QTest::newRow("no file") << QString() << false << QStringList{} << QString();
 }
 
-void tst_SimNetwork::enumeration() {
+void TstSimNetwork::enumeration() {
     QFETCH(QString, ini);
     QFETCH(bool, ok);
     QFETCH(QStringList, machines);
@@ -64,7 +64,7 @@ void tst_SimNetwork::enumeration() {
     QCOMPARE(network.domainName(), domain);
 }
 
-void tst_SimNetwork::services_data() {
+void TstSimNetwork::services_data() {
     QTest::addColumn<QStringList>("lines"); // empty list: no services.ini
     QTest::addColumn<int>("filter");
     QTest::addColumn<int>("stage");
@@ -91,7 +91,7 @@ void tst_SimNetwork::services_data() {
                                  << int(Network::ServiceStage::SecondCall) << 1722 << QStringList{};
 }
 
-void tst_SimNetwork::services() {
+void TstSimNetwork::services() {
     QFETCH(QStringList, lines);
     QFETCH(int, filter);
     QFETCH(int, stage);
@@ -112,7 +112,7 @@ void tst_SimNetwork::services() {
     QCOMPARE(got, names);
 }
 
-void tst_SimNetwork::shareCopyIsIndependentAndRemoved() {
+void TstSimNetwork::shareCopyIsIndependentAndRemoved() {
     QTemporaryDir dir;
     SimNetworkWriter writer(dir.path());
     writer.writeNetwork("D", {"M1", "M2"});
@@ -137,7 +137,7 @@ void tst_SimNetwork::shareCopyIsIndependentAndRemoved() {
     QVERIFY(!QFileInfo::exists(QFileInfo(copyPath).absolutePath()));
 }
 
-void tst_SimNetwork::shareRefusesEscapes_data() {
+void TstSimNetwork::shareRefusesEscapes_data() {
     QTest::addColumn<QString>("machine");
     QTest::addColumn<QString>("relative");
     QTest::newRow("dotdot machine") << ".."
@@ -150,7 +150,7 @@ void tst_SimNetwork::shareRefusesEscapes_data() {
                                 << "";
 }
 
-void tst_SimNetwork::shareRefusesEscapes() {
+void TstSimNetwork::shareRefusesEscapes() {
     QFETCH(QString, machine);
     QFETCH(QString, relative);
     QTemporaryDir dir;
@@ -162,7 +162,7 @@ void tst_SimNetwork::shareRefusesEscapes() {
     QCOMPARE(int(network.services(machine, 3).stage), int(Network::ServiceStage::ManagerUnavailable));
 }
 
-void tst_SimNetwork::createNetwork() {
+void TstSimNetwork::createNetwork() {
     QTemporaryDir program;
     // No Network folder: nothing configured, enumeration fails as a whole.
     auto none = CreateNetwork(QString(), program.path());
@@ -185,14 +185,15 @@ void tst_SimNetwork::createNetwork() {
 
 // The registry may hold "ws001" for the folder "WS001": both the service list and the share
 // must still be found, or the machine is silently unreachable at every start.
-void tst_SimNetwork::machineNamesIgnoreLetterCase() {
+void TstSimNetwork::machineNamesIgnoreLetterCase() {
     QTemporaryDir dir;
     SimNetworkWriter writer(dir.path());
     writer.writeNetwork("D", {"WS001"});
     writer.writeAgentService("WS001", 4);
     writer.writeAgentDatabase("WS001", {"alice"}, {"Inbox"}, {{"2024-03-01", "alice", "Inbox", 60}});
     SimNetwork network(dir.path());
-    for (const QString& spelling : {QStringLiteral("ws001"), QStringLiteral("Ws001"), QStringLiteral("WS001")}) {
+    for (const QString& spelling :
+         {QStringLiteral("ws001"), QStringLiteral("Ws001"), QStringLiteral("WS001")}) {
         const Network::ServiceList list = network.services(spelling, Network::kServiceStateAll);
         QCOMPARE(int(list.stage), int(Network::ServiceStage::Ok));
         QVERIFY(!list.entries.isEmpty());
@@ -204,7 +205,7 @@ void tst_SimNetwork::machineNamesIgnoreLetterCase() {
 
 // Copies live in one per-user folder, each in a folder named after its process; those of
 // processes that no longer run (a console killed mid-download) are removed, others kept.
-void tst_SimNetwork::copiesLeftByKilledProcessesGo() {
+void TstSimNetwork::copiesLeftByKilledProcessesGo() {
     const QString base = ShareCopies::folder();
     QVERIFY(!base.isEmpty());
     QCOMPARE(QFileInfo(base).permissions() & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
@@ -233,9 +234,9 @@ void tst_SimNetwork::copiesLeftByKilledProcessesGo() {
     SimNetwork network(dir.path());
     auto copy = network.openShareFile("M1", "Data\\VCWorkstation.mdb");
     QVERIFY(copy);
-    QVERIFY(copy->path().startsWith(base + QLatin1Char('/') + QString::number(QCoreApplication::applicationPid()) +
-                                    QLatin1Char('-')));
+    QVERIFY(copy->path().startsWith(base + QLatin1Char('/') +
+                                    QString::number(QCoreApplication::applicationPid()) + QLatin1Char('-')));
 }
 
-QTEST_GUILESS_MAIN(tst_SimNetwork)
-#include "tst_SimNetwork.moc"
+QTEST_GUILESS_MAIN(TstSimNetwork)
+#include "tst_simnetwork.moc"

@@ -4,6 +4,7 @@
 #include "discovery/Network.h"
 #include "discovery/ServiceStatus.h"
 #include "store/ManagerDatabase.h"
+#include "support/ScriptedDialogRunner.h"
 #include "support/ScriptedFeedback.h"
 #include "support/TestEnv.h"
 
@@ -13,7 +14,7 @@
 #include <QTreeWidget>
 #include <QtTest>
 
-class tst_AgentNetwork : public QObject {
+class TstAgentNetwork : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { TestEnv::setUp(); }
@@ -41,7 +42,7 @@ int agentState(const QString& servicesFile) {
 
 } // namespace
 
-void tst_AgentNetwork::scanAndCheckMatchTheServiceFiles() {
+void TstAgentNetwork::scanAndCheckMatchTheServiceFiles() {
     QTemporaryDir dir;
     const QString net = dir.filePath("net");
     QString output;
@@ -63,7 +64,8 @@ void tst_AgentNetwork::scanAndCheckMatchTheServiceFiles() {
 
     ManagerDatabase database(dir.filePath("VCManager.mdb"));
     ScriptedFeedback feedback;
-    frameConfiguration page(*network, feedback);
+    ScriptedDialogRunner dialogs;
+    frameConfiguration page(*network, feedback, dialogs);
     page.setDatabase(&database);
     page.cmdScanNetworkClick();
     QStringList tree;
@@ -85,5 +87,5 @@ void tst_AgentNetwork::scanAndCheckMatchTheServiceFiles() {
     QCOMPARE(lines, expectedLines);
 }
 
-QTEST_MAIN(tst_AgentNetwork)
-#include "tst_AgentNetwork.moc"
+QTEST_MAIN(TstAgentNetwork)
+#include "tst_agentnetwork.moc"

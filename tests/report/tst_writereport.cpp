@@ -1,11 +1,11 @@
 // The report file: a whole report against a file checked by hand, letter case in the
 // grouping and the lists, and what a failed write leaves behind.
+#include "base/VcError.h"
 #include "report/GenerateReport.h"
 #include "report/ReportProgress.h"
 #include "report/WriteReportFile.h"
-#include "ReportFixture.h"
-#include "base/VcError.h"
 #include "store/SqlUtil.h"
+#include "support/ManagerFixture.h"
 #include "support/TestEnv.h"
 
 #include <QFile>
@@ -18,8 +18,8 @@ QByteArray readAll(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
-void tmpRow(ReportFixture& f, const QString& date, const QString& app, const QString& user, const QString& ws,
-            double minutes) {
+void tmpRow(ManagerFixture& f, const QString& date, const QString& app, const QString& user,
+            const QString& ws, double minutes) {
     Sql::run(f.db().db(),
              QStringLiteral("INSERT INTO MGRDaySummaryTmp (Workstation, Duration, Date, UserName, AppTitle) "
                             "VALUES (?, ?, ?, ?, ?)"),
@@ -36,33 +36,33 @@ QList<QByteArray> linesOf(const QByteArray& file) {
 
 } // namespace
 
-class TestWriteReport : public QObject {
+class TstWriteReport : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { TestEnv::setUp(); }
 
     void wholeReportMatchesTheHandCheckedFile() {
-        ReportFixture f;
+        ManagerFixture f;
         f.addGrouping(QStringLiteral("Writer"), {QStringLiteral("writer")});
         f.addGrouping(QStringLiteral("Web & <Mail>"), {QStringLiteral("browser")});
         f.addGrouping(QStringLiteral("Ελληνικά"), {QStringLiteral("λέξη")});
         const QString bob = QStringLiteral("Bob \"B\"");
-        f.addUsage(QStringLiteral("WS-A"), QStringLiteral("anna"), QStringLiteral("Letter.doc - Writer"),
-                   QStringLiteral("2024-03-01"), 600);
-        f.addUsage(QStringLiteral("WS-A"), QStringLiteral("anna"), QStringLiteral("Memo.doc - WRITER"),
-                   QStringLiteral("2024-03-01"), 300);
-        f.addUsage(QStringLiteral("WS-A"), bob, QStringLiteral("Inbox - Browser"),
-                   QStringLiteral("2024-03-01"), 2700);
-        f.addUsage(QStringLiteral("WS-B"), bob, QStringLiteral("Inbox - Browser"),
-                   QStringLiteral("2024-03-01"), 3600);
-        f.addUsage(QStringLiteral("WS-B"), bob, QStringLiteral("solitaire"), QStringLiteral("2024-03-01"),
-                   90);
-        f.addUsage(QStringLiteral("ПК-1"), QStringLiteral("Zoë"), QStringLiteral("ΛΈΞΗ notes"),
-                   QStringLiteral("2024-03-02"), 36000);
-        f.addUsage(QStringLiteral("ПК-1"), QStringLiteral("Zoë"), QStringLiteral("日本語 - Writer"),
-                   QStringLiteral("2024-03-02"), 0);
-        f.addUsage(QStringLiteral("WS-a"), QStringLiteral("ANNA"), QStringLiteral("Letter - Writer"),
-                   QStringLiteral("2024-03-03"), 0);
+        f.addRawUsage(QStringLiteral("WS-A"), QStringLiteral("anna"), QStringLiteral("Letter.doc - Writer"),
+                      QStringLiteral("2024-03-01"), 600);
+        f.addRawUsage(QStringLiteral("WS-A"), QStringLiteral("anna"), QStringLiteral("Memo.doc - WRITER"),
+                      QStringLiteral("2024-03-01"), 300);
+        f.addRawUsage(QStringLiteral("WS-A"), bob, QStringLiteral("Inbox - Browser"),
+                      QStringLiteral("2024-03-01"), 2700);
+        f.addRawUsage(QStringLiteral("WS-B"), bob, QStringLiteral("Inbox - Browser"),
+                      QStringLiteral("2024-03-01"), 3600);
+        f.addRawUsage(QStringLiteral("WS-B"), bob, QStringLiteral("solitaire"), QStringLiteral("2024-03-01"),
+                      90);
+        f.addRawUsage(QStringLiteral("ПК-1"), QStringLiteral("Zoë"), QStringLiteral("ΛΈΞΗ notes"),
+                      QStringLiteral("2024-03-02"), 36000);
+        f.addRawUsage(QStringLiteral("ПК-1"), QStringLiteral("Zoë"), QStringLiteral("日本語 - Writer"),
+                      QStringLiteral("2024-03-02"), 0);
+        f.addRawUsage(QStringLiteral("WS-a"), QStringLiteral("ANNA"), QStringLiteral("Letter - Writer"),
+                      QStringLiteral("2024-03-03"), 0);
 
         ReportProgress progress;
         int step = 0;
@@ -82,7 +82,7 @@ private slots:
     }
 
     void namesDifferingOnlyInCaseAreOne() {
-        ReportFixture f;
+        ManagerFixture f;
         const QString d = QStringLiteral("2024-03-01");
         tmpRow(f, d, QStringLiteral("Écrire"), QStringLiteral("élise"), QStringLiteral("WS-Ä"), 30);
         tmpRow(f, d, QStringLiteral("ÉCRIRE"), QStringLiteral("ÉLISE"), QStringLiteral("ws-ä"), 30);
@@ -105,7 +105,7 @@ private slots:
     }
 
     void daysInAscendingOrderWithApplicationsByName() {
-        ReportFixture f;
+        ManagerFixture f;
         tmpRow(f, QStringLiteral("2024-03-03"), QStringLiteral("b"), QStringLiteral("u"), QStringLiteral("w"),
                1);
         tmpRow(f, QStringLiteral("2024-03-01"), QStringLiteral("b"), QStringLiteral("u"), QStringLiteral("w"),
@@ -128,7 +128,7 @@ private slots:
 
     // Sixtieths of a minute that add up to whole minutes show those minutes, not one less.
     void wholeMinutesFromManySmallRows() {
-        ReportFixture f;
+        ManagerFixture f;
         for (int i = 0; i < 6; ++i)
             tmpRow(f, QStringLiteral("2024-03-01"), QStringLiteral("Mail"), QStringLiteral("u%1").arg(i),
                    QStringLiteral("w"), 10.0 / 60.0);
@@ -146,7 +146,7 @@ private slots:
     }
 
     void writerProgressNeverPassesTheMaximum() {
-        ReportFixture f;
+        ManagerFixture f;
         for (int i = 0; i < 10; ++i)
             tmpRow(f, QStringLiteral("2024-03-01"), QStringLiteral("a%1").arg(i), QStringLiteral("u"),
                    QStringLiteral("w"), 1);
@@ -158,7 +158,7 @@ private slots:
     }
 
     void failedWriteLeavesThePreviousReport() {
-        ReportFixture f;
+        ManagerFixture f;
         tmpRow(f, QStringLiteral("2024-03-01"), QStringLiteral("a"), QStringLiteral("u"), QStringLiteral("w"),
                1);
         ReportProgress progress;
@@ -195,9 +195,9 @@ private slots:
         QFETCH(QStringList, users);
         QFETCH(QDate, day);
         QFETCH(int, page);
-        ReportFixture f;
-        f.addUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("t"),
-                   QStringLiteral("2024-03-01"), 60);
+        ManagerFixture f;
+        f.addRawUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("t"),
+                      QStringLiteral("2024-03-01"), 60);
         const QString report = f.programFolder() + QStringLiteral("/Data/HTML/Report.html");
         QFile old(report);
         QVERIFY(old.open(QIODevice::WriteOnly));
@@ -215,5 +215,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestWriteReport)
-#include "tst_write_report.moc"
+QTEST_GUILESS_MAIN(TstWriteReport)
+#include "tst_writereport.moc"

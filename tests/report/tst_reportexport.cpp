@@ -69,4 +69,4 @@ void TstReportExport::pdf() {
 }
 
 QTEST_MAIN(TstReportExport)
-#include "tst_report_export.moc"
+#include "tst_reportexport.moc"

@@ -1,10 +1,10 @@
 // Extraction: the rows left in MGRDaySummaryTmp, the progress contract and ProgressStep.
+#include "base/VcError.h"
 #include "report/ApplicationNames.h"
 #include "report/GenerateData.h"
 #include "report/ReportProgress.h"
-#include "ReportFixture.h"
-#include "base/VcError.h"
 #include "store/SqlUtil.h"
+#include "support/ManagerFixture.h"
 #include "support/TestEnv.h"
 
 #include <QtTest>
@@ -23,12 +23,12 @@ protected:
     }
 };
 
-ReportCriteria everything(ReportFixture& f, QDate from, QDate to) {
+ReportCriteria everything(ManagerFixture& f, QDate from, QDate to) {
     return {from, to, f.allApplications(), f.allUsers(), f.allWorkstations()};
 }
 
 // The rows of the working table, as "day|application|user|workstation|minutes", sorted.
-QStringList tmpRows(ReportFixture& f) {
+QStringList tmpRows(ManagerFixture& f) {
     QStringList rows;
     QSqlQuery q =
         Sql::run(f.db().db(), QStringLiteral("SELECT Date, AppTitle, UserName, Workstation, Duration "
@@ -47,7 +47,7 @@ const QDate kDay3(2024, 3, 3);
 
 } // namespace
 
-class TestGenerateData : public QObject {
+class TstGenerateData : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { TestEnv::setUp(); }
@@ -59,12 +59,12 @@ private slots:
     }
     void mergesTitlesOfOneApplication() {
         QFETCH(QString, laterTitle);
-        ReportFixture f;
+        ManagerFixture f;
         f.addGrouping(QStringLiteral("Writer"), {QStringLiteral("writer")});
-        f.addUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("Letter.doc - Writer"),
-                   QStringLiteral("2024-03-01"), 600);
-        f.addUsage(QStringLiteral("WS1"), QStringLiteral("anna"), laterTitle, QStringLiteral("2024-03-01"),
-                   300);
+        f.addRawUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("Letter.doc - Writer"),
+                      QStringLiteral("2024-03-01"), 600);
+        f.addRawUsage(QStringLiteral("WS1"), QStringLiteral("anna"), laterTitle, QStringLiteral("2024-03-01"),
+                      300);
         RecordedProgress progress;
         int step = 0;
         const ExtractionCounts counts = GenerateData(f.db(), everything(f, kDay1, kDay1), progress, step);
@@ -92,13 +92,13 @@ private slots:
     void titleEqualToAGroupingsNameKeepsItsOwnMapping() {
         QFETCH(QStringList, groupings);
         QFETCH(QStringList, rows);
-        ReportFixture f;
+        ManagerFixture f;
         for (const QString& g : groupings)
             f.addGrouping(g.section(QLatin1Char(':'), 0, 0), {g.section(QLatin1Char(':'), 1)});
-        f.addUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("Inbox - Letters"),
-                   QStringLiteral("2024-03-01"), 600);
-        f.addUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("Mail"), QStringLiteral("2024-03-01"),
-                   300);
+        f.addRawUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("Inbox - Letters"),
+                      QStringLiteral("2024-03-01"), 600);
+        f.addRawUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("Mail"),
+                      QStringLiteral("2024-03-01"), 300);
         RecordedProgress progress;
         int step = 0;
         GenerateData(f.db(), everything(f, kDay1, kDay1), progress, step);
@@ -106,17 +106,17 @@ private slots:
     }
 
     void keepsRowsApart() {
-        ReportFixture f;
+        ManagerFixture f;
         f.addGrouping(QStringLiteral("Writer"), {QStringLiteral("writer")});
         f.addGrouping(QStringLiteral("Mail"), {QStringLiteral("inbox")});
         const QString d1 = QStringLiteral("2024-03-01");
-        f.addUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("a - Writer"), d1, 60);
-        f.addUsage(QStringLiteral("WS2"), QStringLiteral("anna"), QStringLiteral("a - Writer"), d1, 120);
-        f.addUsage(QStringLiteral("WS1"), QStringLiteral("Bob"), QStringLiteral("a - Writer"), d1, 90);
-        f.addUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("Inbox"), d1, 30);
-        f.addUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("Solitaire"), d1, 6);
-        f.addUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("a - Writer"),
-                   QStringLiteral("2024-03-02"), 60);
+        f.addRawUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("a - Writer"), d1, 60);
+        f.addRawUsage(QStringLiteral("WS2"), QStringLiteral("anna"), QStringLiteral("a - Writer"), d1, 120);
+        f.addRawUsage(QStringLiteral("WS1"), QStringLiteral("Bob"), QStringLiteral("a - Writer"), d1, 90);
+        f.addRawUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("Inbox"), d1, 30);
+        f.addRawUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("Solitaire"), d1, 6);
+        f.addRawUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("a - Writer"),
+                      QStringLiteral("2024-03-02"), 60);
         RecordedProgress progress;
         int step = 0;
         GenerateData(f.db(), everything(f, kDay1, kDay2), progress, step);
@@ -156,12 +156,12 @@ private slots:
         QFETCH(QStringList, users);
         QFETCH(QStringList, workstations);
         QFETCH(QStringList, expected);
-        ReportFixture f;
+        ManagerFixture f;
         f.addGrouping(QStringLiteral("Writer"), {QStringLiteral("writer")});
         const QString d1 = QStringLiteral("2024-03-01");
-        f.addUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("a - Writer"), d1, 60);
-        f.addUsage(QStringLiteral("WS1"), QStringLiteral("Bob"), QStringLiteral("a - Writer"), d1, 60);
-        f.addUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("Solitaire"), d1, 60);
+        f.addRawUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("a - Writer"), d1, 60);
+        f.addRawUsage(QStringLiteral("WS1"), QStringLiteral("Bob"), QStringLiteral("a - Writer"), d1, 60);
+        f.addRawUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("Solitaire"), d1, 60);
         RecordedProgress progress;
         int step = 0;
         const ReportCriteria criteria{kDay1, kDay1, applications, users, workstations};
@@ -182,10 +182,10 @@ private slots:
         QFETCH(QDate, from);
         QFETCH(QDate, to);
         QFETCH(int, rows);
-        ReportFixture f;
+        ManagerFixture f;
         for (const char* day : {"2024-03-01", "2024-03-02 13:45:00", "2024-03-03"})
-            f.addUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("t"), QLatin1String(day),
-                       60);
+            f.addRawUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("t"),
+                          QLatin1String(day), 60);
         RecordedProgress progress;
         int step = 0;
         GenerateData(f.db(), everything(f, from, to), progress, step);
@@ -203,14 +203,14 @@ private slots:
     void progressStaysWithinFourTimesTheRows() {
         QFETCH(int, titles);
         QFETCH(int, expectedStep);
-        ReportFixture f;
+        ManagerFixture f;
         f.addGrouping(QStringLiteral("Writer"), {QStringLiteral("writer")});
         // All titles but one are Writer's, on one workstation; the last is undefined.
         for (int i = 0; i < titles - 1; ++i)
-            f.addUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("d%1 - Writer").arg(i),
-                       QStringLiteral("2024-03-01"), 60);
-        f.addUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("other"),
-                   QStringLiteral("2024-03-01"), 60);
+            f.addRawUsage(QStringLiteral("WS1"), QStringLiteral("anna"),
+                          QStringLiteral("d%1 - Writer").arg(i), QStringLiteral("2024-03-01"), 60);
+        f.addRawUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("other"),
+                      QStringLiteral("2024-03-01"), 60);
         RecordedProgress progress;
         int step = 0;
         GenerateData(f.db(), everything(f, kDay1, kDay1), progress, step);
@@ -223,9 +223,9 @@ private slots:
     }
 
     void progressStepKeptWhenNothingIsExtracted() {
-        ReportFixture f;
-        f.addUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("t"),
-                   QStringLiteral("2024-03-01"), 60);
+        ManagerFixture f;
+        f.addRawUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("t"),
+                      QStringLiteral("2024-03-01"), 60);
         RecordedProgress progress;
         int step = 7;
         GenerateData(f.db(), everything(f, kDay2, kDay3), progress, step);
@@ -238,9 +238,9 @@ private slots:
     }
 
     void previousRowsAreReplaced() {
-        ReportFixture f;
-        f.addUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("t"),
-                   QStringLiteral("2024-03-01"), 60);
+        ManagerFixture f;
+        f.addRawUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("t"),
+                      QStringLiteral("2024-03-01"), 60);
         Sql::run(f.db().db(),
                  QStringLiteral("INSERT INTO MGRDaySummaryTmp VALUES ('old', 1, '2000-01-01', 'x', 'y')"));
         RecordedProgress progress;
@@ -250,23 +250,22 @@ private slots:
     }
 
     void failureLeavesTheTableAsItWas() {
-        ReportFixture f;
-        f.addUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("t"),
-                   QStringLiteral("2024-03-01"), 60);
+        ManagerFixture f;
+        f.addRawUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("t"),
+                      QStringLiteral("2024-03-01"), 60);
         Sql::run(f.db().db(),
                  QStringLiteral("INSERT INTO MGRDaySummaryTmp VALUES ('old', 1, '2000-01-01', 'x', 'y')"));
-        Sql::run(f.db().db(), QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON MGRDaySummaryTmp "
-                                             "BEGIN SELECT RAISE(ABORT, 'disk full'); END"));
+        f.refuse("INSERT", "MGRDaySummaryTmp");
         RecordedProgress progress;
         int step = 0;
         QVERIFY_THROWS_EXCEPTION(VcError, GenerateData(f.db(), everything(f, kDay1, kDay1), progress, step));
         QCOMPARE(tmpRows(f), QStringList{QStringLiteral("2000-01-01|y|x|old|1")});
         // The connection is usable again afterwards.
-        Sql::run(f.db().db(), QStringLiteral("DROP TRIGGER refuse"));
+        f.allow("INSERT", "MGRDaySummaryTmp");
         GenerateData(f.db(), everything(f, kDay1, kDay1), progress, step);
         QCOMPARE(tmpRows(f).size(), 1);
     }
 };
 
-QTEST_GUILESS_MAIN(TestGenerateData)
-#include "tst_generate_data.moc"
+QTEST_GUILESS_MAIN(TstGenerateData)
+#include "tst_generatedata.moc"

@@ -11,7 +11,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-class tst_frameCheckWorkstations : public QObject {
+class TstFrameCheckWorkstations : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { TestEnv::setUp(); }
@@ -28,7 +28,7 @@ private:
     }
 };
 
-void tst_frameCheckWorkstations::everyMachineGetsALine() {
+void TstFrameCheckWorkstations::everyMachineGetsALine() {
     QTemporaryDir dir;
     SimNetworkWriter writer(dir.path());
     const QStringList machines{"WS1", "WS2", "WS3", "WS4", "WS5", "WS6", "WS7", "O'Brien", "WS9"};
@@ -67,13 +67,13 @@ void tst_frameCheckWorkstations::everyMachineGetsALine() {
     QVERIFY(!QApplication::overrideCursor());
 }
 
-void tst_frameCheckWorkstations::noLines_data() {
+void TstFrameCheckWorkstations::noLines_data() {
     QTest::addColumn<bool>("enumerationOk");
     QTest::newRow("enumeration fails") << false;
     QTest::newRow("empty enumeration") << true;
 }
 
-void tst_frameCheckWorkstations::noLines() {
+void TstFrameCheckWorkstations::noLines() {
     QFETCH(bool, enumerationOk);
     QTemporaryDir dir;
     SimNetworkWriter writer(dir.path());
@@ -89,5 +89,5 @@ void tst_frameCheckWorkstations::noLines() {
     QVERIFY(!QApplication::overrideCursor());
 }
 
-QTEST_MAIN(tst_frameCheckWorkstations)
-#include "tst_frameCheckWorkstations.moc"
+QTEST_MAIN(TstFrameCheckWorkstations)
+#include "tst_framecheckworkstations.moc"
