@@ -1,4 +1,5 @@
-// Merge of one workstation: keys from hash maps, day rows through one prepared statement.
+// Merge of one workstation: keys from hash maps, day rows through one prepared
+// statement.
 #include "collect/WorkstationMerge.h"
 
 #include "base/TextUtils.h"
@@ -11,46 +12,18 @@
 #include <algorithm>
 #include <cmath>
 #include <QSqlQuery>
-#include <sqlite3.h>
 #include <vector>
 
 namespace {
 
-VcError engineError(sqlite3* db, const char* context) {
-    return VcError(ErrorNumber::DatabaseFailure,
-                   QString::fromUtf8(context) + QStringLiteral(": ") + QString::fromUtf8(sqlite3_errmsg(db)));
-}
-
-sqlite3_stmt* prepareStatement(sqlite3* db, const char* sql) {
-    sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr) != SQLITE_OK) {
-        sqlite3_finalize(statement);
-        throw engineError(db, sql);
-    }
-    return statement;
-}
-
 qint64 pragmaValue(sqlite3* db, const char* sql) {
-    sqlite3_stmt* statement = nullptr;
-    qint64 value = -2000; // the engine's default
-    if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK &&
-        sqlite3_step(statement) == SQLITE_ROW)
-        value = sqlite3_column_int64(statement, 0);
-    sqlite3_finalize(statement);
-    return value;
+    SqlStatement pragma(db, sql);
+    return pragma.step() ? pragma.int64(0) : -2000; // the engine's default
 }
 
-// Steps an INSERT once and makes it ready for the next binding, whatever the outcome.
-void stepInsert(sqlite3_stmt* statement) {
-    const int rc = sqlite3_step(statement);
-    sqlite3_reset(statement);
-    sqlite3_clear_bindings(statement);
-    if (rc != SQLITE_DONE)
-        throw engineError(sqlite3_db_handle(statement), "Could not add a row");
-}
-
-// A Duration as the agent stored it; nothing when it is not a number or is negative, since
-// such a value would corrupt every total that the reports add up.
+// A Duration as the agent stored it; nothing when it is not a number or is
+// negative, since such a value would corrupt every total that the reports add
+// up.
 struct Duration {
     bool valid = false;
     bool integral = true;
@@ -58,8 +31,8 @@ struct Duration {
     double fractional = 0;
 };
 
-// Seconds beyond a 32-bit count are no usage a day can hold; such values would also overflow
-// every figure computed from them.
+// Seconds beyond a 32-bit count are no usage a day can hold; such values would
+// also overflow every figure computed from them.
 bool withinRange(const Duration& d) {
     constexpr double kLimit = 2147483647.0;
     return d.integral ? d.seconds <= static_cast<qint64>(kLimit) : d.fractional <= kLimit;
@@ -101,8 +74,8 @@ Duration readDuration(const QVariant& value) {
     }
 }
 
-// One day row on its way in; sorted by day and title before writing so that the writes walk
-// the manager's date index in order instead of jumping around it.
+// One day row on its way in; sorted by day and title before writing so that the
+// writes walk the manager's date index in order instead of jumping around it.
 struct PendingRow {
     int day; // index into the workstation's day texts
     int title;
@@ -112,7 +85,12 @@ struct PendingRow {
 
 } // namespace
 
-WorkstationMerge::WorkstationMerge(ManagerDatabase& db) : m_db(db) {
+WorkstationMerge::WorkstationMerge(ManagerDatabase& db)
+    : m_db(db), m_insertUser(db.handle(), "INSERT INTO MGRUsers (UserName) VALUES (?)"),
+      m_insertTitle(db.handle(), "INSERT INTO MGRAppTitles (AppTitle) VALUES (?)"),
+      m_insertDay(db.handle(), "INSERT INTO MGRDaySummary "
+                               "(UserNameKey, AppTitleKey, WorkstationKey, Duration, Date) "
+                               "VALUES (?, ?, ?, ?, ?)") {
     const auto load = [&](Names& names, const QString& sql) {
         QSqlQuery q = Sql::run(m_db.db(), sql);
         while (q.next()) {
@@ -125,31 +103,16 @@ WorkstationMerge::WorkstationMerge(ManagerDatabase& db) : m_db(db) {
                 names.insert(folded, q.value(0).toInt());
         }
     };
-    load(m_workstations,
-         QStringLiteral("SELECT WorkstationID, Name FROM MGRWorkstations ORDER BY WorkstationID"));
+    load(m_workstations, QStringLiteral("SELECT WorkstationID, Name FROM MGRWorkstations ORDER "
+                                        "BY WorkstationID"));
     load(m_users, QStringLiteral("SELECT UserNameID, UserName FROM MGRUsers ORDER BY UserNameID"));
     load(m_titles, QStringLiteral("SELECT AppTitleID, AppTitle FROM MGRAppTitles ORDER BY AppTitleID"));
 
-    sqlite3* handle = m_db.handle();
-    if (!handle)
-        throw VcError(ErrorNumber::DatabaseFailure,
-                      QStringLiteral("The manager database has no engine handle"));
-    // New rows of a first download land all over a large store's date index; a cache that
-    // holds much of it spares re-reading and re-spilling the same pages. Given back afterwards.
-    m_previousCacheSize = pragmaValue(handle, "PRAGMA cache_size");
-    sqlite3_exec(handle, "PRAGMA cache_size = -262144", nullptr, nullptr, nullptr);
-    try {
-        m_insertUser = prepareStatement(handle, "INSERT INTO MGRUsers (UserName) VALUES (?)");
-        m_insertTitle = prepareStatement(handle, "INSERT INTO MGRAppTitles (AppTitle) VALUES (?)");
-        m_insertDay = prepareStatement(handle, "INSERT INTO MGRDaySummary "
-                                               "(UserNameKey, AppTitleKey, WorkstationKey, Duration, Date) "
-                                               "VALUES (?, ?, ?, ?, ?)");
-    } catch (...) {
-        sqlite3_finalize(m_insertUser);
-        sqlite3_finalize(m_insertTitle);
-        restoreCacheSize();
-        throw;
-    }
+    // New rows of a first download land all over a large store's date index; a
+    // cache that holds much of it spares re-reading and re-spilling the same
+    // pages. Given back afterwards.
+    m_previousCacheSize = pragmaValue(m_db.handle(), "PRAGMA cache_size");
+    sqlite3_exec(m_db.handle(), "PRAGMA cache_size = -262144", nullptr, nullptr, nullptr);
 }
 
 void WorkstationMerge::restoreCacheSize() {
@@ -161,9 +124,6 @@ void WorkstationMerge::restoreCacheSize() {
 
 WorkstationMerge::~WorkstationMerge() {
     rollbackBatch();
-    sqlite3_finalize(m_insertUser);
-    sqlite3_finalize(m_insertTitle);
-    sqlite3_finalize(m_insertDay);
     restoreCacheSize();
 }
 
@@ -187,15 +147,15 @@ int WorkstationMerge::LookupKey(int kind, const QString& text) const {
     return names->value(text.toCaseFolded(), -1);
 }
 
-int WorkstationMerge::findOrAdd(Names& names, sqlite3_stmt* insert, const QString& name, int* added) {
+int WorkstationMerge::findOrAdd(Names& names, SqlStatement& insert, const QString& name, int* added) {
     const QString folded = name.toCaseFolded();
     const auto found = names.constFind(folded);
     if (found != names.constEnd())
         return found.value();
     const QByteArray utf8 = name.toUtf8();
-    sqlite3_bind_text(insert, 1, utf8.constData(), int(utf8.size()), SQLITE_STATIC);
-    stepInsert(insert);
-    const int key = int(sqlite3_last_insert_rowid(sqlite3_db_handle(insert)));
+    insert.bindStaticText(1, utf8);
+    insert.run();
+    const int key = int(insert.lastInsertId());
     names.insert(folded, key);
     m_added.append({&names, folded});
     ++*added;
@@ -208,42 +168,33 @@ void WorkstationMerge::forgetAddedSince(qsizetype mark) {
     m_added.resize(std::min(mark, m_added.size()));
 }
 
-void WorkstationMerge::exec(const char* sql) {
-    sqlite3* handle = m_db.handle();
-    if (sqlite3_exec(handle, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
-        throw engineError(handle, sql);
-}
-
 void WorkstationMerge::beginBatch() {
-    if (m_inBatch)
+    if (m_batch)
         return;
-    exec("BEGIN");
-    m_inBatch = true;
+    m_batch.emplace(m_db.handle());
     m_rowsInBatch = 0;
     m_added.clear();
 }
 
 void WorkstationMerge::commitBatch() {
-    if (!m_inBatch)
+    if (!m_batch)
         return;
     try {
-        exec("COMMIT");
+        m_batch->commit();
     } catch (...) {
         rollbackBatch();
         throw;
     }
-    m_inBatch = false;
+    m_batch.reset();
     m_rowsInBatch = 0;
     m_added.clear();
 }
 
 void WorkstationMerge::rollbackBatch() {
-    if (!m_inBatch)
+    if (!m_batch)
         return;
-    if (!sqlite3_get_autocommit(m_db.handle()))
-        sqlite3_exec(m_db.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+    m_batch.reset();
     forgetAddedSince(0);
-    m_inBatch = false;
     m_rowsInBatch = 0;
 }
 
@@ -252,10 +203,12 @@ WorkstationMerge::Result WorkstationMerge::UpdateWorkstationInfo(const QString& 
                                                                  const std::function<void()>& stepDone) {
     Result result;
     const qsizetype mark = m_added.size();
-    const bool batched = m_inBatch;
-    exec(batched ? "SAVEPOINT workstation" : "BEGIN");
+    const int workstationKey = LookupKey(kWorkstation, workstation);
+    // Inside a batch this is a savepoint of it.
+    SqlTransaction unit(m_db.handle());
     try {
-        // A table that cannot be read fails its own step only; the next step still runs.
+        // A table that cannot be read fails its own step only; the next step still
+        // runs.
         if (const auto users = source.userNames()) {
             for (const QString& name : *users) {
                 if (!name.isEmpty())
@@ -274,29 +227,23 @@ WorkstationMerge::Result WorkstationMerge::UpdateWorkstationInfo(const QString& 
         if (stepDone)
             stepDone();
 
-        const int workstationKey = LookupKey(kWorkstation, workstation);
         if (workstationKey >= 0)
             result.rowsImported = importDays(workstationKey, source, result);
-
-        exec(batched ? "RELEASE workstation" : "COMMIT");
+        unit.commit();
     } catch (...) {
-        sqlite3* handle = m_db.handle();
-        if (sqlite3_get_autocommit(handle)) {
-            // The engine has already rolled back the whole transaction (disk full, I/O error):
+        unit.rollback();
+        if (m_batch && !SqlTransaction::active(m_db.handle())) {
+            // The engine has given up the whole transaction (disk full, I/O error):
             // everything uncommitted is gone, the batch included.
-            forgetAddedSince(batched ? 0 : mark);
-            m_inBatch = false;
+            forgetAddedSince(0);
+            m_batch.reset();
             m_rowsInBatch = 0;
-        } else if (batched) {
-            sqlite3_exec(handle, "ROLLBACK TO workstation; RELEASE workstation", nullptr, nullptr, nullptr);
-            forgetAddedSince(mark);
         } else {
-            sqlite3_exec(handle, "ROLLBACK", nullptr, nullptr, nullptr);
             forgetAddedSince(mark);
         }
         throw;
     }
-    if (batched)
+    if (m_batch)
         m_rowsInBatch += result.rowsImported;
     else
         m_added.clear();
@@ -304,11 +251,12 @@ WorkstationMerge::Result WorkstationMerge::UpdateWorkstationInfo(const QString& 
 }
 
 qint64 WorkstationMerge::importDays(int workstationKey, const WorkstationDatabase& source, Result& result) {
-    // Read once, before any row is added, so that every day after it is taken in full
-    // whatever order the workstation returns its rows in.
+    // Read once, before any row is added, so that every day after it is taken in
+    // full whatever order the workstation returns its rows in.
     const std::optional<QDate> newest = m_db.newestDay(workstationKey);
 
-    // The same few names and days repeat on thousands of rows: resolve each raw text once.
+    // The same few names and days repeat on thousands of rows: resolve each raw
+    // text once.
     QHash<QString, int> userKeys;
     QHash<QString, int> titleKeys;
     QHash<QString, int> dayIndex; // raw date text -> index into dayTexts, -1 when not taken
@@ -375,16 +323,15 @@ qint64 WorkstationMerge::importDays(int workstationKey, const WorkstationDatabas
 
     qint64 written = 0;
     for (const PendingRow& row : rows) {
-        const QByteArray& day = dayTexts[size_t(row.day)];
-        sqlite3_bind_int(m_insertDay, 1, row.user);
-        sqlite3_bind_int(m_insertDay, 2, row.title);
-        sqlite3_bind_int(m_insertDay, 3, workstationKey);
+        m_insertDay.bindInt64(1, row.user);
+        m_insertDay.bindInt64(2, row.title);
+        m_insertDay.bindInt64(3, workstationKey);
         if (row.duration.integral)
-            sqlite3_bind_int64(m_insertDay, 4, row.duration.seconds);
+            m_insertDay.bindInt64(4, row.duration.seconds);
         else
-            sqlite3_bind_double(m_insertDay, 4, row.duration.fractional);
-        sqlite3_bind_text(m_insertDay, 5, day.constData(), int(day.size()), SQLITE_STATIC);
-        stepInsert(m_insertDay);
+            m_insertDay.bindDouble(4, row.duration.fractional);
+        m_insertDay.bindStaticText(5, dayTexts[size_t(row.day)]);
+        m_insertDay.run();
         ++written;
         if (m_rowWritten)
             m_rowWritten(written);

@@ -1,7 +1,11 @@
 // Merge of one workstation's database into the manager database, for one download run.
 #pragma once
 
+#include "store/SqlStatement.h"
+#include "store/SqlTransaction.h"
+
 #include <functional>
+#include <optional>
 #include <QHash>
 #include <QList>
 #include <QPair>
@@ -9,7 +13,6 @@
 
 class ManagerDatabase;
 class WorkstationDatabase;
-struct sqlite3_stmt;
 
 class WorkstationMerge {
 public:
@@ -56,7 +59,7 @@ public:
     // Throws VcError when the commit fails; the batch is then rolled back.
     void commitBatch();
     void rollbackBatch();
-    bool inBatch() const { return m_inBatch; }
+    bool inBatch() const { return m_batch.has_value(); }
     // Day rows written since the batch began.
     qint64 rowsInBatch() const { return m_rowsInBatch; }
 
@@ -67,10 +70,9 @@ public:
 private:
     using Names = QHash<QString, int>; // case-folded name -> key of its first spelling
 
-    int findOrAdd(Names& names, sqlite3_stmt* insert, const QString& name, int* added);
+    int findOrAdd(Names& names, SqlStatement& insert, const QString& name, int* added);
     // Forgets the names added since the given point of m_added, whose rows were rolled back.
     void forgetAddedSince(qsizetype mark);
-    void exec(const char* sql);
     void restoreCacheSize();
     qint64 importDays(int workstationKey, const WorkstationDatabase& source, Result& result);
 
@@ -78,13 +80,13 @@ private:
     Names m_workstations;
     Names m_users;
     Names m_titles;
-    sqlite3_stmt* m_insertUser = nullptr;
-    sqlite3_stmt* m_insertTitle = nullptr;
-    sqlite3_stmt* m_insertDay = nullptr;
+    SqlStatement m_insertUser;
+    SqlStatement m_insertTitle;
+    SqlStatement m_insertDay;
     // Names added and not yet committed, in order, so that a rollback can take them back.
     QList<QPair<Names*, QString>> m_added;
     qint64 m_previousCacheSize = -2000;
-    bool m_inBatch = false;
+    std::optional<SqlTransaction> m_batch;
     qint64 m_rowsInBatch = 0;
     std::function<void(qint64)> m_rowWritten;
 };

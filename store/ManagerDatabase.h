@@ -1,13 +1,17 @@
 // The manager database (Data/VCManager.mdb): opening, installation, and the queries that
-// several subsystems share. Subsystems with queries of their own use db() with bound values.
+// several subsystems share. Subsystems with queries of their own use db() with bound values,
+// or handle() with SqlStatement on their bulk paths.
 #pragma once
 
+#include <functional>
+#include <memory>
+#include <optional>
 #include <QDate>
 #include <QList>
 #include <QSqlDatabase>
 #include <QString>
-#include <functional>
-#include <optional>
+
+class SqlConnection;
 
 struct sqlite3;
 
@@ -84,5 +88,5 @@ private:
     void checkSchema();
 
     QString m_path;
-    QString m_connection;
+    std::unique_ptr<SqlConnection> m_connection;
 };
