@@ -1,5 +1,4 @@
-// Merge of one workstation: keys from hash maps, day rows through one prepared
-// statement.
+// Merge of one workstation: keys from hash maps, day rows through one prepared statement.
 #include "collect/WorkstationMerge.h"
 
 #include "base/TextUtils.h"
@@ -21,9 +20,21 @@ qint64 pragmaValue(sqlite3* db, const char* sql) {
     return pragma.step() ? pragma.int64(0) : -2000; // the engine's default
 }
 
-// A Duration as the agent stored it; nothing when it is not a number or is
-// negative, since such a value would corrupt every total that the reports add
-// up.
+// The description of the exception being handled, for the download record.
+QString currentFailure() {
+    try {
+        throw;
+    } catch (const VcError& error) {
+        return error.description();
+    } catch (const std::exception& error) {
+        return QString::fromLocal8Bit(error.what());
+    } catch (...) {
+        return QStringLiteral("Unknown failure");
+    }
+}
+
+// A Duration as the agent stored it; nothing when it is not a number or is negative, since
+// such a value would corrupt every total that the reports add up.
 struct Duration {
     bool valid = false;
     bool integral = true;
@@ -31,8 +42,8 @@ struct Duration {
     double fractional = 0;
 };
 
-// Seconds beyond a 32-bit count are no usage a day can hold; such values would
-// also overflow every figure computed from them.
+// Seconds beyond a 32-bit count are no usage a day can hold; such values would also overflow
+// every figure computed from them.
 bool withinRange(const Duration& d) {
     constexpr double kLimit = 2147483647.0;
     return d.integral ? d.seconds <= static_cast<qint64>(kLimit) : d.fractional <= kLimit;
@@ -74,8 +85,8 @@ Duration readDuration(const QVariant& value) {
     }
 }
 
-// One day row on its way in; sorted by day and title before writing so that the
-// writes walk the manager's date index in order instead of jumping around it.
+// One day row on its way in; sorted by day and title before writing so that the writes walk
+// the manager's date index in order instead of jumping around it.
 struct PendingRow {
     int day; // index into the workstation's day texts
     int title;
@@ -103,14 +114,13 @@ WorkstationMerge::WorkstationMerge(ManagerDatabase& db)
                 names.insert(folded, q.value(0).toInt());
         }
     };
-    load(m_workstations, QStringLiteral("SELECT WorkstationID, Name FROM MGRWorkstations ORDER "
-                                        "BY WorkstationID"));
+    load(m_workstations,
+         QStringLiteral("SELECT WorkstationID, Name FROM MGRWorkstations ORDER BY WorkstationID"));
     load(m_users, QStringLiteral("SELECT UserNameID, UserName FROM MGRUsers ORDER BY UserNameID"));
     load(m_titles, QStringLiteral("SELECT AppTitleID, AppTitle FROM MGRAppTitles ORDER BY AppTitleID"));
 
-    // New rows of a first download land all over a large store's date index; a
-    // cache that holds much of it spares re-reading and re-spilling the same
-    // pages. Given back afterwards.
+    // New rows of a first download land all over a large store's date index; a cache that
+    // holds much of it spares re-reading and re-spilling the same pages. Given back afterwards.
     m_previousCacheSize = pragmaValue(m_db.handle(), "PRAGMA cache_size");
     sqlite3_exec(m_db.handle(), "PRAGMA cache_size = -262144", nullptr, nullptr, nullptr);
 }
@@ -198,17 +208,31 @@ void WorkstationMerge::rollbackBatch() {
     m_rowsInBatch = 0;
 }
 
+void WorkstationMerge::recordAttempt(const QString& workstation,
+                                     ManagerDatabase::DownloadStatus::Result result, const QString& reason,
+                                     const QDateTime& attempted) {
+    const int key = LookupKey(kWorkstation, workstation);
+    if (key < 0)
+        return;
+    try {
+        m_db.recordDownload(key, {attempted, result, 0, reason, m_db.newestDay(key)});
+    } catch (const VcError& error) {
+        qWarning("Download record of %s could not be stored: %s", qPrintable(workstation), error.what());
+    }
+}
+
 WorkstationMerge::Result WorkstationMerge::UpdateWorkstationInfo(const QString& workstation,
                                                                  const WorkstationDatabase& source,
-                                                                 const std::function<void()>& stepDone) {
+                                                                 const std::function<void()>& stepDone,
+                                                                 const QDateTime& attempted) {
     Result result;
+    const QDateTime attemptTime = attempted.isValid() ? attempted : QDateTime::currentDateTimeUtc();
     const qsizetype mark = m_added.size();
     const int workstationKey = LookupKey(kWorkstation, workstation);
     // Inside a batch this is a savepoint of it.
     SqlTransaction unit(m_db.handle());
     try {
-        // A table that cannot be read fails its own step only; the next step still
-        // runs.
+        // A table that cannot be read fails its own step only; the next step still runs.
         if (const auto users = source.userNames()) {
             for (const QString& name : *users) {
                 if (!name.isEmpty())
@@ -227,20 +251,25 @@ WorkstationMerge::Result WorkstationMerge::UpdateWorkstationInfo(const QString& 
         if (stepDone)
             stepDone();
 
-        if (workstationKey >= 0)
+        if (workstationKey >= 0) {
             result.rowsImported = importDays(workstationKey, source, result);
+            m_db.recordDownload(workstationKey, {attemptTime, ManagerDatabase::DownloadStatus::Result::Merged,
+                                                 result.rowsImported, QString(), result.newestDay});
+        }
         unit.commit();
     } catch (...) {
+        const QString reason = currentFailure();
         unit.rollback();
         if (m_batch && !SqlTransaction::active(m_db.handle())) {
-            // The engine has given up the whole transaction (disk full, I/O error):
-            // everything uncommitted is gone, the batch included.
+            // The engine has given up the whole transaction (disk full, I/O error): everything
+            // uncommitted is gone, the batch included.
             forgetAddedSince(0);
             m_batch.reset();
             m_rowsInBatch = 0;
         } else {
             forgetAddedSince(mark);
         }
+        recordAttempt(workstation, ManagerDatabase::DownloadStatus::Result::Failed, reason, attemptTime);
         throw;
     }
     if (m_batch)
@@ -251,12 +280,11 @@ WorkstationMerge::Result WorkstationMerge::UpdateWorkstationInfo(const QString& 
 }
 
 qint64 WorkstationMerge::importDays(int workstationKey, const WorkstationDatabase& source, Result& result) {
-    // Read once, before any row is added, so that every day after it is taken in
-    // full whatever order the workstation returns its rows in.
+    // Read once, before any row is added, so that every day after it is taken in full
+    // whatever order the workstation returns its rows in.
     const std::optional<QDate> newest = m_db.newestDay(workstationKey);
 
-    // The same few names and days repeat on thousands of rows: resolve each raw
-    // text once.
+    // The same few names and days repeat on thousands of rows: resolve each raw text once.
     QHash<QString, int> userKeys;
     QHash<QString, int> titleKeys;
     QHash<QString, int> dayIndex; // raw date text -> index into dayTexts, -1 when not taken
@@ -300,6 +328,7 @@ qint64 WorkstationMerge::importDays(int workstationKey, const WorkstationDatabas
             rows.push_back({day, titleKey, userKey, duration});
         },
         newest);
+    result.newestDay = newest;
     if (!read)
         return 0;
 
@@ -335,6 +364,12 @@ qint64 WorkstationMerge::importDays(int workstationKey, const WorkstationDatabas
         ++written;
         if (m_rowWritten)
             m_rowWritten(written);
+    }
+    // Rows are written in day order: the last one holds the newest day.
+    if (!rows.empty()) {
+        const QDate last = Dates::fromStored(QString::fromLatin1(dayTexts[size_t(rows.back().day)]));
+        if (!result.newestDay || last > *result.newestDay)
+            result.newestDay = last;
     }
     return written;
 }

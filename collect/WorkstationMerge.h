@@ -1,17 +1,19 @@
 // Merge of one workstation's database into the manager database, for one download run.
 #pragma once
 
+#include "store/ManagerDatabase.h"
 #include "store/SqlStatement.h"
 #include "store/SqlTransaction.h"
 
 #include <functional>
 #include <optional>
+#include <QDate>
+#include <QDateTime>
 #include <QHash>
 #include <QList>
 #include <QPair>
 #include <QString>
 
-class ManagerDatabase;
 class WorkstationDatabase;
 
 class WorkstationMerge {
@@ -28,6 +30,8 @@ public:
         // Day rows read but not stored: unreadable, or a key missing. Rows of days already
         // held are mostly left unread and not counted.
         qint64 rowsSkipped = 0;
+        // The newest day held for the workstation afterwards.
+        std::optional<QDate> newestDay;
     };
 
     // Loads the keys of MGRWorkstations, MGRUsers and MGRAppTitles once for the whole run.
@@ -46,9 +50,17 @@ public:
     // newest day held for it. stepDone is called after the users and after the titles. The
     // workstation is all or nothing: on its own it is one transaction; inside a batch it is a
     // savepoint of the batch. A failure undoes everything of this workstation, and the keys
-    // it added, and is rethrown (VcError).
+    // it added, and is rethrown (VcError). A registered workstation's download record
+    // (attempted, or now) is written with its merge, or after the undo when it fails.
     Result UpdateWorkstationInfo(const QString& workstation, const WorkstationDatabase& source,
-                                 const std::function<void()>& stepDone = {});
+                                 const std::function<void()>& stepDone = {},
+                                 const QDateTime& attempted = QDateTime());
+
+    // Records an attempt that merged nothing (a registered workstation only; the newest day
+    // is the one held). A failure to write it is only warned about: the record must never
+    // cost the data of a run. Inside a batch it is part of the batch.
+    void recordAttempt(const QString& workstation, ManagerDatabase::DownloadStatus::Result result,
+                       const QString& reason, const QDateTime& attempted);
 
     // A batch lets a run commit several workstations at once: a commit writes every index
     // page the rows touched, so committing per workstation writes the same pages again and

@@ -1,14 +1,17 @@
 // Manager database: installation, schema check and shared queries.
 #include "store/ManagerDatabase.h"
 
+#include "base/Captions.h"
 #include "base/VcError.h"
 #include "store/Dates.h"
 #include "store/schema.h"
+#include "store/SchemaMigration.h"
 #include "store/SqlConnection.h"
 #include "store/SqlStatement.h"
 #include "store/SqlTransaction.h"
 #include "store/SqlUtil.h"
 
+#include <algorithm>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -52,6 +55,8 @@ void ManagerDatabase::create(const QString& path) {
         SqlTransaction transaction(connection.handle());
         SqlStatement::exec(connection.handle(), kManagerSchemaSql,
                            QStringLiteral("Could not create ") + path);
+        SchemaMigration::migrate(connection.handle(), kManagerBaseSchemaVersion,
+                                 SchemaMigration::managerSteps());
         transaction.commit();
     } catch (...) {
         QFile::remove(building);
@@ -71,7 +76,20 @@ ManagerDatabase::ManagerDatabase(const QString& path) : m_path(path) {
         create(path);
     m_connection = std::make_unique<SqlConnection>(path, SqlConnection::Access::ReadWrite,
                                                    QStringLiteral("Could not open ") + path);
+    // Nothing is written before the version is known: a newer file must stay as it is.
+    const int version = schemaVersion();
+    if (version > kManagerSchemaVersion)
+        throw VcError(ErrorNumber::DatabaseFailure,
+                      path + QStringLiteral(" was written by a newer version of ") + Captions::kProduct +
+                          QStringLiteral(" Manager (database version ") + QString::number(version) +
+                          QStringLiteral("; this version reads up to ") +
+                          QString::number(kManagerSchemaVersion) +
+                          QStringLiteral("). Install that version to use it; the file was not changed."));
     checkSchema();
+    // Files written before the version was recorded hold the first schema.
+    if (version < kManagerSchemaVersion)
+        SchemaMigration::migrate(handle(), std::max(version, kManagerBaseSchemaVersion),
+                                 SchemaMigration::managerSteps());
     SqlStatement::exec(handle(), "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL");
 }
 
@@ -96,6 +114,11 @@ QSqlDatabase ManagerDatabase::db() const {
 
 sqlite3* ManagerDatabase::handle() const {
     return m_connection->handle();
+}
+
+int ManagerDatabase::schemaVersion() const {
+    SqlStatement version(handle(), "PRAGMA user_version", m_path);
+    return version.step() ? int(version.int64(0)) : 0;
 }
 
 QList<ManagerDatabase::Workstation> ManagerDatabase::workstations() const {
@@ -208,4 +231,31 @@ void ManagerDatabase::forEachUsageRow(QDate from, QDate to,
         row.appTitle = q.value(4).toString();
         visit(row);
     }
+}
+
+void ManagerDatabase::recordDownload(int workstationId, const DownloadStatus& status) {
+    Sql::run(db(),
+             QStringLiteral("INSERT OR REPLACE INTO MGRDownloadStatus "
+                            "(WorkstationKey, AttemptTime, Result, RowsMerged, Reason, NewestDay) "
+                            "VALUES (?, ?, ?, ?, ?, ?)"),
+             {workstationId, status.attemptTime.toUTC().toString(Qt::ISODate), int(status.result),
+              status.rowsMerged, status.reason.isEmpty() ? QVariant() : QVariant(status.reason),
+              status.newestDay ? QVariant(Dates::toStored(*status.newestDay)) : QVariant()});
+}
+
+std::optional<ManagerDatabase::DownloadStatus> ManagerDatabase::downloadStatus(int workstationId) const {
+    QSqlQuery q = Sql::run(db(),
+                           QStringLiteral("SELECT AttemptTime, Result, RowsMerged, Reason, NewestDay "
+                                          "FROM MGRDownloadStatus WHERE WorkstationKey = ?"),
+                           {workstationId});
+    if (!q.next())
+        return std::nullopt;
+    DownloadStatus status;
+    status.attemptTime = QDateTime::fromString(q.value(0).toString(), Qt::ISODate);
+    status.result = DownloadStatus::Result(q.value(1).toInt());
+    status.rowsMerged = q.value(2).toLongLong();
+    status.reason = q.value(3).toString();
+    if (!q.value(4).isNull())
+        status.newestDay = Dates::fromStored(q.value(4).toString());
+    return status;
 }

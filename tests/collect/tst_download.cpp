@@ -108,6 +108,20 @@ qint64 scalar(ManagerDatabase& db, const QString& sql) {
     q.exec(sql);
     return q.next() ? q.value(0).toLongLong() : -1;
 }
+
+// A run whose write of the second day row of one workstation fails.
+DownloadSummary downloadFailingAt(ManagerDatabase& db, Network& network, const QStringList& machines,
+                                  const QString& failing) {
+    WorkstationMerge merge(db);
+    QString current;
+    merge.setRowWrittenHook([&](qint64 written) {
+        if (current == failing && written == 2)
+            throw VcError(ErrorNumber::DatabaseFailure, "injected");
+    });
+    DownloadObserver observer;
+    observer.starting = [&](const QString& name) { current = name; };
+    return DownloadWorkstations(merge, network, machines, observer);
+}
 } // namespace
 
 class tst_download : public QObject {
@@ -118,6 +132,8 @@ private slots:
     void threeCheckedOneUnreachable();
     void generatedNetworkFirstSecondAndNextDay();
     void failedWorkstationInsideARun();
+    void everyAttemptIsRecorded();
+    void mergedRecordSharesTheMergesTransaction();
 };
 
 void tst_download::noCheckedWorkstation() {
@@ -260,15 +276,7 @@ void tst_download::failedWorkstationInsideARun() {
             QStringLiteral("INSERT INTO MGRWorkstations (Name, Monitored) VALUES ('%1', 1)").arg(ws));
 
     {
-        WorkstationMerge merge(db);
-        QString current;
-        merge.setRowWrittenHook([&](qint64 written) {
-            if (current == "WS2" && written == 2)
-                throw VcError(ErrorNumber::DatabaseFailure, "injected");
-        });
-        DownloadObserver observer;
-        observer.starting = [&](const QString& name) { current = name; };
-        const DownloadSummary summary = DownloadWorkstations(merge, network, {"WS1", "WS2", "WS3"}, observer);
+        const DownloadSummary summary = downloadFailingAt(db, network, {"WS1", "WS2", "WS3"}, "WS2");
         QCOMPARE(summary.merged, 2);
         QCOMPARE(summary.failed, 1);
         QCOMPARE(summary.rowsImported, 4);
@@ -288,6 +296,91 @@ void tst_download::failedWorkstationInsideARun() {
     QCOMPARE(scalar(db, "SELECT count(*) FROM MGRDaySummary WHERE WorkstationKey = 2"), 3);
     QCOMPARE(scalar(db, "SELECT count(*) FROM MGRUsers"), 3);
     QCOMPARE(DownloadWorkstations(next, network, {"WS1", "WS2", "WS3"}).rowsImported, 0);
+}
+
+void tst_download::everyAttemptIsRecorded() {
+    using Result = ManagerDatabase::DownloadStatus::Result;
+    QTemporaryDir dir;
+    SimNetworkWriter writer(dir.filePath("net"));
+    writer.writeNetwork("SIMNET", {"WS1", "WS2", "WS3", "WS4"});
+    writer.writeAgentDatabase(
+        "WS1", {"alice"}, {"Inbox - Mail"},
+        {{"2024-03-01", "alice", "Inbox - Mail", 1}, {"2024-03-02 09:00:00", "alice", "Inbox - Mail", 2}});
+    // WS2 has no share. WS3 publishes a file that is no database.
+    writer.writeAgentDatabase("WS3", {}, {}, {});
+    {
+        QFile damaged(writer.agentDatabasePath("WS3"));
+        QVERIFY(damaged.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        damaged.write(QByteArray(8192, 'x'));
+    }
+    writer.writeAgentDatabase("WS4", {"bob"}, {"Notes"},
+                              {{"2024-03-01", "bob", "Notes", 3}, {"2024-03-02", "bob", "Notes", 4}});
+    SimNetwork network(writer.dir());
+    ManagerDatabase db(dir.filePath("VCManager.mdb"));
+    for (const QString ws : {"WS1", "WS2", "WS3", "WS4"})
+        QSqlQuery(db.db()).exec(
+            QStringLiteral("INSERT INTO MGRWorkstations (Name, Monitored) VALUES ('%1', 1)").arg(ws));
+
+    const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-1);
+    downloadFailingAt(db, network, {"WS1", "WS2", "WS3", "WS4"}, "WS4");
+    const QDateTime after = QDateTime::currentDateTimeUtc().addSecs(1);
+
+    const auto merged = db.downloadStatus(1);
+    QVERIFY(merged);
+    QCOMPARE(merged->result, Result::Merged);
+    QCOMPARE(merged->rowsMerged, 2);
+    QCOMPARE(merged->newestDay, std::optional<QDate>(QDate(2024, 3, 2)));
+    QVERIFY(merged->reason.isEmpty());
+    const auto unreachable = db.downloadStatus(2);
+    QVERIFY(unreachable);
+    QCOMPARE(unreachable->result, Result::Unreachable);
+    QVERIFY(!unreachable->newestDay);
+    const auto unreadable = db.downloadStatus(3);
+    QVERIFY(unreadable);
+    QCOMPARE(unreadable->result, Result::Failed);
+    QVERIFY2(unreadable->reason.contains("not a database"), qPrintable(unreadable->reason));
+    const auto failed = db.downloadStatus(4);
+    QVERIFY(failed);
+    QCOMPARE(failed->result, Result::Failed);
+    QCOMPARE(failed->rowsMerged, 0);
+    QVERIFY(failed->reason.contains("injected"));
+    QVERIFY(!failed->newestDay);
+    for (const auto& status : {merged, unreachable, unreadable, failed})
+        QVERIFY(status->attemptTime >= before && status->attemptTime <= after);
+
+    // The next attempt replaces the record, keeping the newest day held.
+    WorkstationMerge next(db);
+    writer.writeAgentDatabase("WS1", {}, {}, {});
+    DownloadWorkstations(next, network, {"WS1"});
+    QCOMPARE(db.downloadStatus(1)->rowsMerged, 0);
+    QCOMPARE(db.downloadStatus(1)->newestDay, std::optional<QDate>(QDate(2024, 3, 2)));
+    QCOMPARE(scalar(db, "SELECT count(*) FROM MGRDownloadStatus"), 4);
+}
+
+void tst_download::mergedRecordSharesTheMergesTransaction() {
+    QTemporaryDir dir;
+    SimNetworkWriter writer(dir.filePath("net"));
+    writer.writeNetwork("SIMNET", {"WS1", "WS2"});
+    for (const QString ws : {"WS1", "WS2"})
+        writer.writeAgentDatabase(ws, {"alice"}, {"Inbox - Mail"},
+                                  {{"2024-03-01", "alice", "Inbox - Mail", 1}});
+    SimNetwork network(writer.dir());
+    ManagerDatabase db(dir.filePath("VCManager.mdb"));
+    for (const QString ws : {"WS1", "WS2"})
+        QSqlQuery(db.db()).exec(
+            QStringLiteral("INSERT INTO MGRWorkstations (Name, Monitored) VALUES ('%1', 1)").arg(ws));
+    // The record of WS1's merge cannot be written: its rows must not stay without it.
+    QVERIFY(QSqlQuery(db.db()).exec("CREATE TRIGGER refuse BEFORE INSERT ON MGRDownloadStatus "
+                                    "WHEN NEW.WorkstationKey = 1 AND NEW.Result = 0 "
+                                    "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+    WorkstationMerge merge(db);
+    const DownloadSummary summary = DownloadWorkstations(merge, network, {"WS1", "WS2"});
+    QCOMPARE(summary.merged, 1);
+    QCOMPARE(summary.failed, 1);
+    QCOMPARE(scalar(db, "SELECT count(*) FROM MGRDaySummary WHERE WorkstationKey = 1"), 0);
+    QCOMPARE(scalar(db, "SELECT count(*) FROM MGRDaySummary WHERE WorkstationKey = 2"), 1);
+    QCOMPARE(db.downloadStatus(1)->result, ManagerDatabase::DownloadStatus::Result::Failed);
+    QVERIFY(db.downloadStatus(1)->reason.contains("refused"));
 }
 
 QTEST_MAIN(tst_download)
