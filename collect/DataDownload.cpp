@@ -1,15 +1,16 @@
 // Download run over the network and the newest-day text.
 #include "collect/DataDownload.h"
 
+#include "base/VcError.h"
 #include "collect/WorkstationMerge.h"
 #include "discovery/Network.h"
-#include "base/VcError.h"
 #include "store/Dates.h"
 #include "store/ManagerDatabase.h"
 #include "store/WorkstationDatabase.h"
 
 #include <memory>
 #include <optional>
+#include <QDateTime>
 
 namespace {
 // Rows per commit of a run: enough that the index pages shared by many workstations are
@@ -19,54 +20,89 @@ constexpr qint64 kRowsPerCommit = 250000;
 
 DownloadSummary DownloadWorkstations(WorkstationMerge& merge, Network& network,
                                      const QStringList& workstations, const DownloadObserver& observer) {
+    using Result = ManagerDatabase::DownloadStatus::Result;
     DownloadSummary summary;
     int mergedInBatch = 0;
     qint64 rowsInBatch = 0;
+    // Attempts whose records are in the uncommitted batch: lost with it, they are written again.
+    struct Attempt {
+        QString workstation;
+        QDateTime time;
+        Result result;
+        QString reason;
+    };
+    QList<Attempt> attemptsInBatch;
+    const auto batchLost = [&](const QString& failure) {
+        summary.failed += mergedInBatch;
+        for (const Attempt& attempt : std::as_const(attemptsInBatch)) {
+            const bool merged = attempt.result == Result::Merged;
+            merge.recordAttempt(attempt.workstation, merged ? Result::Failed : attempt.result,
+                                merged ? QStringLiteral("Could not be stored: ") + failure : attempt.reason,
+                                attempt.time);
+        }
+        attemptsInBatch.clear();
+        mergedInBatch = 0;
+        rowsInBatch = 0;
+    };
+    const auto record = [&](const QString& name, const QDateTime& time, Result result,
+                            const QString& reason) {
+        merge.recordAttempt(name, result, reason, time);
+        if (merge.inBatch())
+            attemptsInBatch.append({name, time, result, reason});
+    };
     const auto commit = [&] {
         try {
             merge.commitBatch();
             summary.merged += mergedInBatch;
             summary.rowsImported += rowsInBatch;
+            attemptsInBatch.clear();
+            mergedInBatch = 0;
+            rowsInBatch = 0;
         } catch (const VcError& error) {
             qWarning("Download could not be stored: %s", error.what());
-            summary.failed += mergedInBatch;
+            batchLost(error.description());
         }
-        mergedInBatch = 0;
-        rowsInBatch = 0;
     };
     network.prefetchShareFiles(workstations, kWorkstationDatabaseFile);
     try {
         for (const QString& name : workstations) {
             if (observer.starting)
                 observer.starting(name);
+            const QDateTime attempted = QDateTime::currentDateTimeUtc();
             std::unique_ptr<ShareFileCopy> copy = network.openShareFile(name, kWorkstationDatabaseFile);
             std::optional<WorkstationDatabase> source;
+            QString unreadable;
             if (copy) {
                 try {
                     source.emplace(copy->path());
-                } catch (const VcError&) {
+                } catch (const VcError& error) {
                     source.reset();
+                    unreadable = error.description();
                 }
             }
             if (!source) {
                 ++summary.unreachable;
+                // A file that came but is no database could not be read; nothing came at all
+                // when the workstation could not be reached.
+                record(name, attempted, copy ? Result::Failed : Result::Unreachable, unreadable);
             } else {
                 if (observer.stepDone)
                     observer.stepDone();
                 merge.beginBatch();
                 try {
-                    rowsInBatch += merge.UpdateWorkstationInfo(name, *source, observer.stepDone).rowsImported;
+                    rowsInBatch +=
+                        merge.UpdateWorkstationInfo(name, *source, observer.stepDone, attempted).rowsImported;
                     ++mergedInBatch;
+                    attemptsInBatch.append({name, attempted, Result::Merged, QString()});
                 } catch (const VcError& error) {
-                    // Nothing of this workstation is kept, and the others still come in.
+                    // Nothing of this workstation is kept, and the others still come in. The
+                    // merge has recorded the failure.
                     qWarning("Download of %s failed: %s", qPrintable(name), error.what());
                     ++summary.failed;
-                    if (!merge.inBatch()) {
-                        // The engine gave up the whole batch.
-                        summary.failed += mergedInBatch;
-                        mergedInBatch = 0;
-                        rowsInBatch = 0;
-                    }
+                    if (!merge.inBatch())
+                        batchLost(error.description()); // the engine gave up the whole batch
+                    else
+                        attemptsInBatch.append({name, attempted, Result::Failed, error.description()});
                 }
                 if (merge.rowsInBatch() >= kRowsPerCommit)
                     commit();

@@ -33,7 +33,10 @@ inline const QString kWorkstationDatabaseFile = QStringLiteral("Data/VCWorkstati
 // Merges every named workstation in order, committing several at a time. One that cannot be
 // opened is skipped silently; one whose merge fails leaves nothing behind and the run goes on,
 // so its days come in full next time; a run cut short keeps only whole workstations.
-// Failures of the manager database outside a workstation's merge are thrown.
+// Failures of the manager database outside a workstation's merge are thrown. Every registered
+// workstation attempted gets its download record (MGRDownloadStatus), a merged one in the
+// same transaction as its rows; records of a batch that could not be stored are written again
+// as failed.
 DownloadSummary DownloadWorkstations(WorkstationMerge& merge, Network& network,
                                      const QStringList& workstations, const DownloadObserver& observer = {});
 

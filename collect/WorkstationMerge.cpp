@@ -11,42 +11,26 @@
 #include <algorithm>
 #include <cmath>
 #include <QSqlQuery>
-#include <sqlite3.h>
 #include <vector>
 
 namespace {
 
-VcError engineError(sqlite3* db, const char* context) {
-    return VcError(ErrorNumber::DatabaseFailure,
-                   QString::fromUtf8(context) + QStringLiteral(": ") + QString::fromUtf8(sqlite3_errmsg(db)));
-}
-
-sqlite3_stmt* prepareStatement(sqlite3* db, const char* sql) {
-    sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr) != SQLITE_OK) {
-        sqlite3_finalize(statement);
-        throw engineError(db, sql);
-    }
-    return statement;
-}
-
 qint64 pragmaValue(sqlite3* db, const char* sql) {
-    sqlite3_stmt* statement = nullptr;
-    qint64 value = -2000; // the engine's default
-    if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK &&
-        sqlite3_step(statement) == SQLITE_ROW)
-        value = sqlite3_column_int64(statement, 0);
-    sqlite3_finalize(statement);
-    return value;
+    SqlStatement pragma(db, sql);
+    return pragma.step() ? pragma.int64(0) : -2000; // the engine's default
 }
 
-// Steps an INSERT once and makes it ready for the next binding, whatever the outcome.
-void stepInsert(sqlite3_stmt* statement) {
-    const int rc = sqlite3_step(statement);
-    sqlite3_reset(statement);
-    sqlite3_clear_bindings(statement);
-    if (rc != SQLITE_DONE)
-        throw engineError(sqlite3_db_handle(statement), "Could not add a row");
+// The description of the exception being handled, for the download record.
+QString currentFailure() {
+    try {
+        throw;
+    } catch (const VcError& error) {
+        return error.description();
+    } catch (const std::exception& error) {
+        return QString::fromLocal8Bit(error.what());
+    } catch (...) {
+        return QStringLiteral("Unknown failure");
+    }
 }
 
 // A Duration as the agent stored it; nothing when it is not a number or is negative, since
@@ -112,7 +96,12 @@ struct PendingRow {
 
 } // namespace
 
-WorkstationMerge::WorkstationMerge(ManagerDatabase& db) : m_db(db) {
+WorkstationMerge::WorkstationMerge(ManagerDatabase& db)
+    : m_db(db), m_insertUser(db.handle(), "INSERT INTO MGRUsers (UserName) VALUES (?)"),
+      m_insertTitle(db.handle(), "INSERT INTO MGRAppTitles (AppTitle) VALUES (?)"),
+      m_insertDay(db.handle(), "INSERT INTO MGRDaySummary "
+                               "(UserNameKey, AppTitleKey, WorkstationKey, Duration, Date) "
+                               "VALUES (?, ?, ?, ?, ?)") {
     const auto load = [&](Names& names, const QString& sql) {
         QSqlQuery q = Sql::run(m_db.db(), sql);
         while (q.next()) {
@@ -130,26 +119,10 @@ WorkstationMerge::WorkstationMerge(ManagerDatabase& db) : m_db(db) {
     load(m_users, QStringLiteral("SELECT UserNameID, UserName FROM MGRUsers ORDER BY UserNameID"));
     load(m_titles, QStringLiteral("SELECT AppTitleID, AppTitle FROM MGRAppTitles ORDER BY AppTitleID"));
 
-    sqlite3* handle = m_db.handle();
-    if (!handle)
-        throw VcError(ErrorNumber::DatabaseFailure,
-                      QStringLiteral("The manager database has no engine handle"));
     // New rows of a first download land all over a large store's date index; a cache that
     // holds much of it spares re-reading and re-spilling the same pages. Given back afterwards.
-    m_previousCacheSize = pragmaValue(handle, "PRAGMA cache_size");
-    sqlite3_exec(handle, "PRAGMA cache_size = -262144", nullptr, nullptr, nullptr);
-    try {
-        m_insertUser = prepareStatement(handle, "INSERT INTO MGRUsers (UserName) VALUES (?)");
-        m_insertTitle = prepareStatement(handle, "INSERT INTO MGRAppTitles (AppTitle) VALUES (?)");
-        m_insertDay = prepareStatement(handle, "INSERT INTO MGRDaySummary "
-                                               "(UserNameKey, AppTitleKey, WorkstationKey, Duration, Date) "
-                                               "VALUES (?, ?, ?, ?, ?)");
-    } catch (...) {
-        sqlite3_finalize(m_insertUser);
-        sqlite3_finalize(m_insertTitle);
-        restoreCacheSize();
-        throw;
-    }
+    m_previousCacheSize = pragmaValue(m_db.handle(), "PRAGMA cache_size");
+    sqlite3_exec(m_db.handle(), "PRAGMA cache_size = -262144", nullptr, nullptr, nullptr);
 }
 
 void WorkstationMerge::restoreCacheSize() {
@@ -161,9 +134,6 @@ void WorkstationMerge::restoreCacheSize() {
 
 WorkstationMerge::~WorkstationMerge() {
     rollbackBatch();
-    sqlite3_finalize(m_insertUser);
-    sqlite3_finalize(m_insertTitle);
-    sqlite3_finalize(m_insertDay);
     restoreCacheSize();
 }
 
@@ -187,15 +157,15 @@ int WorkstationMerge::LookupKey(int kind, const QString& text) const {
     return names->value(text.toCaseFolded(), -1);
 }
 
-int WorkstationMerge::findOrAdd(Names& names, sqlite3_stmt* insert, const QString& name, int* added) {
+int WorkstationMerge::findOrAdd(Names& names, SqlStatement& insert, const QString& name, int* added) {
     const QString folded = name.toCaseFolded();
     const auto found = names.constFind(folded);
     if (found != names.constEnd())
         return found.value();
     const QByteArray utf8 = name.toUtf8();
-    sqlite3_bind_text(insert, 1, utf8.constData(), int(utf8.size()), SQLITE_STATIC);
-    stepInsert(insert);
-    const int key = int(sqlite3_last_insert_rowid(sqlite3_db_handle(insert)));
+    insert.bindStaticText(1, utf8);
+    insert.run();
+    const int key = int(insert.lastInsertId());
     names.insert(folded, key);
     m_added.append({&names, folded});
     ++*added;
@@ -208,52 +178,59 @@ void WorkstationMerge::forgetAddedSince(qsizetype mark) {
     m_added.resize(std::min(mark, m_added.size()));
 }
 
-void WorkstationMerge::exec(const char* sql) {
-    sqlite3* handle = m_db.handle();
-    if (sqlite3_exec(handle, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
-        throw engineError(handle, sql);
-}
-
 void WorkstationMerge::beginBatch() {
-    if (m_inBatch)
+    if (m_batch)
         return;
-    exec("BEGIN");
-    m_inBatch = true;
+    m_batch.emplace(m_db.handle());
     m_rowsInBatch = 0;
     m_added.clear();
 }
 
 void WorkstationMerge::commitBatch() {
-    if (!m_inBatch)
+    if (!m_batch)
         return;
     try {
-        exec("COMMIT");
+        m_batch->commit();
     } catch (...) {
         rollbackBatch();
         throw;
     }
-    m_inBatch = false;
+    m_batch.reset();
     m_rowsInBatch = 0;
     m_added.clear();
 }
 
 void WorkstationMerge::rollbackBatch() {
-    if (!m_inBatch)
+    if (!m_batch)
         return;
-    if (!sqlite3_get_autocommit(m_db.handle()))
-        sqlite3_exec(m_db.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+    m_batch.reset();
     forgetAddedSince(0);
-    m_inBatch = false;
     m_rowsInBatch = 0;
+}
+
+void WorkstationMerge::recordAttempt(const QString& workstation,
+                                     ManagerDatabase::DownloadStatus::Result result, const QString& reason,
+                                     const QDateTime& attempted) {
+    const int key = LookupKey(kWorkstation, workstation);
+    if (key < 0)
+        return;
+    try {
+        m_db.recordDownload(key, {attempted, result, 0, reason, m_db.newestDay(key)});
+    } catch (const VcError& error) {
+        qWarning("Download record of %s could not be stored: %s", qPrintable(workstation), error.what());
+    }
 }
 
 WorkstationMerge::Result WorkstationMerge::UpdateWorkstationInfo(const QString& workstation,
                                                                  const WorkstationDatabase& source,
-                                                                 const std::function<void()>& stepDone) {
+                                                                 const std::function<void()>& stepDone,
+                                                                 const QDateTime& attempted) {
     Result result;
+    const QDateTime attemptTime = attempted.isValid() ? attempted : QDateTime::currentDateTimeUtc();
     const qsizetype mark = m_added.size();
-    const bool batched = m_inBatch;
-    exec(batched ? "SAVEPOINT workstation" : "BEGIN");
+    const int workstationKey = LookupKey(kWorkstation, workstation);
+    // Inside a batch this is a savepoint of it.
+    SqlTransaction unit(m_db.handle());
     try {
         // A table that cannot be read fails its own step only; the next step still runs.
         if (const auto users = source.userNames()) {
@@ -274,29 +251,28 @@ WorkstationMerge::Result WorkstationMerge::UpdateWorkstationInfo(const QString& 
         if (stepDone)
             stepDone();
 
-        const int workstationKey = LookupKey(kWorkstation, workstation);
-        if (workstationKey >= 0)
+        if (workstationKey >= 0) {
             result.rowsImported = importDays(workstationKey, source, result);
-
-        exec(batched ? "RELEASE workstation" : "COMMIT");
+            m_db.recordDownload(workstationKey, {attemptTime, ManagerDatabase::DownloadStatus::Result::Merged,
+                                                 result.rowsImported, QString(), result.newestDay});
+        }
+        unit.commit();
     } catch (...) {
-        sqlite3* handle = m_db.handle();
-        if (sqlite3_get_autocommit(handle)) {
-            // The engine has already rolled back the whole transaction (disk full, I/O error):
-            // everything uncommitted is gone, the batch included.
-            forgetAddedSince(batched ? 0 : mark);
-            m_inBatch = false;
+        const QString reason = currentFailure();
+        unit.rollback();
+        if (m_batch && !SqlTransaction::active(m_db.handle())) {
+            // The engine has given up the whole transaction (disk full, I/O error): everything
+            // uncommitted is gone, the batch included.
+            forgetAddedSince(0);
+            m_batch.reset();
             m_rowsInBatch = 0;
-        } else if (batched) {
-            sqlite3_exec(handle, "ROLLBACK TO workstation; RELEASE workstation", nullptr, nullptr, nullptr);
-            forgetAddedSince(mark);
         } else {
-            sqlite3_exec(handle, "ROLLBACK", nullptr, nullptr, nullptr);
             forgetAddedSince(mark);
         }
+        recordAttempt(workstation, ManagerDatabase::DownloadStatus::Result::Failed, reason, attemptTime);
         throw;
     }
-    if (batched)
+    if (m_batch)
         m_rowsInBatch += result.rowsImported;
     else
         m_added.clear();
@@ -352,6 +328,7 @@ qint64 WorkstationMerge::importDays(int workstationKey, const WorkstationDatabas
             rows.push_back({day, titleKey, userKey, duration});
         },
         newest);
+    result.newestDay = newest;
     if (!read)
         return 0;
 
@@ -375,19 +352,24 @@ qint64 WorkstationMerge::importDays(int workstationKey, const WorkstationDatabas
 
     qint64 written = 0;
     for (const PendingRow& row : rows) {
-        const QByteArray& day = dayTexts[size_t(row.day)];
-        sqlite3_bind_int(m_insertDay, 1, row.user);
-        sqlite3_bind_int(m_insertDay, 2, row.title);
-        sqlite3_bind_int(m_insertDay, 3, workstationKey);
+        m_insertDay.bindInt64(1, row.user);
+        m_insertDay.bindInt64(2, row.title);
+        m_insertDay.bindInt64(3, workstationKey);
         if (row.duration.integral)
-            sqlite3_bind_int64(m_insertDay, 4, row.duration.seconds);
+            m_insertDay.bindInt64(4, row.duration.seconds);
         else
-            sqlite3_bind_double(m_insertDay, 4, row.duration.fractional);
-        sqlite3_bind_text(m_insertDay, 5, day.constData(), int(day.size()), SQLITE_STATIC);
-        stepInsert(m_insertDay);
+            m_insertDay.bindDouble(4, row.duration.fractional);
+        m_insertDay.bindStaticText(5, dayTexts[size_t(row.day)]);
+        m_insertDay.run();
         ++written;
         if (m_rowWritten)
             m_rowWritten(written);
+    }
+    // Rows are written in day order: the last one holds the newest day.
+    if (!rows.empty()) {
+        const QDate last = Dates::fromStored(QString::fromLatin1(dayTexts[size_t(rows.back().day)]));
+        if (!result.newestDay || last > *result.newestDay)
+            result.newestDay = last;
     }
     return written;
 }

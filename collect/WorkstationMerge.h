@@ -1,15 +1,20 @@
 // Merge of one workstation's database into the manager database, for one download run.
 #pragma once
 
+#include "store/ManagerDatabase.h"
+#include "store/SqlStatement.h"
+#include "store/SqlTransaction.h"
+
 #include <functional>
+#include <optional>
+#include <QDate>
+#include <QDateTime>
 #include <QHash>
 #include <QList>
 #include <QPair>
 #include <QString>
 
-class ManagerDatabase;
 class WorkstationDatabase;
-struct sqlite3_stmt;
 
 class WorkstationMerge {
 public:
@@ -25,6 +30,8 @@ public:
         // Day rows read but not stored: unreadable, or a key missing. Rows of days already
         // held are mostly left unread and not counted.
         qint64 rowsSkipped = 0;
+        // The newest day held for the workstation afterwards.
+        std::optional<QDate> newestDay;
     };
 
     // Loads the keys of MGRWorkstations, MGRUsers and MGRAppTitles once for the whole run.
@@ -43,9 +50,17 @@ public:
     // newest day held for it. stepDone is called after the users and after the titles. The
     // workstation is all or nothing: on its own it is one transaction; inside a batch it is a
     // savepoint of the batch. A failure undoes everything of this workstation, and the keys
-    // it added, and is rethrown (VcError).
+    // it added, and is rethrown (VcError). A registered workstation's download record
+    // (attempted, or now) is written with its merge, or after the undo when it fails.
     Result UpdateWorkstationInfo(const QString& workstation, const WorkstationDatabase& source,
-                                 const std::function<void()>& stepDone = {});
+                                 const std::function<void()>& stepDone = {},
+                                 const QDateTime& attempted = QDateTime());
+
+    // Records an attempt that merged nothing (a registered workstation only; the newest day
+    // is the one held). A failure to write it is only warned about: the record must never
+    // cost the data of a run. Inside a batch it is part of the batch.
+    void recordAttempt(const QString& workstation, ManagerDatabase::DownloadStatus::Result result,
+                       const QString& reason, const QDateTime& attempted);
 
     // A batch lets a run commit several workstations at once: a commit writes every index
     // page the rows touched, so committing per workstation writes the same pages again and
@@ -56,7 +71,7 @@ public:
     // Throws VcError when the commit fails; the batch is then rolled back.
     void commitBatch();
     void rollbackBatch();
-    bool inBatch() const { return m_inBatch; }
+    bool inBatch() const { return m_batch.has_value(); }
     // Day rows written since the batch began.
     qint64 rowsInBatch() const { return m_rowsInBatch; }
 
@@ -67,10 +82,9 @@ public:
 private:
     using Names = QHash<QString, int>; // case-folded name -> key of its first spelling
 
-    int findOrAdd(Names& names, sqlite3_stmt* insert, const QString& name, int* added);
+    int findOrAdd(Names& names, SqlStatement& insert, const QString& name, int* added);
     // Forgets the names added since the given point of m_added, whose rows were rolled back.
     void forgetAddedSince(qsizetype mark);
-    void exec(const char* sql);
     void restoreCacheSize();
     qint64 importDays(int workstationKey, const WorkstationDatabase& source, Result& result);
 
@@ -78,13 +92,13 @@ private:
     Names m_workstations;
     Names m_users;
     Names m_titles;
-    sqlite3_stmt* m_insertUser = nullptr;
-    sqlite3_stmt* m_insertTitle = nullptr;
-    sqlite3_stmt* m_insertDay = nullptr;
+    SqlStatement m_insertUser;
+    SqlStatement m_insertTitle;
+    SqlStatement m_insertDay;
     // Names added and not yet committed, in order, so that a rollback can take them back.
     QList<QPair<Names*, QString>> m_added;
     qint64 m_previousCacheSize = -2000;
-    bool m_inBatch = false;
+    std::optional<SqlTransaction> m_batch;
     qint64 m_rowsInBatch = 0;
     std::function<void(qint64)> m_rowWritten;
 };

@@ -1,6 +1,7 @@
 // Registry writes: one transaction per change of several rows, names always bound.
 #include "discovery/WorkstationRegistry.h"
 
+#include "store/SqlTransaction.h"
 #include "store/SqlUtil.h"
 
 #include <QHash>
@@ -24,7 +25,7 @@ WorkstationRegistry::WorkstationRegistry(ManagerDatabase& database) : m_database
 
 void WorkstationRegistry::update(const QList<Node>& nodes) {
     QSqlDatabase db = m_database.db();
-    Sql::Transaction transaction(db);
+    SqlTransaction transaction(m_database.handle());
     QHash<QString, int> ids = firstRowByName(m_database.workstations());
     QSqlQuery change =
         Sql::prepare(db, QStringLiteral("UPDATE MGRWorkstations SET Monitored = ? WHERE WorkstationID = ?"));
@@ -68,7 +69,7 @@ bool WorkstationRegistry::setMonitored(const QString& name, bool monitored) {
 
 void WorkstationRegistry::setMonitored(const QStringList& names, bool monitored) {
     QSqlDatabase db = m_database.db();
-    Sql::Transaction transaction(db);
+    SqlTransaction transaction(m_database.handle());
     const QHash<QString, int> ids = firstRowByName(m_database.workstations());
     QSqlQuery change =
         Sql::prepare(db, QStringLiteral("UPDATE MGRWorkstations SET Monitored = ? WHERE WorkstationID = ?"));

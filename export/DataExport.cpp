@@ -1,13 +1,15 @@
 // Data export: the export file's life cycle, the operator's answers and the row copy.
 #include "export/DataExport.h"
 
-#include "export/ExportFile.h"
-#include "report/ApplicationNames.h"
 #include "base/Captions.h"
 #include "base/Feedback.h"
 #include "base/VcError.h"
+#include "export/ExportFile.h"
+#include "report/ApplicationNames.h"
 #include "store/Dates.h"
 #include "store/ManagerDatabase.h"
+#include "store/SqlStatement.h"
+#include "store/SqlTransaction.h"
 
 #include <cstring>
 #include <QFile>
@@ -15,7 +17,6 @@
 #include <QHash>
 #include <QRandomGenerator>
 #include <QSet>
-#include <sqlite3.h>
 #include <vector>
 
 namespace {
@@ -57,57 +58,12 @@ struct CachedName {
     bool null = false;
 };
 
-// A prepared statement that throws the engine's error.
-class Statement {
-public:
-    Statement(sqlite3* db, const char* sql, QString context) : m_db(db), m_context(std::move(context)) {
-        const int rc = sqlite3_prepare_v2(db, sql, -1, &m_statement, nullptr);
-        if (rc != SQLITE_OK) {
-            sqlite3_finalize(m_statement);
-            throw ExportFile::engineError(db, rc, m_context);
-        }
-    }
-    ~Statement() { sqlite3_finalize(m_statement); }
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
-
-    sqlite3_stmt* get() const { return m_statement; }
-
-    // True on a row, false at the end.
-    bool step() {
-        const int rc = sqlite3_step(m_statement);
-        if (rc == SQLITE_ROW)
-            return true;
-        if (rc == SQLITE_DONE)
-            return false;
-        throw ExportFile::engineError(m_db, rc, m_context);
-    }
-
-    bool isNull(int column) const { return sqlite3_column_type(m_statement, column) == SQLITE_NULL; }
-    QByteArray bytes(int column) const {
-        const auto* data = reinterpret_cast<const char*>(sqlite3_column_text(m_statement, column));
-        return QByteArray(data, sqlite3_column_bytes(m_statement, column));
-    }
-    QString text(int column) const {
-        const auto* data = reinterpret_cast<const char*>(sqlite3_column_text(m_statement, column));
-        return QString::fromUtf8(data, sqlite3_column_bytes(m_statement, column));
-    }
-
-    void bindText(int index, const QByteArray& utf8) {
-        sqlite3_bind_text(m_statement, index, utf8.constData(), static_cast<int>(utf8.size()), SQLITE_STATIC);
-    }
-    void bindName(int index, const CachedName& name) {
-        if (name.null)
-            sqlite3_bind_null(m_statement, index);
-        else
-            bindText(index, name.utf8);
-    }
-
-private:
-    sqlite3* m_db;
-    QString m_context;
-    sqlite3_stmt* m_statement = nullptr;
-};
+void bindName(SqlStatement& statement, int index, const CachedName& name) {
+    if (name.null)
+        statement.bindNull(index);
+    else
+        statement.bindStaticText(index, name.utf8);
+}
 
 // The text of one row of a name table, found by its key.
 class NameQuery {
@@ -116,22 +72,22 @@ public:
 
     // Nothing when the table has no row with that key.
     std::optional<CachedName> read(qint64 key, NameNumbers& numbers) {
-        sqlite3_stmt* statement = m_statement.get();
-        sqlite3_reset(statement);
-        sqlite3_bind_int64(statement, 1, key);
+        m_statement.reset();
+        m_statement.bindInt64(1, key);
         std::optional<CachedName> name;
         if (m_statement.step()) {
             name.emplace();
             name->null = m_statement.isNull(0);
-            name->utf8 = m_statement.bytes(0);
+            const QByteArray text = m_statement.bytes(0);
+            name->utf8 = QByteArray(text.constData(), text.size()); // outlives the step
             name->number = numbers.of(QString::fromUtf8(name->utf8));
         }
-        sqlite3_reset(statement);
+        m_statement.reset();
         return name;
     }
 
 private:
-    Statement m_statement;
+    SqlStatement m_statement;
 };
 
 } // namespace
@@ -194,10 +150,13 @@ void DataExport::writeNewFile(const QString& path, std::optional<QDate> from, st
     } while (QFileInfo::exists(building));
     try {
         ExportFile file(building, ExportFile::Mode::CreateNew, path);
-        file.begin();
-        file.ensureTable();
-        m_rowsAdded = WriteExportRows(file, m_database, from, to);
-        file.commit();
+        {
+            SqlTransaction transaction(file.handle(), SqlTransaction::Lock::Immediate,
+                                       QStringLiteral("Could not write to ") + path);
+            file.ensureTable();
+            m_rowsAdded = WriteExportRows(file, m_database, from, to);
+            transaction.commit();
+        }
         file.close();
         QFile built(building);
         if (!built.rename(path))
@@ -212,10 +171,14 @@ void DataExport::writeNewFile(const QString& path, std::optional<QDate> from, st
 
 void DataExport::addToFile(const QString& path, std::optional<QDate> from, std::optional<QDate> to) {
     ExportFile file(path, ExportFile::Mode::OpenExisting);
-    file.begin();
-    file.ensureTable();
-    m_rowsAdded = WriteExportRows(file, m_database, from, to);
-    file.commit();
+    {
+        // Immediate reads the file header at once, so a file that is no database fails here.
+        SqlTransaction transaction(file.handle(), SqlTransaction::Lock::Immediate,
+                                   QStringLiteral("Could not write to ") + path);
+        file.ensureTable();
+        m_rowsAdded = WriteExportRows(file, m_database, from, to);
+        transaction.commit();
+    }
     file.close();
 }
 
@@ -231,7 +194,7 @@ qint64 DataExport::WriteExportRows(ExportFile& file, const ManagerDatabase& data
     NameNumbers numbers;
     QSet<ExportKey> keys;
     {
-        Statement existing(
+        SqlStatement existing(
             file.handle(),
             "SELECT Workstation, UserName, \"Application Title\", Date FROM \"All Existing Data\"",
             QStringLiteral("Could not read ") + file.shownPath());
@@ -245,21 +208,22 @@ qint64 DataExport::WriteExportRows(ExportFile& file, const ManagerDatabase& data
         }
     }
 
-    Statement insert(file.handle(),
-                     "INSERT INTO \"All Existing Data\" (Workstation, \"Application Title\", Duration, Date, "
-                     "UserName) VALUES (?, ?, ?, ?, ?)",
-                     QStringLiteral("Could not write to ") + file.shownPath());
+    SqlStatement insert(
+        file.handle(),
+        "INSERT INTO \"All Existing Data\" (Workstation, \"Application Title\", Duration, Date, "
+        "UserName) VALUES (?, ?, ?, ?, ?)",
+        QStringLiteral("Could not write to ") + file.shownPath());
     // The usage rows come through the day index alone, in its order; each name is read once
     // per key. A key without its name row drops the usage row, as a join would.
     const QString readContext = QStringLiteral("Could not read the usage data");
-    Statement rows(source,
-                   "SELECT WorkstationKey, UserNameKey, AppTitleKey, Duration, Date FROM MGRDaySummary "
-                   "WHERE Date >= ? AND Date < ?",
-                   readContext);
+    SqlStatement rows(source,
+                      "SELECT WorkstationKey, UserNameKey, AppTitleKey, Duration, Date FROM MGRDaySummary "
+                      "WHERE Date >= ? AND Date < ?",
+                      readContext);
     const QByteArray first = Dates::toStored(*from).toUtf8();
     const QByteArray afterLast = Dates::toStored(to->addDays(1)).toUtf8();
-    rows.bindText(1, first);
-    rows.bindText(2, afterLast);
+    rows.bindStaticText(1, first);
+    rows.bindStaticText(2, afterLast);
     NameQuery workstationName(source, "SELECT Name FROM MGRWorkstations WHERE WorkstationID = ?",
                               readContext);
     NameQuery userName(source, "SELECT UserName FROM MGRUsers WHERE UserNameID = ?", readContext);
@@ -276,23 +240,22 @@ qint64 DataExport::WriteExportRows(ExportFile& file, const ManagerDatabase& data
     QByteArray lastDayText;
     qint64 added = 0;
 
-    sqlite3_stmt* row = rows.get();
     while (rows.step()) {
-        const qint64 workstationKey = sqlite3_column_int64(row, 0);
+        const qint64 workstationKey = rows.int64(0);
         auto workstation = workstations.constFind(workstationKey);
         if (workstation == workstations.constEnd())
             workstation = workstations.insert(workstationKey, workstationName.read(workstationKey, numbers));
         if (!workstation.value())
             continue;
 
-        const qint64 userKey = sqlite3_column_int64(row, 1);
+        const qint64 userKey = rows.int64(1);
         auto user = users.constFind(userKey);
         if (user == users.constEnd())
             user = users.insert(userKey, userName.read(userKey, numbers));
         if (!user.value())
             continue;
 
-        const qint64 titleKey = sqlite3_column_int64(row, 2);
+        const qint64 titleKey = rows.int64(2);
         auto application = applicationOfTitle.constFind(titleKey);
         if (application == applicationOfTitle.constEnd()) {
             qsizetype index = -1;
@@ -315,11 +278,10 @@ qint64 DataExport::WriteExportRows(ExportFile& file, const ManagerDatabase& data
         const CachedName& applicationName = applications[static_cast<size_t>(application.value())];
 
         // Rows come in day order, so the last day read is nearly always the one needed.
-        const auto* dateData = reinterpret_cast<const char*>(sqlite3_column_text(row, 4));
-        const int dateSize = sqlite3_column_bytes(row, 4);
-        if (dateSize != lastDate.size() ||
-            std::memcmp(dateData, lastDate.constData(), size_t(dateSize)) != 0) {
-            lastDate = QByteArray(dateData, dateSize);
+        const QByteArray date = rows.bytes(4);
+        if (date.size() != lastDate.size() ||
+            std::memcmp(date.constData(), lastDate.constData(), size_t(date.size())) != 0) {
+            lastDate = QByteArray(date.constData(), date.size());
             lastDay = Dates::fromStored(QString::fromUtf8(lastDate));
             if (!lastDay.isValid())
                 throw VcError(ErrorNumber::DatabaseFailure,
@@ -335,13 +297,12 @@ qint64 DataExport::WriteExportRows(ExportFile& file, const ManagerDatabase& data
         if (keys.size() == known)
             continue;
 
-        insert.bindName(1, workstationText);
-        insert.bindName(2, applicationName);
-        sqlite3_bind_int64(insert.get(), 3, sqlite3_column_int64(row, 3));
-        insert.bindText(4, lastDayText);
-        insert.bindName(5, userText);
-        insert.step();
-        sqlite3_reset(insert.get());
+        bindName(insert, 1, workstationText);
+        bindName(insert, 2, applicationName);
+        insert.bindInt64(3, rows.int64(3));
+        insert.bindStaticText(4, lastDayText);
+        bindName(insert, 5, userText);
+        insert.run();
         ++added;
     }
     return added;

@@ -2,6 +2,7 @@
 #include "groupings/GroupingsStore.h"
 
 #include "store/ManagerDatabase.h"
+#include "store/SqlTransaction.h"
 #include "store/SqlUtil.h"
 
 #include <optional>
@@ -59,13 +60,13 @@ void GroupingsStore::writeOrder(const QStringList& aliases) {
 }
 
 void GroupingsStore::saveOrder(const QStringList& aliases) {
-    Sql::Transaction transaction(m_database.db());
+    SqlTransaction transaction(m_database.handle());
     writeOrder(aliases);
     transaction.commit();
 }
 
 void GroupingsStore::deleteAlias(const QString& alias, const QStringList& remaining) {
-    Sql::Transaction transaction(m_database.db());
+    SqlTransaction transaction(m_database.handle());
     Sql::run(m_database.db(), QStringLiteral("DELETE FROM MGRGroupingsData WHERE AliasKey = ?"), {alias});
     writeOrder(remaining);
     transaction.commit();
@@ -79,7 +80,7 @@ void GroupingsStore::addTitle(const QString& alias, const QString& title) {
 
 void GroupingsStore::addTitles(const QString& alias, const QStringList& titles) {
     const QSqlDatabase db = m_database.db();
-    Sql::Transaction transaction(db);
+    SqlTransaction transaction(m_database.handle());
     QSqlQuery insert = Sql::prepare(
         db, QStringLiteral("INSERT INTO MGRGroupingsData (WindowTitle, AliasKey) VALUES (?, ?)"));
     for (const QString& title : titles)

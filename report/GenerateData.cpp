@@ -1,19 +1,19 @@
 // Set-based extraction: one pass over the date index, titles mapped once, sums per day.
 #include "report/GenerateData.h"
 
+#include "base/VcError.h"
 #include "report/ApplicationNames.h"
-#include "store/RawStatement.h"
 #include "report/ReportProgress.h"
 #include "report/ReportText.h"
-#include "base/VcError.h"
 #include "store/Dates.h"
 #include "store/ManagerDatabase.h"
+#include "store/SqlStatement.h"
+#include "store/SqlTransaction.h"
 
 #include <algorithm>
 #include <cstring>
 #include <QHash>
 #include <QSet>
-#include <sqlite3.h>
 #include <unordered_map>
 #include <vector>
 
@@ -32,12 +32,12 @@ struct NameTable {
     void load(sqlite3* db, const char* sql, const QStringList& checkedNames) {
         const QSet<QString> wanted(checkedNames.begin(), checkedNames.end());
         QHash<QString, int> byName;
-        RawStatement rows(db, sql);
+        SqlStatement rows(db, sql);
         while (rows.step()) {
-            const qint64 key = sqlite3_column_int64(rows.get(), 0);
+            const qint64 key = rows.int64(0);
             if (key < 0 || key > (1 << 26))
                 continue; // never a counter this table hands out; no usage row can use it
-            const QString name = QString::fromUtf8(rawColumnBytes(rows.get(), 1));
+            const QString name = rows.text(1);
             auto it = byName.constFind(name);
             if (it == byName.constEnd()) {
                 it = byName.insert(name, static_cast<int>(utf8.size()));
@@ -83,11 +83,10 @@ public:
 
 private:
     int lookUp(qint64 key) {
-        sqlite3_bind_int64(m_lookup.get(), 1, key);
+        m_lookup.bindInt64(1, key);
         int app = kMissing;
-        if (m_lookup.step()) {
-            app = indexOf(m_names.GetApplicationName(QString::fromUtf8(rawColumnBytes(m_lookup.get(), 0))));
-        }
+        if (m_lookup.step())
+            app = indexOf(m_names.GetApplicationName(m_lookup.text(0)));
         m_lookup.reset();
         return app;
     }
@@ -102,7 +101,7 @@ private:
     }
 
     ApplicationNames& m_names;
-    RawStatement m_lookup;
+    SqlStatement m_lookup;
     QSet<QString> m_checked;
     std::vector<int> m_appOfKey;
     QHash<QString, int> m_indexOfName;
@@ -187,18 +186,13 @@ public:
     ExtractionCounts run(int& progressStep) {
         if (!m_db)
             throw VcError(ErrorNumber::DatabaseFailure, QStringLiteral("The manager database is not open"));
-        RawStatement::exec(m_db, "BEGIN IMMEDIATE");
-        try {
-            RawStatement::exec(m_db, "DELETE FROM MGRDaySummaryTmp");
-            ExtractionCounts counts;
-            if (m_criteria.startDate && m_criteria.endDate)
-                counts = extract(progressStep);
-            RawStatement::exec(m_db, "COMMIT");
-            return counts;
-        } catch (...) {
-            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
-            throw;
-        }
+        SqlTransaction transaction(m_db, SqlTransaction::Lock::Immediate);
+        SqlStatement::exec(m_db, "DELETE FROM MGRDaySummaryTmp");
+        ExtractionCounts counts;
+        if (m_criteria.startDate && m_criteria.endDate)
+            counts = extract(progressStep);
+        transaction.commit();
+        return counts;
     }
 
 private:
@@ -206,10 +200,10 @@ private:
         const QByteArray from = Dates::toStored(*m_criteria.startDate).toUtf8();
         const QByteArray until = Dates::toStored(m_criteria.endDate->addDays(1)).toUtf8();
 
-        RawStatement count(m_db, "SELECT COUNT(*) FROM MGRDaySummary WHERE Date >= ? AND Date < ?");
-        count.bindStatic(1, from);
-        count.bindStatic(2, until);
-        const qint64 inRange = count.step() ? sqlite3_column_int64(count.get(), 0) : 0;
+        SqlStatement count(m_db, "SELECT COUNT(*) FROM MGRDaySummary WHERE Date >= ? AND Date < ?");
+        count.bindStaticText(1, from);
+        count.bindStaticText(2, until);
+        const qint64 inRange = count.step() ? count.int64(0) : 0;
         m_progress.setMaximum(4.0 * static_cast<double>(inRange));
         const double start = m_progress.value();
 
@@ -221,14 +215,14 @@ private:
         DaySums sums(titles.count(), static_cast<int>(users.utf8.size()),
                      static_cast<int>(workstations.utf8.size()));
 
-        RawStatement insert(m_db,
+        SqlStatement insert(m_db,
                             "INSERT INTO MGRDaySummaryTmp (Workstation, Duration, Date, UserName, AppTitle) "
                             "VALUES (?, ?, ?, ?, ?)");
-        RawStatement rows(
+        SqlStatement rows(
             m_db, "SELECT Date, AppTitleKey, UserNameKey, WorkstationKey, Duration FROM MGRDaySummary "
                   "WHERE Date >= ? AND Date < ? ORDER BY Date");
-        rows.bindStatic(1, from);
-        rows.bindStatic(2, until);
+        rows.bindStaticText(1, from);
+        rows.bindStaticText(2, until);
 
         ExtractionCounts counts;
         QByteArray day;     // calendar day (YYYY-MM-DD) of the rows being summed; empty when invalid
@@ -242,39 +236,38 @@ private:
                     !workstations.checked[static_cast<size_t>(workstation)])
                     return;
                 ++counts.kept;
-                insert.bindStatic(1, workstations.utf8.at(workstation));
-                sqlite3_bind_double(insert.get(), 2, seconds / 60.0);
-                insert.bindStatic(3, day);
-                insert.bindStatic(4, users.utf8.at(user));
-                insert.bindStatic(5, titles.utf8(app));
+                insert.bindStaticText(1, workstations.utf8.at(workstation));
+                insert.bindDouble(2, seconds / 60.0);
+                insert.bindStaticText(3, day);
+                insert.bindStaticText(4, users.utf8.at(user));
+                insert.bindStaticText(5, titles.utf8(app));
                 insert.run();
             });
         };
-        sqlite3_stmt* s = rows.get();
         qint64 visited = 0;
         while (rows.step()) {
             if (++visited % kProgressEvery == 0)
                 m_progress.setValue(start + static_cast<double>(counts.extracted));
-            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s, 0));
-            const int length = std::min(sqlite3_column_bytes(s, 0), 10);
-            if (!text || length != dayText.size() ||
-                std::memcmp(text, dayText.constData(), size_t(length)) != 0) {
+            const QByteArray stored = rows.bytes(0);
+            const qsizetype length = std::min<qsizetype>(stored.size(), 10);
+            if (stored.isNull() || length != dayText.size() ||
+                std::memcmp(stored.constData(), dayText.constData(), size_t(length)) != 0) {
                 flush();
-                dayText = QByteArray(text ? text : "", length);
+                dayText = QByteArray(stored.constData(), length);
                 // A stored value with a time of day belongs to its calendar day.
                 day = Dates::fromStored(QString::fromLatin1(dayText)).isValid() ? dayText : QByteArray();
             }
             if (day.isEmpty())
                 continue;
-            const int user = users.indexOf(sqlite3_column_int64(s, 2));
-            const int workstation = workstations.indexOf(sqlite3_column_int64(s, 3));
+            const int user = users.indexOf(rows.int64(2));
+            const int workstation = workstations.indexOf(rows.int64(3));
             if (user < 0 || workstation < 0)
                 continue;
-            const int app = titles.applicationOf(sqlite3_column_int64(s, 1));
+            const int app = titles.applicationOf(rows.int64(1));
             if (app < 0)
                 continue;
             ++counts.extracted;
-            sums.add(app, user, workstation, sqlite3_column_double(s, 4));
+            sums.add(app, user, workstation, rows.real(4));
         }
         flush();
 

@@ -1,19 +1,18 @@
 // Report file writer: one read of the report rows, sums per day in memory, one file write.
 #include "report/WriteReportFile.h"
 
-#include "store/RawStatement.h"
+#include "base/VcError.h"
 #include "report/ReportProgress.h"
 #include "report/ReportText.h"
-#include "base/VcError.h"
 #include "store/Dates.h"
 #include "store/ManagerDatabase.h"
+#include "store/SqlStatement.h"
 
 #include <algorithm>
 #include <cmath>
 #include <map>
 #include <QHash>
 #include <QSaveFile>
-#include <sqlite3.h>
 #include <vector>
 
 namespace {
@@ -171,15 +170,14 @@ void WriteReportFile(ManagerDatabase& database, const QString& path, ReportProgr
     std::map<QDate, Day> days;
 
     {
-        RawStatement rows(database.handle(),
+        SqlStatement rows(database.handle(),
                           "SELECT Date, AppTitle, UserName, Workstation, Duration FROM MGRDaySummaryTmp");
-        sqlite3_stmt* s = rows.get();
         QByteArray lastDate;
         Day* day = nullptr;
         qint64 visited = 0;
         double value = progress.value();
         while (rows.step()) {
-            const QByteArray stored = rawColumnBytes(s, 0);
+            const QByteArray stored = rows.bytes(0);
             const QByteArray date =
                 QByteArray::fromRawData(stored.constData(), std::min<qsizetype>(stored.size(), 10));
             if (!day || date != lastDate) {
@@ -191,10 +189,10 @@ void WriteReportFile(ManagerDatabase& database, const QString& path, ReportProgr
                                       QString::fromUtf8(lastDate));
                 day = &days[calendarDay];
             }
-            const double minutes = sqlite3_column_double(s, 4);
+            const double minutes = rows.real(4);
             day->rowMinutes.push_back(minutes);
 
-            const QByteArray appBytes = rawColumnBytes(s, 1);
+            const QByteArray appBytes = rows.bytes(1);
             const int group = applications.groupOf(appBytes);
             if (static_cast<size_t>(group) >= day->slotOfGroup.size())
                 day->slotOfGroup.resize(static_cast<size_t>(group) + 1, -1);
@@ -208,10 +206,10 @@ void WriteReportFile(ManagerDatabase& database, const QString& path, ReportProgr
             application.milliseconds += std::llround(minutes * 60000.0);
             application.minutes = static_cast<double>(application.milliseconds) / 60000.0;
 
-            const QByteArray userBytes = rawColumnBytes(s, 2);
+            const QByteArray userBytes = rows.bytes(2);
             const int user = users.groupOf(userBytes);
             userList.add(user, users.firstSpelling(user));
-            const QByteArray workstationBytes = rawColumnBytes(s, 3);
+            const QByteArray workstationBytes = rows.bytes(3);
             const int workstation = workstations.groupOf(workstationBytes);
             workstationList.add(workstation, workstations.firstSpelling(workstation));
 

@@ -1,46 +1,28 @@
 // Manager database: installation, schema check and shared queries.
 #include "store/ManagerDatabase.h"
 
+#include "base/Captions.h"
 #include "base/VcError.h"
 #include "store/Dates.h"
-#include "store/SqlUtil.h"
 #include "store/schema.h"
+#include "store/SchemaMigration.h"
+#include "store/SqlConnection.h"
+#include "store/SqlStatement.h"
+#include "store/SqlTransaction.h"
+#include "store/SqlUtil.h"
 
-#include <QAtomicInt>
+#include <algorithm>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSqlDriver>
-#include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
-#include <sqlite3.h>
 
 namespace {
-QAtomicInt g_connectionCounter;
-
-QString newConnectionName(const QString& prefix) {
-    return prefix + QString::number(g_connectionCounter.fetchAndAddRelaxed(1));
-}
-
-const QStringList kTables = {QStringLiteral("MGRWorkstations"), QStringLiteral("MGRUsers"),
-                             QStringLiteral("MGRAppTitles"),    QStringLiteral("MGRDaySummary"),
+const QStringList kTables = {QStringLiteral("MGRWorkstations"),  QStringLiteral("MGRUsers"),
+                             QStringLiteral("MGRAppTitles"),     QStringLiteral("MGRDaySummary"),
                              QStringLiteral("MGRDaySummaryTmp"), QStringLiteral("MGRGroupings"),
                              QStringLiteral("MGRGroupingsData")};
-
-// Runs a script of statements separated by semicolons at line ends.
-void runScript(const QSqlDatabase& db, const QString& script) {
-    QString statement;
-    for (const QString& line : script.split(QLatin1Char('\n'))) {
-        if (line.trimmed().startsWith(QLatin1String("--")))
-            continue;
-        statement += line + QLatin1Char('\n');
-        if (line.trimmed().endsWith(QLatin1Char(';'))) {
-            Sql::run(db, statement.trimmed());
-            statement.clear();
-        }
-    }
-}
 
 QList<ManagerDatabase::NamedRow> namedRows(const QSqlDatabase& db, const QString& sql) {
     QList<ManagerDatabase::NamedRow> rows;
@@ -67,25 +49,18 @@ void ManagerDatabase::create(const QString& path) {
     // Build the new file beside its final place and move it in complete.
     const QString building = path + QStringLiteral(".new");
     QFile::remove(building);
-    {
-        const QString name = newConnectionName(QStringLiteral("vc_install_"));
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-            db.setDatabaseName(building);
-            if (!db.open())
-                throw Sql::errorOf(db.lastError(), QStringLiteral("Could not create ") + path);
-            try {
-                Sql::Transaction transaction(db);
-                runScript(db, QString::fromUtf8(kManagerSchemaSql));
-                transaction.commit();
-            } catch (...) {
-                db.close();
-                QFile::remove(building);
-                throw;
-            }
-            db.close();
-        }
-        QSqlDatabase::removeDatabase(name);
+    try {
+        SqlConnection connection(building, SqlConnection::Access::ReadWrite,
+                                 QStringLiteral("Could not create ") + path);
+        SqlTransaction transaction(connection.handle());
+        SqlStatement::exec(connection.handle(), kManagerSchemaSql,
+                           QStringLiteral("Could not create ") + path);
+        SchemaMigration::migrate(connection.handle(), kManagerBaseSchemaVersion,
+                                 SchemaMigration::managerSteps());
+        transaction.commit();
+    } catch (...) {
+        QFile::remove(building);
+        throw;
     }
     // Every user's usage lands here: owner-only whatever the umask (the engine gives its journal
     // files the database file's permissions).
@@ -99,41 +74,32 @@ void ManagerDatabase::create(const QString& path) {
 ManagerDatabase::ManagerDatabase(const QString& path) : m_path(path) {
     if (!QFileInfo::exists(path))
         create(path);
-    m_connection = newConnectionName(QStringLiteral("vc_manager_"));
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
-    db.setDatabaseName(path);
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
-    try {
-        if (!db.open())
-            throw Sql::errorOf(db.lastError(), QStringLiteral("Could not open ") + path);
-        checkSchema();
-        Sql::run(db, QStringLiteral("PRAGMA journal_mode=WAL"));
-        Sql::run(db, QStringLiteral("PRAGMA synchronous=NORMAL"));
-    } catch (...) {
-        db.close();
-        db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(m_connection);
-        throw;
-    }
+    m_connection = std::make_unique<SqlConnection>(path, SqlConnection::Access::ReadWrite,
+                                                   QStringLiteral("Could not open ") + path);
+    // Nothing is written before the version is known: a newer file must stay as it is.
+    const int version = schemaVersion();
+    if (version > kManagerSchemaVersion)
+        throw VcError(ErrorNumber::DatabaseFailure,
+                      path + QStringLiteral(" was written by a newer version of ") + Captions::kProduct +
+                          QStringLiteral(" Manager (database version ") + QString::number(version) +
+                          QStringLiteral("; this version reads up to ") +
+                          QString::number(kManagerSchemaVersion) +
+                          QStringLiteral("). Install that version to use it; the file was not changed."));
+    checkSchema();
+    // Files written before the version was recorded hold the first schema.
+    if (version < kManagerSchemaVersion)
+        SchemaMigration::migrate(handle(), std::max(version, kManagerBaseSchemaVersion),
+                                 SchemaMigration::managerSteps());
+    SqlStatement::exec(handle(), "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL");
 }
 
-ManagerDatabase::~ManagerDatabase() {
-    {
-        QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(m_connection);
-}
+ManagerDatabase::~ManagerDatabase() = default;
 
 void ManagerDatabase::checkSchema() {
-    const QSqlDatabase database = db();
-    QSqlQuery q(database);
-    // Reading the schema is what tells a database from any other file.
-    if (!q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'")))
-        throw Sql::errorOf(q.lastError(), m_path);
+    SqlStatement tables(handle(), "SELECT name FROM sqlite_master WHERE type = 'table'", m_path);
     QStringList present;
-    while (q.next())
-        present << q.value(0).toString();
+    while (tables.step())
+        present << tables.text(0);
     for (const QString& table : kTables) {
         if (!present.contains(table))
             throw VcError(ErrorNumber::DatabaseFailure,
@@ -142,13 +108,17 @@ void ManagerDatabase::checkSchema() {
     }
 }
 
-QSqlDatabase ManagerDatabase::db() const { return QSqlDatabase::database(m_connection, false); }
+QSqlDatabase ManagerDatabase::db() const {
+    return m_connection->db();
+}
 
 sqlite3* ManagerDatabase::handle() const {
-    const QVariant v = db().driver()->handle();
-    if (v.isValid() && qstrcmp(v.typeName(), "sqlite3*") == 0)
-        return *static_cast<sqlite3* const*>(v.data());
-    return nullptr;
+    return m_connection->handle();
+}
+
+int ManagerDatabase::schemaVersion() const {
+    SqlStatement version(handle(), "PRAGMA user_version", m_path);
+    return version.step() ? int(version.int64(0)) : 0;
 }
 
 QList<ManagerDatabase::Workstation> ManagerDatabase::workstations() const {
@@ -165,7 +135,8 @@ QList<ManagerDatabase::NamedRow> ManagerDatabase::users() const {
 }
 
 QList<ManagerDatabase::NamedRow> ManagerDatabase::appTitles() const {
-    return namedRows(db(), QStringLiteral("SELECT AppTitleID, AppTitle FROM MGRAppTitles ORDER BY AppTitleID"));
+    return namedRows(db(),
+                     QStringLiteral("SELECT AppTitleID, AppTitle FROM MGRAppTitles ORDER BY AppTitleID"));
 }
 
 int ManagerDatabase::addUser(const QString& name) {
@@ -225,7 +196,8 @@ QList<QDate> ManagerDatabase::distinctDays() const {
 
 QList<ManagerDatabase::Grouping> ManagerDatabase::groupings() const {
     QList<Grouping> rows;
-    QSqlQuery q = Sql::run(db(), QStringLiteral("SELECT rowid, Alias, Rank FROM MGRGroupings ORDER BY rowid"));
+    QSqlQuery q =
+        Sql::run(db(), QStringLiteral("SELECT rowid, Alias, Rank FROM MGRGroupings ORDER BY rowid"));
     while (q.next())
         rows.append({q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toInt()});
     return rows;
@@ -240,7 +212,8 @@ QList<ManagerDatabase::GroupingTitle> ManagerDatabase::groupingTitles() const {
     return rows;
 }
 
-void ManagerDatabase::forEachUsageRow(QDate from, QDate to, const std::function<void(const UsageRow&)>& visit) const {
+void ManagerDatabase::forEachUsageRow(QDate from, QDate to,
+                                      const std::function<void(const UsageRow&)>& visit) const {
     QSqlQuery q = Sql::run(db(),
                            QStringLiteral("SELECT w.Name, s.Duration, s.Date, u.UserName, t.AppTitle "
                                           "FROM MGRDaySummary s "
@@ -258,4 +231,31 @@ void ManagerDatabase::forEachUsageRow(QDate from, QDate to, const std::function<
         row.appTitle = q.value(4).toString();
         visit(row);
     }
+}
+
+void ManagerDatabase::recordDownload(int workstationId, const DownloadStatus& status) {
+    Sql::run(db(),
+             QStringLiteral("INSERT OR REPLACE INTO MGRDownloadStatus "
+                            "(WorkstationKey, AttemptTime, Result, RowsMerged, Reason, NewestDay) "
+                            "VALUES (?, ?, ?, ?, ?, ?)"),
+             {workstationId, status.attemptTime.toUTC().toString(Qt::ISODate), int(status.result),
+              status.rowsMerged, status.reason.isEmpty() ? QVariant() : QVariant(status.reason),
+              status.newestDay ? QVariant(Dates::toStored(*status.newestDay)) : QVariant()});
+}
+
+std::optional<ManagerDatabase::DownloadStatus> ManagerDatabase::downloadStatus(int workstationId) const {
+    QSqlQuery q = Sql::run(db(),
+                           QStringLiteral("SELECT AttemptTime, Result, RowsMerged, Reason, NewestDay "
+                                          "FROM MGRDownloadStatus WHERE WorkstationKey = ?"),
+                           {workstationId});
+    if (!q.next())
+        return std::nullopt;
+    DownloadStatus status;
+    status.attemptTime = QDateTime::fromString(q.value(0).toString(), Qt::ISODate);
+    status.result = DownloadStatus::Result(q.value(1).toInt());
+    status.rowsMerged = q.value(2).toLongLong();
+    status.reason = q.value(3).toString();
+    if (!q.value(4).isNull())
+        status.newestDay = Dates::fromStored(q.value(4).toString());
+    return status;
 }

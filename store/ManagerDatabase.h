@@ -1,20 +1,27 @@
 // The manager database (Data/VCManager.mdb): opening, installation, and the queries that
-// several subsystems share. Subsystems with queries of their own use db() with bound values.
+// several subsystems share. Subsystems with queries of their own use db() with bound values,
+// or handle() with SqlStatement on their bulk paths.
 #pragma once
 
+#include <functional>
+#include <memory>
+#include <optional>
 #include <QDate>
+#include <QDateTime>
 #include <QList>
 #include <QSqlDatabase>
 #include <QString>
-#include <functional>
-#include <optional>
+
+class SqlConnection;
 
 struct sqlite3;
 
 class ManagerDatabase {
 public:
-    // Opens the database at path, creating it from the schema when no file is there.
-    // A file that is not a database, or lacks the tables, throws VcError and is left as it is.
+    // Opens the database at path, creating it from the schema when no file is there. A file
+    // of an older schema version is brought up to date first, whole or not at all. A file that
+    // is not a database, lacks the tables, or comes from a newer version of the program throws
+    // VcError and is left as it is.
     explicit ManagerDatabase(const QString& path);
     ~ManagerDatabase();
     ManagerDatabase(const ManagerDatabase&) = delete;
@@ -28,6 +35,8 @@ public:
     QString path() const { return m_path; }
     // The engine handle, for bulk paths that bypass QtSql's per-row cost.
     sqlite3* handle() const;
+    // user_version of the open file.
+    int schemaVersion() const;
 
     struct Workstation {
         int id = -1;
@@ -80,9 +89,22 @@ public:
     // The joined usage rows of an inclusive day range, in the engine's order.
     void forEachUsageRow(QDate from, QDate to, const std::function<void(const UsageRow&)>& visit) const;
 
+    // The last download attempt of one workstation (MGRDownloadStatus).
+    struct DownloadStatus {
+        enum class Result { Merged = 0, Unreachable = 1, Failed = 2 };
+        QDateTime attemptTime; // UTC, whole seconds
+        Result result = Result::Merged;
+        qint64 rowsMerged = 0;
+        QString reason; // why it failed; empty otherwise
+        std::optional<QDate> newestDay;
+    };
+    // Replaces the workstation's record; inside a transaction it is part of it.
+    void recordDownload(int workstationId, const DownloadStatus& status);
+    std::optional<DownloadStatus> downloadStatus(int workstationId) const;
+
 private:
     void checkSchema();
 
     QString m_path;
-    QString m_connection;
+    std::unique_ptr<SqlConnection> m_connection;
 };

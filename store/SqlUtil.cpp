@@ -37,25 +37,4 @@ QSqlQuery run(const QSqlDatabase& db, const QString& sql, std::initializer_list<
     return query;
 }
 
-Transaction::Transaction(QSqlDatabase db) : m_db(std::move(db)) {
-    if (!m_db.transaction())
-        throw errorOf(m_db.lastError(), QStringLiteral("Could not begin a transaction"));
-    m_open = true;
-}
-
-Transaction::~Transaction() {
-    if (m_open)
-        m_db.rollback();
-}
-
-void Transaction::commit() {
-    if (!m_db.commit()) {
-        const QSqlError error = m_db.lastError();
-        m_db.rollback();
-        m_open = false;
-        throw errorOf(error, QStringLiteral("Could not commit"));
-    }
-    m_open = false;
-}
-
 } // namespace Sql

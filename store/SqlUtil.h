@@ -1,11 +1,12 @@
-// Small helpers over QtSql: prepared statements that throw VcError, and a transaction guard.
+// Light queries over QtSql (connections come from SqlConnection): statements that throw VcError.
+// Transactions are SqlTransaction on the connection's handle, the same for QtSql and raw statements.
 #pragma once
 
+#include <initializer_list>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
 #include <QVariant>
-#include <initializer_list>
 
 class VcError;
 
@@ -22,19 +23,5 @@ void exec(QSqlQuery& query, std::initializer_list<QVariant> values = {});
 
 // Prepares, binds and executes in one step; the query is positioned before its first row.
 QSqlQuery run(const QSqlDatabase& db, const QString& sql, std::initializer_list<QVariant> values = {});
-
-// One unit of work: rolled back on destruction unless committed. Throws when it cannot begin.
-class Transaction {
-public:
-    explicit Transaction(QSqlDatabase db);
-    ~Transaction();
-    Transaction(const Transaction&) = delete;
-    Transaction& operator=(const Transaction&) = delete;
-    void commit();
-
-private:
-    QSqlDatabase m_db;
-    bool m_open = false;
-};
 
 } // namespace Sql

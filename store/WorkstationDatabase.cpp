@@ -3,50 +3,24 @@
 
 #include "base/VcError.h"
 #include "store/Dates.h"
+#include "store/SqlConnection.h"
+#include "store/SqlStatement.h"
 #include "store/SqlUtil.h"
 
-#include <QAtomicInt>
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
 
-namespace {
-QAtomicInt g_counter;
-}
-
 WorkstationDatabase::WorkstationDatabase(const QString& path) {
     if (!QFileInfo(path).isFile())
         throw VcError(ErrorNumber::FileFailure, QStringLiteral("File not found: ") + path);
-    m_connection = QStringLiteral("vc_workstation_") + QString::number(g_counter.fetchAndAddRelaxed(1));
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
-    db.setDatabaseName(path);
-    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-    bool ok = db.open();
-    QSqlError error = db.lastError();
-    if (ok) {
-        QSqlQuery probe(db);
-        ok = probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
-        if (!ok)
-            error = probe.lastError();
-    }
-    if (!ok) {
-        db.close();
-        db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(m_connection);
-        throw Sql::errorOf(error, path);
-    }
+    m_connection = std::make_unique<SqlConnection>(path, SqlConnection::Access::ReadOnly, path);
 }
 
-WorkstationDatabase::~WorkstationDatabase() {
-    {
-        QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(m_connection);
-}
+WorkstationDatabase::~WorkstationDatabase() = default;
 
 std::optional<QStringList> WorkstationDatabase::column(const QString& table, const QString& field) const {
-    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    QSqlQuery q(m_connection->db());
     q.setForwardOnly(true);
     if (!q.exec(QStringLiteral("SELECT %1 FROM %2").arg(field, table)))
         return std::nullopt;
@@ -69,7 +43,7 @@ std::optional<QStringList> WorkstationDatabase::appTitles() const {
 
 bool WorkstationDatabase::forEachDayRow(const std::function<void(const DayRow&)>& visit,
                                         std::optional<QDate> after) const {
-    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    QSqlQuery q(m_connection->db());
     q.setForwardOnly(true);
     QString sql = QStringLiteral("SELECT Date, UserName, AppTitle, Duration FROM PCDaySummary");
     // ISO date text sorts as the days do, so a day after `after` is text at or above the next
@@ -101,16 +75,6 @@ const char* const kWorkstationSchemaSql =
     "CREATE TABLE PCDaySummary (Date TEXT, UserName TEXT, AppTitle TEXT, Duration INTEGER);\n";
 
 void CreateWorkstationDatabase(const QString& path) {
-    const QString name = QStringLiteral("vc_create_ws_") + QString::number(g_counter.fetchAndAddRelaxed(1));
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(path);
-        if (!db.open())
-            throw Sql::errorOf(db.lastError(), path);
-        for (const QString& statement :
-             QString::fromUtf8(kWorkstationSchemaSql).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
-            Sql::run(db, statement);
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(name);
+    SqlConnection connection(path, SqlConnection::Access::ReadWrite, path);
+    SqlStatement::exec(connection.handle(), kWorkstationSchemaSql, path);
 }

@@ -2,12 +2,15 @@
 // a consistent local copy that the network layer provides.
 #pragma once
 
+#include <functional>
+#include <memory>
+#include <optional>
 #include <QDate>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
-#include <functional>
-#include <optional>
+
+class SqlConnection;
 
 class WorkstationDatabase {
 public:
@@ -39,7 +42,7 @@ public:
 private:
     // table and field are fixed identifiers of the agent schema, never operator input.
     std::optional<QStringList> column(const QString& table, const QString& field) const;
-    QString m_connection;
+    std::unique_ptr<SqlConnection> m_connection;
 };
 
 // Creates an empty workstation database with the agent's tables (PCUsers, PCAppTitles,

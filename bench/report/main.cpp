@@ -1,14 +1,15 @@
 // Report benchmark: one month and the full range of a 10-million-row store, extraction plus
 // report file, against the floor of one grouped query over pre-mapped titles.
 // The cached store is used in place: each run empties and refills its working table.
+#include "base/VcError.h"
 #include "report/ApplicationNames.h"
 #include "report/GenerateData.h"
-#include "store/RawStatement.h"
 #include "report/ReportProgress.h"
 #include "report/WriteReportFile.h"
-#include "base/VcError.h"
 #include "store/Dates.h"
 #include "store/ManagerDatabase.h"
+#include "store/SqlStatement.h"
+#include "store/SqlTransaction.h"
 #include "support/BenchStore.h"
 
 #include <algorithm>
@@ -61,13 +62,13 @@ Timing runReport(ManagerDatabase& database, const ReportCriteria& criteria, cons
 
 // The floor: per-day, per-application sums from one grouped query, titles already mapped.
 double floorQuery(ManagerDatabase& database, QDate from, QDate to, qint64* groups) {
-    RawStatement query(database.handle(), "SELECT s.Date, m.App, SUM(s.Duration) FROM MGRDaySummary s "
+    SqlStatement query(database.handle(), "SELECT s.Date, m.App, SUM(s.Duration) FROM MGRDaySummary s "
                                           "JOIN temp.BenchTitleApp m ON m.AppTitleID = s.AppTitleKey "
                                           "WHERE s.Date >= ? AND s.Date < ? GROUP BY s.Date, m.App");
     const QByteArray lo = Dates::toStored(from).toUtf8();
     const QByteArray hi = Dates::toStored(to.addDays(1)).toUtf8();
-    query.bindStatic(1, lo);
-    query.bindStatic(2, hi);
+    query.bindStaticText(1, lo);
+    query.bindStaticText(2, hi);
     QElapsedTimer timer;
     timer.start();
     *groups = 0;
@@ -78,18 +79,18 @@ double floorQuery(ManagerDatabase& database, QDate from, QDate to, qint64* group
 
 void mapTitles(ManagerDatabase& database) {
     sqlite3* db = database.handle();
-    RawStatement::exec(
+    SqlStatement::exec(
         db, "CREATE TEMP TABLE IF NOT EXISTS BenchTitleApp (AppTitleID INTEGER PRIMARY KEY, App TEXT)");
-    RawStatement::exec(db, "DELETE FROM temp.BenchTitleApp");
+    SqlStatement::exec(db, "DELETE FROM temp.BenchTitleApp");
     ApplicationNames names(database);
-    RawStatement insert(db, "INSERT INTO temp.BenchTitleApp (AppTitleID, App) VALUES (?, ?)");
-    RawStatement::exec(db, "BEGIN");
+    SqlStatement insert(db, "INSERT INTO temp.BenchTitleApp (AppTitleID, App) VALUES (?, ?)");
+    SqlTransaction transaction(db);
     for (const auto& title : database.appTitles()) {
-        sqlite3_bind_int(insert.get(), 1, title.id);
-        insert.bindCopy(2, names.GetApplicationName(title.name).toUtf8());
+        insert.bindInt64(1, title.id);
+        insert.bindText(2, names.GetApplicationName(title.name));
         insert.run();
     }
-    RawStatement::exec(db, "COMMIT");
+    transaction.commit();
 }
 
 template <typename F> double best(int times, F f) {

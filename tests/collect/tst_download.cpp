@@ -23,6 +23,8 @@ private slots:
     void noCheckedWorkstation();
     void threeCheckedOneUnreachable();
     void failedWorkstationInsideARun();
+    void everyAttemptIsRecorded();
+    void mergedRecordSharesTheMergesTransaction();
 };
 
 void TstDownload::noCheckedWorkstation() {
@@ -136,6 +138,94 @@ void TstDownload::failedWorkstationInsideARun() {
     QCOMPARE(f.scalar("SELECT count(*) FROM MGRDaySummary WHERE WorkstationKey = 2"), 3);
     QCOMPARE(f.scalar("SELECT count(*) FROM MGRUsers"), 3);
     QCOMPARE(DownloadWorkstations(next, network, {"WS1", "WS2", "WS3"}).rowsImported, 0);
+}
+
+void TstDownload::everyAttemptIsRecorded() {
+    using Result = ManagerDatabase::DownloadStatus::Result;
+    QTemporaryDir dir;
+    SimNetworkWriter writer(dir.filePath("net"));
+    writer.writeNetwork("SIMNET", {"WS1", "WS2", "WS3", "WS4"});
+    writer.writeAgentDatabase(
+        "WS1", {"alice"}, {"Inbox - Mail"},
+        {{"2024-03-01", "alice", "Inbox - Mail", 1}, {"2024-03-02 09:00:00", "alice", "Inbox - Mail", 2}});
+    // WS2 has no share. WS3 publishes a file that is no database.
+    writer.writeAgentDatabase("WS3", {}, {}, {});
+    {
+        QFile damaged(writer.agentDatabasePath("WS3"));
+        QVERIFY(damaged.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        damaged.write(QByteArray(8192, 'x'));
+    }
+    writer.writeAgentDatabase("WS4", {"bob"}, {"Notes"},
+                              {{"2024-03-01", "bob", "Notes", 3}, {"2024-03-02", "bob", "Notes", 4}});
+    SimNetwork network(writer.dir());
+    ManagerFixture f;
+    f.registerWorkstations({"WS1", "WS2", "WS3", "WS4"});
+    ManagerDatabase& db = f.db();
+    // WS4's second usage row is refused, after its first went in.
+    f.refuse("INSERT", "MGRDaySummary",
+             "NEW.WorkstationKey = 4 AND (SELECT count(*) FROM MGRDaySummary WHERE WorkstationKey = 4) >= 1");
+
+    const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-1);
+    {
+        WorkstationMerge merge(db);
+        DownloadWorkstations(merge, network, {"WS1", "WS2", "WS3", "WS4"});
+    }
+    const QDateTime after = QDateTime::currentDateTimeUtc().addSecs(1);
+    f.allow("INSERT", "MGRDaySummary");
+
+    const auto merged = db.downloadStatus(1);
+    QVERIFY(merged);
+    QCOMPARE(merged->result, Result::Merged);
+    QCOMPARE(merged->rowsMerged, 2);
+    QCOMPARE(merged->newestDay, std::optional<QDate>(QDate(2024, 3, 2)));
+    QVERIFY(merged->reason.isEmpty());
+    const auto unreachable = db.downloadStatus(2);
+    QVERIFY(unreachable);
+    QCOMPARE(unreachable->result, Result::Unreachable);
+    QVERIFY(!unreachable->newestDay);
+    const auto unreadable = db.downloadStatus(3);
+    QVERIFY(unreadable);
+    QCOMPARE(unreadable->result, Result::Failed);
+    QVERIFY2(unreadable->reason.contains("not a database"), qPrintable(unreadable->reason));
+    const auto failed = db.downloadStatus(4);
+    QVERIFY(failed);
+    QCOMPARE(failed->result, Result::Failed);
+    QCOMPARE(failed->rowsMerged, 0);
+    QVERIFY2(failed->reason.contains("refused by the test"), qPrintable(failed->reason));
+    QVERIFY(!failed->newestDay);
+    for (const auto& status : {merged, unreachable, unreadable, failed})
+        QVERIFY(status->attemptTime >= before && status->attemptTime <= after);
+
+    // The next attempt replaces the record, keeping the newest day held.
+    WorkstationMerge next(db);
+    writer.writeAgentDatabase("WS1", {}, {}, {});
+    DownloadWorkstations(next, network, {"WS1"});
+    QCOMPARE(db.downloadStatus(1)->rowsMerged, 0);
+    QCOMPARE(db.downloadStatus(1)->newestDay, std::optional<QDate>(QDate(2024, 3, 2)));
+    QCOMPARE(f.scalar("SELECT count(*) FROM MGRDownloadStatus"), 4);
+}
+
+void TstDownload::mergedRecordSharesTheMergesTransaction() {
+    QTemporaryDir dir;
+    SimNetworkWriter writer(dir.filePath("net"));
+    writer.writeNetwork("SIMNET", {"WS1", "WS2"});
+    for (const QString ws : {"WS1", "WS2"})
+        writer.writeAgentDatabase(ws, {"alice"}, {"Inbox - Mail"},
+                                  {{"2024-03-01", "alice", "Inbox - Mail", 1}});
+    SimNetwork network(writer.dir());
+    ManagerFixture f;
+    f.registerWorkstations({"WS1", "WS2"});
+    ManagerDatabase& db = f.db();
+    // The record of WS1's merge cannot be written: its rows must not stay without it.
+    f.refuse("INSERT", "MGRDownloadStatus", "NEW.WorkstationKey = 1 AND NEW.Result = 0");
+    WorkstationMerge merge(db);
+    const DownloadSummary summary = DownloadWorkstations(merge, network, {"WS1", "WS2"});
+    QCOMPARE(summary.merged, 1);
+    QCOMPARE(summary.failed, 1);
+    QCOMPARE(f.scalar("SELECT count(*) FROM MGRDaySummary WHERE WorkstationKey = 1"), 0);
+    QCOMPARE(f.scalar("SELECT count(*) FROM MGRDaySummary WHERE WorkstationKey = 2"), 1);
+    QCOMPARE(db.downloadStatus(1)->result, ManagerDatabase::DownloadStatus::Result::Failed);
+    QVERIFY(db.downloadStatus(1)->reason.contains("refused"));
 }
 
 QTEST_MAIN(TstDownload)

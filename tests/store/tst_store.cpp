@@ -2,6 +2,7 @@
 #include "base/VcError.h"
 #include "store/Dates.h"
 #include "store/ManagerDatabase.h"
+#include "store/SchemaMigration.h"
 #include "store/SqlUtil.h"
 #include "store/WorkstationDatabase.h"
 #include "support/TestEnv.h"
@@ -65,7 +66,7 @@ void TstStore::installationCreatesSchemaWithDesktop() {
     QVERIFY(db.distinctDays().isEmpty());
     QSqlQuery q = Sql::run(db.db(), QStringLiteral("PRAGMA user_version"));
     QVERIFY(q.next());
-    QCOMPARE(q.value(0).toInt(), 1);
+    QCOMPARE(q.value(0).toInt(), kManagerSchemaVersion);
     // Counters are never reused.
     const int first = db.addUser(QStringLiteral("anna"));
     Sql::run(db.db(), QStringLiteral("DELETE FROM MGRUsers"));

@@ -1,0 +1,58 @@
+// Prepared statements and the engine's errors.
+#include "store/SqlStatement.h"
+
+#include "base/VcError.h"
+
+VcError SqlError(sqlite3* db, int rc, const QString& context) {
+    const QString engine = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
+    const int number =
+        (rc & 0xff) == SQLITE_NOTADB ? ErrorNumber::NotADatabase : ErrorNumber::DatabaseFailure;
+    return VcError(number, context.isEmpty() ? engine : context + QStringLiteral(": ") + engine);
+}
+
+SqlStatement::SqlStatement(sqlite3* db, const char* sql, const QString& context)
+    : m_db(db), m_context(context.isEmpty() ? QString::fromUtf8(sql) : context) {
+    if (!db)
+        throw VcError(ErrorNumber::DatabaseFailure, m_context + QStringLiteral(": the database is not open"));
+    // Persistent: most statements here are stepped thousands of times.
+    const int rc = sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, &m_statement, nullptr);
+    if (rc != SQLITE_OK) {
+        sqlite3_finalize(m_statement);
+        m_statement = nullptr;
+        fail(rc);
+    }
+}
+
+SqlStatement::~SqlStatement() {
+    sqlite3_finalize(m_statement);
+}
+
+bool SqlStatement::step() {
+    const int rc = sqlite3_step(m_statement);
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc == SQLITE_DONE)
+        return false;
+    fail(rc);
+}
+
+void SqlStatement::run() {
+    const int rc = sqlite3_step(m_statement);
+    sqlite3_reset(m_statement);
+    sqlite3_clear_bindings(m_statement);
+    if (rc != SQLITE_DONE && rc != SQLITE_ROW)
+        fail(rc);
+}
+
+void SqlStatement::exec(sqlite3* db, const char* sql, const QString& context) {
+    const QString shown = context.isEmpty() ? QString::fromUtf8(sql) : context;
+    if (!db)
+        throw VcError(ErrorNumber::DatabaseFailure, shown + QStringLiteral(": the database is not open"));
+    const int rc = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK)
+        throw SqlError(db, rc, shown);
+}
+
+void SqlStatement::fail(int rc) const {
+    throw SqlError(m_db, rc, m_context);
+}

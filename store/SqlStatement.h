@@ -1,0 +1,67 @@
+// A prepared statement on an engine connection: the one way raw SQL runs; failures throw VcError.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <sqlite3.h>
+
+class VcError;
+
+// The engine's error for result code rc on db, numbered NotADatabase when the file is none.
+VcError SqlError(sqlite3* db, int rc, const QString& context);
+
+class SqlStatement {
+public:
+    // context starts the message of every failure; without one the SQL text does.
+    SqlStatement(sqlite3* db, const char* sql, const QString& context = QString());
+    ~SqlStatement();
+    SqlStatement(const SqlStatement&) = delete;
+    SqlStatement& operator=(const SqlStatement&) = delete;
+
+    // Parameters count from 1. Static text must stay unchanged until the statement is reset.
+    void bindNull(int index) { sqlite3_bind_null(m_statement, index); }
+    void bindInt64(int index, qint64 value) { sqlite3_bind_int64(m_statement, index, value); }
+    void bindDouble(int index, double value) { sqlite3_bind_double(m_statement, index, value); }
+    void bindStaticText(int index, const QByteArray& utf8) {
+        sqlite3_bind_text(m_statement, index, utf8.constData(), int(utf8.size()), SQLITE_STATIC);
+    }
+    void bindText(int index, const QByteArray& utf8) {
+        sqlite3_bind_text(m_statement, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+    }
+    void bindText(int index, const QString& text) { bindText(index, text.toUtf8()); }
+
+    // True while a row is available, false at the end.
+    bool step();
+    // Steps a statement that returns no rows and makes it ready for the next bindings, also
+    // when the step fails.
+    void run();
+    // Ready to run again; bindings stay.
+    void reset() { sqlite3_reset(m_statement); }
+
+    // Columns of the current row count from 0.
+    bool isNull(int column) const { return sqlite3_column_type(m_statement, column) == SQLITE_NULL; }
+    qint64 int64(int column) const { return sqlite3_column_int64(m_statement, column); }
+    double real(int column) const { return sqlite3_column_double(m_statement, column); }
+    // The text as UTF-8 without a copy; valid until the next step or reset.
+    QByteArray bytes(int column) const {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_statement, column));
+        return text ? QByteArray::fromRawData(text, sqlite3_column_bytes(m_statement, column)) : QByteArray();
+    }
+    QString text(int column) const {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_statement, column));
+        return QString::fromUtf8(text, sqlite3_column_bytes(m_statement, column));
+    }
+
+    // The counter the last row added on this connection received.
+    qint64 lastInsertId() const { return sqlite3_last_insert_rowid(m_db); }
+
+    // Runs statements without parameters or rows.
+    static void exec(sqlite3* db, const char* sql, const QString& context = QString());
+
+private:
+    [[noreturn]] void fail(int rc) const;
+
+    sqlite3* m_db;
+    sqlite3_stmt* m_statement = nullptr;
+    QString m_context;
+};
