@@ -64,18 +64,19 @@ Startup::Startup(Settings& settings, Feedback& feedback, DialogRunner& dialogs, 
 
 void Startup::reportReadableDatabase(const QString& path) {
     const QFileInfo database(path);
-    if (!database.isFile() ||
-        !(database.permissions() & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther)))
+    if (!database.isFile() || !(database.permissions() & (QFile::ReadGroup | QFile::ReadOther |
+                                                          QFile::WriteGroup | QFile::WriteOther)))
         return;
     // Once per file: the operator decides; a message at every start would only be clicked away.
     const QString reported = QDir::cleanPath(database.absoluteFilePath());
     if (m_settings.value(QStringLiteral("Settings"), QStringLiteral("ReadableDatabaseReported"), QString()) ==
         reported)
         return;
-    m_feedback.message(QStringLiteral("The database %1 can be read by other users of this computer, and it holds "
-                                      "every user's usage. Make it readable by its owner only (chmod 600).")
-                           .arg(QDir::toNativeSeparators(reported)),
-                       Captions::titled(QStringLiteral(" Manager")), Feedback::Icon::Warning, Feedback::Buttons::Ok);
+    m_feedback.message(
+        QStringLiteral("The database %1 can be read by other users of this computer, and it holds "
+                       "every user's usage. Make it readable by its owner only (chmod 600).")
+            .arg(QDir::toNativeSeparators(reported)),
+        Captions::titled(QStringLiteral(" Manager")), Feedback::Icon::Warning, Feedback::Buttons::Ok);
     m_settings.setValue(QStringLiteral("Settings"), QStringLiteral("ReadableDatabaseReported"), reported);
 }
 

@@ -1,8 +1,8 @@
 // The application object: routes errors that no handler took to the start-up error handler.
 #pragma once
 
-#include <QApplication>
 #include <functional>
+#include <QApplication>
 
 class VcError;
 

@@ -24,9 +24,10 @@ frameSecurity::frameSecurity(Settings& settings, QWidget* parent) : QWidget(pare
     chkPasswordProtected = new QCheckBox(QStringLiteral("Require Password at Startup"), this);
     chkPasswordProtected->setObjectName(QStringLiteral("chkPasswordProtected"));
     lblSecurityInfo = new QLabel(
-        QStringLiteral("If \"Require Password at Startup\" is selected, a password dialog box will appear whenever "
-                       "Vellumcrest is started, preventing unauthorized use.  The password entered will be "
-                       "encrypted and held securely."),
+        QStringLiteral(
+            "If \"Require Password at Startup\" is selected, a password dialog box will appear whenever "
+            "Vellumcrest is started, preventing unauthorized use.  The password entered will be "
+            "encrypted and held securely."),
         this);
     lblSecurityInfo->setObjectName(QStringLiteral("lblSecurityInfo"));
     lblSecurityInfo->setWordWrap(true);

@@ -1,8 +1,8 @@
 // The help window and link handling for embedded browsers.
 #include "app/frmHelp.h"
 
-#include "base/Captions.h"
 #include "app/frmAbout.h"
+#include "base/Captions.h"
 
 #include <QDesktopServices>
 #include <QFileInfo>

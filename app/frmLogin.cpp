@@ -67,8 +67,9 @@ void frmLogin::checkPassword() {
         accept();
         return;
     }
-    m_feedback.message(QStringLiteral("Invalid Password, try again!"), Captions::titled(QStringLiteral(" Login")),
-                       Feedback::Icon::Warning, Feedback::Buttons::Ok);
+    m_feedback.message(QStringLiteral("Invalid Password, try again!"),
+                       Captions::titled(QStringLiteral(" Login")), Feedback::Icon::Warning,
+                       Feedback::Buttons::Ok);
     txtPassword->setFocus();
     txtPassword->selectAll();
 }

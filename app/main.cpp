@@ -45,9 +45,9 @@ int main(int argc, char** argv) {
 
     // Without --network, the network stored in the settings, so that a desktop launcher
     // without options reaches the site's network.
-    const QString network = options.network.isEmpty()
-                                ? settings.value(QStringLiteral("Settings"), QStringLiteral("Network"), QString())
-                                : options.network;
+    const QString network = options.network.isEmpty() ? settings.value(QStringLiteral("Settings"),
+                                                                       QStringLiteral("Network"), QString())
+                                                      : options.network;
     // A network source that names no usable network is a usage error, not a damaged setting.
     try {
         CreateNetwork(network, folder);

@@ -9,7 +9,9 @@ inline const QString kProduct = QStringLiteral("Vellumcrest");
 inline const QString kProductTm = kProduct + kTradeMark;
 
 // "Vellumcrest™" followed by a word or two naming the window or task, e.g. " Manager".
-inline QString titled(const QString& suffix) { return kProductTm + suffix; }
+inline QString titled(const QString& suffix) {
+    return kProductTm + suffix;
+}
 
 inline const QString kSupportEmail = QStringLiteral("support@vellumcrest.example");
 inline const QString kWebSite = QStringLiteral("https://www.vellumcrest.example/");

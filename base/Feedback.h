@@ -2,8 +2,8 @@
 // the beep, file dialogs and the print dialog. Injected, so tests can script the answers.
 #pragma once
 
-#include <QString>
 #include <optional>
+#include <QString>
 
 class QPrinter;
 

@@ -9,7 +9,8 @@
 namespace {
 void ensureSodium() {
     if (sodium_init() < 0)
-        throw VcError(ErrorNumber::InvalidArgument, QStringLiteral("The cryptography library could not start"));
+        throw VcError(ErrorNumber::InvalidArgument,
+                      QStringLiteral("The cryptography library could not start"));
 }
 } // namespace
 
@@ -25,7 +26,9 @@ QString hash(const QString& password) {
     return QString::fromLatin1(out);
 }
 
-bool isHash(const QString& stored) { return stored.startsWith(QLatin1String("$argon2")); }
+bool isHash(const QString& stored) {
+    return stored.startsWith(QLatin1String("$argon2"));
+}
 
 Check verify(const QString& stored, const QString& entered) {
     if (isHash(stored)) {

@@ -4,12 +4,12 @@
 #include "base/TextUtils.h"
 #include "base/VcError.h"
 
+#include <cmath>
+#include <limits>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
-#include <cmath>
-#include <limits>
 
 namespace {
 const QString kSettings = QStringLiteral("Settings");
@@ -72,13 +72,17 @@ bool Settings::encodedBoolean(const QString& key) const {
     return TextToBoolean(Base64Decode(value(kSettings, key, Base64Encode(QStringLiteral("False")))));
 }
 
-bool Settings::previouslyLoaded() const { return encodedBoolean(QStringLiteral("PreviouslyLoaded")); }
+bool Settings::previouslyLoaded() const {
+    return encodedBoolean(QStringLiteral("PreviouslyLoaded"));
+}
 
 void Settings::storePreviouslyLoaded() {
     setValue(kSettings, QStringLiteral("PreviouslyLoaded"), Base64Encode(QStringLiteral("True")));
 }
 
-bool Settings::passwordProtected() const { return encodedBoolean(QStringLiteral("PasswordProtected")); }
+bool Settings::passwordProtected() const {
+    return encodedBoolean(QStringLiteral("PasswordProtected"));
+}
 
 void Settings::storePasswordProtectedCheckbox(bool ticked) {
     setValue(kSettings, QStringLiteral("PasswordProtected"),
@@ -89,18 +93,26 @@ int Settings::twips(const QString& key) const {
     return SettingsTextToInt(value(kSettings, key, QStringLiteral("1000")));
 }
 
-int Settings::mainLeft() const { return twips(QStringLiteral("MainLeft")); }
+int Settings::mainLeft() const {
+    return twips(QStringLiteral("MainLeft"));
+}
 
-int Settings::mainTop() const { return twips(QStringLiteral("MainTop")); }
+int Settings::mainTop() const {
+    return twips(QStringLiteral("MainTop"));
+}
 
 void Settings::storeMainPosition(int leftTwips, int topTwips) {
     setValue(kSettings, QStringLiteral("MainLeft"), QString::number(leftTwips));
     setValue(kSettings, QStringLiteral("MainTop"), QString::number(topTwips));
 }
 
-QString Settings::storedPassword() const { return value(kSecurity, QStringLiteral("Password"), QString()); }
+QString Settings::storedPassword() const {
+    return value(kSecurity, QStringLiteral("Password"), QString());
+}
 
-void Settings::storePassword(const QString& stored) { setValue(kSecurity, QStringLiteral("Password"), stored); }
+void Settings::storePassword(const QString& stored) {
+    setValue(kSecurity, QStringLiteral("Password"), stored);
+}
 
 int SettingsTextToInt(const QString& text) {
     bool ok = false;

@@ -2,9 +2,9 @@
 // name "Vellumcrest", kept in an INI file readable by its owner only.
 #pragma once
 
-#include <QString>
 #include <functional>
 #include <memory>
+#include <QString>
 
 class QSettings;
 
@@ -32,7 +32,7 @@ public:
 
     // Typed access with the stored forms. Damaged values throw VcError (type mismatch).
     bool previouslyLoaded() const;
-    void storePreviouslyLoaded();                     // the encoding of the word True
+    void storePreviouslyLoaded(); // the encoding of the word True
     bool passwordProtected() const;
     void storePasswordProtectedCheckbox(bool ticked); // the encoding of the digit 1 or 0
     int mainLeft() const;                             // twips, default 1000

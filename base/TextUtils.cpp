@@ -83,9 +83,13 @@ QDate DateOnly(const QDateTime& value) {
     return QDate(d.year(), d.month(), d.day());
 }
 
-QString BlankQuotes(const QString& text) { return replaced(text, {QLatin1Char('\''), QLatin1Char('"')}); }
+QString BlankQuotes(const QString& text) {
+    return replaced(text, {QLatin1Char('\''), QLatin1Char('"')});
+}
 
-QString BlankDoubleQuotes(const QString& text) { return replaced(text, {QLatin1Char('"')}); }
+QString BlankDoubleQuotes(const QString& text) {
+    return replaced(text, {QLatin1Char('"')});
+}
 
 bool TextToBoolean(const QString& text) {
     const QString t = text.trimmed();

@@ -1,19 +1,19 @@
 // The one error type: a number the console reacts to and a description for the operator.
 #pragma once
 
-#include <QString>
 #include <exception>
+#include <QString>
 #include <string>
 
 namespace ErrorNumber {
-inline constexpr int InvalidArgument = 5;   // invalid procedure call or argument
+inline constexpr int InvalidArgument = 5; // invalid procedure call or argument
 inline constexpr int Overflow = 6;
 inline constexpr int TypeMismatch = 13;
-inline constexpr int ObjectUnloaded = 364;  // the window was closed under the caller
+inline constexpr int ObjectUnloaded = 364; // the window was closed under the caller
 inline constexpr int TableExists = 3010;
-inline constexpr int NotADatabase = 3343;   // file is not a database the engine recognises
+inline constexpr int NotADatabase = 3343;    // file is not a database the engine recognises
 inline constexpr int DatabaseFailure = 3146; // any other failure reported by the database engine
-inline constexpr int FileFailure = 75;      // path/file access error
+inline constexpr int FileFailure = 75;       // path/file access error
 } // namespace ErrorNumber
 
 class VcError : public std::exception {

@@ -1,10 +1,10 @@
 // Conversion between text and the bytes of the Windows-1252 code page, in one place.
 #pragma once
 
+#include <optional>
 #include <QByteArray>
 #include <QChar>
 #include <QString>
-#include <optional>
 
 namespace Win1252 {
 

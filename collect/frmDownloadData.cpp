@@ -1,10 +1,10 @@
 // Download progress window: names the workstation being read and counts three steps for each.
 #include "collect/frmDownloadData.h"
 
+#include "base/Captions.h"
 #include "collect/DataDownload.h"
 #include "collect/WorkstationMerge.h"
 #include "widgets/WaitCursor.h"
-#include "base/Captions.h"
 
 #include <QCoreApplication>
 #include <QLabel>

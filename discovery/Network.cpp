@@ -1,9 +1,9 @@
 // Chooses the network back end for a --network value.
 #include "discovery/Network.h"
 
+#include "base/VcError.h"
 #include "discovery/SimNetwork.h"
 #include "discovery/SmbNetwork.h"
-#include "base/VcError.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,9 +1,9 @@
 // Service lookups over the network interface, with the operator messages for failed calls.
 #include "discovery/ServiceStatus.h"
 
-#include "discovery/Network.h"
 #include "base/Captions.h"
 #include "base/Feedback.h"
+#include "discovery/Network.h"
 
 #include <optional>
 

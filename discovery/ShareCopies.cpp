@@ -15,7 +15,8 @@ namespace {
 
 class LocalCopy : public ShareFileCopy {
 public:
-    LocalCopy(std::unique_ptr<QTemporaryDir> dir, QString path) : m_dir(std::move(dir)), m_path(std::move(path)) {}
+    LocalCopy(std::unique_ptr<QTemporaryDir> dir, QString path)
+        : m_dir(std::move(dir)), m_path(std::move(path)) {}
     ~LocalCopy() override {
         // The copy is read-only; give the owner write access back so the folder can go.
         QFile::setPermissions(m_path, QFile::ReadOwner | QFile::WriteOwner);
@@ -36,8 +37,8 @@ bool processRuns(qint64 pid) {
 } // namespace
 
 QString folder() {
-    const QString path =
-        QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + QStringLiteral("/vellumcrest/share-copies");
+    const QString path = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+                         QStringLiteral("/vellumcrest/share-copies");
     if (!QDir().mkpath(path))
         return QString();
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);

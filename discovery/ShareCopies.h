@@ -4,9 +4,9 @@
 
 #include "discovery/Network.h"
 
+#include <memory>
 #include <QString>
 #include <QTemporaryDir>
-#include <memory>
 
 namespace ShareCopies {
 

@@ -1,8 +1,8 @@
 // Scan window: runs the scan handed to it on first show, with the hourglass, then closes.
 #include "discovery/frmScan.h"
 
-#include "widgets/WaitCursor.h"
 #include "base/Captions.h"
+#include "widgets/WaitCursor.h"
 
 #include <QCoreApplication>
 #include <QFormLayout>

@@ -1,11 +1,11 @@
 // Captured-titles picker: lists MGRAppTitles alphabetically and writes the picked ones in one unit.
 #include "groupings/frmCapturedTitles.h"
 
-#include "groupings/GroupingsStore.h"
 #include "base/Captions.h"
 #include "base/Feedback.h"
 #include "base/TextUtils.h"
 #include "base/VcError.h"
+#include "groupings/GroupingsStore.h"
 
 #include <algorithm>
 #include <QHBoxLayout>

@@ -21,10 +21,10 @@ public:
 
     // Groupings in Rank order (table order among equal ranks); within a grouping, its entries
     // in stored order. The first entry that occurs in the title, ignoring letter case and with
-    // quotes blanked on both sides (the editor stores entries so), names the application; an empty entry occurs in every title. No match: "Undefined Applications".
-    // An entry belongs to the grouping whose name equals its AliasKey ignoring letter case, as
-    // the engine's criterion does; the grouping's own spelling is returned.
-    // Results are cached per title.
+    // quotes blanked on both sides (the editor stores entries so), names the application; an empty entry
+    // occurs in every title. No match: "Undefined Applications". An entry belongs to the grouping whose name
+    // equals its AliasKey ignoring letter case, as the engine's criterion does; the grouping's own spelling
+    // is returned. Results are cached per title.
     QString GetApplicationName(const QString& title);
 
     // Every name GetApplicationName can give: the groupings in order, then "Undefined Applications".

@@ -85,7 +85,8 @@ QByteArray html(const QString& name) {
             continue;
         }
         if ((codePoint >= 0x80 && codePoint <= 0x9F) ||
-            (c.isSurrogate() && !(c.isHighSurrogate() && i + 1 < name.size() && name.at(i + 1).isLowSurrogate()))) {
+            (c.isSurrogate() &&
+             !(c.isHighSurrogate() && i + 1 < name.size() && name.at(i + 1).isLowSurrogate()))) {
             out += "&#65533;";
             continue;
         }

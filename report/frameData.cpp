@@ -1,8 +1,8 @@
 // Report criteria page.
 #include "report/frameData.h"
 
-#include "report/ApplicationNames.h"
 #include "base/Feedback.h"
+#include "report/ApplicationNames.h"
 #include "store/Dates.h"
 #include "store/ManagerDatabase.h"
 

@@ -12,8 +12,8 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QSaveFile>
-#include <QTemporaryFile>
 #include <QStyle>
+#include <QTemporaryFile>
 #include <QTextBrowser>
 #include <QTextDocument>
 #include <QUrl>
@@ -104,7 +104,8 @@ QString frameReports::writePdf(const QString& target) const {
         written.read(5) != "%PDF-")
         return QStringLiteral("The PDF file could not be written.");
     written.close();
-    if (std::rename(QFile::encodeName(temporary.fileName()).constData(), QFile::encodeName(target).constData()) != 0)
+    if (std::rename(QFile::encodeName(temporary.fileName()).constData(),
+                    QFile::encodeName(target).constData()) != 0)
         return QString::fromLocal8Bit(std::strerror(errno));
     temporary.setAutoRemove(false);
     return QString();

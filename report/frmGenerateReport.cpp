@@ -3,10 +3,10 @@
 
 #include "widgets/WaitCursor.h"
 
-#include "report/ReportProgress.h"
 #include "base/Captions.h"
 #include "base/Feedback.h"
 #include "base/VcError.h"
+#include "report/ReportProgress.h"
 
 #include <climits>
 #include <QApplication>

@@ -288,9 +288,8 @@ int generate(const QStringList& arguments, QTextStream& out) {
     QStringList names;
     for (const NetworkModel::Machine& m : model.machines())
         names << m.name;
-    ini.setLines(
-        {QStringLiteral("# Simulated network written by vcnetsim; the generator-* keys let it be "
-                        "continued with \"advance\".")});
+    ini.setLines({QStringLiteral("# Simulated network written by vcnetsim; the generator-* keys let it be "
+                                 "continued with \"advance\".")});
     ini.setValue(QStringLiteral("domain"), s.domain);
     ini.setValue(QStringLiteral("enumeration"), QStringLiteral("ok"));
     ini.setValue(QStringLiteral("machines"), names.join(QLatin1Char(',')));

@@ -18,7 +18,7 @@ const List kDocumentStems = {
     "Proposal",        "Invoice",          "Price list",      "Staff rota",       "Agenda",
     "Press release",   "Newsletter",       "Security policy", "Checklist",        "Training notes",
     "Sales forecast",  "Inventory",        "Timesheet",       "Customer list",    "Order form",
-    "Risk register",   "Board minutes",    "Annual review",   "Cover letter",     "Requirements", 
+    "Risk register",   "Board minutes",    "Annual review",   "Cover letter",     "Requirements",
     "Floor plan",      "Holiday requests", "Mileage log",     "Cash flow",        "Stock count",
     "Supplier survey", "Service levels",   "Visitor log",     "Shift pattern",    "Product sheet",
     "Tender response", "Audit findings",   "Marketing plan",  "Event checklist",  "Safety report",

@@ -6,7 +6,9 @@
 
 namespace Dates {
 
-QString toStored(QDate day) { return day.toString(QStringLiteral("yyyy-MM-dd")); }
+QString toStored(QDate day) {
+    return day.toString(QStringLiteral("yyyy-MM-dd"));
+}
 
 QDate fromStored(const QString& text) {
     if (text.size() < 10)
@@ -23,10 +25,16 @@ QString shortFormat() {
     return format;
 }
 
-QString shortText(QDate day) { return QLocale().toString(day, shortFormat()); }
+QString shortText(QDate day) {
+    return QLocale().toString(day, shortFormat());
+}
 
-QDate fromShortText(const QString& text) { return QLocale().toDate(text, shortFormat()); }
+QDate fromShortText(const QString& text) {
+    return QLocale().toDate(text, shortFormat());
+}
 
-QString longText(QDate day) { return QLocale().toString(day, QLocale::LongFormat); }
+QString longText(QDate day) {
+    return QLocale().toString(day, QLocale::LongFormat);
+}
 
 } // namespace Dates

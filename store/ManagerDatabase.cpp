@@ -173,7 +173,8 @@ QList<QDate> ManagerDatabase::distinctDays() const {
     first.finish();
     QSqlQuery afterDay = Sql::prepare(
         db(), QStringLiteral("SELECT MIN(Date) FROM MGRDaySummary WHERE Date >= ? AND Date > ?"));
-    QSqlQuery afterValue = Sql::prepare(db(), QStringLiteral("SELECT MIN(Date) FROM MGRDaySummary WHERE Date > ?"));
+    QSqlQuery afterValue =
+        Sql::prepare(db(), QStringLiteral("SELECT MIN(Date) FROM MGRDaySummary WHERE Date > ?"));
     for (;;) {
         const bool text = current.typeId() == QMetaType::QString;
         const QDate day = text ? Dates::fromStored(current.toString()) : QDate();

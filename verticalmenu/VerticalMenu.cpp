@@ -64,7 +64,8 @@ static void initVerticalMenuResources() {
 }
 
 VerticalMenu::VerticalMenu(Feedback& feedback, QString messageCaption, QWidget* parent)
-    : QWidget(parent), m_feedback(feedback), m_messageCaption(std::move(messageCaption)), m_menus(std::make_unique<Menus>()) {
+    : QWidget(parent), m_feedback(feedback), m_messageCaption(std::move(messageCaption)),
+      m_menus(std::make_unique<Menus>()) {
     initVerticalMenuResources();
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);

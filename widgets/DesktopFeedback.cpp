@@ -49,7 +49,9 @@ Feedback::Answer DesktopFeedback::message(const QString& text, const QString& ti
     return Answer::Ok;
 }
 
-void DesktopFeedback::beep() { QApplication::beep(); }
+void DesktopFeedback::beep() {
+    QApplication::beep();
+}
 
 QString DesktopFeedback::qtFilter(const QString& filter) {
     const QStringList parts = filter.split(QLatin1Char('|'));
@@ -57,7 +59,9 @@ QString DesktopFeedback::qtFilter(const QString& filter) {
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         const QString description = parts[i];
         const QString pattern = QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' '));
-        out << (description.contains(QLatin1Char('(')) ? description : description + QStringLiteral(" (") + pattern + QLatin1Char(')'));
+        out << (description.contains(QLatin1Char('('))
+                    ? description
+                    : description + QStringLiteral(" (") + pattern + QLatin1Char(')'));
     }
     return out.join(QStringLiteral(";;"));
 }

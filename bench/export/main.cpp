@@ -1,6 +1,6 @@
 // Export benchmark: times exporting one calendar month of the big store into a new file.
-#include "export/DataExport.h"
 #include "base/Feedback.h"
+#include "export/DataExport.h"
 #include "store/ManagerDatabase.h"
 #include "support/BenchStore.h"
 

@@ -49,16 +49,17 @@ private slots:
         QTest::addColumn<QStringList>("remaining");
         QTest::newRow("one of a duplicate pair") << QStringList{"A|x", "A|y", "A|x"} << "A"
                                                  << "x" << true << QStringList{"A|y", "A|x"};
-        QTest::newRow("title in other letter case still found") << QStringList{"Notepad|Untitled", "B|q"}
-                                                                << "Notepad" << "untitled" << true
-                                                                << QStringList{"B|q"};
+        QTest::newRow("title in other letter case still found")
+            << QStringList{"Notepad|Untitled", "B|q"} << "Notepad"
+            << "untitled" << true << QStringList{"B|q"};
         QTest::newRow("letter case beyond ASCII") << QStringList{"Éditeur|Überblick"} << "Éditeur"
                                                   << "überblick" << true << QStringList{};
         // The fallback never leaves the selected alias, even for one spelled alike.
         QTest::newRow("case variant under another alias untouched")
-            << QStringList{"WORD|Doc", "Word|x"} << "Word" << "doc" << false << QStringList{"WORD|Doc", "Word|x"};
-        QTest::newRow("alias in other letter case is another alias")
-            << QStringList{"Mail|x"} << "MAIL" << "x" << false << QStringList{"Mail|x"};
+            << QStringList{"WORD|Doc", "Word|x"} << "Word"
+            << "doc" << false << QStringList{"WORD|Doc", "Word|x"};
+        QTest::newRow("alias in other letter case is another alias") << QStringList{"Mail|x"} << "MAIL"
+                                                                     << "x" << false << QStringList{"Mail|x"};
         QTest::newRow("exact row preferred over an earlier case variant")
             << QStringList{"Word|doc", "WORD|doc"} << "WORD"
             << "doc" << true << QStringList{"Word|doc"};

@@ -38,7 +38,8 @@ void TstReportExport::pdf() {
     QVERIFY(make(QStringLiteral("old.pdf"), "older content"));
     QVERIFY(make(QStringLiteral("blocker"), "a file, not a folder"));
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder.pdf")));
-    const QStringList before = QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    const QStringList before =
+        QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
 
     ScriptedFeedback feedback;
     frameReports page(feedback);

@@ -1,8 +1,8 @@
 // The design tool never drops unsaved changes without asking.
 #include "support/ScriptedFeedback.h"
 #include "support/TestEnv.h"
-#include "verticalmenu/VerticalMenu.h"
 #include "verticalmenu/designer/DesignerWindow.h"
+#include "verticalmenu/VerticalMenu.h"
 
 #include <QAction>
 #include <QMenuBar>

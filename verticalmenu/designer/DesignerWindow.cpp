@@ -3,11 +3,11 @@
 
 #include "base/Captions.h"
 #include "base/Feedback.h"
+#include "verticalmenu/model/PropertyBag.h"
 #include "verticalmenu/pages/Menues.h"
 #include "verticalmenu/pages/MenuItemObjects.h"
 #include "verticalmenu/pages/MenuObjects.h"
 #include "verticalmenu/VerticalMenu.h"
-#include "verticalmenu/model/PropertyBag.h"
 
 #include <QCloseEvent>
 #include <QDialogButtonBox>
@@ -120,9 +120,10 @@ bool DesignerWindow::hasUnsavedChanges() const {
 bool DesignerWindow::confirmDiscard() {
     if (!hasUnsavedChanges())
         return true;
-    return m_feedback.message(QStringLiteral("The navigation bar has changes that are not saved. Discard them?"),
-                              Captions::titled(QStringLiteral(" Menu Designer")), Feedback::Icon::Warning,
-                              Feedback::Buttons::YesNo) == Feedback::Answer::Yes;
+    return m_feedback.message(
+               QStringLiteral("The navigation bar has changes that are not saved. Discard them?"),
+               Captions::titled(QStringLiteral(" Menu Designer")), Feedback::Icon::Warning,
+               Feedback::Buttons::YesNo) == Feedback::Answer::Yes;
 }
 
 void DesignerWindow::closeEvent(QCloseEvent* event) {

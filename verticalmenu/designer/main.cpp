@@ -1,7 +1,7 @@
 // verticalmenu-designer: opens a navigation bar design, shows it live, edits and saves it.
-#include "widgets/DesktopFeedback.h"
 #include "verticalmenu/designer/DesignerWindow.h"
 #include "verticalmenu/VerticalMenu.h"
+#include "widgets/DesktopFeedback.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
