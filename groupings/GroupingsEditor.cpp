@@ -144,7 +144,9 @@ void GroupingsEditor::titleSelected() {
 void GroupingsEditor::setAliasText(const QString& text) {
     m_aliasText = text;
     const QString a = text.trimmed();
-    m_enabled.aliasAdd = !a.isEmpty() && !m_aliases.contains(a);
+    // Titles attach to groupings ignoring letter case, so "Word" and "WORD" would be one
+    // application in the report: such an alias is a duplicate.
+    m_enabled.aliasAdd = !a.isEmpty() && !m_aliases.contains(a, Qt::CaseInsensitive);
 }
 
 void GroupingsEditor::setTitleText(const QString& text) {
@@ -179,7 +181,7 @@ bool GroupingsEditor::enterInTitleBox() {
 
 bool GroupingsEditor::addAlias() {
     const QString a = m_aliasText.trimmed();
-    if (a.isEmpty() || m_aliases.contains(a) || !m_database) {
+    if (a.isEmpty() || m_aliases.contains(a, Qt::CaseInsensitive) || !m_database) {
         m_feedback.beep();
         return false;
     }
