@@ -10,20 +10,57 @@
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <sqlite3.h>
 
 WorkstationDatabase::WorkstationDatabase(const QString& path) {
     if (!QFileInfo(path).isFile())
         throw VcError(ErrorNumber::FileFailure, QStringLiteral("File not found: ") + path);
     m_connection = std::make_unique<SqlConnection>(path, SqlConnection::Access::ReadOnly, path);
+    // The file comes from another machine: no functions or virtual tables run from its schema,
+    // no writes to its internals, and every read ends within the budget.
+    sqlite3* handle = m_connection->handle();
+    sqlite3_db_config(handle, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlite3_db_config(handle, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    m_deadline = std::chrono::steady_clock::now() + kReadBudget;
+    sqlite3_progress_handler(
+        handle, 10000,
+        [](void* deadline) -> int {
+            return std::chrono::steady_clock::now() >
+                           *static_cast<std::chrono::steady_clock::time_point*>(deadline)
+                       ? 1
+                       : 0;
+        },
+        &m_deadline);
 }
 
 WorkstationDatabase::~WorkstationDatabase() = default;
 
+void WorkstationDatabase::requireTable(const QString& table) const {
+    // An agent file is input from another machine: a view or anything else under a table's name
+    // could make the read run without end, so only a real table is read.
+    QSqlQuery q(m_connection->db());
+    q.prepare(QStringLiteral("SELECT type FROM sqlite_master WHERE name = ? COLLATE NOCASE"));
+    q.addBindValue(table);
+    if (!q.exec())
+        throw Sql::errorOf(q.lastError(), table);
+    while (q.next()) {
+        if (q.value(0).toString() != QLatin1String("table"))
+            throw VcError(ErrorNumber::DatabaseFailure, table + QStringLiteral(" is not a table"));
+    }
+    if (q.lastError().isValid())
+        throw Sql::errorOf(q.lastError(), table);
+}
+
 std::optional<QStringList> WorkstationDatabase::column(const QString& table, const QString& field) const {
+    requireTable(table);
     QSqlQuery q(m_connection->db());
     q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("SELECT %1 FROM %2").arg(field, table)))
+    // Only a statement the engine cannot prepare means the table or field is missing; a failure
+    // once it runs (a damaged page) fails the whole file, or part of a day would pass.
+    if (!q.prepare(QStringLiteral("SELECT %1 FROM %2").arg(field, table)))
         return std::nullopt;
+    if (!q.exec())
+        throw Sql::errorOf(q.lastError(), table);
     QStringList values;
     while (q.next())
         values << q.value(0).toString();
@@ -43,6 +80,7 @@ std::optional<QStringList> WorkstationDatabase::appTitles() const {
 
 bool WorkstationDatabase::forEachDayRow(const std::function<void(const DayRow&)>& visit,
                                         std::optional<QDate> after) const {
+    requireTable(QStringLiteral("PCDaySummary"));
     QSqlQuery q(m_connection->db());
     q.setForwardOnly(true);
     QString sql = QStringLiteral("SELECT Date, UserName, AppTitle, Duration FROM PCDaySummary");
@@ -55,7 +93,7 @@ bool WorkstationDatabase::forEachDayRow(const std::function<void(const DayRow&)>
     if (after)
         q.addBindValue(Dates::toStored(after->addDays(1)));
     if (!q.exec())
-        return false;
+        throw Sql::errorOf(q.lastError(), QStringLiteral("PCDaySummary"));
     DayRow row;
     while (q.next()) {
         row.date = q.value(0);

@@ -2,6 +2,7 @@
 // a consistent local copy that the network layer provides.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -39,10 +40,16 @@ public:
     bool forEachDayRow(const std::function<void(const DayRow&)>& visit,
                        std::optional<QDate> after = std::nullopt) const;
 
+    // Work on one file is bounded: reads still running this long after the file was opened are
+    // abandoned (they fail as a damaged file does).
+    static constexpr std::chrono::seconds kReadBudget{60};
+
 private:
     // table and field are fixed identifiers of the agent schema, never operator input.
     std::optional<QStringList> column(const QString& table, const QString& field) const;
+    void requireTable(const QString& table) const;
     std::unique_ptr<SqlConnection> m_connection;
+    std::chrono::steady_clock::time_point m_deadline;
 };
 
 // Creates an empty workstation database with the agent's tables (PCUsers, PCAppTitles,

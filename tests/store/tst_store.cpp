@@ -47,6 +47,8 @@ private slots:
     void workstationDatabaseReading();
     void workstationDatabaseMissingParts();
     void damagedWorkstationDatabaseNeverReadsShort();
+    void damagedOrForeignTablesFailTheFile_data();
+    void damagedOrForeignTablesFailTheFile();
     void dateTexts_data();
     void dateTexts();
 };
@@ -242,6 +244,63 @@ void TstStore::damagedWorkstationDatabaseNeverReadsShort() {
     }
     QVERIFY(rows > 0);
     QVERIFY(!complete);
+}
+
+// A damaged table, or something else under a table's name, is no missing table: the read fails,
+// so the merge fails the workstation whole instead of importing part of a day.
+void TstStore::damagedOrForeignTablesFailTheFile_data() {
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<bool>("replaceByView");
+    for (const char* table : {"PCUsers", "PCAppTitles", "PCDaySummary"}) {
+        QTest::addRow("%s root page damaged", table) << QString::fromLatin1(table) << false;
+        QTest::addRow("%s is a view", table) << QString::fromLatin1(table) << true;
+    }
+}
+
+void TstStore::damagedOrForeignTablesFailTheFile() {
+    QFETCH(QString, table);
+    QFETCH(bool, replaceByView);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("VCWorkstation.mdb"));
+    CreateWorkstationDatabase(path);
+    writeDatabase(path,
+                  {QStringLiteral("INSERT INTO PCUsers (UserName) VALUES ('alice')"),
+                   QStringLiteral("INSERT INTO PCAppTitles (AppTitle) VALUES ('Inbox')"),
+                   QStringLiteral("INSERT INTO PCDaySummary VALUES ('2024-03-01', 'alice', 'Inbox', 60)")});
+    if (replaceByView) {
+        // A recursive view: read through, it would never end.
+        writeDatabase(path, {QStringLiteral("DROP TABLE %1").arg(table),
+                             QStringLiteral("CREATE VIEW %1 AS WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL "
+                                            "SELECT x + 1 FROM n) SELECT 'a' AS UserName, 'a' AS AppTitle, "
+                                            "'2024-03-01' AS Date, x AS Duration FROM n")
+                                 .arg(table)});
+    } else {
+        qint64 root = 0;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("root"));
+            db.setDatabaseName(path);
+            QVERIFY(db.open());
+            QSqlQuery q(db);
+            QVERIFY(
+                q.exec(QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = '%1'").arg(table)));
+            QVERIFY(q.next());
+            root = q.value(0).toLongLong();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("root"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.seek((root - 1) * 4096));
+        QVERIFY(file.write(QByteArray(64, '\xee')) == 64); // no valid page type
+    }
+    WorkstationDatabase ws(path);
+    const auto read = [&ws, &table] {
+        if (table == QLatin1String("PCUsers"))
+            return ws.userNames().has_value();
+        if (table == QLatin1String("PCAppTitles"))
+            return ws.appTitles().has_value();
+        return ws.forEachDayRow([](const auto&) {});
+    };
+    QVERIFY_THROWS_EXCEPTION(VcError, read());
 }
 
 void TstStore::dateTexts_data() {
