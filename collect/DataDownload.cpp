@@ -90,8 +90,14 @@ DownloadSummary DownloadWorkstations(WorkstationMerge& merge, Network& network,
                     observer.stepDone();
                 merge.beginBatch();
                 try {
-                    rowsInBatch +=
-                        merge.UpdateWorkstationInfo(name, *source, observer.stepDone, attempted).rowsImported;
+                    const WorkstationMerge::Result result =
+                        merge.UpdateWorkstationInfo(name, *source, observer.stepDone, attempted);
+                    rowsInBatch += result.rowsImported;
+                    if (result.rowsAfterToday > 0) {
+                        summary.datedAfterToday.append(name);
+                        qWarning("Download of %s: %lld rows dated after today were not imported",
+                                 qPrintable(name), static_cast<long long>(result.rowsAfterToday));
+                    }
                     ++mergedInBatch;
                     attemptsInBatch.append({name, attempted, Result::Merged, QString()});
                 } catch (const VcError& error) {

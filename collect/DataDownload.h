@@ -25,6 +25,8 @@ struct DownloadSummary {
     int unreachable = 0; // share file or database could not be opened
     int failed = 0;      // opened, but the merge failed and was rolled back
     qint64 rowsImported = 0;
+    // Workstations that sent rows dated after today (left out; a wrong clock on the machine).
+    QStringList datedAfterToday;
 };
 
 // The share file every workstation publishes its usage in.

@@ -301,10 +301,13 @@ qint64 WorkstationMerge::importDays(int workstationKey, const WorkstationDatabas
     const auto resolveTitle = [this](const QString& raw) {
         return LookupKey(kTitle, BlankDoubleQuotes(raw));
     };
+    constexpr int kAfterToday = -2;
     const auto resolveDay = [&](const QString& raw) {
         const QDate day = Dates::fromStored(raw);
         if (!day.isValid() || (newest && day <= *newest))
             return -1;
+        if (day > m_today)
+            return kAfterToday;
         dayTexts.push_back(Dates::toStored(day).toUtf8());
         return int(dayTexts.size() - 1);
     };
@@ -314,6 +317,8 @@ qint64 WorkstationMerge::importDays(int workstationKey, const WorkstationDatabas
             const int day = row.date.isNull() ? -1 : keyOf(dayIndex, row.date.toString(), resolveDay);
             if (day < 0) {
                 ++result.rowsSkipped;
+                if (day == kAfterToday)
+                    ++result.rowsAfterToday;
                 return;
             }
             const QString user = row.userName.toString();

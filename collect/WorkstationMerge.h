@@ -30,9 +30,15 @@ public:
         // Day rows read but not stored: unreadable, or a key missing. Rows of days already
         // held are mostly left unread and not counted.
         qint64 rowsSkipped = 0;
+        // Of those, rows dated after today: a wrong clock on the workstation. Importing them
+        // would move the newest day held into the future and stop every later import.
+        qint64 rowsAfterToday = 0;
         // The newest day held for the workstation afterwards.
         std::optional<QDate> newestDay;
     };
+
+    // The day after which agent rows are not taken (today, unless a test says otherwise).
+    void setToday(QDate today) { m_today = today; }
 
     // Loads the keys of MGRWorkstations, MGRUsers and MGRAppTitles once for the whole run.
     // Throws VcError when the manager tables cannot be read.
@@ -89,6 +95,7 @@ private:
     qint64 importDays(int workstationKey, const WorkstationDatabase& source, Result& result);
 
     ManagerDatabase& m_db;
+    QDate m_today = QDate::currentDate();
     Names m_workstations;
     Names m_users;
     Names m_titles;

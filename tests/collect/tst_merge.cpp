@@ -44,6 +44,7 @@ private slots:
     void garbageRowsAreSkipped();
     void unreadableTableFailsItsStepOnly();
     void lookupKey();
+    void rowsAfterTodayStayOut();
 };
 
 void TstMerge::firstDownloadThenOnlyLaterDays() {
@@ -307,6 +308,33 @@ void TstMerge::lookupKey() {
     QCOMPARE(merge.LookupKey(WorkstationMerge::kUser, ""), -1);
     QCOMPARE(merge.LookupKey(4, "WS1"), -1);
     QCOMPARE(merge.LookupKey(0, "WS1"), -1);
+}
+
+// A workstation with a wrong clock: its rows dated after today are skipped and counted, and
+// never move the newest day held, so its later days still come in.
+void TstMerge::rowsAfterTodayStayOut() {
+    ManagerFixture f;
+    f.registerWorkstations({"WS1"});
+    SimNetworkWriter::writeAgentFile(agentPath(f, "WS1"), kUsers, kTitles,
+                                     {row("2024-03-01", "alice", "Inbox - Mail", 60),
+                                      row("2024-03-02", "alice", "Inbox - Mail", 30),
+                                      row("2030-01-01", "bob", "Inbox - Mail", 90)});
+    const auto mergeOn = [&f](QDate today) {
+        WorkstationMerge merge(f.db());
+        merge.setToday(today);
+        WorkstationDatabase source(agentPath(f, "WS1"));
+        return merge.UpdateWorkstationInfo("WS1", source);
+    };
+    const auto first = mergeOn(QDate(2024, 3, 1));
+    QCOMPARE(first.rowsImported, 1);
+    QCOMPARE(first.rowsAfterToday, 2);
+    QCOMPARE(first.rowsSkipped, 2);
+    QCOMPARE(f.db().newestDay(1), std::optional<QDate>(QDate(2024, 3, 1)));
+    // The next day, that day's rows come in; the far future still does not.
+    const auto second = mergeOn(QDate(2024, 3, 2));
+    QCOMPARE(second.rowsImported, 1);
+    QCOMPARE(second.rowsAfterToday, 1);
+    QCOMPARE(f.db().newestDay(1), std::optional<QDate>(QDate(2024, 3, 2)));
 }
 
 QTEST_GUILESS_MAIN(TstMerge)
