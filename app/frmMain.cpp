@@ -279,13 +279,14 @@ void frmMain::run() {
     }
 
     setStatusText(QStringLiteral("Downloading workstation data..."));
+    DownloadSummary outcome;
     {
         frmDownloadData download(this);
         connect(&download, &frmDownloadData::statusText, this, &frmMain::setStatusText);
         connect(&download, &frmDownloadData::snapshotDateChanged, pageConfiguration,
                 &frameConfiguration::setSnapshotDate);
         download.show();
-        download.DownloadData(pageConfiguration->checkedWorkstations(), *m_database, *m_network);
+        outcome = download.DownloadData(pageConfiguration->checkedWorkstations(), *m_database, *m_network);
     }
     repaintNow();
 
@@ -296,7 +297,9 @@ void frmMain::run() {
 
     pageAppGroupings->LoadGroupings();
     ShowWorkstationDataPage();
-    setStatusText(QStringLiteral("Workstation data download complete"));
+    // What did not come in is said where the operator looks, with the reasons on hover.
+    setStatusText(DownloadOutcomeText(outcome));
+    sbPanelStatus->setToolTip(DownloadOutcomeDetails(outcome));
 }
 
 QWidget* frmMain::pageWidget(const QString& name) const {

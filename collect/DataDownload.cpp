@@ -36,6 +36,9 @@ DownloadSummary DownloadWorkstations(WorkstationMerge& merge, Network& network,
         summary.failed += mergedInBatch;
         for (const Attempt& attempt : std::as_const(attemptsInBatch)) {
             const bool merged = attempt.result == Result::Merged;
+            if (merged)
+                summary.notRead.append(
+                    {attempt.workstation, QStringLiteral("Could not be stored: ") + failure});
             merge.recordAttempt(attempt.workstation, merged ? Result::Failed : attempt.result,
                                 merged ? QStringLiteral("Could not be stored: ") + failure : attempt.reason,
                                 attempt.time);
@@ -82,6 +85,7 @@ DownloadSummary DownloadWorkstations(WorkstationMerge& merge, Network& network,
             }
             if (!source) {
                 ++summary.unreachable;
+                summary.notRead.append({name, copy ? unreadable : QStringLiteral("could not be reached")});
                 // A file that came but is no database could not be read; nothing came at all
                 // when the workstation could not be reached.
                 record(name, attempted, copy ? Result::Failed : Result::Unreachable, unreadable);
@@ -105,6 +109,7 @@ DownloadSummary DownloadWorkstations(WorkstationMerge& merge, Network& network,
                     // merge has recorded the failure.
                     qWarning("Download of %s failed: %s", qPrintable(name), error.what());
                     ++summary.failed;
+                    summary.notRead.append({name, error.description()});
                     if (!merge.inBatch())
                         batchLost(error.description()); // the engine gave up the whole batch
                     else
@@ -122,6 +127,37 @@ DownloadSummary DownloadWorkstations(WorkstationMerge& merge, Network& network,
         throw;
     }
     return summary;
+}
+
+QString DownloadOutcomeText(const DownloadSummary& summary) {
+    QString text = QStringLiteral("Workstation data download complete");
+    QStringList notes;
+    if (!summary.notRead.isEmpty()) {
+        QStringList names;
+        for (const auto& [name, reason] : summary.notRead)
+            names.append(name);
+        notes.append(
+            QStringLiteral("%1 %2 could not be read: %3")
+                .arg(names.size())
+                .arg(names.size() == 1 ? QStringLiteral("workstation") : QStringLiteral("workstations"),
+                     names.join(QStringLiteral(", "))));
+    }
+    if (!summary.datedAfterToday.isEmpty())
+        notes.append(QStringLiteral("rows dated after today left out: ") +
+                     summary.datedAfterToday.join(QStringLiteral(", ")));
+    if (!notes.isEmpty())
+        text += QStringLiteral(" (") + notes.join(QStringLiteral("; ")) + QLatin1Char(')');
+    return text;
+}
+
+QString DownloadOutcomeDetails(const DownloadSummary& summary) {
+    QStringList lines;
+    for (const auto& [name, reason] : summary.notRead)
+        lines.append(name + QStringLiteral(": ") + reason);
+    for (const QString& name : summary.datedAfterToday)
+        lines.append(name +
+                     QStringLiteral(": rows dated after today were left out (check the machine's clock)"));
+    return lines.join(QLatin1Char('\n'));
 }
 
 QString SnapshotDateText(const ManagerDatabase& db) {

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <functional>
+#include <QList>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 
@@ -27,7 +29,15 @@ struct DownloadSummary {
     qint64 rowsImported = 0;
     // Workstations that sent rows dated after today (left out; a wrong clock on the machine).
     QStringList datedAfterToday;
+    // Workstations whose data did not come in this time, in order, each with the reason.
+    QList<QPair<QString, QString>> notRead;
 };
+
+// The status bar's text after a download: the system's "Workstation data download complete",
+// followed by what did not happen, if anything.
+QString DownloadOutcomeText(const DownloadSummary& summary);
+// The reasons behind that text, one workstation a line (empty when everything came in).
+QString DownloadOutcomeDetails(const DownloadSummary& summary);
 
 // The share file every workstation publishes its usage in.
 inline const QString kWorkstationDatabaseFile = QStringLiteral("Data/VCWorkstation.mdb");

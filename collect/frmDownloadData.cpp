@@ -35,11 +35,12 @@ void frmDownloadData::repaintNow() {
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
-void frmDownloadData::DownloadData(const QStringList& checkedWorkstations, ManagerDatabase& db,
-                                   Network& network) {
+DownloadSummary frmDownloadData::DownloadData(const QStringList& checkedWorkstations, ManagerDatabase& db,
+                                              Network& network) {
+    DownloadSummary summary;
     if (checkedWorkstations.isEmpty()) {
         close();
-        return;
+        return summary;
     }
     repaintNow();
     emit statusText(QStringLiteral("Downloading workstation data..."));
@@ -59,10 +60,11 @@ void frmDownloadData::DownloadData(const QStringList& checkedWorkstations, Manag
             repaintNow();
         };
         observer.finished = [this](const QString&) { repaintNow(); };
-        DownloadWorkstations(merge, network, checkedWorkstations, observer);
+        summary = DownloadWorkstations(merge, network, checkedWorkstations, observer);
 
         emit snapshotDateChanged(SnapshotDateText(db));
         repaintNow();
     }
     close();
+    return summary;
 }

@@ -1,6 +1,8 @@
 // The progress window of the workstation data download.
 #pragma once
 
+#include "collect/DataDownload.h"
+
 #include <QDialog>
 #include <QStringList>
 
@@ -18,7 +20,9 @@ public:
     // into db, then reports the newest day held and closes this window. With no workstation
     // it closes at once and reads, writes and reports nothing. Failures of the manager
     // database outside one workstation's merge are thrown (VcError).
-    void DownloadData(const QStringList& checkedWorkstations, ManagerDatabase& db, Network& network);
+    // Returns what came in and what did not.
+    DownloadSummary DownloadData(const QStringList& checkedWorkstations, ManagerDatabase& db,
+                                 Network& network);
 
     QLabel* lblCurrentWS;
     QProgressBar* pbWorkstations;

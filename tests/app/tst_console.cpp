@@ -128,7 +128,27 @@ void TstConsole::firstStartScansDownloadsAndReports() {
     auto window = start();
     QVERIFY(window);
     QVERIFY(m_settings->previouslyLoaded());
-    QCOMPARE(window->statusText(), QStringLiteral("Workstation data download complete"));
+    // The status bar names exactly the monitored machines whose file could not be read.
+    QStringList notRead;
+    {
+        QSqlQuery q = Sql::run(window->database()->db(),
+                               QStringLiteral("SELECT Name FROM MGRWorkstations WHERE Monitored = 1"));
+        const QStringList readable = AgentOracle::agentMachines(m_network);
+        while (q.next())
+            if (!readable.contains(q.value(0).toString(), Qt::CaseInsensitive))
+                notRead << q.value(0).toString();
+    }
+    QVERIFY(!notRead.isEmpty()); // the quirky network has a machine whose share cannot be read
+    const QRegularExpression outcome(QStringLiteral(
+        "^Workstation data download complete \\(\\d+ workstations? could not be read: (.*)\\)$"));
+    const auto match = outcome.match(window->statusText());
+    QVERIFY2(match.hasMatch(), qPrintable(window->statusText()));
+    QStringList named = match.captured(1).split(QStringLiteral(", "));
+    named.sort();
+    notRead.sort();
+    QCOMPARE(named, notRead);
+    for (const QString& name : notRead)
+        QVERIFY(window->sbPanelStatus->toolTip().contains(name + QStringLiteral(": ")));
     QCOMPARE(window->lblTitle->text(), QStringLiteral("Main -> Workstation Data"));
     QCOMPARE(window->currentPageName(), QStringLiteral("Workstation Data"));
 

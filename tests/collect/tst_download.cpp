@@ -25,6 +25,8 @@ private slots:
     void failedWorkstationInsideARun();
     void everyAttemptIsRecorded();
     void mergedRecordSharesTheMergesTransaction();
+    void outcomeSaysWhatDidNotHappen_data();
+    void outcomeSaysWhatDidNotHappen();
 };
 
 void TstDownload::noCheckedWorkstation() {
@@ -226,6 +228,41 @@ void TstDownload::mergedRecordSharesTheMergesTransaction() {
     QCOMPARE(f.scalar("SELECT count(*) FROM MGRDaySummary WHERE WorkstationKey = 2"), 1);
     QCOMPARE(db.downloadStatus(1)->result, ManagerDatabase::DownloadStatus::Result::Failed);
     QVERIFY(db.downloadStatus(1)->reason.contains("refused"));
+}
+
+void TstDownload::outcomeSaysWhatDidNotHappen_data() {
+    QTest::addColumn<QStringList>("notRead"); // "name|reason"
+    QTest::addColumn<QStringList>("future");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("details");
+    QTest::newRow("everything came in")
+        << QStringList{} << QStringList{} << "Workstation data download complete"
+        << "";
+    QTest::newRow("one not read")
+        << QStringList{"WS004|could not be reached"} << QStringList{}
+        << "Workstation data download complete (1 workstation could not be read: WS004)"
+        << "WS004: could not be reached";
+    QTest::newRow("two, and a wrong clock")
+        << QStringList{"WS004|could not be reached", "WS007|database disk image is malformed"}
+        << QStringList{"WS009"}
+        << "Workstation data download complete (2 workstations could not be read: WS004, WS007; rows dated "
+           "after today left out: WS009)"
+        << "WS004: could not be reached\nWS007: database disk image is malformed\nWS009: rows dated after "
+           "today "
+           "were left out (check the machine's clock)";
+}
+
+void TstDownload::outcomeSaysWhatDidNotHappen() {
+    QFETCH(QStringList, notRead);
+    QFETCH(QStringList, future);
+    QFETCH(QString, text);
+    QFETCH(QString, details);
+    DownloadSummary summary;
+    for (const QString& entry : notRead)
+        summary.notRead.append({entry.section('|', 0, 0), entry.section('|', 1)});
+    summary.datedAfterToday = future;
+    QCOMPARE(DownloadOutcomeText(summary), text);
+    QCOMPARE(DownloadOutcomeDetails(summary), details);
 }
 
 QTEST_MAIN(TstDownload)
