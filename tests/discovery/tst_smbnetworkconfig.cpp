@@ -13,7 +13,7 @@
 
 #include <sys/stat.h>
 
-class tst_SmbNetworkConfig : public QObject {
+class TstSmbNetworkConfig : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { TestEnv::setUp(); }
@@ -31,7 +31,7 @@ private slots:
     void usableNamesDropDuplicatesInAnyCase();
 };
 
-void tst_SmbNetworkConfig::settings_data() {
+void TstSmbNetworkConfig::settings_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("error"); // empty: accepted
     QTest::addColumn<QString>("machines");
@@ -92,7 +92,7 @@ void tst_SmbNetworkConfig::settings_data() {
                                    << "" << false << 0 << 0 << "";
 }
 
-void tst_SmbNetworkConfig::settings() {
+void TstSmbNetworkConfig::settings() {
     QFETCH(QString, text);
     QFETCH(QString, error);
     try {
@@ -115,7 +115,7 @@ void tst_SmbNetworkConfig::settings() {
     }
 }
 
-void tst_SmbNetworkConfig::relativePathsFollowTheSettingsFile() {
+void TstSmbNetworkConfig::relativePathsFollowTheSettingsFile() {
     const SmbNetworkConfig config = SmbNetworkConfig::parse(
         "[Network]\nMachines=lists/machines.txt\nCredentials=../reader.cred\n", "/etc/vc/network.ini");
     QCOMPARE(config.machines, QString("/etc/vc/lists/machines.txt"));
@@ -123,7 +123,7 @@ void tst_SmbNetworkConfig::relativePathsFollowTheSettingsFile() {
     QVERIFY_THROWS_EXCEPTION(VcError, SmbNetworkConfig::load("/nonexistent/network.ini"));
 }
 
-void tst_SmbNetworkConfig::credentials_data() {
+void TstSmbNetworkConfig::credentials_data() {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<QString>("error");
     QTest::addColumn<QByteArray>("user");
@@ -155,7 +155,7 @@ void tst_SmbNetworkConfig::credentials_data() {
                                 << QByteArray() << QByteArray() << QByteArray();
 }
 
-void tst_SmbNetworkConfig::credentials() {
+void TstSmbNetworkConfig::credentials() {
     QFETCH(QByteArray, text);
     QFETCH(QString, error);
     try {
@@ -179,7 +179,7 @@ void tst_SmbNetworkConfig::credentials() {
     }
 }
 
-void tst_SmbNetworkConfig::credentialsFilePermissions_data() {
+void TstSmbNetworkConfig::credentialsFilePermissions_data() {
     QTest::addColumn<int>("mode");
     QTest::addColumn<bool>("accepted");
     QTest::newRow("0600") << 0600 << true;
@@ -190,7 +190,7 @@ void tst_SmbNetworkConfig::credentialsFilePermissions_data() {
     QTest::newRow("world everything") << 0777 << false;
 }
 
-void tst_SmbNetworkConfig::credentialsFilePermissions() {
+void TstSmbNetworkConfig::credentialsFilePermissions() {
     QFETCH(int, mode);
     QFETCH(bool, accepted);
     QTemporaryDir dir;
@@ -213,7 +213,7 @@ void tst_SmbNetworkConfig::credentialsFilePermissions() {
     }
 }
 
-void tst_SmbNetworkConfig::createNetworkChecksEverything() {
+void TstSmbNetworkConfig::createNetworkChecksEverything() {
     QTemporaryDir dir;
     const auto write = [&](const QString& name, const QByteArray& text, int mode) {
         QFile file(dir.filePath(name));
@@ -243,7 +243,7 @@ void tst_SmbNetworkConfig::createNetworkChecksEverything() {
     QVERIFY(!network->openShareFile("WS1", "../Data/VCWorkstation.mdb"));
 }
 
-void tst_SmbNetworkConfig::machineNames_data() {
+void TstSmbNetworkConfig::machineNames_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("valid");
     QTest::newRow("short") << "WS001" << true;
@@ -266,18 +266,18 @@ void tst_SmbNetworkConfig::machineNames_data() {
     QTest::newRow("longest") << QString(255, 'a') << true;
 }
 
-void tst_SmbNetworkConfig::machineNames() {
+void TstSmbNetworkConfig::machineNames() {
     QFETCH(QString, name);
     QFETCH(bool, valid);
     QCOMPARE(MachineName::isValid(name), valid);
 }
 
-void tst_SmbNetworkConfig::usableNamesDropDuplicatesInAnyCase() {
+void TstSmbNetworkConfig::usableNamesDropDuplicatesInAnyCase() {
     QCOMPARE(MachineName::usable({"WS1", "ws2", "ws1", "bad name", "WS2.corp", "Ws2"}),
              QStringList({"WS1", "ws2", "WS2.corp"}));
     QVERIFY(MachineName::same("Ws1.Corp", "wS1.cORP"));
     QVERIFY(!MachineName::same("ws1", "ws10"));
 }
 
-QTEST_GUILESS_MAIN(tst_SmbNetworkConfig)
-#include "tst_SmbNetworkConfig.moc"
+QTEST_GUILESS_MAIN(TstSmbNetworkConfig)
+#include "tst_smbnetworkconfig.moc"

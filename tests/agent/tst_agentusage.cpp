@@ -13,7 +13,7 @@ using namespace vcagent;
 Q_DECLARE_METATYPE(std::u16string)
 Q_DECLARE_METATYPE(std::string)
 
-class TestAgentUsage : public QObject {
+class TstAgentUsage : public QObject {
     Q_OBJECT
 
 private slots:
@@ -33,7 +33,7 @@ private slots:
     void hostileSampleMessages();
 };
 
-void TestAgentUsage::cleanText_data() {
+void TstAgentUsage::cleanText_data() {
     QTest::addColumn<std::u16string>("raw");
     QTest::addColumn<std::string>("clean");
     QTest::newRow("plain") << std::u16string(u"Untitled - Notepad") << std::string("Untitled - Notepad");
@@ -50,13 +50,13 @@ void TestAgentUsage::cleanText_data() {
         << std::u16string(1, char16_t(0xD800)) + u"x" << std::string("\xef\xbf\xbdx");
 }
 
-void TestAgentUsage::cleanText() {
+void TstAgentUsage::cleanText() {
     QFETCH(std::u16string, raw);
     QFETCH(std::string, clean);
     QCOMPARE(vcagent::cleanText(raw), clean);
 }
 
-void TestAgentUsage::longTitleIsCutNotDropped() {
+void TstAgentUsage::longTitleIsCutNotDropped() {
     // 1,030 characters outside the BMP: cut at 1,024 characters, never inside a
     // pair.
     std::u16string raw;
@@ -68,7 +68,7 @@ void TestAgentUsage::longTitleIsCutNotDropped() {
     QCOMPARE(vcagent::cleanText(std::u16string(5000, u'x')).size(), std::size_t(1024));
 }
 
-void TestAgentUsage::dayText_data() {
+void TstAgentUsage::dayText_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("valid");
     QTest::newRow("ordinary") << "2026-12-06" << true;
@@ -80,7 +80,7 @@ void TestAgentUsage::dayText_data() {
     QTest::newRow("empty") << "" << false;
 }
 
-void TestAgentUsage::dayText() {
+void TstAgentUsage::dayText() {
     QFETCH(QString, text);
     QFETCH(bool, valid);
     const auto parsed = parseDayText(text.toStdString());
@@ -90,7 +90,7 @@ void TestAgentUsage::dayText() {
 }
 
 // Ten samples a second apart, with the given idle time, lock state and spacing.
-void TestAgentUsage::samplesCount_data() {
+void TstAgentUsage::samplesCount_data() {
     QTest::addColumn<qint64>("idle");
     QTest::addColumn<bool>("locked");
     QTest::addColumn<qint64>("spacing");
@@ -107,7 +107,7 @@ void TestAgentUsage::samplesCount_data() {
     QTest::newRow("clock going back") << qint64(0) << false << qint64(-5000) << qint64(10000);
 }
 
-void TestAgentUsage::samplesCount() {
+void TstAgentUsage::samplesCount() {
     QFETCH(qint64, idle);
     QFETCH(bool, locked);
     QFETCH(qint64, spacing);
@@ -125,7 +125,7 @@ void TestAgentUsage::samplesCount() {
     QVERIFY(usage.empty());
 }
 
-void TestAgentUsage::midnightSplitsASample() {
+void TstAgentUsage::midnightSplitsASample() {
     const Millis offset = 2 * kHour;
     const FakeCalendar calendar(offset);
     UsageAccumulator usage(calendar, 300000);
@@ -141,7 +141,7 @@ void TestAgentUsage::midnightSplitsASample() {
 
 // A whole day of samples in a zone that moves its clock: the day holds exactly
 // its own length.
-void TestAgentUsage::daylightSavingDays_data() {
+void TstAgentUsage::daylightSavingDays_data() {
     QTest::addColumn<qint64>("change");      // UTC instant of the clock change
     QTest::addColumn<qint64>("offsetAfter"); // offset from then on (before: one hour)
     QTest::addColumn<int>("month");
@@ -156,7 +156,7 @@ void TestAgentUsage::daylightSavingDays_data() {
                             << qint64(25 * kHour);
 }
 
-void TestAgentUsage::daylightSavingDays() {
+void TstAgentUsage::daylightSavingDays() {
     QFETCH(qint64, change);
     QFETCH(qint64, offsetAfter);
     QFETCH(int, month);
@@ -178,7 +178,7 @@ void TestAgentUsage::daylightSavingDays() {
     QCOMPARE(taken.at(UsageKey{target + std::chrono::days{1}, "ann", "Editor"}), kHour);
 }
 
-void TestAgentUsage::sessionsCountSeparately() {
+void TstAgentUsage::sessionsCountSeparately() {
     const FakeCalendar calendar(0);
     UsageAccumulator usage(calendar, 300000);
     const Millis t = at(2026, 6, 1, 9, 0, 0);
@@ -198,7 +198,7 @@ void TestAgentUsage::sessionsCountSeparately() {
     QCOMPARE(taken.size(), std::size_t(2));
 }
 
-void TestAgentUsage::sampleMessageRoundTrip() {
+void TstAgentUsage::sampleMessageRoundTrip() {
     SampleMessage sent;
     sent.idleMillis = 0x12345678;
     sent.noInput = true;
@@ -222,7 +222,7 @@ void TestAgentUsage::sampleMessageRoundTrip() {
 }
 
 // Whatever reaches the pipe is outside data: nothing malformed passes as a sample.
-void TestAgentUsage::hostileSampleMessages_data() {
+void TstAgentUsage::hostileSampleMessages_data() {
     QTest::addColumn<QByteArray>("bytes");
     SampleMessage good;
     good.title = u"Mail";
@@ -243,11 +243,11 @@ void TestAgentUsage::hostileSampleMessages_data() {
     QTest::newRow("length past the limit") << huge;
 }
 
-void TestAgentUsage::hostileSampleMessages() {
+void TstAgentUsage::hostileSampleMessages() {
     QFETCH(QByteArray, bytes);
     QVERIFY(
         !SampleMessage::decode(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))));
 }
 
-QTEST_APPLESS_MAIN(TestAgentUsage)
-#include "tst_agent_usage.moc"
+QTEST_APPLESS_MAIN(TstAgentUsage)
+#include "tst_agentusage.moc"

@@ -56,7 +56,7 @@ UsageMap usageOf(std::initializer_list<std::pair<UsageKey, Millis>> items) {
 
 } // namespace
 
-class TestAgentPublish : public QObject {
+class TstAgentPublish : public QObject {
     Q_OBJECT
 
 private slots:
@@ -76,11 +76,11 @@ private:
     fs::path path(const char* name) const { return fs::path(m_dir->path().toStdString()) / name; }
 };
 
-void TestAgentPublish::init() {
+void TstAgentPublish::init() {
     m_dir = std::make_unique<QTemporaryDir>();
 }
 
-void TestAgentPublish::publishedFileReadsBackInTheConsole() {
+void TstAgentPublish::publishedFileReadsBackInTheConsole() {
     WorkingStore store(path("work.db"));
     store.add(usageOf({{{day(2026, 6, 1), "ann", "Untitled - Notepad"}, 61499},
                        {{day(2026, 6, 1), "ann", "Report \"Q2\" - Writer"}, 1500},
@@ -99,7 +99,7 @@ void TestAgentPublish::publishedFileReadsBackInTheConsole() {
     QVERIFY(!fs::exists(publisher.pendingFile()));
 }
 
-void TestAgentPublish::workingStoreKeepsTimeAcrossRestarts() {
+void TstAgentPublish::workingStoreKeepsTimeAcrossRestarts() {
     {
         WorkingStore store(path("work.db"));
         store.add(usageOf({{{day(2026, 6, 1), "ann", "Mail"}, 1000}}));
@@ -114,7 +114,7 @@ void TestAgentPublish::workingStoreKeepsTimeAcrossRestarts() {
     QVERIFY(!store.fact("Nothing"));
 }
 
-void TestAgentPublish::damagedWorkingStoreIsRefused() {
+void TstAgentPublish::damagedWorkingStoreIsRefused() {
     QFile junk(QString::fromStdString(path("work.db").string()));
     QVERIFY(junk.open(QIODevice::WriteOnly));
     junk.write(QByteArray(4096, 'x'));
@@ -122,7 +122,7 @@ void TestAgentPublish::damagedWorkingStoreIsRefused() {
     QVERIFY_THROWS_EXCEPTION(AgentError, WorkingStore(path("work.db")));
 }
 
-void TestAgentPublish::failureMidWriteLeavesThePublishedFile() {
+void TstAgentPublish::failureMidWriteLeavesThePublishedFile() {
     WorkingStore store(path("work.db"));
     store.add(usageOf({{{day(2026, 6, 1), "ann", "Mail"}, 5000}}));
     Publisher publisher(path("Data") / "VCWorkstation.mdb");
@@ -151,7 +151,7 @@ void TestAgentPublish::failureMidWriteLeavesThePublishedFile() {
     QCOMPARE(readPublished(publisher.publishedFile()).rows.size(), 3);
 }
 
-void TestAgentPublish::fileInUseIsRetriedLater() {
+void TstAgentPublish::fileInUseIsRetriedLater() {
     int attempts = 0;
     bool inUse = true;
     Publisher publisher(path("Data") / "VCWorkstation.mdb",
@@ -190,7 +190,7 @@ void TestAgentPublish::fileInUseIsRetriedLater() {
     QVERIFY(errors.empty()); // a reader holding the file is not an error
 }
 
-void TestAgentPublish::openDayIsNeverPublished() {
+void TstAgentPublish::openDayIsNeverPublished() {
     const Millis offset = -5 * kHour;
     FakeClock clock(at(2026, 6, 1, 23, 59, 50, offset));
     const FakeCalendar calendar(offset);
@@ -222,7 +222,7 @@ void TestAgentPublish::openDayIsNeverPublished() {
     QCOMPARE(store.rowsBefore(day(2026, 6, 3)).back().time, Millis(2600));
 }
 
-void TestAgentPublish::startUpPublishesDaysLeftOver() {
+void TstAgentPublish::startUpPublishesDaysLeftOver() {
     const FakeCalendar calendar(0);
     FakeClock clock(at(2026, 6, 5, 8, 0, 0));
     WorkingStore store(path("work.db"));
@@ -241,7 +241,7 @@ void TestAgentPublish::startUpPublishesDaysLeftOver() {
     QCOMPARE(readPublished(publisher.publishedFile()).rows, QStringList{"2026-06-03|ann|Mail|9"});
 }
 
-void TestAgentPublish::retentionDropsOldDays() {
+void TstAgentPublish::retentionDropsOldDays() {
     const FakeCalendar calendar(0);
     FakeClock clock(at(2026, 6, 10, 8, 0, 0));
     WorkingStore store(path("work.db"));
@@ -259,7 +259,7 @@ void TestAgentPublish::retentionDropsOldDays() {
     QCOMPARE(store.rowsBefore(day(2026, 6, 11)).size(), std::size_t(2));
 }
 
-void TestAgentPublish::logRotates() {
+void TstAgentPublish::logRotates() {
     DiskLog log(path("agent.log"), 100);
     for (int i = 0; i < 5; ++i)
         log.write("2026-06-01 10:00:0" + std::to_string(i), "line\nwith break " + std::to_string(i));
@@ -270,5 +270,5 @@ void TestAgentPublish::logRotates() {
     QVERIFY(newest.endsWith("2026-06-01 10:00:04  line with break 4\n"));
 }
 
-QTEST_GUILESS_MAIN(TestAgentPublish)
-#include "tst_agent_publish.moc"
+QTEST_GUILESS_MAIN(TstAgentPublish)
+#include "tst_agentpublish.moc"

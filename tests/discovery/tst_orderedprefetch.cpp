@@ -14,7 +14,7 @@
 #include <chrono>
 #include <thread>
 
-class tst_OrderedPrefetch : public QObject {
+class TstOrderedPrefetch : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { TestEnv::setUp(); }
@@ -27,14 +27,14 @@ private slots:
     void quickCheck();
 };
 
-void tst_OrderedPrefetch::resultsComeInKeyOrder_data() {
+void TstOrderedPrefetch::resultsComeInKeyOrder_data() {
     QTest::addColumn<int>("parallel");
     QTest::newRow("one worker") << 1;
     QTest::newRow("four workers") << 4;
     QTest::newRow("more workers than keys") << 64;
 }
 
-void tst_OrderedPrefetch::resultsComeInKeyOrder() {
+void TstOrderedPrefetch::resultsComeInKeyOrder() {
     QFETCH(int, parallel);
     QStringList keys;
     for (int i = 0; i < 20; ++i)
@@ -61,7 +61,7 @@ void tst_OrderedPrefetch::resultsComeInKeyOrder() {
         QVERIFY(mostAtOnce.load() > 1);
 }
 
-void tst_OrderedPrefetch::skippedAndUnknownKeys() {
+void TstOrderedPrefetch::skippedAndUnknownKeys() {
     OrderedPrefetch<int> ahead({"a", "b", "c", "d"}, 2, 4,
                                [](const QString& key) { return int(key[0].unicode()); });
     QCOMPARE(ahead.take("b"), std::optional<int>('b')); // "a" is dropped
@@ -72,7 +72,7 @@ void tst_OrderedPrefetch::skippedAndUnknownKeys() {
     QCOMPARE(ahead.take("d"), std::optional<int>('d'));
 }
 
-void tst_OrderedPrefetch::lookaheadBoundsTheWork() {
+void TstOrderedPrefetch::lookaheadBoundsTheWork() {
     QStringList keys;
     for (int i = 0; i < 50; ++i)
         keys << QString::number(i);
@@ -88,7 +88,7 @@ void tst_OrderedPrefetch::lookaheadBoundsTheWork() {
     QTRY_COMPARE(started.load(), 7);
 }
 
-void tst_OrderedPrefetch::stopsWithWorkPending() {
+void TstOrderedPrefetch::stopsWithWorkPending() {
     QStringList keys;
     for (int i = 0; i < 100; ++i)
         keys << QString::number(i);
@@ -104,7 +104,7 @@ void tst_OrderedPrefetch::stopsWithWorkPending() {
     QVERIFY(started.load() < 100);
 }
 
-void tst_OrderedPrefetch::quickCheck() {
+void TstOrderedPrefetch::quickCheck() {
     QTemporaryDir dir;
     const QString good = dir.filePath("good.mdb");
     {
@@ -137,5 +137,5 @@ void tst_OrderedPrefetch::quickCheck() {
     QVERIFY(!SmbShareFile::passesQuickCheck(dir.filePath("missing.mdb")));
 }
 
-QTEST_GUILESS_MAIN(tst_OrderedPrefetch)
-#include "tst_OrderedPrefetch.moc"
+QTEST_GUILESS_MAIN(TstOrderedPrefetch)
+#include "tst_orderedprefetch.moc"
