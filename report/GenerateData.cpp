@@ -131,11 +131,13 @@ public:
         if (*slot < 0) {
             *slot = static_cast<int>(m_pairs.size());
             m_pairs.push_back(pair);
-            m_sums.resize(m_sums.size() + static_cast<size_t>(m_applications), -1.0);
+            m_sums.resize(m_sums.size() + static_cast<size_t>(m_applications), 0.0);
+            m_used.resize(m_sums.size(), 0);
         }
-        double& sum = m_sums[static_cast<size_t>(*slot) * static_cast<size_t>(m_applications) +
-                             static_cast<size_t>(app)];
-        sum = sum < 0 ? seconds : sum + seconds;
+        const size_t cell =
+            static_cast<size_t>(*slot) * static_cast<size_t>(m_applications) + static_cast<size_t>(app);
+        m_sums[cell] += seconds;
+        m_used[cell] = 1;
     }
 
     // Visits every used cell ordered by application, user and workstation, then empties the day.
@@ -148,10 +150,11 @@ public:
         });
         for (int app = 0; app < m_applications; ++app) {
             for (const int slot : order) {
-                const double sum = m_sums[static_cast<size_t>(slot) * static_cast<size_t>(m_applications) +
-                                          static_cast<size_t>(app)];
-                if (sum < 0)
+                const size_t cell = static_cast<size_t>(slot) * static_cast<size_t>(m_applications) +
+                                    static_cast<size_t>(app);
+                if (!m_used[cell])
                     continue;
+                const double sum = m_sums[cell];
                 const qint64 pair = m_pairs[static_cast<size_t>(slot)];
                 visit(app, static_cast<int>(pair / m_workstations), static_cast<int>(pair % m_workstations),
                       sum);
@@ -164,6 +167,7 @@ public:
         m_sparseSlots.clear();
         m_pairs.clear();
         m_sums.clear();
+        m_used.clear();
     }
 
 private:
@@ -173,8 +177,10 @@ private:
     std::vector<int> m_slotOfPair; // user x workstation -> slot of the day, or -1
     std::unordered_map<qint64, int> m_sparseSlots;
     std::vector<qint64> m_pairs; // slot -> user x workstation
-    std::vector<double>
-        m_sums; // slot x application -> seconds, -1 when unused (durations are never negative)
+    // slot x application -> seconds, and whether any row reached that cell (a stored duration
+    // may be negative, so no sum value can mark an unused cell).
+    std::vector<double> m_sums;
+    std::vector<char> m_used;
 };
 
 // Durations are seconds; a negative one (never written by the download) counts as stored.

@@ -74,6 +74,28 @@ private slots:
         QCOMPARE(step, 2);
     }
 
+    // Stored durations no download writes may be negative: they add up like any other, and a
+    // negative sum is still a row (it once served as the "unused" marker: -60 and 180 gave 3).
+    void negativeDurationsAddUp_data() {
+        QTest::addColumn<QList<qint64>>("seconds");
+        QTest::addColumn<QString>("row");
+        QTest::newRow("negative then positive") << QList<qint64>{-60, 180} << "2024-03-01|Writer|anna|WS1|2";
+        QTest::newRow("negative alone") << QList<qint64>{-120} << "2024-03-01|Writer|anna|WS1|-2";
+    }
+    void negativeDurationsAddUp() {
+        QFETCH(QList<qint64>, seconds);
+        QFETCH(QString, row);
+        ManagerFixture f;
+        f.addGrouping(QStringLiteral("Writer"), {QStringLiteral("writer")});
+        for (const qint64 s : seconds)
+            f.addRawUsage(QStringLiteral("WS1"), QStringLiteral("anna"),
+                          QStringLiteral("Letter.doc - Writer"), QStringLiteral("2024-03-01"), s);
+        RecordedProgress progress;
+        int step = 0;
+        GenerateData(f.db(), everything(f, kDay1, kDay1), progress, step);
+        QCOMPARE(tmpRows(f), QStringList{row});
+    }
+
     // A captured title that is exactly a grouping's name counts where the rule maps it, not for
     // that grouping: merging row by row as the extraction was once described would first fold
     // Mail's time into the row titled "Mail" and then map that row elsewhere.
