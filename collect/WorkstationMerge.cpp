@@ -367,8 +367,6 @@ qint64 WorkstationMerge::importDays(int workstationKey, const WorkstationDatabas
         m_insertDay.bindStaticText(5, dayTexts[size_t(row.day)]);
         m_insertDay.run();
         ++written;
-        if (m_rowWritten)
-            m_rowWritten(written);
     }
     // Rows are written in day order: the last one holds the newest day.
     if (!rows.empty()) {

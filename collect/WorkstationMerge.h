@@ -81,10 +81,6 @@ public:
     // Day rows written since the batch began.
     qint64 rowsInBatch() const { return m_rowsInBatch; }
 
-    // Tests: called after each day row written, with the count written so far for this
-    // workstation; throwing from it interrupts the merge as a failing write would.
-    void setRowWrittenHook(std::function<void(qint64)> hook) { m_rowWritten = std::move(hook); }
-
 private:
     using Names = QHash<QString, int>; // case-folded name -> key of its first spelling
 
@@ -107,5 +103,4 @@ private:
     qint64 m_previousCacheSize = -2000;
     std::optional<SqlTransaction> m_batch;
     qint64 m_rowsInBatch = 0;
-    std::function<void(qint64)> m_rowWritten;
 };
