@@ -117,7 +117,10 @@ std::optional<QString> DataExport::ExportData(const QString& path, std::optional
             return QStringLiteral("Exported Data to \"") + path + QLatin1Char('"');
         } catch (const VcError& failure) {
             m_rowsAdded = 0;
-            if (failure.number() != ErrorNumber::NotADatabase || !exists || deletedOnce) {
+            // Only the target itself may be offered for deletion: the same error from the
+            // manager database must never cost the operator a valid export file.
+            if (failure.number() != ErrorNumber::NotADatabase || !exists || deletedOnce ||
+                !ExportFile::isUnrecognised(path)) {
                 showError(failure.description());
                 return std::nullopt;
             }

@@ -23,6 +23,17 @@ ExportFile::~ExportFile() {
         sqlite3_close_v2(m_db);
 }
 
+bool ExportFile::isUnrecognised(const QString& path) {
+    try {
+        ExportFile file(path, Mode::OpenExisting);
+        SqlStatement probe(file.handle(), "PRAGMA schema_version", QStringLiteral("Could not read ") + path);
+        probe.step();
+    } catch (const VcError& failure) {
+        return failure.number() == ErrorNumber::NotADatabase;
+    }
+    return false;
+}
+
 bool ExportFile::ensureTable() {
     const QString reading = QStringLiteral("Could not read ") + m_shownPath;
     SqlStatement find(m_db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE",

@@ -20,6 +20,10 @@ public:
     ExportFile(const ExportFile&) = delete;
     ExportFile& operator=(const ExportFile&) = delete;
 
+    // True when the file at path exists and the engine says it is no database. Used to tell a
+    // target that may be replaced from a failure that came from somewhere else.
+    static bool isUnrecognised(const QString& path);
+
     sqlite3* handle() const { return m_db; }
     QString path() const { return m_path; }
     QString shownPath() const { return m_shownPath; }

@@ -53,6 +53,7 @@ private slots:
     void existingKeys();
     void unrecognizedFile_data();
     void unrecognizedFile();
+    void damagedManagerDatabaseSparesTheTarget();
     void namesWithApostrophes();
     void failureLeavesFileAsItWas_data();
     void failureLeavesFileAsItWas();
@@ -243,6 +244,25 @@ void TstDataExport::unrecognizedFile() {
         QCOMPARE(status, statusFor(target()));
         QCOMPARE(ManagerFixture::exportRows(target()), QStringList({"PC1|alice|Writer|600|2003-01-01"}));
     }
+}
+
+void TstDataExport::damagedManagerDatabaseSparesTheTarget() {
+    // The engine's "not a database" comes from the manager database here: the valid export file
+    // must not be offered for deletion.
+    m_fixture->addUsage("PC1", "alice", "Letter.doc - Writer", kDay1, 600);
+    DataExport exporter(m_feedback, m_fixture->db());
+    QVERIFY(exporter.ExportData(target(), kDay2, kDay2));
+    const QByteArray before = contentsOf(target());
+    m_fixture->exec("PRAGMA journal_mode=DELETE");
+    QFile manager(m_fixture->db().path());
+    QVERIFY(manager.open(QIODevice::ReadWrite));
+    QVERIFY(manager.write(QByteArray(100, 'x')) == 100);
+    manager.close();
+    m_feedback.answers = {Answer::Yes};
+
+    QCOMPARE(exporter.ExportData(target(), kDay1, kDay1), std::nullopt);
+    verifyErrorMessage();
+    QCOMPARE(contentsOf(target()), before);
 }
 
 void TstDataExport::namesWithApostrophes() {
