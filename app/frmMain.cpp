@@ -24,6 +24,7 @@
 #include "store/ManagerDatabase.h"
 #include "verticalmenu/VerticalMenu.h"
 #include "widgets/DialogRunner.h"
+#include "widgets/PlainText.h"
 #include "widgets/WaitCursor.h"
 
 #include <cmath>
@@ -222,7 +223,7 @@ void frmMain::execDialog(QDialog& dialog) {
 }
 
 void frmMain::setStatusText(const QString& text) {
-    sbPanelStatus->setText(text);
+    PlainText::show(sbPanelStatus, text);
 }
 
 QString frmMain::statusText() const {
@@ -299,7 +300,7 @@ void frmMain::run() {
     ShowWorkstationDataPage();
     // What did not come in is said where the operator looks, with the reasons on hover.
     setStatusText(DownloadOutcomeText(outcome));
-    sbPanelStatus->setToolTip(DownloadOutcomeDetails(outcome));
+    sbPanelStatus->setToolTip(PlainText::toolTip(DownloadOutcomeDetails(outcome)));
 }
 
 QWidget* frmMain::pageWidget(const QString& name) const {
@@ -334,7 +335,7 @@ QString frmMain::currentPageName() const {
 void frmMain::switchTo(const QString& name) {
     pages->setCurrentWidget(pageWidget(name));
     setStatusText(QString());
-    lblTitle->setText(VerticalMenu1->MenuCaption() + QStringLiteral(" -> ") + name);
+    PlainText::show(lblTitle, VerticalMenu1->MenuCaption() + QStringLiteral(" -> ") + name);
     repaintNow();
 }
 

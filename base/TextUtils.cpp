@@ -91,6 +91,24 @@ QString BlankDoubleQuotes(const QString& text) {
     return replaced(text, {QLatin1Char('"')});
 }
 
+QString VisibleControls(const QString& text) {
+    QString shown = text;
+    for (qsizetype i = 0; i < shown.size(); ++i) {
+        const QChar c = shown.at(i);
+        const char16_t u = c.unicode();
+        if (u < 0x20 || u == 0x7F) {
+            shown[i] = QChar(u == 0x7F ? char16_t(0x2421) : char16_t(0x2400 + u));
+        } else if (u >= 0x80 && u <= 0x9F) {
+            shown[i] = QChar::ReplacementCharacter;
+        } else if (c.isHighSurrogate() && i + 1 < shown.size() && shown.at(i + 1).isLowSurrogate()) {
+            ++i;
+        } else if (c.isSurrogate()) {
+            shown[i] = QChar::ReplacementCharacter;
+        }
+    }
+    return shown;
+}
+
 bool TextToBoolean(const QString& text) {
     const QString t = text.trimmed();
     if (t.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0)

@@ -25,6 +25,10 @@ QString BlankQuotes(const QString& text);
 // Every double quote replaced by one blank; the length is unchanged.
 QString BlankDoubleQuotes(const QString& text);
 
+// Text as it may be shown to the operator: C0 controls and DEL as their control pictures
+// (U+2400..U+2421), C1 controls and unpaired surrogates as U+FFFD; everything else unchanged.
+QString VisibleControls(const QString& text);
+
 // Text-to-Boolean conversion: True/False in any letter case, or a number (zero is false).
 // Anything else throws VcError with ErrorNumber::TypeMismatch.
 bool TextToBoolean(const QString& text);

@@ -4,6 +4,7 @@
 #include "base/Captions.h"
 #include "collect/DataDownload.h"
 #include "collect/WorkstationMerge.h"
+#include "widgets/PlainText.h"
 #include "widgets/WaitCursor.h"
 
 #include <QCoreApplication>
@@ -52,7 +53,7 @@ DownloadSummary frmDownloadData::DownloadData(const QStringList& checkedWorkstat
 
         DownloadObserver observer;
         observer.starting = [this](const QString& name) {
-            lblCurrentWS->setText(QStringLiteral("Downloading data from: ") + name);
+            PlainText::show(lblCurrentWS, QStringLiteral("Downloading data from: ") + name);
             repaintNow();
         };
         observer.stepDone = [this] {

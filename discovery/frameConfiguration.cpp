@@ -9,6 +9,7 @@
 #include "discovery/WorkstationIcons.h"
 #include "discovery/WorkstationRegistry.h"
 #include "widgets/DialogRunner.h"
+#include "widgets/PlainText.h"
 
 #include <limits>
 #include <QCoreApplication>
@@ -172,7 +173,7 @@ void frameConfiguration::GetServers(const QString& unused, qint32& count) {
 
     const QString domain = GetDomainName();
     if (m_scan) {
-        m_scan->lblDomain->setText(domain);
+        PlainText::show(m_scan->lblDomain, domain);
         m_scan->ProgressBar1->setMaximum(static_cast<int>(100 * machines->size() + 1));
         m_scan->repaintNow();
     }
@@ -187,7 +188,7 @@ void frameConfiguration::GetServers(const QString& unused, qint32& count) {
 
     for (const QString& machine : *machines) {
         if (m_scan) {
-            m_scan->lblWorkstation->setText(machine);
+            PlainText::show(m_scan->lblWorkstation, machine);
             m_scan->repaintNow();
         }
         if (ServiceExists(m_network, m_feedback, Network::kServiceStateAll, machine, kAgentServiceName)) {

@@ -26,6 +26,7 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTextBrowser>
+#include <QTextDocumentFragment>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -147,8 +148,9 @@ void TstConsole::firstStartScansDownloadsAndReports() {
     named.sort();
     notRead.sort();
     QCOMPARE(named, notRead);
+    const QString reasons = QTextDocumentFragment::fromHtml(window->sbPanelStatus->toolTip()).toPlainText();
     for (const QString& name : notRead)
-        QVERIFY(window->sbPanelStatus->toolTip().contains(name + QStringLiteral(": ")));
+        QVERIFY2(reasons.contains(name + QStringLiteral(": ")), qPrintable(reasons));
     QCOMPARE(window->lblTitle->text(), QStringLiteral("Main -> Workstation Data"));
     QCOMPARE(window->currentPageName(), QStringLiteral("Workstation Data"));
 

@@ -17,6 +17,8 @@ private slots:
     void textToBoolean_data();
     void textToBoolean();
     void blanking();
+    void visibleControls_data();
+    void visibleControls();
     void cutAtNullAndDateOnly();
     void settingsNumbers_data();
     void settingsNumbers();
@@ -119,6 +121,25 @@ void TstTextUtils::textToBoolean() {
         return;
     }
     QCOMPARE(TextToBoolean(text), expected == 1);
+}
+
+void TstTextUtils::visibleControls_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("plain") << "Inbox - Mail <b>"
+                           << "Inbox - Mail <b>";
+    QTest::newRow("C0 and DEL") << QString::fromUtf16(u"a\u0001\t\r\n\u007f")
+                                << QString::fromUtf16(u"a\u2401\u2409\u240d\u240a\u2421");
+    QTest::newRow("C1") << QString::fromUtf16(u"x\u0085y") << QString::fromUtf16(u"x\ufffdy");
+    QTest::newRow("pair kept") << QString::fromUtf16(u"\U0001F600") << QString::fromUtf16(u"\U0001F600");
+    QTest::newRow("lone halves") << QString(QChar(0xD83D)) + "a" + QChar(0xDE00)
+                                 << QString::fromUtf16(u"\ufffda\ufffd");
+}
+
+void TstTextUtils::visibleControls() {
+    QFETCH(QString, text);
+    QFETCH(QString, shown);
+    QCOMPARE(VisibleControls(text), shown);
 }
 
 void TstTextUtils::blanking() {

@@ -88,6 +88,7 @@ void TstDownload::threeCheckedOneUnreachable() {
                                  "3 Downloading data from: WS1", "4 Downloading data from: WS3",
                                  "5 Downloading data from: WS3", "6 Downloading data from: WS3"}));
     QCOMPARE(form.lblCurrentWS->text(), QStringLiteral("Downloading data from: WS3"));
+    QCOMPARE(form.lblCurrentWS->textFormat(), Qt::PlainText); // names are never markup
     QCOMPARE(status.count(), 1);
     QCOMPARE(status.at(0).at(0).toString(), QStringLiteral("Downloading workstation data..."));
     QCOMPARE(snapshot.count(), 1);

@@ -1,9 +1,11 @@
-// Desktop message boxes show the text they are given as it is.
+// Message boxes, labels and tool tips show the text they are given as it is.
 #include "widgets/DesktopFeedback.h"
+#include "widgets/PlainText.h"
 
 #include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
+#include <QTextDocumentFragment>
 #include <QTimer>
 #include <QtTest>
 
@@ -11,6 +13,7 @@ class TstDesktopFeedback : public QObject {
     Q_OBJECT
 private slots:
     void markupIsShownNotInterpreted();
+    void labelsAndToolTipsShowNamesLiterally();
 };
 
 void TstDesktopFeedback::markupIsShownNotInterpreted() {
@@ -29,6 +32,20 @@ void TstDesktopFeedback::markupIsShownNotInterpreted() {
     feedback.message(text, QStringLiteral("Title"), Feedback::Icon::Critical, Feedback::Buttons::Ok);
     QCOMPARE(format, Qt::PlainText);
     QCOMPARE(shown, text);
+}
+
+void TstDesktopFeedback::labelsAndToolTipsShowNamesLiterally() {
+    const QString name = QStringLiteral("<b>WS001</b>\t<img src=x>");
+    QLabel label(QStringLiteral("<i>before</i>"));
+    PlainText::show(&label, name);
+    QCOMPARE(label.textFormat(), Qt::PlainText);
+    QCOMPARE(label.text(), QStringLiteral("<b>WS001</b>\u2409<img src=x>"));
+
+    const QString tip = PlainText::toolTip(name + QStringLiteral("\nWS002: file is not a database"));
+    QVERIFY(!tip.contains(QStringLiteral("<b>")) && !tip.contains(QStringLiteral("<img")));
+    QVERIFY(tip.contains(QStringLiteral("&lt;b&gt;WS001&lt;/b&gt;")));
+    QCOMPARE(QTextDocumentFragment::fromHtml(tip).toPlainText(),
+             QStringLiteral("<b>WS001</b>\u2409<img src=x>\nWS002: file is not a database"));
 }
 
 QTEST_MAIN(TstDesktopFeedback)
