@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <QHash>
 #include <QSet>
 #include <unordered_map>
@@ -186,14 +187,19 @@ private:
 // Durations are seconds; a negative one (never written by the download) counts as stored.
 class Extraction {
 public:
-    Extraction(ManagerDatabase& database, const ReportCriteria& criteria, ReportProgress& progress)
-        : m_db(database.handle()), m_criteria(criteria), m_progress(progress), m_names(database) {}
+    Extraction(ManagerDatabase& database, const ReportCriteria& criteria, ReportProgress& progress,
+               ReportRowSink* sink)
+        : m_db(database.handle()), m_criteria(criteria), m_progress(progress), m_names(database),
+          m_sink(sink) {}
 
     ExtractionCounts run(int& progressStep) {
         if (!m_db)
             throw VcError(ErrorNumber::DatabaseFailure, QStringLiteral("The manager database is not open"));
-        SqlTransaction transaction(m_db, SqlTransaction::Lock::Immediate);
-        SqlStatement::exec(m_db, "DELETE FROM MGRDaySummaryTmp");
+        // Handed to a sink, the rows need only a consistent read; the table needs the write lock.
+        SqlTransaction transaction(m_db,
+                                   m_sink ? SqlTransaction::Lock::Deferred : SqlTransaction::Lock::Immediate);
+        if (!m_sink)
+            SqlStatement::exec(m_db, "DELETE FROM MGRDaySummaryTmp");
         ExtractionCounts counts;
         if (m_criteria.startDate && m_criteria.endDate)
             counts = extract(progressStep);
@@ -221,9 +227,11 @@ private:
         DaySums sums(titles.count(), static_cast<int>(users.utf8.size()),
                      static_cast<int>(workstations.utf8.size()));
 
-        SqlStatement insert(m_db,
-                            "INSERT INTO MGRDaySummaryTmp (Workstation, Duration, Date, UserName, AppTitle) "
-                            "VALUES (?, ?, ?, ?, ?)");
+        std::optional<SqlStatement> insert;
+        if (!m_sink)
+            insert.emplace(m_db,
+                           "INSERT INTO MGRDaySummaryTmp (Workstation, Duration, Date, UserName, AppTitle) "
+                           "VALUES (?, ?, ?, ?, ?)");
         SqlStatement rows(
             m_db, "SELECT Date, AppTitleKey, UserNameKey, WorkstationKey, Duration FROM MGRDaySummary "
                   "WHERE Date >= ? AND Date < ? ORDER BY Date");
@@ -232,6 +240,7 @@ private:
 
         ExtractionCounts counts;
         QByteArray day;     // calendar day (YYYY-MM-DD) of the rows being summed; empty when invalid
+        QDate date;         // the same day
         QByteArray dayText; // the first ten characters of the stored value being summed
         auto flush = [&]() {
             if (day.isEmpty())
@@ -242,12 +251,17 @@ private:
                     !workstations.checked[static_cast<size_t>(workstation)])
                     return;
                 ++counts.kept;
-                insert.bindStaticText(1, workstations.utf8.at(workstation));
-                insert.bindDouble(2, seconds / 60.0);
-                insert.bindStaticText(3, day);
-                insert.bindStaticText(4, users.utf8.at(user));
-                insert.bindStaticText(5, titles.utf8(app));
-                insert.run();
+                if (m_sink) {
+                    m_sink->row(date, app, titles.utf8(app), user, users.utf8.at(user), workstation,
+                                workstations.utf8.at(workstation), seconds / 60.0);
+                    return;
+                }
+                insert->bindStaticText(1, workstations.utf8.at(workstation));
+                insert->bindDouble(2, seconds / 60.0);
+                insert->bindStaticText(3, day);
+                insert->bindStaticText(4, users.utf8.at(user));
+                insert->bindStaticText(5, titles.utf8(app));
+                insert->run();
             });
         };
         qint64 visited = 0;
@@ -261,7 +275,8 @@ private:
                 flush();
                 dayText = QByteArray(stored.constData(), length);
                 // A stored value with a time of day belongs to its calendar day.
-                day = Dates::fromStored(QString::fromLatin1(dayText)).isValid() ? dayText : QByteArray();
+                date = Dates::fromStored(QString::fromLatin1(dayText));
+                day = date.isValid() ? dayText : QByteArray();
             }
             if (day.isEmpty())
                 continue;
@@ -295,12 +310,19 @@ private:
     const ReportCriteria& m_criteria;
     ReportProgress& m_progress;
     ApplicationNames m_names;
+    ReportRowSink* m_sink;
 };
 
 } // namespace
 
 ExtractionCounts GenerateData(ManagerDatabase& database, const ReportCriteria& criteria,
                               ReportProgress& progress, int& progressStep) {
-    Extraction extraction(database, criteria, progress);
+    Extraction extraction(database, criteria, progress, nullptr);
+    return extraction.run(progressStep);
+}
+
+ExtractionCounts GenerateData(ManagerDatabase& database, const ReportCriteria& criteria,
+                              ReportProgress& progress, int& progressStep, ReportRowSink& sink) {
+    Extraction extraction(database, criteria, progress, &sink);
     return extraction.run(progressStep);
 }

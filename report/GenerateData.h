@@ -3,6 +3,8 @@
 
 #include "report/ReportCriteria.h"
 
+#include <QByteArray>
+#include <QDate>
 #include <QtGlobal>
 
 class ManagerDatabase;
@@ -23,3 +25,19 @@ struct ExtractionCounts {
 // A database failure throws VcError and leaves the table as it was.
 ExtractionCounts GenerateData(ManagerDatabase& database, const ReportCriteria& criteria,
                               ReportProgress& progress, int& progressStep);
+
+// Where the rows go instead of MGRDaySummaryTmp when only the report reads them.
+class ReportRowSink {
+public:
+    virtual ~ReportRowSink() = default;
+    // One row, in the order the table would have received it. Each key is a number for the text
+    // beside it: within one extraction, equal keys of a kind come with equal texts.
+    virtual void row(QDate day, int applicationKey, const QByteArray& application, int userKey,
+                     const QByteArray& user, int workstationKey, const QByteArray& workstation,
+                     double minutes) = 0;
+};
+
+// The same extraction with the rows handed to sink; MGRDaySummaryTmp is neither read nor
+// written, and the database is only read.
+ExtractionCounts GenerateData(ManagerDatabase& database, const ReportCriteria& criteria,
+                              ReportProgress& progress, int& progressStep, ReportRowSink& sink);

@@ -17,7 +17,8 @@ struct ReportOutcome {
     ExtractionCounts counts;
 };
 
-// Extracts the rows (GenerateData), then chooses the page: NoSelection when a day is missing
+// Extracts the rows (GenerateData, handing them to the writer: MGRDaySummaryTmp is left as it
+// was), then chooses the page: NoSelection when a day is missing
 // or a list has no checked item, NoData when no row is left, otherwise the report written to
 // <programFolder>/Data/HTML/Report.html. Only the report page writes a file. Throws VcError on
 // a database or file failure; Report.html is then left as it was.
