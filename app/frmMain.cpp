@@ -249,7 +249,7 @@ void frmMain::UpdateSnapshotDate() {
 void frmMain::run() {
     Feedback& feedback = m_context.feedback;
     try {
-        pageReports->navigate(htmlPage(QStringLiteral("Blank.html")));
+        pageReports->showPlaceholder(htmlPage(QStringLiteral("Blank.html")));
         wbWeb->setSource(QUrl::fromLocalFile(htmlPage(QStringLiteral("Empty.html"))));
         setWindowTitle(Captions::titled(QStringLiteral(" Manager")));
         applyStoredPosition();
@@ -349,7 +349,7 @@ void frmMain::cmdDateRange() {
 
 void frmMain::ShowReportsPage() {
     switchTo(kReports);
-    pageReports->navigate(htmlPage(QStringLiteral("Blank.html")));
+    pageReports->showPlaceholder(htmlPage(QStringLiteral("Blank.html")));
     repaintNow();
     if (!pageData || !m_database)
         return;
@@ -357,6 +357,7 @@ void frmMain::ShowReportsPage() {
     frmGenerateReport generate(*m_database, pageData->criteria(), m_context.programFolder, m_context.feedback,
                                this);
     connect(&generate, &frmGenerateReport::pageChosen, pageReports, &frameReports::navigate);
+    connect(&generate, &frmGenerateReport::failed, pageReports, &frameReports::showFailure);
     execDialog(generate);
 }
 

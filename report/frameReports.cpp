@@ -62,15 +62,42 @@ frameReports::frameReports(Feedback& feedback, QWidget* parent) : QWidget(parent
 
 void frameReports::navigate(const QString& path) {
     m_path = path;
+    m_noReport.clear();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         brwReport->clear();
         return;
     }
-    brwReport->document()->setBaseUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath() + QLatin1Char('/')));
-    brwReport->setHtml(ReportHtmlForDisplay(file.readAll()));
+    const QByteArray bytes = file.readAll();
+    const QUrl base = QUrl::fromLocalFile(QFileInfo(path).absolutePath() + QLatin1Char('/'));
+    brwReport->document()->setBaseUrl(base);
+    brwReport->setHtml(ReportHtmlForDisplay(bytes));
 }
 
+void frameReports::showPlaceholder(const QString& path) {
+    navigate(path);
+    m_noReport = QStringLiteral("The report is still being prepared.");
+}
+
+void frameReports::showFailure(const QString& reason) {
+    m_path.clear();
+    m_noReport = QStringLiteral("The report could not be produced: ") + reason;
+    brwReport->setHtml(
+        QStringLiteral(
+            "<P ALIGN=CENTER><FONT FACE=\"Arial\" SIZE=3><B>Application Usage Report</B></FONT></P>"
+            "<P ALIGN=CENTER><FONT FACE=\"Arial\" SIZE=2>The report could not be produced.</FONT></P>"
+            "<P ALIGN=CENTER><FONT FACE=\"Arial\" SIZE=1 COLOR=\"GRAY\">") +
+        reason.toHtmlEscaped() + QStringLiteral("</FONT></P>"));
+}
+
+bool frameReports::refusedWithoutReport(const QString& command) {
+    if (m_noReport.isEmpty())
+        return false;
+    // The button stays enabled: the next report shown can be printed and saved.
+    m_feedback.message(QStringLiteral("There is no report to ") + command + QStringLiteral(". ") + m_noReport,
+                       Captions::titled(QStringLiteral(" Manager")), Feedback::Icon::Information);
+    return true;
+}
 bool frameReports::available(Command command) const {
     if (m_query)
         return m_query(command);
@@ -78,6 +105,8 @@ bool frameReports::available(Command command) const {
 }
 
 void frameReports::printReport() {
+    if (refusedWithoutReport(QStringLiteral("print")))
+        return;
     if (!available(Command::Print)) {
         cmdPrintReport->setEnabled(false);
         return;
@@ -112,6 +141,8 @@ QString frameReports::writePdf(const QString& target) const {
 }
 
 void frameReports::exportReport() {
+    if (refusedWithoutReport(QStringLiteral("export")))
+        return;
     if (!available(Command::SaveAs)) {
         cmdExportReport->setEnabled(false);
         return;

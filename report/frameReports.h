@@ -16,8 +16,12 @@ public:
 
     explicit frameReports(Feedback& feedback, QWidget* parent = nullptr);
 
-    // Shows a local HTML file (the placeholder, the written report or a fixed page).
+    // Shows a local HTML file (the written report or a fixed page).
     void navigate(const QString& path);
+    // Shows a page that stands in for a report being prepared: Print and Export refuse it.
+    void showPlaceholder(const QString& path);
+    // Shows that the report could not be produced, and why; Print and Export refuse it.
+    void showFailure(const QString& reason);
     QString currentPath() const { return m_path; }
 
     // Whether a command can run now; replaceable so that tests can make one unavailable.
@@ -34,10 +38,13 @@ public:
 
 private:
     bool available(Command command) const;
+    // Tells the operator that no report is shown, when none is; true then.
+    bool refusedWithoutReport(const QString& command);
     // Writes the shown report as a PDF file; the error text, or nothing when it was written.
     QString writePdf(const QString& target) const;
 
     Feedback& m_feedback;
     QString m_path;
+    QString m_noReport; // why what is shown is no report; empty when it is one
     StatusQuery m_query;
 };

@@ -71,6 +71,7 @@ bool frmGenerateReport::GenerateReport() {
         m_pagePath = outcome.path;
     } catch (const VcError& error) {
         m_feedback.message(error.description(), kCaption, Feedback::Icon::Critical);
+        emit failed(error.description());
         return false;
     }
     emit pageChosen(m_pagePath);

@@ -19,8 +19,8 @@ public:
                       Feedback& feedback, QWidget* parent = nullptr);
 
     // The whole generation: extraction, then the report, NoData or NoSelection page. Emits
-    // pageChosen and returns true with the page's path; on a failure shows the error and
-    // returns false (the page shown before stays). Runs by itself on the window's first show.
+    // pageChosen and returns true with the page's path; on a failure shows the error, emits
+    // failed with it and returns false. Runs by itself on the window's first show.
     bool GenerateReport();
 
     // The page chosen by the last generation; empty when it failed or has not run.
@@ -34,6 +34,7 @@ public:
 
 signals:
     void pageChosen(const QString& path);
+    void failed(const QString& reason);
 
 protected:
     void showEvent(QShowEvent* event) override;

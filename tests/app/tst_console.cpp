@@ -84,6 +84,7 @@ private slots:
     void navigationKeepsMenuBarAndBarInStep();
     void laterStartsUseTheRegistryAndTakeOnlyNewDays();
     void reportButtons();
+    void failedReportSaysWhyAndIsNotSaved();
     void closeStoresPositionUnlessMinimised();
     void corruptedPositionClosesAndStoresAnew();
     void helpWithoutGuide();
@@ -325,6 +326,27 @@ void TstConsole::reportButtons() {
     // The shown report displays the trade mark and blanks, not raw entity text.
     QVERIFY(!page->brwReport->toPlainText().contains(QStringLiteral("&nbsp")));
     m_feedback.clear();
+    window->close();
+}
+
+void TstConsole::failedReportSaysWhyAndIsNotSaved() {
+    auto window = start();
+    // A folder where the report file goes: the file cannot be written.
+    QVERIFY(QDir().mkpath(m_home + QStringLiteral("/Data/HTML/Report.html/x")));
+    m_feedback.clear();
+    window->ShowReportsPage();
+    frameReports* page = window->pageReports;
+    QCOMPARE(m_feedback.messages.size(), 1);
+    const QString shown = page->brwReport->toPlainText();
+    QVERIFY2(!shown.contains(QStringLiteral("Preparing the report")), qPrintable(shown));
+    QVERIFY(shown.contains(QStringLiteral("The report could not be produced.")));
+    QVERIFY(shown.contains(m_feedback.messages[0].text)); // and why
+    const QString saved = m_dir->filePath(QStringLiteral("saved.html"));
+    m_feedback.fileAnswers = {saved};
+    page->cmdExportReport->click();
+    QVERIFY(!QFile::exists(saved));
+    QCOMPARE(m_feedback.messages.size(), 2);
+    QVERIFY(m_feedback.messages[1].text.startsWith(QStringLiteral("There is no report to export.")));
     window->close();
 }
 

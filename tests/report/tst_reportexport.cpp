@@ -1,4 +1,5 @@
-// Saving the shown report: a failure shows an error and never harms the file being replaced.
+// Saving the shown report: a failure shows an error and never harms the file being replaced, and
+// what is no report (the placeholder, a failure) is never saved as one.
 #include "report/frameReports.h"
 #include "support/ScriptedFeedback.h"
 #include "support/TestEnv.h"
@@ -7,6 +8,8 @@
 #include <QFile>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTextBrowser>
+#include <QTextDocument>
 #include <QtTest>
 
 class TstReportExport : public QObject {
@@ -15,6 +18,8 @@ private slots:
     void initTestCase() { TestEnv::setUp(); }
     void pdf_data();
     void pdf();
+    void nothingSavedWithoutReport_data();
+    void nothingSavedWithoutReport();
 };
 
 void TstReportExport::pdf_data() {
@@ -67,6 +72,58 @@ void TstReportExport::pdf() {
         QVERIFY(old.open(QIODevice::ReadOnly));
         QCOMPARE(old.readAll(), QByteArray("older content"));
     }
+}
+
+void TstReportExport::nothingSavedWithoutReport_data() {
+    QTest::addColumn<bool>("failed"); // the report failed; otherwise it is being prepared
+    QTest::addColumn<bool>("pdf");
+    QTest::newRow("placeholder, html") << false << false;
+    QTest::newRow("placeholder, pdf") << false << true;
+    QTest::newRow("failure, html") << true << false;
+    QTest::newRow("failure, pdf") << true << true;
+}
+
+// The placeholder and the failure page are no report: Print and Export say so and save nothing,
+// and stay usable for the next report.
+void TstReportExport::nothingSavedWithoutReport() {
+    QFETCH(bool, failed);
+    QFETCH(bool, pdf);
+    QTemporaryDir dir;
+    QFile placeholder(dir.filePath(QStringLiteral("Blank.html")));
+    QVERIFY(placeholder.open(QIODevice::WriteOnly));
+    placeholder.write("<HTML><BODY>Preparing the report...</BODY></HTML>");
+    placeholder.close();
+    ScriptedFeedback feedback;
+    frameReports page(feedback);
+    page.showPlaceholder(placeholder.fileName());
+    if (failed) {
+        page.showFailure(QStringLiteral("Could not write <Report.html>: disk full"));
+        const QString shown = page.brwReport->toPlainText();
+        QVERIFY(shown.contains(QStringLiteral("The report could not be produced.")));
+        QVERIFY(shown.contains(QStringLiteral("Could not write <Report.html>: disk full")));
+        QVERIFY(!shown.contains(QStringLiteral("Preparing")));
+    }
+    const QString target = dir.filePath(pdf ? QStringLiteral("saved.pdf") : QStringLiteral("saved.html"));
+    feedback.fileAnswers = {target};
+    feedback.printAnswers = {true};
+    page.cmdExportReport->click();
+    page.cmdPrintReport->click();
+    QVERIFY(!QFile::exists(target));
+    QCOMPARE(feedback.printDialogs, 0);
+    QCOMPARE(feedback.messages.size(), 2);
+    QVERIFY(feedback.messages[0].text.startsWith(QStringLiteral("There is no report to export.")));
+    QVERIFY(feedback.messages[1].text.startsWith(QStringLiteral("There is no report to print.")));
+    QCOMPARE(feedback.messages[0].text.contains(QStringLiteral("disk full")), failed);
+    QVERIFY(page.cmdExportReport->isEnabled());
+    QVERIFY(page.cmdPrintReport->isEnabled());
+
+    // The next report shown is saved as usual.
+    page.navigate(QStringLiteral(VC_REPORT_TEST_DATA "/expected_report.html"));
+    feedback.clear();
+    feedback.fileAnswers = {target};
+    page.cmdExportReport->click();
+    QVERIFY(feedback.messages.isEmpty());
+    QVERIFY(QFile::exists(target));
 }
 
 QTEST_MAIN(TstReportExport)
