@@ -4,6 +4,8 @@
 #include "base/Captions.h"
 #include "base/Feedback.h"
 #include "report/ReportDisplay.h"
+#include "report/ReportOutline.h"
+#include "report/ReportScreenDocument.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -22,6 +24,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 frameReports::frameReports(Feedback& feedback, QWidget* parent) : QWidget(parent), m_feedback(feedback) {
     Q_INIT_RESOURCE(report);
@@ -70,6 +73,13 @@ void frameReports::navigate(const QString& path) {
     }
     const QByteArray bytes = file.readAll();
     const QUrl base = QUrl::fromLocalFile(QFileInfo(path).absolutePath() + QLatin1Char('/'));
+    if (const std::optional<ReportOutline> outline = ReportOutline::parse(bytes)) {
+        // Parented to the view, so the view deletes it when the next page replaces it.
+        QTextDocument* document = ReportScreenDocument::build(*outline, brwReport);
+        document->setBaseUrl(base);
+        brwReport->setDocument(document);
+        return;
+    }
     brwReport->document()->setBaseUrl(base);
     brwReport->setHtml(ReportHtmlForDisplay(bytes));
 }

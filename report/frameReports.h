@@ -16,7 +16,8 @@ public:
 
     explicit frameReports(Feedback& feedback, QWidget* parent = nullptr);
 
-    // Shows a local HTML file (the written report or a fixed page).
+    // Shows a local HTML file (the written report or a fixed page); the report writer's own
+    // files are laid out as a light document, anything else as HTML.
     void navigate(const QString& path);
     // Shows a page that stands in for a report being prepared: Print and Export refuse it.
     void showPlaceholder(const QString& path);

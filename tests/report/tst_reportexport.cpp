@@ -20,6 +20,7 @@ private slots:
     void pdf();
     void nothingSavedWithoutReport_data();
     void nothingSavedWithoutReport();
+    void reportShownLikeTheFile();
 };
 
 void TstReportExport::pdf_data() {
@@ -124,6 +125,31 @@ void TstReportExport::nothingSavedWithoutReport() {
     page.cmdExportReport->click();
     QVERIFY(feedback.messages.isEmpty());
     QVERIFY(QFile::exists(target));
+}
+
+// The writer's file is shown as a light document with the same text, and find reaches it.
+void TstReportExport::reportShownLikeTheFile() {
+    ScriptedFeedback feedback;
+    frameReports page(feedback);
+    page.navigate(QStringLiteral(VC_REPORT_TEST_DATA "/expected_report.html"));
+    QCOMPARE(page.brwReport->document()->parent(), page.brwReport);
+    const QString shown = page.brwReport->toPlainText();
+    for (const char* text : {"Application Usage Report", "3/1/2024", "Web & <Mail>", "1:45", "(86%)",
+                             "Ελληνικά", "Total for day", "Total for all days", "12:02",
+                             "Users monitored:", "Bob \"B\"", "Zoë", "Workstations monitored:", "ПК-1"})
+        QVERIFY2(shown.contains(QString::fromUtf8(text)), text);
+    QVERIFY(!shown.contains(QStringLiteral("&nbsp")));
+    QVERIFY(page.brwReport->find(QStringLiteral("ελληνικά")));
+    QCOMPARE(page.brwReport->textCursor().selectedText(), QStringLiteral("Ελληνικά"));
+    // Any other page is shown from its HTML.
+    QTemporaryDir dir;
+    QFile other(dir.filePath(QStringLiteral("NoData.html")));
+    QVERIFY(other.open(QIODevice::WriteOnly));
+    other.write("<HTML><BODY><P>There is no usage data&nbsp;for the chosen criteria.</P></BODY></HTML>");
+    other.close();
+    page.navigate(other.fileName());
+    QCOMPARE(page.brwReport->toPlainText(),
+             QStringLiteral("There is no usage data for the chosen criteria."));
 }
 
 QTEST_MAIN(TstReportExport)

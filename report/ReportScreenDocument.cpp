@@ -1,0 +1,105 @@
+// Lays out a report outline as paragraphs: day headings, application lines, totals, lists.
+#include "report/ReportScreenDocument.h"
+
+#include "report/ReportOutline.h"
+
+#include <QTextBlockFormat>
+#include <QTextCharFormat>
+#include <QTextCursor>
+#include <QTextDocument>
+
+namespace {
+
+// The report's HTML sizes 1, 2 and 3, in points.
+constexpr double kSmall = 7.5;
+constexpr double kMedium = 10;
+constexpr double kLarge = 12;
+
+QTextCharFormat font(double points, bool bold = false, bool gray = false) {
+    QTextCharFormat format;
+    format.setFontFamilies({QStringLiteral("Arial")});
+    format.setFontPointSize(points);
+    if (bold)
+        format.setFontWeight(QFont::Bold);
+    if (gray)
+        format.setForeground(Qt::gray);
+    return format;
+}
+
+} // namespace
+
+QTextDocument* ReportScreenDocument::build(const ReportOutline& outline, QObject* parent) {
+    auto* document = new QTextDocument(parent);
+    document->setUndoRedoEnabled(false);
+    QTextCursor cursor(document);
+    cursor.beginEditBlock();
+
+    QTextBlockFormat title;
+    title.setAlignment(Qt::AlignHCenter);
+    title.setBottomMargin(8);
+    cursor.setBlockFormat(title);
+    cursor.setBlockCharFormat(font(kLarge, true));
+    cursor.insertText(outline.title, font(kLarge, true));
+
+    // Name from the indent, time right-aligned at the end of the file's 300-pixel name column,
+    // percentage after it: the file's columns.
+    QTextBlockFormat line;
+    line.setTabPositions({QTextOption::Tab(24, QTextOption::LeftTab),
+                          QTextOption::Tab(364, QTextOption::RightTab),
+                          QTextOption::Tab(420, QTextOption::RightTab)});
+    QTextBlockFormat heading;
+    heading.setTopMargin(12);
+    heading.setBottomMargin(2);
+    QTextBlockFormat totalLine = line;
+    totalLine.setTopMargin(2);
+    QTextBlockFormat rule;
+    rule.setProperty(QTextFormat::BlockTrailingHorizontalRulerWidth,
+                     QTextLength(QTextLength::PercentageLength, 60));
+    rule.setLeftMargin(24);
+    const QTextCharFormat small = font(kSmall);
+    const QTextCharFormat smallGray = font(kSmall, false, true);
+    const QTextCharFormat dayFont = font(kMedium, true);
+    const QString tab(QLatin1Char('\t'));
+
+    for (const ReportOutline::Day& day : outline.days) {
+        cursor.insertBlock(heading, dayFont);
+        cursor.insertText(day.date, dayFont);
+        for (const ReportOutline::Application& app : day.applications) {
+            cursor.insertBlock(line, small);
+            cursor.insertText(tab + app.name + tab + app.time + tab, small);
+            cursor.insertText(app.percent, smallGray);
+        }
+        cursor.insertBlock(rule, smallGray);
+        cursor.insertBlock(totalLine, smallGray);
+        cursor.insertText(tab + QStringLiteral("Total for day") + tab + day.total, smallGray);
+    }
+
+    QTextBlockFormat grand;
+    grand.setTopMargin(16);
+    grand.setTabPositions({QTextOption::Tab(364, QTextOption::RightTab)});
+    cursor.insertBlock(grand, font(kMedium, true));
+    cursor.insertText(QStringLiteral("Total for all days  "), font(kMedium, true));
+    cursor.insertText(QStringLiteral(" (in hours and minutes)"), small);
+    cursor.insertText(tab + outline.grandTotal, small);
+    QTextBlockFormat fullRule;
+    fullRule.setProperty(QTextFormat::BlockTrailingHorizontalRulerWidth,
+                         QTextLength(QTextLength::PercentageLength, 100));
+    cursor.insertBlock(fullRule, small);
+
+    QTextBlockFormat listHeading;
+    listHeading.setTopMargin(8);
+    QTextBlockFormat listItem;
+    listItem.setLeftMargin(40);
+    const auto list = [&](const QString& caption, const QStringList& names) {
+        cursor.insertBlock(listHeading, small);
+        cursor.insertText(caption, small);
+        for (const QString& name : names) {
+            cursor.insertBlock(listItem, small);
+            cursor.insertText(name, small);
+        }
+    };
+    list(QStringLiteral("Users monitored:"), outline.users);
+    list(QStringLiteral("Workstations monitored:"), outline.workstations);
+    cursor.endEditBlock();
+    return document;
+}
