@@ -38,6 +38,7 @@ public:
 };
 
 // The same extraction with the rows handed to sink; MGRDaySummaryTmp is neither read nor
-// written, and the database is only read.
+// written, and the database is only read. The progress ends as above; until the pass has
+// counted the rows, its maximum is 4 x the days of the range and the value moves by days.
 ExtractionCounts GenerateData(ManagerDatabase& database, const ReportCriteria& criteria,
                               ReportProgress& progress, int& progressStep, ReportRowSink& sink);
