@@ -177,6 +177,70 @@ private slots:
         QCOMPARE(readAll(path), QByteArray("previous report"));
     }
 
+    // The report hands its rows straight to the writer; its file must be the one the table's
+    // rows give, whatever the rows hold.
+    void reportEqualsTheTablesFile_data() {
+        QTest::addColumn<int>("variant");
+        QTest::newRow("plain") << 0;
+        QTest::newRow("times of day and a damaged date") << 1;
+        QTest::newRow("names in several letter cases") << 2;
+        QTest::newRow("negative and odd seconds") << 3;
+        QTest::newRow("unchecked user and workstation") << 4;
+    }
+    void reportEqualsTheTablesFile() {
+        QFETCH(int, variant);
+        ManagerFixture f;
+        f.addGrouping(QStringLiteral("Writer"), {QStringLiteral("writer")});
+        f.addGrouping(QStringLiteral("Mail"), {QStringLiteral("inbox")});
+        const QStringList days{QStringLiteral("2024-03-01"), QStringLiteral("2024-03-02"),
+                               QStringLiteral("2024-03-04")};
+        int n = 0;
+        for (const QString& day : days) {
+            for (const char* title : {"Letter - Writer", "Inbox - Mail", "solitaire", "Memo - WRITER"}) {
+                for (const char* user : {"anna", "bob"}) {
+                    ++n;
+                    QString stored = day;
+                    QString ws = n % 3 ? QStringLiteral("WS-1") : QStringLiteral("WS-2");
+                    QString who = QString::fromLatin1(user);
+                    qint64 seconds = 60 * n + 7;
+                    if (variant == 1 && n % 4 == 0)
+                        stored += QStringLiteral(" 10:30:00");
+                    if (variant == 2 && n % 5 == 0) {
+                        who = who.toUpper();
+                        ws = ws.toLower();
+                    }
+                    if (variant == 3)
+                        seconds = n % 2 ? -13 * n : n;
+                    f.addRawUsage(ws, who, QString::fromLatin1(title), stored, seconds);
+                }
+            }
+        }
+        if (variant == 1)
+            f.addRawUsage(QStringLiteral("WS-1"), QStringLiteral("anna"), QStringLiteral("x"),
+                          QStringLiteral("2024-02-30"), 600);
+        ReportCriteria criteria{QDate(2024, 3, 1), QDate(2024, 3, 4), f.allApplications(), f.allUsers(),
+                                f.allWorkstations()};
+        if (variant == 4) {
+            criteria.users.removeAll(QStringLiteral("bob"));
+            criteria.workstations.removeAll(QStringLiteral("WS-2"));
+        }
+
+        ReportProgress tableProgress;
+        int tableStep = 0;
+        GenerateData(f.db(), criteria, tableProgress, tableStep);
+        const QString fromTable = f.folder() + QStringLiteral("/table.html");
+        WriteReportFile(f.db(), fromTable, tableProgress, tableStep);
+
+        ReportProgress progress;
+        int step = 0;
+        const ReportOutcome outcome = GenerateReport(f.db(), criteria, f.programFolder(), progress, step);
+        QCOMPARE(int(outcome.page), int(ReportPage::Report));
+        QCOMPARE(readAll(outcome.path), readAll(fromTable));
+        QCOMPARE(step, tableStep);
+        QCOMPARE(progress.maximum(), tableProgress.maximum());
+        QCOMPARE(progress.value(), tableProgress.value());
+    }
+
     void pageChoice_data() {
         QTest::addColumn<bool>("withDates");
         QTest::addColumn<QStringList>("users");
