@@ -40,6 +40,11 @@ ApplicationNames::ApplicationNames(const QList<ManagerDatabase::Grouping>& group
 }
 
 int ApplicationNames::child(int node, char16_t c) const {
+    if (node == 0)
+        return m_rootChild.empty() ? -1 : m_rootChild[c];
+    const Node& n = m_nodes[static_cast<size_t>(node)];
+    if (!n.manyChildren)
+        return n.onlyChild >= 0 && n.onlyUnit == c ? n.onlyChild : -1;
     const auto it = m_edges.find(edgeKey(node, c));
     return it == m_edges.end() ? -1 : it->second;
 }
@@ -57,6 +62,19 @@ void ApplicationNames::addEntry(const QString& folded, int priority) {
             next = static_cast<int>(m_nodes.size());
             m_nodes.emplace_back();
             m_edges.emplace(edgeKey(node, c), next);
+            if (node == 0) {
+                if (m_rootChild.empty())
+                    m_rootChild.assign(0x10000, -1);
+                m_rootChild[c] = next;
+            } else {
+                Node& parent = m_nodes[static_cast<size_t>(node)];
+                if (parent.onlyChild < 0) {
+                    parent.onlyChild = next;
+                    parent.onlyUnit = c;
+                } else {
+                    parent.manyChildren = true;
+                }
+            }
         }
         node = next;
     }

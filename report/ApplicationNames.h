@@ -37,6 +37,10 @@ private:
     struct Node {
         int fail = 0;
         int best = INT_MAX; // lowest priority of an entry ending here or at a suffix of it
+        // Most nodes have one child: it is kept here, and m_edges is asked only past that.
+        int onlyChild = -1;
+        char16_t onlyUnit = 0;
+        bool manyChildren = false;
     };
     int child(int node, char16_t c) const;
     void addEntry(const QString& folded, int priority);
@@ -47,6 +51,7 @@ private:
     std::vector<int> m_aliasOfEntry; // grouping position of each priority
     std::vector<Node> m_nodes;
     std::unordered_map<quint64, int> m_edges; // (node << 16 | unit) -> child
+    std::vector<int> m_rootChild;             // unit -> child of the root, or -1: the busiest node
     int m_emptyBest = INT_MAX;                // lowest priority among empty entries
     QHash<QString, QString> m_cache;
 };
