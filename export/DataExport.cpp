@@ -5,7 +5,7 @@
 #include "base/Feedback.h"
 #include "base/VcError.h"
 #include "export/ExportFile.h"
-#include "report/ApplicationNames.h"
+#include "groupings/ApplicationNames.h"
 #include "store/Dates.h"
 #include "store/ManagerDatabase.h"
 #include "store/SqlStatement.h"

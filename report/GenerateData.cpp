@@ -2,7 +2,7 @@
 #include "report/GenerateData.h"
 
 #include "base/VcError.h"
-#include "report/ApplicationNames.h"
+#include "groupings/ApplicationNames.h"
 #include "report/ReportProgress.h"
 #include "report/ReportText.h"
 #include "store/Dates.h"

@@ -2,7 +2,7 @@
 #include "report/frameData.h"
 
 #include "base/Feedback.h"
-#include "report/ApplicationNames.h"
+#include "groupings/ApplicationNames.h"
 #include "store/Dates.h"
 #include "store/ManagerDatabase.h"
 

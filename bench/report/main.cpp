@@ -4,7 +4,7 @@
 // The cached store is used in place and only read.
 #include "base/HeadlessFeedback.h"
 #include "base/VcError.h"
-#include "report/ApplicationNames.h"
+#include "groupings/ApplicationNames.h"
 #include "report/frameData.h"
 #include "report/frameReports.h"
 #include "report/frmGenerateReport.h"

@@ -1,6 +1,6 @@
 // Extraction: the rows left in MGRDaySummaryTmp, the progress contract and ProgressStep.
 #include "base/VcError.h"
-#include "report/ApplicationNames.h"
+#include "groupings/ApplicationNames.h"
 #include "report/GenerateData.h"
 #include "report/ReportProgress.h"
 #include "store/SqlUtil.h"

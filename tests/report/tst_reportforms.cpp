@@ -1,5 +1,5 @@
 // The criteria page and the report generation window, driven as the operator would.
-#include "report/ApplicationNames.h"
+#include "groupings/ApplicationNames.h"
 #include "report/frameData.h"
 #include "report/frmGenerateReport.h"
 #include "store/SqlUtil.h"

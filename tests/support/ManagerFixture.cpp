@@ -1,7 +1,7 @@
 // The manager-database fixture.
 #include "support/ManagerFixture.h"
 
-#include "report/ApplicationNames.h"
+#include "groupings/ApplicationNames.h"
 #include "store/Dates.h"
 #include "store/SqlUtil.h"
 

@@ -4,6 +4,7 @@
 #include "store/ManagerDatabase.h"
 
 #include <climits>
+#include <optional>
 #include <QHash>
 #include <QList>
 #include <QString>
@@ -26,6 +27,9 @@ public:
     // equals its AliasKey ignoring letter case, as the engine's criterion does; the grouping's own spelling
     // is returned. Results are cached per title.
     QString GetApplicationName(const QString& title);
+    // The same rule without the cache, telling a title no entry occurs in (nothing) apart from
+    // one caught by a grouping that happens to be named "Undefined Applications".
+    std::optional<QString> catchingApplication(const QString& title) const;
 
     // Every name GetApplicationName can give: the groupings in order, then "Undefined Applications".
     QStringList applications() const;
@@ -45,7 +49,6 @@ private:
     int child(int node, char16_t c) const;
     void addEntry(const QString& folded, int priority);
     void link();
-    QString map(const QString& title) const;
 
     QList<QString> m_aliases;        // grouping names, by position
     std::vector<int> m_aliasOfEntry; // grouping position of each priority

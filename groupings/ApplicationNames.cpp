@@ -1,5 +1,5 @@
 // Title-to-application mapping.
-#include "report/ApplicationNames.h"
+#include "groupings/ApplicationNames.h"
 
 #include "base/TextUtils.h"
 
@@ -111,7 +111,7 @@ void ApplicationNames::link() {
     }
 }
 
-QString ApplicationNames::map(const QString& title) const {
+std::optional<QString> ApplicationNames::catchingApplication(const QString& title) const {
     int best = m_emptyBest;
     if (best != 0 && m_nodes.size() > 1) {
         // Entries are compared with their quotes blanked; so is the title.
@@ -131,7 +131,7 @@ QString ApplicationNames::map(const QString& title) const {
         }
     }
     if (best == INT_MAX)
-        return kUndefinedApplications;
+        return std::nullopt;
     return m_aliases.at(m_aliasOfEntry[static_cast<size_t>(best)]);
 }
 
@@ -139,7 +139,7 @@ QString ApplicationNames::GetApplicationName(const QString& title) {
     const auto it = m_cache.constFind(title);
     if (it != m_cache.constEnd())
         return it.value();
-    QString name = map(title);
+    QString name = catchingApplication(title).value_or(kUndefinedApplications);
     m_cache.insert(title, name);
     return name;
 }

@@ -1,5 +1,5 @@
 // The title-to-application rule: rank order, entry order, letter case, empty entries.
-#include "report/ApplicationNames.h"
+#include "groupings/ApplicationNames.h"
 
 #include <QRandomGenerator>
 #include <QtTest>
