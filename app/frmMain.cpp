@@ -14,6 +14,7 @@
 #include "collect/frmDownloadData.h"
 #include "discovery/frameCheckWorkstations.h"
 #include "discovery/frameConfiguration.h"
+#include "discovery/frameWorkstationHealth.h"
 #include "discovery/Network.h"
 #include "export/ExportCommand.h"
 #include "groupings/frameAppGroupings.h"
@@ -49,6 +50,7 @@ const QString kReports = QStringLiteral("Reports");
 const QString kGroupings = QStringLiteral("Application Groupings");
 const QString kSecurity = QStringLiteral("Security");
 const QString kCheckWorkstations = QStringLiteral("Check Workstations");
+const QString kWorkstationHealth = QStringLiteral("Workstation Health");
 const QString kWebSite = QStringLiteral("Vellumcrest Web Site");
 
 QAction* addCommand(QMenu* menu, const QString& caption, const QString& name) {
@@ -94,6 +96,7 @@ frmMain::frmMain(const AppContext& context, QWidget* parent)
     pageAppGroupings = new frameAppGroupings(feedback, m_context.dialogs, pages);
     pageSecurity = new frameSecurity(m_context.settings, pages);
     pageCheckWorkstations = new frameCheckWorkstations(*m_network, feedback, pages);
+    pageWorkstationHealth = new frameWorkstationHealth(*m_network, feedback, m_context.settings, pages);
     frameWeb = new QWidget(pages);
     frameWeb->setObjectName(QStringLiteral("frameWeb"));
     wbWeb = new QTextBrowser(frameWeb);
@@ -109,6 +112,7 @@ frmMain::frmMain(const AppContext& context, QWidget* parent)
                {kGroupings, pageAppGroupings, 2},
                {kSecurity, pageSecurity, 2},
                {kCheckWorkstations, pageCheckWorkstations, 3},
+               {kWorkstationHealth, pageWorkstationHealth, 3},
                {kWebSite, frameWeb, 4}};
     for (const Page& page : m_pages)
         pages->addWidget(page.frame);
@@ -134,6 +138,10 @@ frmMain::frmMain(const AppContext& context, QWidget* parent)
     connect(pageConfiguration, &frameConfiguration::statusText, this, &frmMain::setStatusText);
     connect(pageConfiguration, &frameConfiguration::showWorkstationDataPageRequested, this,
             &frmMain::ShowWorkstationDataPage);
+    connect(pageCheckWorkstations, &frameCheckWorkstations::serviceChecked, pageWorkstationHealth,
+            &frameWorkstationHealth::serviceChecked);
+    connect(pageWorkstationHealth, &frameWorkstationHealth::markedChanged, pageConfiguration,
+            &frameConfiguration::setBehindWorkstations);
 }
 
 frmMain::~frmMain() {
@@ -168,6 +176,8 @@ void frmMain::buildMenus() {
     mnuTools->setObjectName(QStringLiteral("mnuTools"));
     connect(addCommand(mnuTools, QStringLiteral("&Check Workstations"), QStringLiteral("mnuToolsCheck")),
             &QAction::triggered, this, [this] { showFromMenuBar(3, &frmMain::ShowCheckWorkstationsPage); });
+    connect(addCommand(mnuTools, QStringLiteral("Workstation &Health"), QStringLiteral("mnuToolsHealth")),
+            &QAction::triggered, this, [this] { showFromMenuBar(3, &frmMain::ShowWorkstationHealthPage); });
     mnuTools->addSeparator();
     connect(addCommand(mnuTools, QStringLiteral("&Export Data..."), QStringLiteral("mnuToolsExport")),
             &QAction::triggered, this, &frmMain::exportData);
@@ -269,6 +279,7 @@ void frmMain::run() {
         std::make_unique<ManagerDatabase>(m_context.programFolder + QStringLiteral("/Data/VCManager.mdb"));
     pageConfiguration->setDatabase(m_database.get());
     pageAppGroupings->setDatabase(m_database.get());
+    pageWorkstationHealth->setDatabase(m_database.get());
     UpdateSnapshotDate();
 
     if (m_context.flags.previouslyLoaded) {
@@ -297,6 +308,8 @@ void frmMain::run() {
     pageData->LoadReportCriteria();
 
     pageAppGroupings->LoadGroupings();
+    // The download's records are the health rows; their marks go to the tree as well.
+    pageWorkstationHealth->refresh();
     ShowWorkstationDataPage();
     // What did not come in is said where the operator looks, with the reasons on hover.
     setStatusText(DownloadOutcomeText(outcome));
@@ -373,6 +386,11 @@ void frmMain::ShowCheckWorkstationsPage() {
     switchTo(kCheckWorkstations);
 }
 
+void frmMain::ShowWorkstationHealthPage() {
+    switchTo(kWorkstationHealth);
+    pageWorkstationHealth->refresh();
+}
+
 void frmMain::ShowWebSitePage() {
     switchTo(kWebSite);
     wbWeb->setSource(QUrl::fromLocalFile(htmlPage(QStringLiteral("WebSite.html"))));
@@ -395,6 +413,7 @@ bool frmMain::showPageByName(const QString& name) {
             {kGroupings, &frmMain::ShowGroupingsPage},
             {kSecurity, &frmMain::ShowSecurityPage},
             {kCheckWorkstations, &frmMain::ShowCheckWorkstationsPage},
+            {kWorkstationHealth, &frmMain::ShowWorkstationHealthPage},
             {kWebSite, &frmMain::ShowWebSitePage}};
         showFromMenuBar(page.menu, switchers.value(page.name));
         return true;
@@ -426,6 +445,9 @@ void frmMain::MenuItemClick(short MenuNumber, short MenuItem) {
         break;
     case 32:
         exportData();
+        break;
+    case 33:
+        ShowWorkstationHealthPage();
         break;
     case 41:
         ShowWebSitePage();
@@ -480,6 +502,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
         }
         pageAppGroupings->setDatabase(nullptr);
         pageConfiguration->setDatabase(nullptr);
+        pageWorkstationHealth->setDatabase(nullptr);
         replacePage(kDataRanges, nullptr);
         delete pageData;
         pageData = nullptr;

@@ -22,6 +22,7 @@ class frameConfiguration;
 class frameData;
 class frameReports;
 class frameSecurity;
+class frameWorkstationHealth;
 
 class frmMain : public QMainWindow {
     Q_OBJECT
@@ -39,6 +40,7 @@ public:
     void ShowGroupingsPage();
     void ShowSecurityPage();
     void ShowCheckWorkstationsPage();
+    void ShowWorkstationHealthPage();
     void ShowWebSitePage();
 
     // Shows the page the breadcrumb names (e.g. "Reports") as the menu bar would; false when
@@ -71,6 +73,7 @@ public:
     frameAppGroupings* pageAppGroupings;
     frameSecurity* pageSecurity;
     frameCheckWorkstations* pageCheckWorkstations;
+    frameWorkstationHealth* pageWorkstationHealth;
     QWidget* frameWeb;
     QTextBrowser* wbWeb;
     QLabel* sbPanelStatus;

@@ -106,6 +106,17 @@ void Settings::storeMainPosition(int leftTwips, int topTwips) {
     setValue(kSettings, QStringLiteral("MainTop"), QString::number(topTwips));
 }
 
+int Settings::daysBehindLimit() const {
+    const QString text = value(kSettings, QStringLiteral("DaysBehindLimit"), QString());
+    bool ok = false;
+    const int days = text.trimmed().toInt(&ok);
+    return ok && days >= 0 && days <= kMaxDaysBehindLimit ? days : kDefaultDaysBehindLimit;
+}
+
+void Settings::storeDaysBehindLimit(int days) {
+    setValue(kSettings, QStringLiteral("DaysBehindLimit"), QString::number(days));
+}
+
 QString Settings::storedPassword() const {
     return value(kSecurity, QStringLiteral("Password"), QString());
 }

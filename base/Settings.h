@@ -38,6 +38,13 @@ public:
     int mainLeft() const;                             // twips, default 1000
     int mainTop() const;
     void storeMainPosition(int leftTwips, int topTwips);
+    // Workstations more than this many days behind are marked (health page, workstation tree).
+    // A missing, unreadable or out-of-range value gives the default: a mark is advice, and a
+    // damaged value must not keep the console from starting.
+    static constexpr int kDefaultDaysBehindLimit = 3; // a weekend is not yet a fault
+    static constexpr int kMaxDaysBehindLimit = 3650;
+    int daysBehindLimit() const;
+    void storeDaysBehindLimit(int days);
     QString storedPassword() const; // as stored: a password hash or an older encoded value
     void storePassword(const QString& stored);
 

@@ -2,6 +2,7 @@
 // the network scan and the Check Workstations page.
 #pragma once
 
+#include <optional>
 #include <QString>
 #include <QtGlobal>
 
@@ -15,6 +16,11 @@ inline const QString kAgentServiceName = QStringLiteral("VCWorkstation");
 // cannot be opened (silently), a service enumeration call fails (with a message), or no
 // service has that exact name.
 qint32 GetServiceState(Network& network, Feedback& feedback, const QString& machine, const QString& service);
+
+// The same lookup, telling a machine whose services could not be listed (nothing) apart from
+// one without the service (0), with the same messages.
+std::optional<qint32> ServiceStateIfListed(Network& network, Feedback& feedback, const QString& machine,
+                                           const QString& service);
 
 // Whether a service with exactly that name is listed for the state filter (1 active,
 // 2 inactive, 3 any). Failures count as "not listed", with the same messages.

@@ -45,8 +45,24 @@ QIcon pcIcon() {
     return QIcon(pixmap);
 }
 
+// The workstation with an amber warning sign over its lower right corner: too far behind.
+QIcon behindIcon() {
+    QPixmap pixmap = pcIcon().pixmap(16, 16);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(120, 60, 0), 1));
+    p.setBrush(QColor(255, 176, 0));
+    p.drawPolygon(QPolygonF{{11.5, 6.5}, {15.5, 15.5}, {7.5, 15.5}});
+    p.setPen(QPen(QColor(40, 20, 0), 1.4));
+    p.drawLine(QPointF(11.5, 9.5), QPointF(11.5, 12.5));
+    p.drawPoint(QPointF(11.5, 14.2));
+    return QIcon(pixmap);
+}
+
 } // namespace
 
 QMap<QString, QIcon> WorkstationImageList() {
-    return {{QStringLiteral("root"), domainIcon()}, {QStringLiteral("pc"), pcIcon()}};
+    return {{QStringLiteral("root"), domainIcon()},
+            {QStringLiteral("pc"), pcIcon()},
+            {QStringLiteral("pc-behind"), behindIcon()}};
 }

@@ -5,5 +5,6 @@
 #include <QMap>
 #include <QString>
 
-// The image list of the tree: "root" (the domain) and "pc" (a workstation).
+// The image list of the tree: "root" (the domain), "pc" (a workstation) and "pc-behind" (a
+// workstation whose data is too far behind, as the health page marks it).
 QMap<QString, QIcon> WorkstationImageList();

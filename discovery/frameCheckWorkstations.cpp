@@ -3,6 +3,7 @@
 
 #include "discovery/Network.h"
 #include "discovery/ServiceStatus.h"
+#include "discovery/WorkstationHealth.h"
 #include "widgets/WaitCursor.h"
 
 #include <QCoreApplication>
@@ -46,7 +47,9 @@ void frameCheckWorkstations::checkWorkstations() {
     if (!machines)
         return;
     for (const QString& machine : *machines) {
-        lstCheck->addItem(ServiceCheckLine(m_network, m_feedback, machine));
+        const auto state = ServiceStateIfListed(m_network, m_feedback, machine, kAgentServiceName);
+        lstCheck->addItem(machine + ServiceStateText(state.value_or(0)));
+        emit serviceChecked(machine, state ? *state : WorkstationHealth::kNotReached);
         window()->repaint();
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     }

@@ -22,6 +22,11 @@ public slots:
     // The click on cmdCheck: one line per enumerated machine, the list growing visibly.
     void checkWorkstations();
 
+signals:
+    // Each machine's outcome as it is listed: a state code (0 not installed), or
+    // WorkstationHealth::kNotReached when its services could not be listed.
+    void serviceChecked(const QString& machine, qint32 state);
+
 private:
     Network& m_network;
     Feedback& m_feedback;

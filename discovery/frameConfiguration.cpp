@@ -4,6 +4,7 @@
 
 #include "base/VcError.h"
 #include "discovery/frmScan.h"
+#include "discovery/MachineName.h"
 #include "discovery/Network.h"
 #include "discovery/ServiceStatus.h"
 #include "discovery/WorkstationIcons.h"
@@ -11,6 +12,7 @@
 #include "widgets/DialogRunner.h"
 #include "widgets/PlainText.h"
 
+#include <algorithm>
 #include <limits>
 #include <QCoreApplication>
 #include <QGroupBox>
@@ -126,11 +128,28 @@ QTreeWidgetItem* frameConfiguration::addWorkstationNode(QTreeWidgetItem* root, c
                                                         bool checked) {
     auto* node = new QTreeWidgetItem(root, QStringList{name});
     node->setData(0, KeyRole, name);
-    node->setData(0, ImageRole, QStringLiteral("pc"));
-    node->setIcon(0, imWS.value(QStringLiteral("pc")));
     node->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
     node->setCheckState(0, checked ? Qt::Checked : Qt::Unchecked);
+    showMark(node);
     return node;
+}
+
+void frameConfiguration::showMark(QTreeWidgetItem* node) const {
+    const QString name = node->data(0, KeyRole).toString();
+    const bool behind = std::any_of(m_behind.cbegin(), m_behind.cend(),
+                                    [&](const QString& marked) { return MachineName::same(marked, name); });
+    const QString image = behind ? QStringLiteral("pc-behind") : QStringLiteral("pc");
+    node->setData(0, ImageRole, image);
+    node->setIcon(0, imWS.value(image));
+    node->setToolTip(0, behind ? QStringLiteral("Too many days behind: see Tools -> Workstation Health")
+                               : QString());
+}
+
+void frameConfiguration::setBehindWorkstations(const QStringList& names) {
+    m_behind = names;
+    const QSignalBlocker quiet(tvWorkstations);
+    for (QTreeWidgetItem* node : workstationNodes())
+        showMark(node);
 }
 
 void frameConfiguration::setSnapshotDate(const QString& text) {

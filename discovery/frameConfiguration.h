@@ -65,12 +65,15 @@ public:
     QTreeWidget* tvWorkstations;
     QPushButton* cmdScanNetwork;
     QLabel* lblInfo;
-    // The tree's image list: "root" and "pc".
+    // The tree's image list: "root", "pc" and "pc-behind".
     QMap<QString, QIcon> imWS;
 
 public slots:
     // Shows the newest collected day (the text comes from the store's snapshot-date rule).
     void setSnapshotDate(const QString& text);
+    // Marks these workstations (any letter case) as too far behind, as the health page does;
+    // the mark stays through later rebuilds of the tree until the next call.
+    void setBehindWorkstations(const QStringList& names);
 
 signals:
     // Text for the first panel of the status bar.
@@ -86,10 +89,12 @@ private:
     QTreeWidgetItem* addWorkstationNode(QTreeWidgetItem* root, const QString& name, bool checked);
     ManagerDatabase& database() const;
     void repaintWindow();
+    void showMark(QTreeWidgetItem* node) const;
 
     Network& m_network;
     Feedback& m_feedback;
     DialogRunner& m_dialogs;
     ManagerDatabase* m_database = nullptr;
     frmScan* m_scan = nullptr;
+    QStringList m_behind;
 };

@@ -6,6 +6,8 @@
 #include "base/ProgramFolder.h"
 #include "base/Settings.h"
 #include "discovery/frameConfiguration.h"
+#include "discovery/frameWorkstationHealth.h"
+#include "discovery/WorkstationHealth.h"
 #include "report/frameReports.h"
 #include "store/Dates.h"
 #include "store/ManagerDatabase.h"
@@ -238,8 +240,17 @@ void TstConsole::navigationKeepsMenuBarAndBarInStep() {
     window->MenuItemClick(3, 1);
     QCOMPARE(window->currentPageName(), QStringLiteral("Check Workstations"));
     QCOMPARE(window->pageConfiguration->workstationNodeCount(), nodes);
-    // Combinations outside the table do nothing.
+    // The health page, from the bar and from the menu bar, with a row per registered machine.
     window->MenuItemClick(3, 3);
+    QCOMPARE(window->currentPageName(), QStringLiteral("Workstation Health"));
+    QCOMPARE(window->pageWorkstationHealth->model().rowCount(),
+             int(window->database()->workstations().size()));
+    window->findChild<QAction*>(QStringLiteral("mnuToolsCheck"))->trigger();
+    window->findChild<QAction*>(QStringLiteral("mnuToolsHealth"))->trigger();
+    QCOMPARE(window->lblTitle->text(), QStringLiteral("Tools -> Workstation Health"));
+    window->MenuItemClick(3, 1);
+    // Combinations outside the table do nothing.
+    window->MenuItemClick(3, 4);
     window->MenuItemClick(5, 1);
     window->MenuItemClick(1, 11); // not the Groupings page
     window->MenuItemClick(2, -9); // not the Workstation Data page

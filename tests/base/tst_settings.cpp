@@ -11,6 +11,8 @@ class TstSettings : public QObject {
 private slots:
     void writeFailureIsReported_data();
     void writeFailureIsReported();
+    void daysBehindLimit_data();
+    void daysBehindLimit();
 };
 
 void TstSettings::writeFailureIsReported_data() {
@@ -46,6 +48,38 @@ void TstSettings::writeFailureIsReported() {
     QFile file(dir.filePath(relativePath));
     const bool stored = file.open(QIODevice::ReadOnly) && file.readAll().contains("PasswordProtected=");
     QCOMPARE(stored, !fails);
+}
+
+void TstSettings::daysBehindLimit_data() {
+    QTest::addColumn<QString>("stored"); // the file's line, or empty for none
+    QTest::addColumn<int>("limit");
+    QTest::newRow("missing") << "" << 3;
+    QTest::newRow("stored") << "DaysBehindLimit=7" << 7;
+    QTest::newRow("zero is a limit") << "DaysBehindLimit=0" << 0;
+    QTest::newRow("blanks around it") << "DaysBehindLimit= 5 " << 5;
+    QTest::newRow("largest") << "DaysBehindLimit=3650" << 3650;
+    QTest::newRow("too large") << "DaysBehindLimit=3651" << 3;
+    QTest::newRow("negative") << "DaysBehindLimit=-1" << 3;
+    QTest::newRow("fraction") << "DaysBehindLimit=2.5" << 3;
+    QTest::newRow("text") << "DaysBehindLimit=soon" << 3;
+    QTest::newRow("beyond any number") << "DaysBehindLimit=99999999999999999999" << 3;
+}
+
+void TstSettings::daysBehindLimit() {
+    QFETCH(QString, stored);
+    QFETCH(int, limit);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Vellumcrest.ini"));
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[Settings]\n" + stored.toUtf8() + "\n");
+    }
+    Settings settings(path);
+    QCOMPARE(settings.daysBehindLimit(), limit);
+    // What is stored is read back by the next start.
+    settings.storeDaysBehindLimit(12);
+    QCOMPARE(Settings(path).daysBehindLimit(), 12);
 }
 
 QTEST_GUILESS_MAIN(TstSettings)

@@ -152,7 +152,8 @@ private slots:
             {QStringLiteral("Main"), QStringLiteral("Workstations"), QStringLiteral("Report Criteria"),
              QStringLiteral("Generate Report")},
             {QStringLiteral("Options"), QStringLiteral("Application Groups"), QStringLiteral("Security")},
-            {QStringLiteral("Tools"), QStringLiteral("Scan Workstations"), QStringLiteral("Export Data")},
+            {QStringLiteral("Tools"), QStringLiteral("Scan Workstations"), QStringLiteral("Export Data"),
+             QStringLiteral("Workstation Health")},
             {QStringLiteral("Help"), QStringLiteral("Online Help"), QStringLiteral("Contents")}};
         for (int m = 1; m <= 4; ++m) {
             const VMenu* menu = bar->menus().Item(m);

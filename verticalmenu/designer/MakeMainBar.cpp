@@ -219,6 +219,21 @@ QImage exportData() {
     return img;
 }
 
+// A monitor showing a pulse: how the workstations are doing.
+QImage workstationHealth() {
+    QImage img = canvas(32);
+    QPainter p(&img);
+    setUp(p);
+    monitor(p, QRectF(2.5, 3.5, 27, 19));
+    p.setBrush(Qt::NoBrush);
+    const QPolygonF pulse{{5.5, 14}, {10, 14}, {12, 9.5}, {15, 19}, {18, 7}, {20.5, 14}, {26.5, 14}};
+    p.setPen(QPen(QColor(10, 60, 30), 3.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.drawPolyline(pulse);
+    p.setPen(QPen(QColor(90, 240, 120), 1.8, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.drawPolyline(pulse);
+    return img;
+}
+
 QImage onlineHelp() {
     QImage img = canvas(32);
     QPainter p(&img);
@@ -308,7 +323,8 @@ int main(int argc, char** argv) {
           {QStringLiteral("Security"), QStringLiteral("security"), security()}}},
         {QStringLiteral("Tools"),
          {{QStringLiteral("Scan Workstations"), QStringLiteral("scan-workstations"), scanWorkstations()},
-          {QStringLiteral("Export Data"), QStringLiteral("export-data"), exportData()}}},
+          {QStringLiteral("Export Data"), QStringLiteral("export-data"), exportData()},
+          {QStringLiteral("Workstation Health"), QStringLiteral("workstation-health"), workstationHealth()}}},
         {QStringLiteral("Help"),
          {{QStringLiteral("Online Help"), QStringLiteral("online-help"), onlineHelp()},
           {QStringLiteral("Contents"), QStringLiteral("contents"), contents()}}},

@@ -1,0 +1,54 @@
+// The Workstation Health page: every registered machine's service, newest day and last download.
+#pragma once
+
+#include <QStringList>
+#include <QWidget>
+
+class Feedback;
+class ManagerDatabase;
+class Network;
+class QLabel;
+class QPushButton;
+class QSpinBox;
+class QTableView;
+class Settings;
+class WorkstationHealth;
+
+class frameWorkstationHealth : public QWidget {
+    Q_OBJECT
+public:
+    frameWorkstationHealth(Network& network, Feedback& feedback, Settings& settings,
+                           QWidget* parent = nullptr);
+
+    // The manager database the rows come from; nullptr detaches the page (its rows stay).
+    void setDatabase(ManagerDatabase* database) { m_database = database; }
+    WorkstationHealth& model() const { return *m_model; }
+
+    QTableView* tvHealth;
+    QLabel* lblDaysBehind;
+    QSpinBox* spnDaysBehind;
+    QPushButton* cmdCheckServices;
+    QPushButton* cmdRefresh;
+    QLabel* lblHealthInfo;
+
+public slots:
+    // Reads the rows again (after a download, a scan, or when the page is shown).
+    void refresh();
+    // The click on cmdCheckServices: asks every registered machine for its agent service.
+    void checkServices();
+    // A check made elsewhere (the Check Workstations page) is the newest state too.
+    void serviceChecked(const QString& machine, qint32 state);
+
+signals:
+    // The machines now marked as too far behind, whenever the rows or the limit change.
+    void markedChanged(const QStringList& names);
+
+private:
+    void limitChanged(int days);
+
+    Network& m_network;
+    Feedback& m_feedback;
+    Settings& m_settings;
+    ManagerDatabase* m_database = nullptr;
+    WorkstationHealth* m_model;
+};

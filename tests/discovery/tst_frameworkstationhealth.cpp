@@ -1,0 +1,179 @@
+// The Workstation Health page: its service check, the limit box and its setting, the sortable
+// table, and the same mark on the Workstation Data page's tree.
+#include "base/Settings.h"
+#include "discovery/frameCheckWorkstations.h"
+#include "discovery/frameConfiguration.h"
+#include "discovery/frameWorkstationHealth.h"
+#include "discovery/SimNetwork.h"
+#include "discovery/WorkstationHealth.h"
+#include "store/Dates.h"
+#include "support/ManagerFixture.h"
+#include "support/ScriptedDialogRunner.h"
+#include "support/ScriptedFeedback.h"
+#include "support/SimNetworkWriter.h"
+#include "support/TestEnv.h"
+
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <QtTest>
+
+namespace {
+// Registry WS1 (read yesterday), ws2 (ten days behind), WS3 (nothing held); the network knows
+// WS1 running, WS2 stopped, WS3 unreachable.
+struct Fixture {
+    QTemporaryDir dir;
+    SimNetworkWriter writer{dir.filePath("net")};
+    ManagerFixture f;
+    ScriptedFeedback feedback;
+    std::unique_ptr<SimNetwork> network;
+    std::unique_ptr<Settings> settings;
+    std::unique_ptr<frameWorkstationHealth> page;
+    QStringList settingsFailures;
+
+    explicit Fixture(const QString& settingsPath = {}) {
+        writer.writeNetwork("SIMNET", {"WS1", "WS2", "WS3"});
+        writer.writeAgentService("WS1", 4);
+        writer.writeAgentService("WS2", 1);
+        network = std::make_unique<SimNetwork>(writer.dir());
+        settings =
+            std::make_unique<Settings>(settingsPath.isEmpty() ? dir.filePath("settings.ini") : settingsPath);
+        settings->setWriteFailureHandler([this](const QString& message) { settingsFailures << message; });
+        f.registerWorkstations({"WS1", "ws2", "WS3"});
+        const QDate today = QDate::currentDate();
+        f.addUsage("WS1", "anna", "Notes", today.addDays(-1), 60);
+        f.addUsage("ws2", "anna", "Notes", today.addDays(-11), 60);
+        page = std::make_unique<frameWorkstationHealth>(*network, feedback, *settings);
+        page->setDatabase(&f.db());
+        page->resize(760, 420);
+        page->show();
+    }
+
+    QStringList column(int column) const {
+        QStringList texts;
+        const QAbstractItemModel* model = page->tvHealth->model();
+        for (int row = 0; row < model->rowCount(); ++row)
+            texts << model->index(row, column).data().toString();
+        return texts;
+    }
+};
+
+QStringList treeImages(const frameConfiguration& tree) {
+    QStringList images;
+    const QTreeWidgetItem* root = tree.tvWorkstations->topLevelItem(0);
+    for (int i = 0; i < root->childCount(); ++i)
+        images << root->child(i)->text(0) + "=" +
+                      root->child(i)->data(0, frameConfiguration::ImageRole).toString();
+    return images;
+}
+} // namespace
+
+class TstFrameWorkstationHealth : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { TestEnv::setUp(); }
+
+    void checkServicesAsksEveryRegisteredMachine() {
+        Fixture fx;
+        fx.page->refresh();
+        QCOMPARE(fx.column(WorkstationHealth::Service),
+                 (QStringList{"Not checked", "Not checked", "Not checked"}));
+        fx.page->cmdCheckServices->click();
+        // ws2 is registered in another letter case than the network spells it.
+        QCOMPARE(fx.column(WorkstationHealth::Name), (QStringList{"WS1", "ws2", "WS3"}));
+        QCOMPARE(fx.column(WorkstationHealth::Service),
+                 (QStringList{"Running normally", "Stopped", "Not reached"}));
+        QVERIFY(fx.feedback.messages.isEmpty());
+    }
+
+    void checkWorkstationsPageCountsAsALastCheck() {
+        Fixture fx;
+        fx.page->refresh();
+        fx.writer.writeAgentService("WS3", 7);
+        frameCheckWorkstations check(*fx.network, fx.feedback);
+        connect(&check, &frameCheckWorkstations::serviceChecked, fx.page.get(),
+                &frameWorkstationHealth::serviceChecked);
+        check.cmdCheck->click();
+        QCOMPARE(fx.column(WorkstationHealth::Service),
+                 (QStringList{"Running normally", "Stopped", "Paused"}));
+    }
+
+    void limitBoxMarksAndIsStored_data() {
+        QTest::addColumn<int>("limit");
+        QTest::addColumn<QStringList>("marked");
+        QTest::newRow("nine days") << 9 << QStringList{"ws2", "WS3"};
+        QTest::newRow("ten days") << 10 << QStringList{"WS3"};
+        QTest::newRow("none") << 0 << QStringList{"ws2", "WS3"};
+    }
+
+    void limitBoxMarksAndIsStored() {
+        QFETCH(int, limit);
+        QFETCH(QStringList, marked);
+        Fixture fx;
+        fx.page->refresh();
+        QCOMPARE(fx.page->spnDaysBehind->value(), Settings::kDefaultDaysBehindLimit);
+        QSignalSpy spy(fx.page.get(), &frameWorkstationHealth::markedChanged);
+        fx.page->spnDaysBehind->setValue(limit);
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(fx.page->model().markedNames(), marked);
+        QCOMPARE(Settings(fx.dir.filePath("settings.ini")).daysBehindLimit(), limit);
+        // Marked rows are shaded; the others keep the table's ground.
+        const QAbstractItemModel* shown = fx.page->tvHealth->model();
+        for (int row = 0; row < shown->rowCount(); ++row) {
+            const QString name = shown->index(row, WorkstationHealth::Name).data().toString();
+            QCOMPARE(shown->index(row, WorkstationHealth::Result).data(Qt::BackgroundRole).isValid(),
+                     marked.contains(name));
+        }
+        QVERIFY(fx.settingsFailures.isEmpty());
+    }
+
+    void limitThatCannotBeStoredIsReported() {
+        QTemporaryDir dir;
+        QFile blocker(dir.filePath("blocker"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        Fixture fx(dir.filePath("blocker/settings.ini"));
+        fx.page->refresh();
+        fx.page->spnDaysBehind->setValue(20);
+        QCOMPARE(fx.settingsFailures.size(), 1);
+        // The limit holds for this run all the same.
+        QCOMPARE(fx.page->model().markedNames(), QStringList{"WS3"});
+    }
+
+    void headerSortsTheTable() {
+        Fixture fx;
+        fx.page->refresh();
+        fx.page->tvHealth->sortByColumn(WorkstationHealth::DaysBehind, Qt::DescendingOrder);
+        QCOMPARE(fx.column(WorkstationHealth::Name), (QStringList{"WS3", "ws2", "WS1"}));
+        QCOMPARE(fx.column(WorkstationHealth::DaysBehind), (QStringList{"No data", "10", "0"}));
+        fx.page->tvHealth->sortByColumn(WorkstationHealth::Name, Qt::AscendingOrder);
+        QCOMPARE(fx.column(WorkstationHealth::Name), (QStringList{"WS1", "ws2", "WS3"}));
+    }
+
+    void treeShowsTheSameMark() {
+        Fixture fx;
+        ScriptedDialogRunner dialogs;
+        frameConfiguration tree(*fx.network, fx.feedback, dialogs);
+        tree.setDatabase(&fx.f.db());
+        connect(fx.page.get(), &frameWorkstationHealth::markedChanged, &tree,
+                &frameConfiguration::setBehindWorkstations);
+        tree.loadTreeFromRegistry();
+        QCOMPARE(treeImages(tree), (QStringList{"WS1=pc", "ws2=pc", "WS3=pc"}));
+        fx.page->refresh();
+        QCOMPARE(treeImages(tree), (QStringList{"WS1=pc", "ws2=pc-behind", "WS3=pc-behind"}));
+        // The mark survives the tree being built again, and follows the limit.
+        tree.loadTreeFromRegistry();
+        QCOMPARE(treeImages(tree), (QStringList{"WS1=pc", "ws2=pc-behind", "WS3=pc-behind"}));
+        fx.page->spnDaysBehind->setValue(10);
+        QCOMPARE(treeImages(tree), (QStringList{"WS1=pc", "ws2=pc", "WS3=pc-behind"}));
+        // Names from elsewhere match whatever their letter case.
+        tree.setBehindWorkstations({"WS2"});
+        QCOMPARE(treeImages(tree), (QStringList{"WS1=pc", "ws2=pc-behind", "WS3=pc"}));
+    }
+};
+
+QTEST_MAIN(TstFrameWorkstationHealth)
+#include "tst_frameworkstationhealth.moc"
