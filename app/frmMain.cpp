@@ -307,6 +307,7 @@ void frmMain::run() {
     m_dataPlaceholder->deleteLater();
     pageData->LoadReportCriteria();
 
+    pageAppGroupings->setTitleRange(pageData->startDate(), pageData->endDate());
     pageAppGroupings->LoadGroupings();
     // The download's records are the health rows; their marks go to the tree as well.
     pageWorkstationHealth->refresh();
@@ -376,6 +377,9 @@ void frmMain::ShowReportsPage() {
 
 void frmMain::ShowGroupingsPage() {
     switchTo(kGroupings);
+    // The unmatched titles are counted over the days a report would cover now.
+    if (pageData)
+        pageAppGroupings->setTitleRange(pageData->startDate(), pageData->endDate());
 }
 
 void frmMain::ShowSecurityPage() {

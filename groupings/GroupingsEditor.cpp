@@ -284,3 +284,26 @@ void GroupingsEditor::pickerClosed() {
     if (m_alias >= 0)
         aliasSelected();
 }
+
+bool GroupingsEditor::addCapturedTitles(const QStringList& titles) {
+    const QString alias = selectedAlias();
+    if (alias.isEmpty() || !m_database || titles.isEmpty())
+        return false;
+    QStringList stored;
+    for (const QString& title : titles)
+        stored.append(BlankQuotes(title));
+    try {
+        GroupingsStore(*m_database).addTitles(alias, stored);
+    } catch (const VcError& error) {
+        reportFailure(error, alias);
+        return false;
+    }
+    aliasSelected();
+    return true;
+}
+
+QString GroupingsEditor::titlesCaption() const {
+    const QString alias = selectedAlias();
+    return alias.isEmpty() ? QStringLiteral("No application selected")
+                           : QStringLiteral("Window titles of \"%1\"").arg(alias);
+}

@@ -63,12 +63,17 @@ public:
     void deleteTitle();
     // The captured-titles picker for the selected alias has closed: shows what it added.
     void pickerClosed();
+    // Attaches captured titles (quotes blanked, as the picker stores them) to the selected
+    // alias as one unit, through the picker's store call; true when they were written.
+    bool addCapturedTitles(const QStringList& titles);
 
     const QStringList& aliases() const { return m_aliases; }
     const QStringList& titles() const { return m_titles; }
     int selectedAliasRow() const { return m_alias; }
     int selectedTitleRow() const { return m_title; }
     QString selectedAlias() const;
+    // The label beside the title list: which application the titles belong to.
+    QString titlesCaption() const;
     const QString& aliasText() const { return m_aliasText; }
     const QString& titleText() const { return m_titleText; }
     const Enabled& enabled() const { return m_enabled; }

@@ -1,11 +1,13 @@
 // Groupings persistence over the manager database, with bound values and one transaction per unit.
 #include "groupings/GroupingsStore.h"
 
+#include "store/Dates.h"
 #include "store/ManagerDatabase.h"
 #include "store/SqlTransaction.h"
 #include "store/SqlUtil.h"
 
 #include <optional>
+#include <QHash>
 #include <QSqlQuery>
 #include <QVariant>
 
@@ -120,5 +122,29 @@ QStringList GroupingsStore::capturedTitles() const {
     QStringList titles;
     for (const ManagerDatabase::NamedRow& row : m_database.appTitles())
         titles.append(row.name);
+    return titles;
+}
+
+QList<GroupingsStore::TitleTime> GroupingsStore::titleTimes(QDate from, QDate to) const {
+    QHash<qint64, qint64> secondsOfKey;
+    QSqlQuery q = Sql::run(m_database.db(),
+                           QStringLiteral("SELECT s.AppTitleKey, SUM(s.Duration) FROM MGRDaySummary s "
+                                          "JOIN MGRWorkstations w ON w.WorkstationID = s.WorkstationKey "
+                                          "JOIN MGRUsers u ON u.UserNameID = s.UserNameKey "
+                                          "WHERE s.Date >= ? AND s.Date < ? GROUP BY s.AppTitleKey"),
+                           {Dates::toStored(from), Dates::toStored(to.addDays(1))});
+    while (q.next())
+        secondsOfKey.insert(q.value(0).toLongLong(), q.value(1).toLongLong());
+    // Equal texts are one title to the rule, as the report merges its rows by text.
+    QList<TitleTime> titles;
+    QHash<QString, qsizetype> indexOfTitle;
+    for (const ManagerDatabase::NamedRow& row : m_database.appTitles()) {
+        auto it = indexOfTitle.constFind(row.name);
+        if (it == indexOfTitle.constEnd()) {
+            it = indexOfTitle.insert(row.name, titles.size());
+            titles.append({row.name, 0});
+        }
+        titles[it.value()].seconds += secondsOfKey.value(row.id);
+    }
     return titles;
 }

@@ -1,6 +1,8 @@
 // Persistence of the application groupings: the alias list in priority order and each alias's titles.
 #pragma once
 
+#include <QDate>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -43,6 +45,15 @@ public:
 
     // Every captured window title (MGRAppTitles), in stored order.
     QStringList capturedTitles() const;
+
+    struct TitleTime {
+        QString title;
+        qint64 seconds = 0;
+    };
+    // Every distinct captured title with the seconds its usage rows of the inclusive day range
+    // hold (0 when none), counting the rows a report counts: those whose user and workstation
+    // are registered. Titles in stored order of their first row.
+    QList<TitleTime> titleTimes(QDate from, QDate to) const;
 
 private:
     void writeOrder(const QStringList& aliases);

@@ -1,13 +1,19 @@
 // Groupings page: builds and lays out the controls and shows the editor behind them.
 #include "groupings/frameAppGroupings.h"
 
+#include "base/Captions.h"
+#include "base/Feedback.h"
+#include "base/VcError.h"
 #include "groupings/frmCapturedTitles.h"
+#include "store/Dates.h"
 #include "widgets/DialogRunner.h"
+#include "widgets/WaitCursor.h"
 
 #include <QEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,6 +21,7 @@
 #include <QPushButton>
 #include <QScopedValueRollback>
 #include <QStyle>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 
 namespace {
@@ -120,6 +127,34 @@ void frameAppGroupings::buildControls() {
                             "(as currently selected on the \"Application\" list box).  For more general "
                             "coverage of an application, a partial window title may be given."),
              QStringLiteral("Label13"), Frame7);
+    lblTitlesOf = new QLabel(Frame7);
+    lblTitlesOf->setObjectName(QStringLiteral("lblTitlesOf"));
+    lblTitlesOf->setTextFormat(Qt::PlainText);
+    QFont bold = lblTitlesOf->font();
+    bold.setBold(true);
+    lblTitlesOf->setFont(bold);
+    lblAppCoverage = note(QString(), QStringLiteral("lblAppCoverage"), Frame6);
+    lblAppCoverage->setTextFormat(Qt::PlainText);
+
+    frameUnmatched = new QGroupBox(QStringLiteral("Window Titles No Application Catches"), this);
+    frameUnmatched->setObjectName(QStringLiteral("frameUnmatched"));
+    lblUnmatched = note(QString(), QStringLiteral("lblUnmatched"), frameUnmatched);
+    lblUnmatched->setTextFormat(Qt::PlainText);
+    lstUnmatched = new QTreeWidget(frameUnmatched);
+    lstUnmatched->setObjectName(QStringLiteral("lstUnmatched"));
+    lstUnmatched->setColumnCount(3);
+    lstUnmatched->setHeaderLabels(
+        {QStringLiteral("Window Title"), QStringLiteral("Time"), QStringLiteral("Share")});
+    lstUnmatched->setRootIsDecorated(false);
+    lstUnmatched->setUniformRowHeights(true);
+    lstUnmatched->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    lstUnmatched->header()->setStretchLastSection(false);
+    lstUnmatched->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    lstUnmatched->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+    lstUnmatched->header()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
+    cmdAddUnmatched =
+        button(QStringLiteral("Add to A&pplication"), QStringLiteral("cmdAddUnmatched"), frameUnmatched);
+    cmdAddUnmatched->setToolTip(QStringLiteral("Add the selected titles to the selected application"));
 }
 
 void frameAppGroupings::layOut() {
@@ -135,9 +170,10 @@ void frameAppGroupings::layOut() {
     auto* frame6Layout = new QGridLayout(Frame6);
     frame6Layout->addWidget(lstAppGroupings, 0, 0);
     frame6Layout->addLayout(arrows, 0, 1);
-    frame6Layout->addWidget(txtAppGroup, 1, 0);
-    frame6Layout->addLayout(aliasButtons, 2, 0);
-    frame6Layout->addWidget(Label12, 3, 0, 1, 2);
+    frame6Layout->addWidget(lblAppCoverage, 1, 0, 1, 2);
+    frame6Layout->addWidget(txtAppGroup, 2, 0);
+    frame6Layout->addLayout(aliasButtons, 3, 0);
+    frame6Layout->addWidget(Label12, 4, 0, 1, 2);
     frame6Layout->setRowStretch(0, 1);
 
     // Titles frame: list, the title box, its buttons, the picker's, the note. Titles are long,
@@ -150,19 +186,30 @@ void frameAppGroupings::layOut() {
     captured->addStretch();
     captured->addWidget(cmdAddFromCaptured);
     auto* frame7Layout = new QVBoxLayout(Frame7);
+    frame7Layout->addWidget(lblTitlesOf);
     frame7Layout->addWidget(lstAppGroupingsData, 1);
     frame7Layout->addWidget(txtAppGroupData);
     frame7Layout->addLayout(titleButtons);
     frame7Layout->addLayout(captured);
     frame7Layout->addWidget(Label13);
 
-    auto* layout = new QHBoxLayout(this);
-    layout->addWidget(Frame6, 1);
-    layout->addWidget(Frame7, 1);
+    auto* unmatchedButtons = new QHBoxLayout;
+    unmatchedButtons->addWidget(lblUnmatched, 1);
+    unmatchedButtons->addWidget(cmdAddUnmatched, 0, Qt::AlignTop);
+    auto* unmatchedLayout = new QVBoxLayout(frameUnmatched);
+    unmatchedLayout->addWidget(lstUnmatched, 1);
+    unmatchedLayout->addLayout(unmatchedButtons);
+
+    auto* frames = new QHBoxLayout;
+    frames->addWidget(Frame6, 1);
+    frames->addWidget(Frame7, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(frames, 3);
+    layout->addWidget(frameUnmatched, 2);
 
     // Enter in a box adds, so the buttons must not also take it as the default.
     for (QPushButton* b : {cmdAppUp, cmdAppDown, cmdAppGroupAdd, cmdAppGroupDelete, cmdAppGroupDataAdd,
-                           cmdAppGroupDataDelete, cmdAddFromCaptured})
+                           cmdAppGroupDataDelete, cmdAddFromCaptured, cmdAddUnmatched})
         b->setAutoDefault(false);
 
     setTabOrder(lstAppGroupings, cmdAppUp);
@@ -175,6 +222,8 @@ void frameAppGroupings::layOut() {
     setTabOrder(txtAppGroupData, cmdAppGroupDataAdd);
     setTabOrder(cmdAppGroupDataAdd, cmdAppGroupDataDelete);
     setTabOrder(cmdAppGroupDataDelete, cmdAddFromCaptured);
+    setTabOrder(cmdAddFromCaptured, lstUnmatched);
+    setTabOrder(lstUnmatched, cmdAddUnmatched);
 }
 
 void frameAppGroupings::connectControls() {
@@ -212,6 +261,9 @@ void frameAppGroupings::connectControls() {
     connect(cmdAppGroupDataAdd, &QPushButton::clicked, this, &frameAppGroupings::addTitle);
     connect(cmdAppGroupDataDelete, &QPushButton::clicked, this, &frameAppGroupings::deleteTitle);
     connect(cmdAddFromCaptured, &QPushButton::clicked, this, &frameAppGroupings::addFromCapturedTitles);
+    connect(lstUnmatched, &QTreeWidget::itemSelectionChanged, this,
+            &frameAppGroupings::showAddUnmatchedEnabled);
+    connect(cmdAddUnmatched, &QPushButton::clicked, this, &frameAppGroupings::addUnmatchedTitles);
 }
 
 void frameAppGroupings::showEditor() {
@@ -229,6 +281,80 @@ void frameAppGroupings::showEditor() {
     cmdAppGroupDataAdd->setEnabled(on.titleAdd);
     cmdAppGroupDataDelete->setEnabled(on.titleDelete);
     cmdAddFromCaptured->setEnabled(on.fromCaptured);
+    lblTitlesOf->setText(m_editor.titlesCaption());
+    lblAppCoverage->setText(m_coverage.from().isValid() ? m_coverage.caughtText(m_editor.selectedAlias())
+                                                        : QString());
+    showAddUnmatchedEnabled();
+}
+
+void frameAppGroupings::showAddUnmatchedEnabled() {
+    // Titles go to the selected application, as the picker's do.
+    cmdAddUnmatched->setEnabled(m_editor.enabled().fromCaptured && !lstUnmatched->selectedItems().isEmpty());
+}
+
+void frameAppGroupings::setTitleRange(std::optional<QDate> from, std::optional<QDate> to) {
+    // Only the page's own actions change what the titles hold meanwhile.
+    const auto wanted = TitleCoverage::range(from, to, QDate::currentDate());
+    m_from = from;
+    m_to = to;
+    // Before the first LoadGroupings the days are only kept for it.
+    if (m_coverage.from().isValid() && wanted != std::pair(m_coverage.from(), m_coverage.to()))
+        refreshCoverage();
+}
+
+void frameAppGroupings::refreshCoverage() {
+    if (!m_editor.database())
+        return;
+    const auto [from, to] = TitleCoverage::range(m_from, m_to, QDate::currentDate());
+    try {
+        WaitCursor busy;
+        m_coverage.load(*m_editor.database(), from, to);
+    } catch (const VcError& error) {
+        m_feedback.message(error.description(), Captions::titled(QStringLiteral(" Application Groupings")),
+                           Feedback::Icon::Critical);
+        return;
+    }
+    showCoverage();
+    showEditor();
+}
+
+void frameAppGroupings::showCoverage() {
+    lstUnmatched->clear();
+    QList<QTreeWidgetItem*> items;
+    qint64 unmatchedSeconds = 0;
+    for (const GroupingsStore::TitleTime& title : m_coverage.unmatched()) {
+        auto* item = new QTreeWidgetItem(
+            QStringList{title.title, TitleCoverage::durationText(title.seconds),
+                        QString::number(m_coverage.sharePercent(title.seconds), 'f', 1) + QLatin1Char('%')});
+        item->setData(0, Qt::UserRole, title.title);
+        item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
+        item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
+        items.append(item);
+        unmatchedSeconds += title.seconds;
+    }
+    lstUnmatched->addTopLevelItems(items);
+    const int count = static_cast<int>(m_coverage.unmatched().size());
+    lblUnmatched->setText(
+        QStringLiteral("%1 %2 from %3 to %4, holding %5 (%6% of all time). Select titles and press "
+                       "\"Add to Application\" to attach them to the selected application.")
+            .arg(QString::number(count), count == 1 ? QStringLiteral("title") : QStringLiteral("titles"),
+                 Dates::shortText(m_coverage.from()), Dates::shortText(m_coverage.to()),
+                 TitleCoverage::durationText(unmatchedSeconds),
+                 QString::number(m_coverage.sharePercent(unmatchedSeconds), 'f', 1)));
+}
+
+void frameAppGroupings::addUnmatchedTitles() {
+    QStringList titles;
+    for (int i = 0; i < lstUnmatched->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* item = lstUnmatched->topLevelItem(i);
+        if (item->isSelected())
+            titles.append(item->data(0, Qt::UserRole).toString());
+    }
+    if (!m_editor.addCapturedTitles(titles)) {
+        showEditor();
+        return;
+    }
+    refreshCoverage();
 }
 
 void frameAppGroupings::setDatabase(ManagerDatabase* database) {
@@ -238,6 +364,7 @@ void frameAppGroupings::setDatabase(ManagerDatabase* database) {
 void frameAppGroupings::LoadGroupings() {
     m_editor.LoadGroupings();
     showEditor();
+    refreshCoverage();
 }
 
 void frameAppGroupings::LoadGroupingTitles() {
@@ -279,28 +406,34 @@ void frameAppGroupings::addAlias() {
 void frameAppGroupings::deleteAlias() {
     m_editor.deleteAlias();
     showEditor();
+    refreshCoverage();
 }
 
 void frameAppGroupings::moveAliasUp() {
     m_editor.moveAliasUp();
     showEditor();
+    refreshCoverage();
 }
 
 void frameAppGroupings::moveAliasDown() {
     m_editor.moveAliasDown();
     showEditor();
+    refreshCoverage();
 }
 
 void frameAppGroupings::addTitle() {
     const bool added = m_editor.addTitle();
     showEditor();
-    if (added)
+    if (added) {
+        refreshCoverage();
         txtAppGroupData->setFocus();
+    }
 }
 
 void frameAppGroupings::deleteTitle() {
     m_editor.deleteTitle();
     showEditor();
+    refreshCoverage();
 }
 
 void frameAppGroupings::addFromCapturedTitles() {
@@ -313,4 +446,5 @@ void frameAppGroupings::addFromCapturedTitles() {
     }
     m_editor.pickerClosed();
     showEditor();
+    refreshCoverage();
 }

@@ -2,6 +2,10 @@
 #pragma once
 
 #include "groupings/GroupingsEditor.h"
+#include "groupings/TitleCoverage.h"
+
+#include <optional>
+#include <QDate>
 
 #include <QWidget>
 
@@ -13,6 +17,7 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+class QTreeWidget;
 
 // Shows a GroupingsEditor: forwards clicks, keys and focus to it and shows its state after
 // each one. The rules themselves live in the editor.
@@ -41,6 +46,15 @@ public:
     void addTitle();
     void deleteTitle();
     void addFromCapturedTitles();
+    // The click on cmdAddUnmatched: the selected unmatched titles to the selected application.
+    void addUnmatchedTitles();
+
+    // The days the unmatched titles are counted over: the report criteria's, or nothing for the
+    // last 30 days. Reads the titles again when the days differ from those shown.
+    void setTitleRange(std::optional<QDate> from, std::optional<QDate> to);
+    // Maps every captured title again with the groupings as they are now.
+    void refreshCoverage();
+    const TitleCoverage& coverage() const { return m_coverage; }
 
     QGroupBox* Frame6;
     QListWidget* lstAppGroupings;
@@ -57,6 +71,12 @@ public:
     QPushButton* cmdAppGroupDataDelete;
     QPushButton* cmdAddFromCaptured;
     QLabel* Label13;
+    QLabel* lblAppCoverage;
+    QLabel* lblTitlesOf;
+    QGroupBox* frameUnmatched;
+    QLabel* lblUnmatched;
+    QTreeWidget* lstUnmatched;
+    QPushButton* cmdAddUnmatched;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -68,9 +88,14 @@ private:
     // Brings every control in line with the editor; the widgets' own signals are ignored
     // meanwhile, so showing never counts as an operator action.
     void showEditor();
+    void showCoverage();
+    void showAddUnmatchedEnabled();
 
     GroupingsEditor m_editor;
     Feedback& m_feedback;
     DialogRunner& m_dialogs;
     bool m_showing = false;
+    TitleCoverage m_coverage;
+    std::optional<QDate> m_from;
+    std::optional<QDate> m_to;
 };

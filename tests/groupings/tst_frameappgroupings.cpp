@@ -7,9 +7,11 @@
 #include "support/ScriptedFeedback.h"
 #include "support/TestEnv.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTreeWidget>
 #include <QtTest>
 
 namespace {
@@ -33,6 +35,16 @@ QStringList items(const QListWidget* list) {
     for (int i = 0; i < list->count(); ++i)
         texts.append(list->item(i)->text());
     return texts;
+}
+
+// The unmatched list as "title|time|share" lines.
+QStringList unmatched(const frameAppGroupings& page) {
+    QStringList lines;
+    for (int i = 0; i < page.lstUnmatched->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* item = page.lstUnmatched->topLevelItem(i);
+        lines.append(item->text(0) + '|' + item->text(1) + '|' + item->text(2));
+    }
+    return lines;
 }
 
 void click(QListWidget* list, int row) {
@@ -101,6 +113,73 @@ private slots:
         QTest::mouseClick(p.page.cmdAddFromCaptured, Qt::LeftButton);
         QCOMPARE(p.dialogs.shown, QStringList{"frmCapturedTitles"});
         QCOMPARE(items(p.page.lstAppGroupingsData), (QStringList{"Document1", "Document1 - Word"}));
+    }
+
+    void unmatchedTitlesGoToTheSelectedApplication() {
+        Page p;
+        auto& page = p.page;
+        const QDate today = QDate::currentDate();
+        p.f.addUsage("WS1", "anna", "Document1 - Writer", today, 600);
+        p.f.addUsage("WS1", "anna", "Calculator", today.addDays(-3), 300);
+        p.f.addUsage("WS1", "anna", "Solitaire", today.addDays(-1), 900);
+        p.f.addUsage("WS1", "anna", "Bob's \"notes\"", today, 60);
+        // Older than the last 30 days: no time, still listed.
+        p.f.addUsage("WS1", "anna", "Clock", today.addDays(-30), 6000);
+        page.refreshCoverage();
+        QCOMPARE(unmatched(page), (QStringList{"Solitaire|15 min|48.4%", "Calculator|5 min|16.1%",
+                                               "Bob's \"notes\"|1 min|3.2%", "Clock|0 min|0.0%"}));
+        QCOMPARE(page.lblTitlesOf->text(), QString("Window titles of \"Desktop\""));
+        click(page.lstAppGroupings, 1);
+        QCOMPARE(page.lblTitlesOf->text(), QString("Window titles of \"Word\""));
+        QVERIFY2(page.lblAppCoverage->text().startsWith("\"Word\" catches 1 captured title holding 10 min"),
+                 qPrintable(page.lblAppCoverage->text()));
+        QVERIFY(!page.cmdAddUnmatched->isEnabled());
+
+        page.lstUnmatched->topLevelItem(1)->setSelected(true);
+        page.lstUnmatched->topLevelItem(2)->setSelected(true);
+        QVERIFY(page.cmdAddUnmatched->isEnabled());
+        QTest::mouseClick(page.cmdAddUnmatched, Qt::LeftButton);
+        // Stored as the picker stores them: quotes blanked.
+        QCOMPARE(p.f.titleRows(), (QStringList{"Word|Document1", "Word|Calculator", "Word|Bob s  notes "}));
+        QCOMPARE(items(page.lstAppGroupingsData), (QStringList{"Document1", "Calculator", "Bob s  notes "}));
+        QCOMPARE(unmatched(page), (QStringList{"Solitaire|15 min|48.4%", "Clock|0 min|0.0%"}));
+        QVERIFY2(page.lblAppCoverage->text().startsWith("\"Word\" catches 3 captured titles holding 16 min"),
+                 qPrintable(page.lblAppCoverage->text()));
+        QVERIFY(!page.cmdAddUnmatched->isEnabled());
+        QVERIFY(p.feedback.messages.isEmpty());
+
+        // Deleting the entry gives the title back to the list.
+        click(page.lstAppGroupingsData, 1);
+        QTest::mouseClick(page.cmdAppGroupDataDelete, Qt::LeftButton);
+        QCOMPARE(unmatched(page),
+                 (QStringList{"Solitaire|15 min|48.4%", "Calculator|5 min|16.1%", "Clock|0 min|0.0%"}));
+    }
+
+    void refusedAddChangesNothing() {
+        Page p;
+        auto& page = p.page;
+        p.f.addUsage("WS1", "anna", "Calculator", QDate::currentDate(), 300);
+        page.refreshCoverage();
+        click(page.lstAppGroupings, 1);
+        p.f.refuse("INSERT", "MGRGroupingsData");
+        page.lstUnmatched->topLevelItem(0)->setSelected(true);
+        QTest::mouseClick(page.cmdAddUnmatched, Qt::LeftButton);
+        QCOMPARE(p.feedback.messages.size(), 1);
+        QVERIFY(p.feedback.messages[0].text.contains("refused by the test"));
+        QCOMPARE(p.f.titleRows(), QStringList{"Word|Document1"});
+        QCOMPARE(unmatched(page), QStringList{"Calculator|5 min|100.0%"});
+        QCOMPARE(page.lblTitlesOf->text(), QString("Window titles of \"Word\""));
+    }
+
+    void criteriaDaysAreCounted() {
+        Page p;
+        auto& page = p.page;
+        p.f.addUsage("WS1", "anna", "Calculator", QDate(2024, 3, 1), 300);
+        p.f.addUsage("WS1", "anna", "Solitaire", QDate(2024, 3, 2), 600);
+        page.setTitleRange(QDate(2024, 3, 1), QDate(2024, 3, 1));
+        QCOMPARE(unmatched(page), (QStringList{"Calculator|5 min|100.0%", "Solitaire|0 min|0.0%"}));
+        page.setTitleRange(QDate(2024, 3, 1), QDate(2024, 3, 2));
+        QCOMPARE(unmatched(page), (QStringList{"Solitaire|10 min|66.7%", "Calculator|5 min|33.3%"}));
     }
 };
 
