@@ -61,6 +61,7 @@ frameWorkstationHealth::frameWorkstationHealth(Network& network, Feedback& feedb
     tvHealth->setAlternatingRowColors(false);
     tvHealth->setWordWrap(false);
     tvHealth->verticalHeader()->hide();
+    tvHealth->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
     tvHealth->horizontalHeader()->setStretchLastSection(true);
     tvHealth->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     tvHealth->horizontalHeader()->setSectionResizeMode(WorkstationHealth::Result, QHeaderView::Stretch);

@@ -10,7 +10,14 @@
 #include <cstdlib>
 
 void TitleCoverage::load(ManagerDatabase& database, QDate from, QDate to) {
-    const QList<GroupingsStore::TitleTime> titles = GroupingsStore(database).titleTimes(from, to);
+    m_titles = GroupingsStore(database).titleTimes(from, to);
+    m_from = from;
+    m_to = to;
+    remap(database);
+}
+
+void TitleCoverage::remap(const ManagerDatabase& database) {
+    const QList<GroupingsStore::TitleTime>& titles = m_titles;
     const ApplicationNames names(database);
     QList<GroupingsStore::TitleTime> unmatched;
     QHash<QString, Caught> caught;
@@ -32,8 +39,6 @@ void TitleCoverage::load(ManagerDatabase& database, QDate from, QDate to) {
         const int folded = a.title.compare(b.title, Qt::CaseInsensitive);
         return folded != 0 ? folded < 0 : a.title < b.title;
     });
-    m_from = from;
-    m_to = to;
     m_unmatched = unmatched;
     m_caught = caught;
     m_total = total;

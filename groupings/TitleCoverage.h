@@ -25,6 +25,9 @@ public:
     // Maps every captured title with ApplicationNames over the groupings as they are now,
     // summing its time over the inclusive range. Failures throw VcError.
     void load(ManagerDatabase& database, QDate from, QDate to);
+    // Maps the titles read by the last load() again with the groupings as they are now. The
+    // times do not depend on the groupings, so an edit costs no pass over the usage rows.
+    void remap(const ManagerDatabase& database);
 
     QDate from() const { return m_from; }
     QDate to() const { return m_to; }
@@ -50,6 +53,7 @@ public:
 private:
     QDate m_from;
     QDate m_to;
+    QList<GroupingsStore::TitleTime> m_titles;
     QList<GroupingsStore::TitleTime> m_unmatched;
     QHash<QString, Caught> m_caught;
     qint64 m_total = 0;

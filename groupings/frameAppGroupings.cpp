@@ -20,6 +20,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QScopedValueRollback>
+#include <QSplitter>
 #include <QStyle>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -200,12 +201,21 @@ void frameAppGroupings::layOut() {
     unmatchedLayout->addWidget(lstUnmatched, 1);
     unmatchedLayout->addLayout(unmatchedButtons);
 
-    auto* frames = new QHBoxLayout;
+    auto* top = new QWidget(this);
+    auto* frames = new QHBoxLayout(top);
+    frames->setContentsMargins(0, 0, 0, 0);
     frames->addWidget(Frame6, 1);
     frames->addWidget(Frame7, 1);
+    // The operator decides how much of the height the unmatched list, a worklist read from the
+    // top, takes; it starts with two fifths.
+    auto* split = new QSplitter(Qt::Vertical, this);
+    split->setObjectName(QStringLiteral("splitUnmatched"));
+    split->setChildrenCollapsible(false);
+    split->addWidget(top);
+    split->addWidget(frameUnmatched);
+    split->setSizes({300, 200});
     auto* layout = new QVBoxLayout(this);
-    layout->addLayout(frames, 3);
-    layout->addWidget(frameUnmatched, 2);
+    layout->addWidget(split);
 
     // Enter in a box adds, so the buttons must not also take it as the default.
     for (QPushButton* b : {cmdAppUp, cmdAppDown, cmdAppGroupAdd, cmdAppGroupDelete, cmdAppGroupDataAdd,
@@ -318,6 +328,24 @@ void frameAppGroupings::refreshCoverage() {
     showEditor();
 }
 
+void frameAppGroupings::remapCoverage() {
+    if (!m_editor.database())
+        return;
+    if (!m_coverage.from().isValid()) {
+        refreshCoverage();
+        return;
+    }
+    try {
+        m_coverage.remap(*m_editor.database());
+    } catch (const VcError& error) {
+        m_feedback.message(error.description(), Captions::titled(QStringLiteral(" Application Groupings")),
+                           Feedback::Icon::Critical);
+        return;
+    }
+    showCoverage();
+    showEditor();
+}
+
 void frameAppGroupings::showCoverage() {
     lstUnmatched->clear();
     QList<QTreeWidgetItem*> items;
@@ -354,7 +382,7 @@ void frameAppGroupings::addUnmatchedTitles() {
         showEditor();
         return;
     }
-    refreshCoverage();
+    remapCoverage();
 }
 
 void frameAppGroupings::setDatabase(ManagerDatabase* database) {
@@ -406,26 +434,26 @@ void frameAppGroupings::addAlias() {
 void frameAppGroupings::deleteAlias() {
     m_editor.deleteAlias();
     showEditor();
-    refreshCoverage();
+    remapCoverage();
 }
 
 void frameAppGroupings::moveAliasUp() {
     m_editor.moveAliasUp();
     showEditor();
-    refreshCoverage();
+    remapCoverage();
 }
 
 void frameAppGroupings::moveAliasDown() {
     m_editor.moveAliasDown();
     showEditor();
-    refreshCoverage();
+    remapCoverage();
 }
 
 void frameAppGroupings::addTitle() {
     const bool added = m_editor.addTitle();
     showEditor();
     if (added) {
-        refreshCoverage();
+        remapCoverage();
         txtAppGroupData->setFocus();
     }
 }
@@ -433,7 +461,7 @@ void frameAppGroupings::addTitle() {
 void frameAppGroupings::deleteTitle() {
     m_editor.deleteTitle();
     showEditor();
-    refreshCoverage();
+    remapCoverage();
 }
 
 void frameAppGroupings::addFromCapturedTitles() {
@@ -446,5 +474,5 @@ void frameAppGroupings::addFromCapturedTitles() {
     }
     m_editor.pickerClosed();
     showEditor();
-    refreshCoverage();
+    remapCoverage();
 }

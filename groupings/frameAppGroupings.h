@@ -52,8 +52,10 @@ public:
     // The days the unmatched titles are counted over: the report criteria's, or nothing for the
     // last 30 days. Reads the titles again when the days differ from those shown.
     void setTitleRange(std::optional<QDate> from, std::optional<QDate> to);
-    // Maps every captured title again with the groupings as they are now.
+    // Reads the captured titles and their times again and maps them.
     void refreshCoverage();
+    // Maps them again with the groupings as they are now (after an edit).
+    void remapCoverage();
     const TitleCoverage& coverage() const { return m_coverage; }
 
     QGroupBox* Frame6;

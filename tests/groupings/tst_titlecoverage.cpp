@@ -168,6 +168,23 @@ private slots:
         QCOMPARE(names.GetApplicationName(title), caughtBy.isEmpty() ? kUndefinedApplications : caughtBy);
     }
 
+    void remapSeesTheGroupingsButKeepsTheTimes() {
+        ManagerFixture f;
+        fill(f);
+        TitleCoverage coverage;
+        coverage.load(f.db(), kFrom, kTo);
+        const qint64 total = coverage.totalSeconds();
+        f.addTitleRow("Word", "Calc");
+        f.exec("UPDATE MGRGroupings SET Rank = 9 WHERE Alias = 'Word'"); // below Mail's "Word"
+        f.addUsage("WS1", "anna", "Solitaire", kTo, 100000);             // not read again
+        coverage.remap(f.db());
+        QCOMPARE(coverage.totalSeconds(), total);
+        QCOMPARE(coverage.unmatched().constFirst().seconds, qint64(1800));
+        QCOMPARE(coverage.caughtBy("Word").seconds, qint64(120));
+        QCOMPARE(coverage.caughtBy("Mail").seconds, qint64(900));
+        QCOMPARE(coverage.caughtBy("Mail").titles, 2);
+    }
+
     void range_data() {
         QTest::addColumn<QDate>("from");
         QTest::addColumn<QDate>("to");
