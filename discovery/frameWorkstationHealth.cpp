@@ -7,6 +7,7 @@
 #include "discovery/WorkstationHealth.h"
 #include "discovery/WorkstationIcons.h"
 #include "store/ManagerDatabase.h"
+#include "widgets/PlainText.h"
 #include "widgets/WaitCursor.h"
 
 #include <QColor>
@@ -33,6 +34,11 @@ public:
             return m_icons.value(marked ? QStringLiteral("pc-behind") : QStringLiteral("pc"));
         if (role == Qt::BackgroundRole && marked)
             return QColor(255, 236, 200);
+        // Reasons come from files and the network: shown as text, never as markup.
+        if (role == Qt::ToolTipRole) {
+            const QVariant tip = QIdentityProxyModel::data(index, role);
+            return tip.isValid() ? QVariant(PlainText::toolTip(tip.toString())) : tip;
+        }
         return QIdentityProxyModel::data(index, role);
     }
 

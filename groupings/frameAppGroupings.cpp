@@ -7,6 +7,7 @@
 #include "groupings/frmCapturedTitles.h"
 #include "store/Dates.h"
 #include "widgets/DialogRunner.h"
+#include "widgets/PlainText.h"
 #include "widgets/WaitCursor.h"
 
 #include <QEvent>
@@ -291,9 +292,10 @@ void frameAppGroupings::showEditor() {
     cmdAppGroupDataAdd->setEnabled(on.titleAdd);
     cmdAppGroupDataDelete->setEnabled(on.titleDelete);
     cmdAddFromCaptured->setEnabled(on.fromCaptured);
-    lblTitlesOf->setText(m_editor.titlesCaption());
-    lblAppCoverage->setText(m_coverage.from().isValid() ? m_coverage.caughtText(m_editor.selectedAlias())
-                                                        : QString());
+    PlainText::show(lblTitlesOf, m_editor.titlesCaption());
+    PlainText::show(lblAppCoverage, m_coverage.from().isValid()
+                                        ? m_coverage.caughtText(m_editor.selectedAlias())
+                                        : QString());
     showAddUnmatchedEnabled();
 }
 
@@ -362,7 +364,8 @@ void frameAppGroupings::showCoverage() {
     }
     lstUnmatched->addTopLevelItems(items);
     const int count = static_cast<int>(m_coverage.unmatched().size());
-    lblUnmatched->setText(
+    PlainText::show(
+        lblUnmatched,
         QStringLiteral("%1 %2 from %3 to %4, holding %5 (%6% of all time). Select titles and press "
                        "\"Add to Application\" to attach them to the selected application.")
             .arg(QString::number(count), count == 1 ? QStringLiteral("title") : QStringLiteral("titles"),

@@ -18,6 +18,7 @@
 #include <QSpinBox>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTextDocumentFragment>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -151,6 +152,20 @@ private slots:
         QCOMPARE(fx.column(WorkstationHealth::DaysBehind), (QStringList{"No data", "10", "0"}));
         fx.page->tvHealth->sortByColumn(WorkstationHealth::Name, Qt::AscendingOrder);
         QCOMPARE(fx.column(WorkstationHealth::Name), (QStringList{"WS1", "ws2", "WS3"}));
+    }
+
+    void reasonsAreShownLiterally() {
+        Fixture fx;
+        ManagerDatabase::DownloadStatus status;
+        status.attemptTime = QDateTime::currentDateTimeUtc();
+        status.result = ManagerDatabase::DownloadStatus::Result::Failed;
+        status.reason = "<b>not</b> a database";
+        fx.f.db().recordDownload(1, status);
+        fx.page->refresh();
+        const QString tip =
+            fx.page->tvHealth->model()->index(0, WorkstationHealth::Result).data(Qt::ToolTipRole).toString();
+        QCOMPARE(QTextDocumentFragment::fromHtml(tip).toPlainText(),
+                 QString("Could not be read: <b>not</b> a database"));
     }
 
     void treeShowsTheSameMark() {
