@@ -2,12 +2,16 @@
 #include "base/VcError.h"
 #include "collect/DataDownload.h"
 #include "collect/WorkstationMerge.h"
+#include "discovery/SimNetwork.h"
 #include "store/ManagerDatabase.h"
 #include "store/WorkstationDatabase.h"
+#include "support/AgentOracle.h"
 #include "support/ManagerFixture.h"
 #include "support/SimNetworkWriter.h"
 #include "support/TestEnv.h"
 
+#include <QSqlQuery>
+#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -45,6 +49,7 @@ private slots:
     void unreadableTableFailsItsStepOnly();
     void lookupKey();
     void rowsAfterTodayStayOut();
+    void largeNameTables();
 };
 
 void TstMerge::firstDownloadThenOnlyLaterDays() {
@@ -335,6 +340,70 @@ void TstMerge::rowsAfterTodayStayOut() {
     QCOMPARE(second.rowsImported, 1);
     QCOMPARE(second.rowsAfterToday, 1);
     QCOMPARE(f.db().newestDay(1), std::optional<QDate>(QDate(2024, 3, 2)));
+}
+
+// Agent files whose name tables are far larger than their day rows (a fault campaign wrote one
+// with 300,000 users): every listed name is stored once, letter case aside, and the rows come
+// in exactly as the agent files alone say.
+void TstMerge::largeNameTables() {
+    constexpr int kUsers = 300000;
+    QStringList users;
+    users.reserve(kUsers);
+    for (int i = 0; i < kUsers; ++i)
+        users << QStringLiteral("user.%1").arg(i);
+    // The second machine lists a third of them again in another letter case, and new ones.
+    QStringList others;
+    for (int i = 0; i < kUsers; i += 3)
+        others << QStringLiteral("USER.%1").arg(i);
+    for (int i = 0; i < 1000; ++i)
+        others << QStringLiteral("other.%1").arg(i);
+    QStringList titles;
+    for (int i = 0; i < 2000; ++i)
+        titles << QStringLiteral("\"Doc %1\" - Editor").arg(i);
+
+    QTemporaryDir dir;
+    SimNetworkWriter writer(dir.filePath("net"));
+    writer.writeNetwork("SIMNET", {"WS1", "WS2"});
+    QList<AgentRow> rows1;
+    QList<AgentRow> rows2;
+    for (int i = 0; i < 3000; ++i) {
+        const QString day = QDate(2024, 3, 1 + i % 5).toString(Qt::ISODate);
+        rows1.append({day, users[(i * 7919) % kUsers], titles[i % titles.size()], i});
+        // Names in the other letter case, and one the file does not list.
+        rows2.append({day, i % 10 == 0 ? QStringLiteral("nobody") : others[i % others.size()].toLower(),
+                      titles[(i * 13) % titles.size()].toUpper(), 2 * i});
+    }
+    writer.writeAgentDatabase("WS1", users, titles, rows1);
+    writer.writeAgentDatabase("WS2", others, titles, rows2);
+    const AgentOracle::Import expected = AgentOracle::expected(writer.dir(), {"WS1", "WS2"});
+
+    ManagerFixture f;
+    f.registerWorkstations({"WS1", "WS2"});
+    SimNetwork network(writer.dir());
+    WorkstationMerge merge(f.db());
+    const DownloadSummary summary = DownloadWorkstations(merge, network, {"WS1", "WS2"});
+    QCOMPARE(summary.merged, 2);
+    QCOMPARE(summary.rowsImported, expected.rows);
+    QCOMPARE(f.scalar("SELECT count(*) FROM MGRUsers"), kUsers + 1000);
+    QCOMPARE(f.scalar("SELECT count(*) FROM MGRAppTitles"), titles.size());
+    QMap<QDate, QMap<QString, qint64>> seconds;
+    QSqlQuery q(f.db().db());
+    QVERIFY(q.exec("SELECT s.Date, t.AppTitle, sum(s.Duration) FROM MGRDaySummary s "
+                   "JOIN MGRAppTitles t ON t.AppTitleID = s.AppTitleKey GROUP BY s.Date, t.AppTitle"));
+    while (q.next())
+        seconds[QDate::fromString(q.value(0).toString(), Qt::ISODate)][q.value(1).toString()] =
+            q.value(2).toLongLong();
+    QCOMPARE(seconds.size(), expected.seconds.size());
+    for (auto day = expected.seconds.cbegin(); day != expected.seconds.cend(); ++day) {
+        // The oracle keys a title by its spelling on the row; the store keeps the first one listed.
+        QMap<QString, qint64> folded;
+        for (auto t = day.value().cbegin(); t != day.value().cend(); ++t)
+            folded[t.key().toCaseFolded()] += t.value();
+        QMap<QString, qint64> stored;
+        for (auto t = seconds[day.key()].cbegin(); t != seconds[day.key()].cend(); ++t)
+            stored[t.key().toCaseFolded()] += t.value();
+        QCOMPARE(stored, folded);
+    }
 }
 
 QTEST_GUILESS_MAIN(TstMerge)
