@@ -52,6 +52,8 @@ public:
         return QString::fromUtf8(text, sqlite3_column_bytes(m_statement, column));
     }
 
+    // For reads that need the engine's own accessors (its UTF-16 text among them).
+    sqlite3_stmt* handle() const { return m_statement; }
     // The counter the last row added on this connection received.
     qint64 lastInsertId() const { return sqlite3_last_insert_rowid(m_db); }
 

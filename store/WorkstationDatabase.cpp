@@ -51,22 +51,58 @@ void WorkstationDatabase::requireTable(const QString& table) const {
         throw Sql::errorOf(q.lastError(), table);
 }
 
+namespace {
+
+// A statement on the agent file, or nothing when the engine cannot prepare it (a table or
+// field missing).
+std::unique_ptr<SqlStatement> prepared(sqlite3* db, const QByteArray& sql, const QString& context) {
+    try {
+        return std::make_unique<SqlStatement>(db, sql.constData(), context);
+    } catch (const VcError&) {
+        return nullptr;
+    }
+}
+
+QString textOf(sqlite3_stmt* statement, int column) {
+    const auto* text = static_cast<const QChar*>(sqlite3_column_text16(statement, column));
+    return text ? QString(text, sqlite3_column_bytes16(statement, column) / qsizetype(sizeof(QChar)))
+                : QString();
+}
+
+// A column as QtSql's driver gives it, so that every reader of an agent file sees the same
+// texts (the engine's own UTF-16 conversion) and types; the rows are read straight from the
+// engine since a download reads millions of them.
+QVariant valueOf(sqlite3_stmt* statement, int column) {
+    switch (sqlite3_column_type(statement, column)) {
+    case SQLITE_INTEGER:
+        return QVariant(qint64(sqlite3_column_int64(statement, column)));
+    case SQLITE_FLOAT:
+        return QVariant(sqlite3_column_double(statement, column));
+    case SQLITE_NULL:
+        return QVariant(QMetaType::fromType<QString>());
+    case SQLITE_BLOB:
+        return QVariant(QByteArray(static_cast<const char*>(sqlite3_column_blob(statement, column)),
+                                   sqlite3_column_bytes(statement, column)));
+    default:
+        return QVariant(textOf(statement, column));
+    }
+}
+
+} // namespace
+
 std::optional<QStringList> WorkstationDatabase::column(const QString& table, const QString& field) const {
     requireTable(table);
-    QSqlQuery q(m_connection->db());
-    q.setForwardOnly(true);
     // Only a statement the engine cannot prepare means the table or field is missing; a failure
-    // once it runs (a damaged page) fails the whole file, or part of a day would pass.
-    if (!q.prepare(QStringLiteral("SELECT %1 FROM %2").arg(field, table)))
+    // once it runs (a damaged page) fails the whole file, or part of a day would pass. A read
+    // that stops on an error is not the end of the table: half a list must not pass.
+    const auto q = prepared(m_connection->handle(),
+                            QStringLiteral("SELECT %1 FROM %2").arg(field, table).toUtf8(), table);
+    if (!q)
         return std::nullopt;
-    if (!q.exec())
-        throw Sql::errorOf(q.lastError(), table);
     QStringList values;
-    while (q.next())
-        values << q.value(0).toString();
-    // A read that stops on an error is not the end of the table: half a list must not pass.
-    if (q.lastError().isValid())
-        throw Sql::errorOf(q.lastError(), table);
+    while (q->step())
+        values << (sqlite3_column_type(q->handle(), 0) == SQLITE_TEXT ? textOf(q->handle(), 0)
+                                                                      : valueOf(q->handle(), 0).toString());
     return values;
 }
 
@@ -81,29 +117,25 @@ std::optional<QStringList> WorkstationDatabase::appTitles() const {
 bool WorkstationDatabase::forEachDayRow(const std::function<void(const DayRow&)>& visit,
                                         std::optional<QDate> after) const {
     requireTable(QStringLiteral("PCDaySummary"));
-    QSqlQuery q(m_connection->db());
-    q.setForwardOnly(true);
-    QString sql = QStringLiteral("SELECT Date, UserName, AppTitle, Duration FROM PCDaySummary");
+    QByteArray sql = "SELECT Date, UserName, AppTitle, Duration FROM PCDaySummary";
     // ISO date text sorts as the days do, so a day after `after` is text at or above the next
     // day's; values that are not text are passed on for the caller to judge.
     if (after)
-        sql += QStringLiteral(" WHERE NOT (typeof(Date) = 'text' AND Date < ?)");
-    if (!q.prepare(sql))
+        sql += " WHERE NOT (typeof(Date) = 'text' AND Date < ?)";
+    const auto q = prepared(m_connection->handle(), sql, QStringLiteral("PCDaySummary"));
+    if (!q)
         return false;
     if (after)
-        q.addBindValue(Dates::toStored(after->addDays(1)));
-    if (!q.exec())
-        throw Sql::errorOf(q.lastError(), QStringLiteral("PCDaySummary"));
+        q->bindText(1, Dates::toStored(after->addDays(1)));
+    sqlite3_stmt* statement = q->handle();
     DayRow row;
-    while (q.next()) {
-        row.date = q.value(0);
-        row.userName = q.value(1);
-        row.appTitle = q.value(2);
-        row.duration = q.value(3);
+    while (q->step()) {
+        row.date = valueOf(statement, 0);
+        row.userName = valueOf(statement, 1);
+        row.appTitle = valueOf(statement, 2);
+        row.duration = valueOf(statement, 3);
         visit(row);
     }
-    if (q.lastError().isValid())
-        throw Sql::errorOf(q.lastError(), QStringLiteral("PCDaySummary"));
     return true;
 }
 
