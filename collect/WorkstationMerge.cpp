@@ -173,6 +173,11 @@ int WorkstationMerge::findOrAdd(Names& names, SqlStatement& insert, const QStrin
 }
 
 void WorkstationMerge::forgetAddedSince(qsizetype mark) {
+    // A listed spelling may stand for a name that is now gone; the rest are learnt again.
+    if (mark < m_added.size()) {
+        m_listedUsers.clear();
+        m_listedTitles.clear();
+    }
     for (qsizetype i = m_added.size() - 1; i >= mark; --i)
         m_added[i].first->remove(m_added[i].second);
     m_added.resize(std::min(mark, m_added.size()));
@@ -235,8 +240,10 @@ WorkstationMerge::Result WorkstationMerge::UpdateWorkstationInfo(const QString& 
         // A table that cannot be read fails its own step only; the next step still runs.
         if (const auto users = source.userNames()) {
             for (const QString& name : *users) {
-                if (!name.isEmpty())
-                    findOrAdd(m_users, m_insertUser, name, &result.usersAdded);
+                if (name.isEmpty() || m_listedUsers.contains(name))
+                    continue;
+                findOrAdd(m_users, m_insertUser, name, &result.usersAdded);
+                m_listedUsers.insert(name);
             }
         }
         if (stepDone)
@@ -244,8 +251,10 @@ WorkstationMerge::Result WorkstationMerge::UpdateWorkstationInfo(const QString& 
 
         if (const auto titles = source.appTitles()) {
             for (const QString& title : *titles) {
-                if (!title.isEmpty())
-                    findOrAdd(m_titles, m_insertTitle, BlankDoubleQuotes(title), &result.titlesAdded);
+                if (title.isEmpty() || m_listedTitles.contains(title))
+                    continue;
+                findOrAdd(m_titles, m_insertTitle, BlankDoubleQuotes(title), &result.titlesAdded);
+                m_listedTitles.insert(title);
             }
         }
         if (stepDone)

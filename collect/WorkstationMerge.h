@@ -12,6 +12,7 @@
 #include <QHash>
 #include <QList>
 #include <QPair>
+#include <QSet>
 #include <QString>
 
 class WorkstationDatabase;
@@ -98,6 +99,10 @@ private:
     SqlStatement m_insertUser;
     SqlStatement m_insertTitle;
     SqlStatement m_insertDay;
+    // Spellings, exactly as agent files list them, whose names are stored: every workstation
+    // lists all of its names at every start, and most of them were seen before.
+    QSet<QString> m_listedUsers;
+    QSet<QString> m_listedTitles;
     // Names added and not yet committed, in order, so that a rollback can take them back.
     QList<QPair<Names*, QString>> m_added;
     qint64 m_previousCacheSize = -2000;

@@ -22,6 +22,12 @@ public:
     LocalCopy(std::unique_ptr<QTemporaryDir> dir, QString path)
         : m_dir(std::move(dir)), m_path(std::move(path)) {}
     ~LocalCopy() override {
+        // The folder holds this one file: two calls instead of a recursive walk of it.
+        if (::unlink(QFile::encodeName(m_path).constData()) == 0 &&
+            ::rmdir(QFile::encodeName(m_dir->path()).constData()) == 0) {
+            m_dir->setAutoRemove(false);
+            return;
+        }
         // The copy is read-only; give the owner write access back so the folder can go.
         QFile::setPermissions(m_path, QFile::ReadOwner | QFile::WriteOwner);
     }
