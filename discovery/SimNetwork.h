@@ -3,6 +3,7 @@
 #pragma once
 
 #include "discovery/Network.h"
+#include "discovery/OrderedPrefetch.h"
 
 #include <QHash>
 #include <QString>
@@ -17,6 +18,9 @@ public:
     ServiceList services(const QString& machine, int stateFilter) override;
     std::unique_ptr<ShareFileCopy> openShareFile(const QString& machine,
                                                  const QString& relativePath) override;
+    // Copies the files a few machines ahead on a worker thread, so that copying overlaps the
+    // merge of the machine before.
+    void prefetchShareFiles(const QStringList& machines, const QString& relativePath) override;
 
     QString dir() const { return m_dir; }
 
@@ -30,8 +34,11 @@ private:
     std::optional<QHash<QString, QString>> readNetworkIni() const;
     // The machine's own folder, or empty when the name cannot name one safely.
     QString machineFolder(const QString& machine) const;
+    std::unique_ptr<ShareFileCopy> copyShareFile(const QString& machine, const QString& relativePath) const;
 
     QString m_dir;
+    std::unique_ptr<OrderedPrefetch<std::shared_ptr<ShareFileCopy>>> m_filesAhead;
+    QString m_filesAheadPath;
 };
 
 // The DNS domain of this computer, from the resolver configuration or the host name; empty
