@@ -16,6 +16,16 @@ public:
     virtual QString path() const = 0;
 };
 
+// A copy shared with a prefetch queue, handed to a caller that expects sole ownership.
+class HeldShareFileCopy : public ShareFileCopy {
+public:
+    explicit HeldShareFileCopy(std::shared_ptr<ShareFileCopy> copy) : m_copy(std::move(copy)) {}
+    QString path() const override { return m_copy->path(); }
+
+private:
+    std::shared_ptr<ShareFileCopy> m_copy;
+};
+
 // Machine names compare without regard to letter case from end to end: every back end finds a
 // machine whatever the spelling the caller (the registry, the operator) uses.
 class Network {

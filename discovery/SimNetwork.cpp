@@ -164,18 +164,6 @@ Network::ServiceList SimNetwork::services(const QString& machine, int stateFilte
     return result;
 }
 
-namespace {
-// Hands a prefetched copy to a caller that expects sole ownership.
-class HeldCopy : public ShareFileCopy {
-public:
-    explicit HeldCopy(std::shared_ptr<ShareFileCopy> copy) : m_copy(std::move(copy)) {}
-    QString path() const override { return m_copy->path(); }
-
-private:
-    std::shared_ptr<ShareFileCopy> m_copy;
-};
-} // namespace
-
 void SimNetwork::prefetchShareFiles(const QStringList& machines, const QString& relativePath) {
     m_filesAhead.reset();
     m_filesAheadPath = relativePath;
@@ -190,7 +178,7 @@ std::unique_ptr<ShareFileCopy> SimNetwork::openShareFile(const QString& machine,
                                                          const QString& relativePath) {
     if (m_filesAhead && relativePath == m_filesAheadPath) {
         if (std::optional<std::shared_ptr<ShareFileCopy>> ready = m_filesAhead->take(machine))
-            return *ready ? std::make_unique<HeldCopy>(std::move(*ready)) : nullptr;
+            return *ready ? std::make_unique<HeldShareFileCopy>(std::move(*ready)) : nullptr;
     }
     return copyShareFile(machine, relativePath);
 }

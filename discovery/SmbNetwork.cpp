@@ -165,23 +165,11 @@ void SmbNetwork::prefetchShareFiles(const QStringList& machines, const QString& 
         });
 }
 
-namespace {
-// Hands a prefetched copy to a caller that expects sole ownership.
-class HeldCopy : public ShareFileCopy {
-public:
-    explicit HeldCopy(std::shared_ptr<ShareFileCopy> copy) : m_copy(std::move(copy)) {}
-    QString path() const override { return m_copy->path(); }
-
-private:
-    std::shared_ptr<ShareFileCopy> m_copy;
-};
-} // namespace
-
 std::unique_ptr<ShareFileCopy> SmbNetwork::openShareFile(const QString& machine,
                                                          const QString& relativePath) {
     if (m_filesAhead && relativePath == m_filesAheadPath) {
         if (std::optional<std::shared_ptr<ShareFileCopy>> ready = m_filesAhead->take(machine))
-            return *ready ? std::make_unique<HeldCopy>(std::move(*ready)) : nullptr;
+            return *ready ? std::make_unique<HeldShareFileCopy>(std::move(*ready)) : nullptr;
     }
     return SmbShareFile::copy(machine, relativePath, m_credentials, m_config.timeoutSeconds);
 }

@@ -369,11 +369,12 @@ int main(int argc, char** argv) {
         bench("report_full_ratio_to_floor", full.total() / fullFloor.seconds, "ratio");
         bench("report_full_cpu_ratio_to_floor", full.cpu / fullFloor.cpu, "ratio");
 
-        const Timing page = runChild(app.applicationFilePath(), {QStringLiteral("--page")}, "report_page");
-        if (page.seconds <= 0)
+        const Timing pageTiming =
+            runChild(app.applicationFilePath(), {QStringLiteral("--page")}, "report_page");
+        if (pageTiming.seconds <= 0)
             return 1;
-        bench("report_page_ratio_to_full_floor", page.seconds / fullFloor.seconds, "ratio");
-        bench("report_page_cpu_ratio_to_full_floor", page.cpu / fullFloor.cpu, "ratio");
+        bench("report_page_ratio_to_full_floor", pageTiming.seconds / fullFloor.seconds, "ratio");
+        bench("report_page_cpu_ratio_to_full_floor", pageTiming.cpu / fullFloor.cpu, "ratio");
         // The same file as the page showed it before, as HTML: what the light document saves.
         runChild(app.applicationFilePath(), {QStringLiteral("--html-view"), file}, "report_html_view");
     } catch (const VcError& error) {
