@@ -3,6 +3,7 @@
 #include "discovery/frameConfiguration.h"
 
 #include "base/VcError.h"
+#include "discovery/AgentScan.h"
 #include "discovery/frmScan.h"
 #include "discovery/MachineName.h"
 #include "discovery/Network.h"
@@ -186,43 +187,43 @@ void frameConfiguration::LoadWorkstations() {
 void frameConfiguration::GetServers(const QString& unused, qint32& count) {
     Q_UNUSED(unused);
     count = 0;
-    const auto machines = m_network.enumerateMachines();
-    if (!machines)
-        return;
-
-    const QString domain = GetDomainName();
-    if (m_scan) {
-        PlainText::show(m_scan->lblDomain, domain);
-        m_scan->ProgressBar1->setMaximum(static_cast<int>(100 * machines->size() + 1));
-        m_scan->repaintNow();
-    }
-
     QTreeWidgetItem* root = nullptr;
-    {
-        const QSignalBlocker quiet(tvWorkstations);
-        tvWorkstations->clear();
-        root = addRootNode();
-    }
-    repaintWindow();
-
-    for (const QString& machine : *machines) {
+    AgentScanObserver observer;
+    observer.enumerated = [&](int machines) {
+        const QString domain = GetDomainName();
+        if (m_scan) {
+            PlainText::show(m_scan->lblDomain, domain);
+            m_scan->ProgressBar1->setMaximum(100 * machines + 1);
+            m_scan->repaintNow();
+        }
+        {
+            const QSignalBlocker quiet(tvWorkstations);
+            tvWorkstations->clear();
+            root = addRootNode();
+        }
+        repaintWindow();
+    };
+    observer.asking = [&](const QString& machine) {
         if (m_scan) {
             PlainText::show(m_scan->lblWorkstation, machine);
             m_scan->repaintNow();
         }
-        if (ServiceExists(m_network, m_feedback, Network::kServiceStateAll, machine, kAgentServiceName)) {
-            {
-                const QSignalBlocker quiet(tvWorkstations);
-                addWorkstationNode(root, machine, true);
-            }
-            repaintWindow();
+    };
+    observer.found = [&](const QString& machine) {
+        {
+            const QSignalBlocker quiet(tvWorkstations);
+            addWorkstationNode(root, machine, true);
         }
+        repaintWindow();
+    };
+    observer.asked = [&](const QString&) {
+        ++count;
         if (m_scan) {
             m_scan->ProgressBar1->setValue(m_scan->ProgressBar1->value() + 100);
             m_scan->repaintNow();
         }
-    }
-    count = static_cast<qint32>(machines->size());
+    };
+    ScanForAgents(m_network, m_feedback, observer);
 }
 
 void frameConfiguration::UpdateWorkstationDB() {

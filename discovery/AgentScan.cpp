@@ -1,0 +1,27 @@
+// The network scan shared by the Workstation Data page and the command line.
+#include "discovery/AgentScan.h"
+
+#include "discovery/Network.h"
+#include "discovery/ServiceStatus.h"
+
+std::optional<QStringList> ScanForAgents(Network& network, Feedback& feedback,
+                                         const AgentScanObserver& observer) {
+    const auto machines = network.enumerateMachines();
+    if (!machines)
+        return std::nullopt;
+    if (observer.enumerated)
+        observer.enumerated(static_cast<int>(machines->size()));
+    QStringList agents;
+    for (const QString& machine : *machines) {
+        if (observer.asking)
+            observer.asking(machine);
+        if (ServiceExists(network, feedback, Network::kServiceStateAll, machine, kAgentServiceName)) {
+            agents.append(machine);
+            if (observer.found)
+                observer.found(machine);
+        }
+        if (observer.asked)
+            observer.asked(machine);
+    }
+    return agents;
+}

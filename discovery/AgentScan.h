@@ -1,0 +1,27 @@
+// The network scan: which machines of the network run the agent service.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <QString>
+#include <QStringList>
+
+class Feedback;
+class Network;
+
+// What a scan tells whoever shows its progress; every member may be empty.
+struct AgentScanObserver {
+    // After the enumeration, before the first machine is asked.
+    std::function<void(int machineCount)> enumerated;
+    std::function<void(const QString& machine)> asking;
+    // The machine runs the agent (in any state).
+    std::function<void(const QString& machine)> found;
+    // After each machine, found or not.
+    std::function<void(const QString& machine)> asked;
+};
+
+// Enumerates the network and asks every machine for the agent's service, in the network's
+// order. Returns the machines that run it, or nothing when the enumeration failed as a whole.
+// Service-list failures are told through feedback and count as "no agent".
+std::optional<QStringList> ScanForAgents(Network& network, Feedback& feedback,
+                                         const AgentScanObserver& observer = {});
