@@ -33,9 +33,13 @@ QByteArray timePad(double minutes) {
     return roundHalfEven(minutes) < 600 ? QByteArrayLiteral("&nbsp;&nbsp;") : QByteArray();
 }
 
+qint64 percent(double part, qint64 total) {
+    return total == 0 ? qint64(0)
+                      : static_cast<qint64>(roundHalfEven(part / static_cast<double>(total) * 100));
+}
+
 QByteArray percentText(double part, qint64 total) {
-    const auto percent =
-        total == 0 ? qint64(0) : static_cast<qint64>(roundHalfEven(part / static_cast<double>(total) * 100));
+    const qint64 percent = ReportText::percent(part, total);
     QByteArray prefix;
     if (percent == 100)
         prefix = "(";

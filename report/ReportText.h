@@ -17,6 +17,9 @@ QByteArray timeText(double minutes);
 // "&nbsp;&nbsp;" under ten hours (after rounding), so single-digit hours line up with two-digit ones.
 QByteArray timePad(double minutes);
 
+// The whole percentage of part in total, rounded half to even; 0 when the total is 0.
+qint64 percent(double part, qint64 total);
+
 // The percentage of part in total (0 when the total is 0), with its aligning prefix and
 // the closing ")</FONT>".
 QByteArray percentText(double part, qint64 total);

@@ -1,0 +1,40 @@
+// The report as CSV: per day and application as the report shows it, or in detail per user
+// and workstation.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+class ManagerDatabase;
+class ReportDays;
+class ReportProgress;
+
+namespace ReportCsv {
+
+enum class Kind {
+    Summary, // Date, Application, Minutes, Percent: one row per day and application
+    Detail,  // Date, Application, User, Workstation, Minutes
+};
+
+// The kind a file name asks for: names ending ".detail.csv" (any letter case) get the detail.
+Kind kindOf(const QString& path);
+
+// One CSV field as RFC 4180 has it: quoted (inner quotes doubled) when it holds a comma,
+// quote, line break, tab or a leading or trailing blank; otherwise as it is. Nothing is
+// changed or dropped, so a reader gets back exactly the text.
+QByteArray field(const QString& text);
+
+// The whole file: UTF-8 without byte order mark, a header row, CR LF after every row. Days
+// ascend as ISO dates (YYYY-MM-DD); applications, users and workstations come in the report's
+// order and spelling (names that differ only in letter case are one). Minutes are whole,
+// rounded half to even as the report's cells are; the percent is the report's, of the day's
+// total; detail minutes are rounded the same way per cell.
+QByteArray text(const ReportDays& days, Kind kind);
+
+// Reads the extracted rows (MGRDaySummaryTmp) and writes them to path under a temporary name
+// beside it, renamed into place when whole, readable by its owner only; the previous file stays
+// as it was on any failure. Throws VcError (the message names the file).
+void write(ManagerDatabase& database, const QString& path, Kind kind);
+
+} // namespace ReportCsv

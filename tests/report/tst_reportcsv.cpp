@@ -1,0 +1,250 @@
+// The report as CSV: the same days, names, minutes and percents as the report file, quoting
+// that a CSV reader undoes exactly, and a failed write that leaves the old file whole.
+#include "base/VcError.h"
+#include "report/ReportCsv.h"
+#include "report/ReportProgress.h"
+#include "report/WriteReportFile.h"
+#include "store/SqlUtil.h"
+#include "support/ManagerFixture.h"
+#include "support/TestEnv.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QtTest>
+
+namespace {
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+void tmpRow(ManagerFixture& f, const QString& date, const QString& app, const QString& user,
+            const QString& ws, double minutes) {
+    Sql::run(f.db().db(),
+             QStringLiteral("INSERT INTO MGRDaySummaryTmp (Workstation, Duration, Date, UserName, AppTitle) "
+                            "VALUES (?, ?, ?, ?, ?)"),
+             {ws, minutes, date, user, app});
+}
+
+// An RFC 4180 reader written from the RFC, independent of the writer: records end at CR LF
+// outside quotes; a quoted field may hold anything, its quotes doubled. Fails on anything else.
+QList<QStringList> parseCsv(const QByteArray& bytes, bool* ok) {
+    *ok = true;
+    QList<QStringList> records;
+    QStringList record;
+    QByteArray fieldBytes;
+    qsizetype i = 0;
+    const qsizetype n = bytes.size();
+    while (i < n) {
+        if (bytes[i] == '"') {
+            ++i;
+            for (;;) {
+                if (i >= n) {
+                    *ok = false;
+                    return records;
+                }
+                if (bytes[i] == '"') {
+                    if (i + 1 < n && bytes[i + 1] == '"') {
+                        fieldBytes += '"';
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                fieldBytes += bytes[i++];
+            }
+        } else {
+            while (i < n && bytes[i] != ',' && bytes[i] != '\r' && bytes[i] != '\n') {
+                if (bytes[i] == '"') {
+                    *ok = false;
+                    return records;
+                }
+                fieldBytes += bytes[i++];
+            }
+        }
+        record.append(QString::fromUtf8(fieldBytes));
+        fieldBytes.clear();
+        if (i < n && bytes[i] == ',') {
+            ++i;
+            continue;
+        }
+        if (i + 1 < n && bytes[i] == '\r' && bytes[i + 1] == '\n') {
+            i += 2;
+            records.append(record);
+            record.clear();
+            continue;
+        }
+        *ok = false; // a bare CR or LF, or no line end after the last record
+        return records;
+    }
+    if (!record.isEmpty())
+        *ok = false;
+    return records;
+}
+
+QList<QStringList> readCsv(const QString& path) {
+    bool ok = false;
+    const QList<QStringList> rows = parseCsv(readAll(path), &ok);
+    if (!ok)
+        qWarning("not RFC 4180: %s", readAll(path).constData());
+    return ok ? rows : QList<QStringList>{};
+}
+
+} // namespace
+
+class TstReportCsv : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { TestEnv::setUp(); }
+
+    void namesSurviveARoundTrip_data() {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("plain") << QStringLiteral("Mail");
+        QTest::newRow("comma") << QStringLiteral("Budget, final.xls - Sheet");
+        QTest::newRow("quotes") << QStringLiteral("\"Quoted\" title \"\"");
+        QTest::newRow("line breaks") << QStringLiteral("line one\r\nline two\nthree\rfour");
+        QTest::newRow("leading tab") << QStringLiteral("\tIndented");
+        QTest::newRow("leading CR") << QStringLiteral("\rReturn first");
+        QTest::newRow("blanks at both ends") << QStringLiteral("  spaced  ");
+        QTest::newRow("formula, left as it is") << QStringLiteral("=HYPERLINK(\"x\",\"y\")");
+        QTest::newRow("plus and minus signs") << QStringLiteral("+1-2@3");
+        QTest::newRow("non-Latin") << QStringLiteral("日本語 – Ελληνικά 😀");
+    }
+    void namesSurviveARoundTrip() {
+        QFETCH(QString, name);
+        ManagerFixture f;
+        tmpRow(f, QStringLiteral("2024-03-01"), name, name + QStringLiteral("-user"),
+               name + QStringLiteral("-ws"), 90);
+        const QString summary = f.filePath(QStringLiteral("r.csv"));
+        const QString detail = f.filePath(QStringLiteral("r.detail.csv"));
+        ReportCsv::write(f.db(), summary, ReportCsv::kindOf(summary));
+        ReportCsv::write(f.db(), detail, ReportCsv::kindOf(detail));
+        QCOMPARE(readCsv(summary), (QList<QStringList>{{"Date", "Application", "Minutes", "Percent"},
+                                                       {"2024-03-01", name, "90", "100"}}));
+        QCOMPARE(readCsv(detail),
+                 (QList<QStringList>{{"Date", "Application", "User", "Workstation", "Minutes"},
+                                     {"2024-03-01", name, name + QStringLiteral("-user"),
+                                      name + QStringLiteral("-ws"), "90"}}));
+    }
+
+    // Every application line of the report file, with its time and percent, is a CSV row with the
+    // same minutes and percent; no more rows, no fewer.
+    void rowsAreTheReportsCells() {
+        ManagerFixture f;
+        const QString d1 = QStringLiteral("2024-03-01");
+        const QString d2 = QStringLiteral("2024-03-02");
+        // Halves round to even on the cell (2.5 -> 2, 3.5 -> 4) and percents of a rounded total.
+        tmpRow(f, d1, QStringLiteral("Writer"), QStringLiteral("anna"), QStringLiteral("WS-A"), 2.5);
+        tmpRow(f, d1, QStringLiteral("Mail"), QStringLiteral("anna"), QStringLiteral("WS-A"), 3.5);
+        tmpRow(f, d1, QStringLiteral("Chat"), QStringLiteral("bob"), QStringLiteral("WS-B"), 0.4);
+        tmpRow(f, d1, QStringLiteral("MAIL"), QStringLiteral("bob"), QStringLiteral("WS-B"), 600.25);
+        tmpRow(f, d2, QStringLiteral("Writer"), QStringLiteral("bob"), QStringLiteral("ws-a"), 59.5);
+        tmpRow(f, d2, QStringLiteral("Games"), QStringLiteral("bob"), QStringLiteral("WS-A"), 1.0 / 3);
+        tmpRow(f, d2, QStringLiteral("Games"), QStringLiteral("anna"), QStringLiteral("WS-A"), 1.0 / 3);
+        const QString html = f.filePath(QStringLiteral("r.html"));
+        const QString csv = f.filePath(QStringLiteral("r.csv"));
+        ReportProgress progress;
+        WriteReportFile(f.db(), html, progress, 0);
+        ReportCsv::write(f.db(), csv, ReportCsv::Kind::Summary);
+
+        // Day heading, then per application: name, "H:MM", "(N%)".
+        const QString report = QString::fromLatin1(readAll(html));
+        QList<QStringList> fromReport;
+        const QRegularExpression cell(QStringLiteral(
+            R"(<B>(\d+)/(\d+)/(\d+)</B>|SIZE=1>([^<]+)</FONT> </TD>\r\n<TD> <FONT FACE="Arial" SIZE=1>(?:&nbsp;)*(\d+):(\d\d)</FONT> </TD>\r\n<TD>[^\r]*\r\n[^(]*\((\d+)%\))"));
+        QString day;
+        for (const auto& m : cell.globalMatch(report)) {
+            if (!m.captured(1).isEmpty()) {
+                day = QDate(m.captured(3).toInt(), m.captured(1).toInt(), m.captured(2).toInt())
+                          .toString(Qt::ISODate);
+                continue;
+            }
+            fromReport.append({day, m.captured(4),
+                               QString::number(m.captured(5).toInt() * 60 + m.captured(6).toInt()),
+                               m.captured(7)});
+        }
+        QCOMPARE(fromReport.size(), 5);
+        QList<QStringList> rows = readCsv(csv);
+        QVERIFY(!rows.isEmpty());
+        rows.removeFirst();
+        QCOMPARE(rows, fromReport);
+        // Checked by hand: Mail and MAIL summed (603.75 of a 606-minute day), halves to even (2.5, 59.5).
+        QCOMPARE(rows[0], (QStringList{"2024-03-01", "Chat", "0", "0"}));
+        QCOMPARE(rows[1], (QStringList{"2024-03-01", "Mail", "604", "100"}));
+        QCOMPARE(rows[2], (QStringList{"2024-03-01", "Writer", "2", "0"}));
+        QCOMPARE(rows[3], (QStringList{"2024-03-02", "Games", "1", "1"}));
+        QCOMPARE(rows[4], (QStringList{"2024-03-02", "Writer", "60", "99"}));
+    }
+
+    // Detail cells sum the rows of one application, user and workstation, letter case aside.
+    void detailPerUserAndWorkstation() {
+        ManagerFixture f;
+        const QString d = QStringLiteral("2024-03-01");
+        tmpRow(f, d, QStringLiteral("Mail"), QStringLiteral("anna"), QStringLiteral("WS-A"), 10);
+        tmpRow(f, d, QStringLiteral("mail"), QStringLiteral("ANNA"), QStringLiteral("ws-a"), 20.5);
+        tmpRow(f, d, QStringLiteral("Mail"), QStringLiteral("bob"), QStringLiteral("WS-A"), 5);
+        tmpRow(f, d, QStringLiteral("Mail"), QStringLiteral("anna"), QStringLiteral("WS-B"), 1);
+        tmpRow(f, d, QStringLiteral("Chat"), QStringLiteral("bob"), QStringLiteral("WS-B"), 2);
+        tmpRow(f, QStringLiteral("2024-02-29"), QStringLiteral("Chat"), QStringLiteral("bob"),
+               QStringLiteral("WS-B"), 3);
+        const QString csv = f.filePath(QStringLiteral("R.DETAIL.CSV"));
+        QCOMPARE(int(ReportCsv::kindOf(csv)), int(ReportCsv::Kind::Detail));
+        ReportCsv::write(f.db(), csv, ReportCsv::kindOf(csv));
+        QCOMPARE(readCsv(csv), (QList<QStringList>{{"Date", "Application", "User", "Workstation", "Minutes"},
+                                                   {"2024-02-29", "Chat", "bob", "WS-B", "3"},
+                                                   {"2024-03-01", "Chat", "bob", "WS-B", "2"},
+                                                   {"2024-03-01", "Mail", "anna", "WS-A", "30"},
+                                                   {"2024-03-01", "Mail", "anna", "WS-B", "1"},
+                                                   {"2024-03-01", "Mail", "bob", "WS-A", "5"}}));
+    }
+
+    void noRowsIsTheHeaderAlone() {
+        ManagerFixture f;
+        const QString csv = f.filePath(QStringLiteral("r.csv"));
+        ReportCsv::write(f.db(), csv, ReportCsv::Kind::Summary);
+        QCOMPARE(readAll(csv), QByteArray("Date,Application,Minutes,Percent\r\n"));
+    }
+
+    // A failed write names the file and leaves what was there; a replaced file is owner-only.
+    void failedWriteKeepsTheOldFile_data() {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<bool>("written");
+        QTest::newRow("replaces a readable older file") << "old.csv" << true;
+        QTest::newRow("missing folder") << "missing/r.csv" << false;
+        QTest::newRow("target is a folder") << "folder.csv" << false;
+    }
+    void failedWriteKeepsTheOldFile() {
+        QFETCH(QString, target);
+        QFETCH(bool, written);
+        ManagerFixture f;
+        tmpRow(f, QStringLiteral("2024-03-01"), QStringLiteral("Mail"), QStringLiteral("u"),
+               QStringLiteral("w"), 1);
+        QFile old(f.filePath(QStringLiteral("old.csv")));
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("older content");
+        old.close();
+        QVERIFY(
+            old.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
+        QVERIFY(QDir(f.folder()).mkdir(QStringLiteral("folder.csv")));
+        const QString path = f.filePath(target);
+        try {
+            ReportCsv::write(f.db(), path, ReportCsv::Kind::Summary);
+            QVERIFY(written);
+            QVERIFY(readAll(path).startsWith("Date,"));
+            // User, group and other bits: the user's alone.
+            QCOMPARE(QFile::permissions(path) & 0x0777, QFile::ReadUser | QFile::WriteUser);
+        } catch (const VcError& error) {
+            QVERIFY(!written);
+            QVERIFY2(error.description().contains(path), qPrintable(error.description()));
+            QCOMPARE(readAll(f.filePath(QStringLiteral("old.csv"))), QByteArray("older content"));
+        }
+        const QStringList left = QDir(f.folder()).entryList(QDir::Files | QDir::Hidden);
+        for (const QString& name : left)
+            QVERIFY2(!name.contains(QStringLiteral("r.csv.")), qPrintable(name)); // no temporary left
+    }
+};
+
+QTEST_GUILESS_MAIN(TstReportCsv)
+#include "tst_reportcsv.moc"
