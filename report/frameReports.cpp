@@ -5,6 +5,7 @@
 #include "base/Feedback.h"
 #include "report/ReportDisplay.h"
 #include "report/ReportOutline.h"
+#include "report/ReportPdf.h"
 #include "report/ReportScreenDocument.h"
 
 #include <QFile>
@@ -128,26 +129,7 @@ void frameReports::printReport() {
 }
 
 QString frameReports::writePdf(const QString& target) const {
-    // Printed beside the target and renamed over it when complete: a failure part-way never
-    // touches the file being replaced.
-    QTemporaryFile temporary(QFileInfo(target).absolutePath() + QStringLiteral("/.report-XXXXXX.pdf"));
-    if (!temporary.open())
-        return temporary.errorString();
-    temporary.close();
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(temporary.fileName());
-    brwReport->document()->print(&printer);
-    QFile written(temporary.fileName());
-    if (printer.printerState() == QPrinter::Error || !written.open(QIODevice::ReadOnly) ||
-        written.read(5) != "%PDF-")
-        return QStringLiteral("The PDF file could not be written.");
-    written.close();
-    if (std::rename(QFile::encodeName(temporary.fileName()).constData(),
-                    QFile::encodeName(target).constData()) != 0)
-        return QString::fromLocal8Bit(std::strerror(errno));
-    temporary.setAutoRemove(false);
-    return QString();
+    return WriteReportPdf(*brwReport->document(), target);
 }
 
 void frameReports::exportReport() {
@@ -161,6 +143,11 @@ void frameReports::exportReport() {
     dialog.title = QStringLiteral("Export Report");
     dialog.initialName = QFileInfo(m_path).fileName();
     dialog.filter = QStringLiteral("HTML Files (*.html)|*.html|PDF Files (*.pdf)|*.pdf");
+    // The rows behind the report, when the page shows one: per day and application, or with a
+    // row per user and workstation for names ending ".detail.csv".
+    if (m_csv)
+        dialog.filter +=
+            QStringLiteral("|CSV Files (*.csv)|*.csv|Detailed CSV Files (*.detail.csv)|*.detail.csv");
     dialog.defaultSuffix = QStringLiteral("html");
     dialog.confirmOverwrite = true;
     const std::optional<QString> target = m_feedback.saveFileName(dialog);
@@ -169,6 +156,8 @@ void frameReports::exportReport() {
     QString error;
     if (target->endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)) {
         error = writePdf(*target);
+    } else if (m_csv && target->endsWith(QLatin1String(".csv"), Qt::CaseInsensitive)) {
+        error = m_csv(*target);
     } else {
         // The saved page is the file itself, exactly as written.
         QFile source(m_path);

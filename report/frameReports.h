@@ -29,6 +29,11 @@ public:
     using StatusQuery = std::function<bool(Command)>;
     void setStatusQuery(StatusQuery query) { m_query = std::move(query); }
 
+    // Writes the shown report's rows as CSV to a path; the error text, or nothing when written.
+    // Unset (the default) while the page shows no report: CSV is then not offered.
+    using CsvWriter = std::function<QString(const QString& target)>;
+    void setCsvWriter(CsvWriter writer) { m_csv = std::move(writer); }
+
     void printReport();
     void exportReport();
 
@@ -48,4 +53,5 @@ private:
     QString m_path;
     QString m_noReport; // why what is shown is no report; empty when it is one
     StatusQuery m_query;
+    CsvWriter m_csv;
 };

@@ -325,6 +325,17 @@ void TstConsole::reportButtons() {
     QFile a(saved), b(page->currentPath());
     QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
     QCOMPARE(a.readAll(), b.readAll());
+    // CSV is the shown report's rows, one per day and application, as the report lists them.
+    const QString csv = m_dir->filePath(QStringLiteral("saved.csv"));
+    m_feedback.fileAnswers = {csv};
+    page->cmdExportReport->click();
+    QVERIFY(m_feedback.fileDialogs.last().filter.contains(QStringLiteral("*.csv")));
+    QFile rows(csv);
+    QVERIFY(rows.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = rows.readAll().split('\n');
+    QCOMPARE(lines.first(), QByteArray("Date,Application,Minutes,Percent\r"));
+    QCOMPARE(lines.size() - 2,
+             b.seek(0) ? QString::fromLatin1(b.readAll()).count(QStringLiteral("<TD WIDTH=300> <FONT")) : -1);
     // A command the view cannot run disables its own button, and only that one, for good.
     page->setStatusQuery([](frameReports::Command c) { return c != frameReports::Command::SaveAs; });
     page->cmdExportReport->click();

@@ -21,6 +21,8 @@ private slots:
     void nothingSavedWithoutReport_data();
     void nothingSavedWithoutReport();
     void reportShownLikeTheFile();
+    void csv_data();
+    void csv();
 };
 
 void TstReportExport::pdf_data() {
@@ -150,6 +152,50 @@ void TstReportExport::reportShownLikeTheFile() {
     page.navigate(other.fileName());
     QCOMPARE(page.brwReport->toPlainText(),
              QStringLiteral("There is no usage data for the chosen criteria."));
+}
+
+void TstReportExport::csv_data() {
+    QTest::addColumn<bool>("report"); // the page shows a generated report: CSV is offered
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QString>("failure"); // what the writer answers
+    QTest::newRow("summary") << true << "rows.csv"
+                             << "";
+    QTest::newRow("detail, upper case") << true << "rows.DETAIL.CSV"
+                                        << "";
+    QTest::newRow("write fails") << true << "rows.csv"
+                                 << "disk full";
+    QTest::newRow("no report shown") << false << "rows.csv"
+                                     << "";
+}
+
+void TstReportExport::csv() {
+    QFETCH(bool, report);
+    QFETCH(QString, target);
+    QFETCH(QString, failure);
+    QTemporaryDir dir;
+    QFile shown(dir.filePath(QStringLiteral("shown.html")));
+    QVERIFY(shown.open(QIODevice::WriteOnly));
+    shown.write("<HTML><BODY>Usage</BODY></HTML>");
+    shown.close();
+    ScriptedFeedback feedback;
+    frameReports page(feedback);
+    page.navigate(shown.fileName());
+    QStringList asked;
+    if (report) {
+        page.setCsvWriter([&](const QString& path) {
+            asked << path;
+            return failure;
+        });
+    }
+    feedback.fileAnswers = {dir.filePath(target)};
+    page.cmdExportReport->click();
+    QCOMPARE(feedback.fileDialogs.size(), 1);
+    QCOMPARE(feedback.fileDialogs[0].filter.contains(QStringLiteral("*.detail.csv")), report);
+    QCOMPARE(feedback.fileDialogs[0].filter.contains(QStringLiteral("CSV Files (*.csv)|*.csv")), report);
+    QCOMPARE(asked, report ? QStringList{dir.filePath(target)} : QStringList{});
+    QCOMPARE(feedback.messages.size(), failure.isEmpty() ? 0 : 1);
+    if (!failure.isEmpty())
+        QVERIFY(feedback.messages[0].text.endsWith(failure));
 }
 
 QTEST_MAIN(TstReportExport)

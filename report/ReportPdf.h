@@ -1,0 +1,11 @@
+// The shown report printed to a PDF file, for the Export Report dialog and the command line.
+#pragma once
+
+#include <QString>
+
+class QTextDocument;
+
+// Prints the document under a temporary name beside target and renames it over target when
+// complete, so a failure part-way never touches the file being replaced. Returns the error
+// text, or nothing when the file was written.
+QString WriteReportPdf(QTextDocument& document, const QString& target);
