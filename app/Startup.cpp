@@ -14,12 +14,43 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <cstdio>
+#include <cstdlib>
+
 #include <sys/stat.h>
+
+namespace {
+
+// Says what is wrong, points to --help, and ends the process as a usage error.
+[[noreturn]] void refuseUsage(const QString& message) {
+    std::fprintf(stderr, "%s\nSee --help.\n", qPrintable(message));
+    std::exit(2);
+}
+
+} // namespace
 
 StartupOptions ParseCommandLine(const QStringList& arguments) {
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Vellumcrest Manager: application usage monitoring console"));
+    parser.setApplicationDescription(QStringLiteral(
+        "Vellumcrest Manager: application usage monitoring console\n"
+        "\n"
+        "Without a command, the console starts. The commands run without a display, for\n"
+        "scheduled runs:\n"
+        "  collect [--scan]\n"
+        "      The start-up download of every monitored workstation (after a network scan with\n"
+        "      --scan), one line per workstation. Exit 0 when all were read, 1 when some could\n"
+        "      not be, 2 on a fatal error.\n"
+        "  report --from DATE --to DATE [--applications A,B] [--users U,V] [--workstations W,X]\n"
+        "         --format html|csv|pdf --output FILE\n"
+        "      The Application Usage Report for the days, as the Reports page makes it. Lists\n"
+        "      default to everything, as the criteria page starts; names are exact (letter case\n"
+        "      counts) except workstation names. A CSV file whose name ends in .detail.csv gets\n"
+        "      one row per day, application, user and workstation.\n"
+        "  export --from DATE --to DATE --output FILE\n"
+        "      The Export Data command: the usage of the days into a database file.\n"
+        "Dates are YYYY-MM-DD. Written files are readable by their owner only. Commands exit 2\n"
+        "on a usage error. When the console asks for a password at start-up, commands run only\n"
+        "with --password-file, a file only its owner may read whose first line is the password."));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption home(QStringLiteral("home"),
@@ -37,10 +68,87 @@ StartupOptions ParseCommandLine(const QStringList& arguments) {
     const QCommandLineOption settings(QStringLiteral("settings"),
                                       QStringLiteral("Settings file to use instead of the per-user one."),
                                       QStringLiteral("FILE"));
-    parser.addOptions({home, network, screenshot, page, settings});
+    const QCommandLineOption scan(QStringLiteral("scan"),
+                                  QStringLiteral("collect: scan the network for the agent first."));
+    const QCommandLineOption from(QStringLiteral("from"), QStringLiteral("report, export: first day."),
+                                  QStringLiteral("DATE"));
+    const QCommandLineOption to(QStringLiteral("to"), QStringLiteral("report, export: last day."),
+                                QStringLiteral("DATE"));
+    const QCommandLineOption applications(QStringLiteral("applications"),
+                                          QStringLiteral("report: applications to include (default: all)."),
+                                          QStringLiteral("A,B"));
+    const QCommandLineOption users(QStringLiteral("users"),
+                                   QStringLiteral("report: users to include (default: all)."),
+                                   QStringLiteral("U,V"));
+    const QCommandLineOption workstations(QStringLiteral("workstations"),
+                                          QStringLiteral("report: workstations to include (default: all)."),
+                                          QStringLiteral("W,X"));
+    const QCommandLineOption format(QStringLiteral("format"), QStringLiteral("report: html, csv or pdf."),
+                                    QStringLiteral("FORMAT"));
+    const QCommandLineOption output(QStringLiteral("output"),
+                                    QStringLiteral("report, export: file to write."), QStringLiteral("FILE"));
+    const QCommandLineOption passwordFile(
+        QStringLiteral("password-file"),
+        QStringLiteral("Commands: owner-only file whose first line is the start-up password."),
+        QStringLiteral("FILE"));
+    parser.addOptions({home, network, screenshot, page, settings, scan, from, to, applications, users,
+                       workstations, format, output, passwordFile});
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("collect, report or export."),
+                                 QStringLiteral("[command]"));
+    if (!parser.parse(arguments))
+        refuseUsage(parser.errorText());
+    // The arguments are valid: this only answers --help, --help-all and --version.
     parser.process(arguments);
-    return {parser.value(home), parser.value(network), parser.value(screenshot), parser.value(page),
-            parser.value(settings)};
+
+    StartupOptions options;
+    options.home = parser.value(home);
+    options.network = parser.value(network);
+    options.screenshot = parser.value(screenshot);
+    options.page = parser.value(page);
+    options.settingsFile = parser.value(settings);
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() > 1)
+        refuseUsage(QStringLiteral("Only one command at a time: ") + positional.join(QLatin1Char(' ')));
+    options.command = positional.value(0);
+    static const QStringList kCommands = {QStringLiteral("collect"), QStringLiteral("report"),
+                                          QStringLiteral("export")};
+    if (!options.command.isEmpty() && !kCommands.contains(options.command))
+        refuseUsage(QStringLiteral("Unknown command: ") + options.command);
+
+    // Each option belongs to some commands; given elsewhere it is a mistake, not something to ignore.
+    const QList<std::pair<const QCommandLineOption*, QStringList>> owners = {
+        {&screenshot, {QString()}},
+        {&page, {QString()}},
+        {&scan, {QStringLiteral("collect")}},
+        {&from, {QStringLiteral("report"), QStringLiteral("export")}},
+        {&to, {QStringLiteral("report"), QStringLiteral("export")}},
+        {&applications, {QStringLiteral("report")}},
+        {&users, {QStringLiteral("report")}},
+        {&workstations, {QStringLiteral("report")}},
+        {&format, {QStringLiteral("report")}},
+        {&output, {QStringLiteral("report"), QStringLiteral("export")}},
+        {&passwordFile, {QStringLiteral("collect"), QStringLiteral("report"), QStringLiteral("export")}}};
+    for (const auto& [option, commands] : owners) {
+        if (parser.isSet(*option) && !commands.contains(options.command))
+            refuseUsage(QStringLiteral("--") + option->names().constFirst() +
+                        (options.command.isEmpty()
+                             ? QStringLiteral(" needs a command")
+                             : QStringLiteral(" does not apply to ") + options.command));
+    }
+    options.scan = parser.isSet(scan);
+    options.from = parser.value(from);
+    options.to = parser.value(to);
+    // Not given means "everything", unlike a given empty list.
+    if (parser.isSet(applications))
+        options.applications = parser.value(applications);
+    if (parser.isSet(users))
+        options.users = parser.value(users);
+    if (parser.isSet(workstations))
+        options.workstations = parser.value(workstations);
+    options.format = parser.value(format);
+    options.output = parser.value(output);
+    options.passwordFile = parser.value(passwordFile);
+    return options;
 }
 
 QString CorruptedSettingsMessage() {

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <QString>
 #include <QStringList>
 
@@ -20,9 +21,23 @@ struct StartupOptions {
     QString screenshot;
     QString page;
     QString settingsFile; // empty: the per-user default
+
+    // A command for scheduled runs ("collect", "report", "export"); empty: the console.
+    QString command;
+    bool scan = false;
+    QString from;
+    QString to;
+    // Comma-separated lists; nothing when the option was not given (everything).
+    std::optional<QString> applications;
+    std::optional<QString> users;
+    std::optional<QString> workstations;
+    QString format;
+    QString output;
+    QString passwordFile;
 };
 
-// Parses --home, --network, --screenshot and --page. Unknown options are refused with exit.
+// Parses the console's options and the commands' (see --help). Usage errors (unknown options
+// or commands, a command's options without it) end the process with exit code 2.
 StartupOptions ParseCommandLine(const QStringList& arguments);
 
 class Startup {

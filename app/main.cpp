@@ -1,4 +1,5 @@
 // Entry point: the start-up routine of the console.
+#include "app/CommandLine.h"
 #include "app/frmMain.h"
 #include "app/Startup.h"
 #include "app/VcApplication.h"
@@ -18,6 +19,10 @@
 #include <QPixmap>
 
 int main(int argc, char** argv) {
+    // A command runs where no display may be (cron): the report's PDF needs the GUI classes,
+    // which the offscreen platform gives without one.
+    if (CommandLine::RunsWithoutDisplay(argc, argv))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     VcApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Vellumcrest"));
     QCoreApplication::setApplicationName(QStringLiteral("Vellumcrest"));
@@ -28,7 +33,8 @@ int main(int argc, char** argv) {
     const QString folder =
         ProgramFolder::resolve(options.home, QCoreApplication::applicationDirPath(), &copyFailures);
     Settings settings(options.settingsFile.isEmpty() ? Settings::defaultPath() : options.settingsFile);
-    const bool headless = !options.screenshot.isEmpty();
+    const bool command = !options.command.isEmpty();
+    const bool headless = !options.screenshot.isEmpty() || command;
     DesktopFeedback desktop;
     HeadlessFeedback unattended;
     Feedback& feedback = headless ? static_cast<Feedback&>(unattended) : desktop;
@@ -41,7 +47,7 @@ int main(int argc, char** argv) {
                          Feedback::Buttons::Ok);
     }
     if (folder.isEmpty())
-        return 1;
+        return command ? CommandLine::kFatal : 1;
 
     // Without --network, the network stored in the settings, so that a desktop launcher
     // without options reaches the site's network.
@@ -56,6 +62,12 @@ int main(int argc, char** argv) {
         if (!headless)
             feedback.message(error.description(), Captions::kProduct, Feedback::Icon::Critical);
         return 2;
+    }
+
+    if (command) {
+        settings.setWriteFailureHandler(
+            [](const QString& message) { std::fprintf(stderr, "%s\n", qPrintable(message)); });
+        return CommandLine::Run(options, settings, folder, network);
     }
 
     // Terminating at once: no further code of the program runs and nothing is saved.

@@ -1,0 +1,508 @@
+// The commands for scheduled runs, run as the installed program is: a separate process without
+// a display, judged by its exit code, its lines and the files it leaves.
+#include "app/CommandLine.h"
+#include "base/Password.h"
+#include "base/ProgramFolder.h"
+#include "base/Settings.h"
+#include "export/DataExport.h"
+#include "report/frameData.h"
+#include "report/GenerateReport.h"
+#include "report/ReportCsv.h"
+#include "report/ReportProgress.h"
+#include "store/Dates.h"
+#include "store/ManagerDatabase.h"
+#include "store/SqlUtil.h"
+#include "support/AgentOracle.h"
+#include "support/ManagerFixture.h"
+#include "support/ScriptedFeedback.h"
+#include "support/TestEnv.h"
+
+#include <QDir>
+#include <QFile>
+#include <QListWidget>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+struct Outcome {
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+bool ownerOnly(const QString& path) {
+    return (QFile::permissions(path) & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser)) ==
+           (QFile::ReadOwner | QFile::WriteOwner);
+}
+
+// Unchecks every item of a criteria list but those named.
+void keepOnly(QListWidget* list, const QStringList& names) {
+    for (int i = 0; i < list->count(); ++i)
+        list->item(i)->setCheckState(names.contains(list->item(i)->text()) ? Qt::Checked : Qt::Unchecked);
+}
+
+} // namespace
+
+class TstCommandLine : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { TestEnv::setUp(); }
+    void init();
+    void runsWithoutDisplay_data();
+    void runsWithoutDisplay();
+    void usage_data();
+    void usage();
+    void collectReadsEveryMonitoredMachine();
+    void collectNamesWhatCouldNotBeRead();
+    void collectFatal_data();
+    void collectFatal();
+    void reportIsTheConsolesReport_data();
+    void reportIsTheConsolesReport();
+    void reportRefusesUnknownNames_data();
+    void reportRefusesUnknownNames();
+    void exportWritesTheDataExport();
+    void password_data();
+    void password();
+
+private:
+    Outcome run(const QStringList& arguments, const QString& home = QString());
+    // Scans and downloads once, so that the database holds usage; the first and last day.
+    QPair<QDate, QDate> collected();
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_home;
+    QString m_network;
+    QString m_settings;
+};
+
+void TstCommandLine::init() {
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_home = m_dir->filePath(QStringLiteral("home"));
+    m_network = m_dir->filePath(QStringLiteral("network"));
+    m_settings = m_dir->filePath(QStringLiteral("settings.ini"));
+    ProgramFolder::install(m_home, TestEnv::buildDir());
+    QVERIFY(TestEnv::runAgent({QStringLiteral("generate"), QStringLiteral("--network"), m_network,
+                               QStringLiteral("--machines"), QStringLiteral("4"), QStringLiteral("--days"),
+                               QStringLiteral("3"), QStringLiteral("--rows-per-day"), QStringLiteral("10"),
+                               QStringLiteral("--seed"), QStringLiteral("5")}));
+    ManagerDatabase db(m_home + QStringLiteral("/Data/VCManager.mdb"));
+    Sql::run(db.db(),
+             QStringLiteral("INSERT INTO MGRGroupings (Alias, Rank) VALUES ('Mail', 1), ('Spreadsheet', 2)"));
+    Sql::run(db.db(), QStringLiteral("INSERT INTO MGRGroupingsData (AliasKey, WindowTitle) VALUES "
+                                     "('Mail', 'mail'), ('Spreadsheet', 'SPREADSHEET')"));
+}
+
+Outcome TstCommandLine::run(const QStringList& arguments, const QString& home) {
+    QProcess process;
+    // No display at all, and a platform that would need one: the commands must not care.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    // The report's dates are in the locale's short format: the same locale as this test's.
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("en_US.UTF-8"));
+    process.setProcessEnvironment(environment);
+    process.start(TestEnv::buildDir() + QStringLiteral("/vellumcrest-manager"),
+                  QStringList{QStringLiteral("--home"), home.isEmpty() ? m_home : home,
+                              QStringLiteral("--network"), QStringLiteral("sim:") + m_network,
+                              QStringLiteral("--settings"), m_settings} +
+                      arguments);
+    Outcome outcome;
+    if (!process.waitForFinished(300000) || process.exitStatus() != QProcess::NormalExit) {
+        process.kill();
+        process.waitForFinished();
+        outcome.err = QStringLiteral("did not finish: ") + process.errorString();
+        return outcome;
+    }
+    outcome.code = process.exitCode();
+    outcome.out = QString::fromLocal8Bit(process.readAllStandardOutput());
+    outcome.err = QString::fromLocal8Bit(process.readAllStandardError());
+    return outcome;
+}
+
+QPair<QDate, QDate> TstCommandLine::collected() {
+    const Outcome scan = run({QStringLiteral("collect"), QStringLiteral("--scan")});
+    if (scan.code != 0)
+        qWarning("collect --scan: %d %s %s", scan.code, qPrintable(scan.out), qPrintable(scan.err));
+    ManagerDatabase db(m_home + QStringLiteral("/Data/VCManager.mdb"));
+    const QList<QDate> days = db.distinctDays();
+    return days.isEmpty() ? QPair<QDate, QDate>() : qMakePair(days.first(), days.last());
+}
+
+// Decided before the application exists, so that a command gets the offscreen platform and the
+// console keeps the display, whatever values the options carry.
+void TstCommandLine::runsWithoutDisplay_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("command");
+    QTest::newRow("nothing") << QStringList{} << false;
+    QTest::newRow("command first") << QStringList{"collect", "--scan"} << true;
+    QTest::newRow("after options") << QStringList{"--home", "h", "--settings=s.ini", "report"} << true;
+    QTest::newRow("a value named like a command") << QStringList{"--home", "collect"} << false;
+    QTest::newRow("Qt's own option with its value")
+        << QStringList{"-platform", "xcb", "--page", "Reports"} << false;
+    QTest::newRow("screenshot run") << QStringList{"--screenshot", "a.png", "--page", "Reports"} << false;
+    QTest::newRow("after the end of options") << QStringList{"--", "export"} << true;
+    // Help and usage errors need no display either.
+    QTest::newRow("help") << QStringList{"--help"} << true;
+    QTest::newRow("version") << QStringList{"-v"} << true;
+    QTest::newRow("a command's option alone") << QStringList{"--output", "x"} << true;
+}
+
+void TstCommandLine::runsWithoutDisplay() {
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, command);
+    QList<QByteArray> storage{"vellumcrest-manager"};
+    for (const QString& argument : arguments)
+        storage.append(argument.toLocal8Bit());
+    std::vector<char*> argv;
+    for (QByteArray& argument : storage)
+        argv.push_back(argument.data());
+    QCOMPARE(CommandLine::RunsWithoutDisplay(static_cast<int>(argv.size()), argv.data()), command);
+}
+
+void TstCommandLine::usage_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("says"); // on stdout for --help, else on stderr
+    QTest::newRow("help documents everything")
+        << QStringList{"--help"} << 0
+        << "collect|report|export|--scan|--from|--to|--applications|--users|"
+           "--workstations|--format|--output|--password-file|--screenshot|--page|"
+           "--home|--network|--settings|YYYY-MM-DD";
+    QTest::newRow("unknown command") << QStringList{"publish"} << 2 << "Unknown command: publish";
+    QTest::newRow("two commands") << QStringList{"collect", "export"} << 2 << "Only one command";
+    QTest::newRow("unknown option") << QStringList{"collect", "--fast"} << 2 << "fast";
+    QTest::newRow("option of another command")
+        << QStringList{"export", "--scan", "--from", "2024-01-01", "--to", "2024-01-02", "--output", "x"} << 2
+        << "--scan does not apply to export";
+    QTest::newRow("command option without a command")
+        << QStringList{"--from", "2024-01-01"} << 2 << "--from needs a command";
+    QTest::newRow("no dates") << QStringList{"export", "--output", "x"} << 2 << "--from DATE is required";
+    QTest::newRow("not ISO") << QStringList{"export",     "--from",   "1/2/2024", "--to",
+                                            "2024-01-02", "--output", "x"}
+                             << 2 << "not a date";
+    QTest::newRow("no such day") << QStringList{"report",   "--from", "2024-02-30", "--to", "2024-03-01",
+                                                "--format", "csv",    "--output",   "x"}
+                                 << 2 << "not a date (YYYY-MM-DD): 2024-02-30";
+    QTest::newRow("days reversed") << QStringList{"export",     "--from",   "2024-03-02", "--to",
+                                                  "2024-03-01", "--output", "x"}
+                                   << 2 << "is after";
+    QTest::newRow("unknown format") << QStringList{"report",   "--from", "2024-03-01", "--to", "2024-03-01",
+                                                   "--format", "xls",    "--output",   "x"}
+                                    << 2 << "not xls";
+    QTest::newRow("no output") << QStringList{"report",     "--from",   "2024-03-01", "--to",
+                                              "2024-03-01", "--format", "csv"}
+                               << 2 << "--output";
+}
+
+void TstCommandLine::usage() {
+    QFETCH(QStringList, arguments);
+    QFETCH(int, code);
+    QFETCH(QString, says);
+    const Outcome outcome = run(arguments);
+    QCOMPARE(outcome.code, code);
+    const QString& text = code == 0 ? outcome.out : outcome.err;
+    for (const QString& part : says.split(QLatin1Char('|')))
+        QVERIFY2(text.contains(part), qPrintable(part + QStringLiteral(" not in: ") + text));
+    // A refused command reads and writes nothing: not even the database is made.
+    if (code != 0)
+        QVERIFY(!QDir(m_dir->path()).exists(QStringLiteral("x")));
+}
+
+void TstCommandLine::collectReadsEveryMonitoredMachine() {
+    const QStringList machines = AgentOracle::agentMachines(m_network);
+    QVERIFY(machines.size() >= 2);
+    QStringList expected;
+    for (const QString& machine : machines)
+        expected << machine + QStringLiteral(": read");
+    for (const QStringList& arguments : {QStringList{"collect", "--scan"}, QStringList{"collect"}}) {
+        const Outcome outcome = run(arguments);
+        QVERIFY2(outcome.code == 0, qPrintable(outcome.out + outcome.err));
+        QStringList lines = outcome.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.takeLast(), QStringLiteral("Workstation data download complete"));
+        if (arguments.contains(QStringLiteral("--scan")))
+            QVERIFY(lines.takeFirst().startsWith(QString::number(machines.size()) +
+                                                 QStringLiteral(" monitored")));
+        QCOMPARE(lines, expected);
+    }
+    // What came in is exactly what the agent files hold, taken once.
+    ManagerDatabase db(m_home + QStringLiteral("/Data/VCManager.mdb"));
+    QSqlQuery rows = Sql::run(db.db(), QStringLiteral("SELECT count(*) FROM MGRDaySummary"));
+    QVERIFY(rows.next());
+    QCOMPARE(rows.value(0).toLongLong(), AgentOracle::expected(m_network, machines).rows);
+    QVERIFY(Settings(m_settings).previouslyLoaded());
+}
+
+void TstCommandLine::collectNamesWhatCouldNotBeRead() {
+    const QStringList machines = AgentOracle::agentMachines(m_network);
+    QVERIFY(machines.size() >= 3);
+    QCOMPARE(run({QStringLiteral("collect"), QStringLiteral("--scan")}).code, 0);
+    // One machine's share is gone, another's file is no database.
+    const QString unreachable = machines[0];
+    const QString damaged = machines[1];
+    QVERIFY(QDir(m_network + QLatin1Char('/') + unreachable)
+                .rename(QStringLiteral("Vellumcrest$"), QStringLiteral("gone")));
+    QFile file(m_network + QLatin1Char('/') + damaged +
+               QStringLiteral("/Vellumcrest$/Data/VCWorkstation.mdb"));
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(QByteArray(4096, 'x'));
+    file.close();
+
+    const Outcome outcome = run({QStringLiteral("collect")});
+    QCOMPARE(outcome.code, 1);
+    const QStringList lines = outcome.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), machines.size() + 1);
+    for (int i = 0; i < machines.size(); ++i) {
+        const bool read = i >= 2;
+        QVERIFY2(lines[i].startsWith(machines[i] +
+                                     (read ? QStringLiteral(": read") : QStringLiteral(": not read: "))),
+                 qPrintable(lines[i]));
+    }
+    QVERIFY2(lines.last().contains(QStringLiteral("2 workstations could not be read")),
+             qPrintable(lines.last()));
+}
+
+void TstCommandLine::collectFatal_data() {
+    QTest::addColumn<QString>("damage");
+    QTest::newRow("home under a file") << "home";
+    QTest::newRow("database of a newer version") << "schema";
+    QTest::newRow("network that cannot be listed, with --scan") << "network";
+}
+
+void TstCommandLine::collectFatal() {
+    QFETCH(QString, damage);
+    QString home = m_home;
+    QStringList arguments{QStringLiteral("collect")};
+    if (damage == QLatin1String("home")) {
+        // Even root cannot make a folder under a file.
+        QFile blocker(m_dir->filePath(QStringLiteral("blocker")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        home = blocker.fileName() + QStringLiteral("/home");
+    } else if (damage == QLatin1String("schema")) {
+        ManagerFixture::execute(m_home + QStringLiteral("/Data/VCManager.mdb"),
+                                QStringLiteral("PRAGMA user_version = 9999"));
+    } else {
+        QFile ini(m_network + QStringLiteral("/network.ini"));
+        QVERIFY(ini.remove());
+        arguments << QStringLiteral("--scan");
+    }
+    const Outcome outcome = run(arguments, home);
+    QVERIFY2(outcome.code == 2, qPrintable(QString::number(outcome.code) + outcome.out + outcome.err));
+    QVERIFY(!outcome.err.trimmed().isEmpty());
+    if (damage == QLatin1String("schema"))
+        QVERIFY2(outcome.err.contains(QStringLiteral("newer version")), qPrintable(outcome.err));
+}
+
+void TstCommandLine::reportIsTheConsolesReport_data() {
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<bool>("subset"); // one application, the first user, a workstation in lower case
+    QTest::newRow("html, everything") << "html" << false;
+    QTest::newRow("html, chosen names") << "html" << true;
+    QTest::newRow("csv, everything") << "csv" << false;
+    QTest::newRow("detail csv, chosen names") << "detail.csv" << true;
+    QTest::newRow("pdf") << "pdf" << false;
+}
+
+void TstCommandLine::reportIsTheConsolesReport() {
+    QFETCH(QString, format);
+    QFETCH(bool, subset);
+    const auto [first, last] = collected();
+    QVERIFY(first.isValid());
+    const QString output = m_dir->filePath(QStringLiteral("out.") + format);
+    // An older file there, readable by anyone: replaced, and owner-only afterwards.
+    QFile old(output);
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("older");
+    old.close();
+    QVERIFY(old.setPermissions(old.permissions() | QFile::ReadGroup | QFile::ReadOther));
+
+    QString user;
+    QString workstation;
+    {
+        // A user and a workstation that have usage together, so the chosen report is not empty.
+        ManagerDatabase db(m_home + QStringLiteral("/Data/VCManager.mdb"));
+        QSqlQuery pair =
+            Sql::run(db.db(), QStringLiteral("SELECT u.UserName, w.Name FROM MGRDaySummary d "
+                                             "JOIN MGRUsers u ON u.UserNameID = d.UserNameKey "
+                                             "JOIN MGRWorkstations w ON w.WorkstationID = d.WorkstationKey "
+                                             "ORDER BY d.Date DESC LIMIT 1"));
+        QVERIFY(pair.next());
+        user = pair.value(0).toString();
+        workstation = pair.value(1).toString();
+    }
+    QStringList arguments{QStringLiteral("report"),
+                          QStringLiteral("--from"),
+                          first.toString(Qt::ISODate),
+                          QStringLiteral("--to"),
+                          last.toString(Qt::ISODate),
+                          QStringLiteral("--format"),
+                          format.section(QLatin1Char('.'), -1),
+                          QStringLiteral("--output"),
+                          output};
+    if (subset)
+        arguments << QStringLiteral("--applications") << QStringLiteral("Mail,Undefined Applications")
+                  << QStringLiteral("--users") << user << QStringLiteral("--workstations")
+                  << workstation.toLower();
+    const Outcome outcome = run(arguments);
+    QVERIFY2(outcome.code == 0, qPrintable(outcome.out + outcome.err));
+    QVERIFY(ownerOnly(output));
+    const QByteArray written = readAll(output);
+
+    // The console: the criteria page as it starts (or with the same items checked), then its report.
+    ManagerDatabase db(m_home + QStringLiteral("/Data/VCManager.mdb"));
+    ScriptedFeedback feedback;
+    frameData criteriaPage(db, feedback);
+    criteriaPage.LoadReportCriteria();
+    QCOMPARE(criteriaPage.startDate(), std::optional<QDate>(first));
+    QCOMPARE(criteriaPage.endDate(), std::optional<QDate>(last));
+    if (subset) {
+        keepOnly(criteriaPage.lstApplications,
+                 {QStringLiteral("Mail"), QStringLiteral("Undefined Applications")});
+        keepOnly(criteriaPage.lstUsers, {user});
+        keepOnly(criteriaPage.lstWorkstations, {workstation});
+    }
+    ReportProgress progress;
+    int step = 1;
+    const ReportOutcome console = GenerateReport(db, criteriaPage.criteria(), m_home, progress, step);
+    QCOMPARE(int(console.page), int(ReportPage::Report));
+    if (format == QLatin1String("html")) {
+        QCOMPARE(written, readAll(console.path));
+    } else if (format.endsWith(QLatin1String("csv"))) {
+        const QString mine = m_dir->filePath(QStringLiteral("console.") + format);
+        ReportCsv::write(db, mine, ReportCsv::kindOf(mine));
+        QCOMPARE(written, readAll(mine));
+        QVERIFY(written.count('\n') > 1);
+    } else {
+        QVERIFY(written.startsWith("%PDF-"));
+        QVERIFY(written.size() > 1000);
+    }
+}
+
+void TstCommandLine::reportRefusesUnknownNames_data() {
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QString>("names");
+    QTest::addColumn<QString>("unknown");
+    QTest::newRow("application in another letter case") << "--applications"
+                                                        << "mail,Spreadsheet"
+                                                        << "mail";
+    QTest::newRow("two unknown users") << "--users"
+                                       << "nobody,ghost"
+                                       << "nobody, ghost";
+    QTest::newRow("workstation") << "--workstations"
+                                 << "NO-SUCH-PC"
+                                 << "NO-SUCH-PC";
+    QTest::newRow("empty list") << "--users"
+                                << ","
+                                << "No users given";
+}
+
+void TstCommandLine::reportRefusesUnknownNames() {
+    QFETCH(QString, option);
+    QFETCH(QString, names);
+    QFETCH(QString, unknown);
+    const auto [first, last] = collected();
+    const QString output = m_dir->filePath(QStringLiteral("out.csv"));
+    const Outcome outcome =
+        run({QStringLiteral("report"), QStringLiteral("--from"), first.toString(Qt::ISODate),
+             QStringLiteral("--to"), last.toString(Qt::ISODate), QStringLiteral("--format"),
+             QStringLiteral("csv"), QStringLiteral("--output"), output, option, names});
+    QCOMPARE(outcome.code, 2);
+    QVERIFY2(outcome.err.contains(unknown), qPrintable(outcome.err));
+    QVERIFY(!QFile::exists(output));
+}
+
+void TstCommandLine::exportWritesTheDataExport() {
+    const auto [first, last] = collected();
+    const QString output = m_dir->filePath(QStringLiteral("export.mdb"));
+    const Outcome outcome =
+        run({QStringLiteral("export"), QStringLiteral("--from"), first.toString(Qt::ISODate),
+             QStringLiteral("--to"), first.toString(Qt::ISODate), QStringLiteral("--output"), output});
+    QVERIFY2(outcome.code == 0, qPrintable(outcome.out + outcome.err));
+    QVERIFY(ownerOnly(output));
+    const QStringList rows = ManagerFixture::exportRows(output);
+    QVERIFY(!rows.isEmpty());
+    {
+        // The console's export of the same day.
+        ManagerDatabase db(m_home + QStringLiteral("/Data/VCManager.mdb"));
+        ScriptedFeedback feedback;
+        DataExport exporter(feedback, db);
+        const QString mine = m_dir->filePath(QStringLiteral("console.mdb"));
+        QVERIFY(exporter.ExportData(mine, first, first));
+        QCOMPARE(rows, ManagerFixture::exportRows(mine));
+    }
+    QVERIFY(outcome.out.contains(QString::number(rows.size()) + QStringLiteral(" rows added")));
+
+    // A file that is no database is never replaced by a command: it would have asked first.
+    const QString text = m_dir->filePath(QStringLiteral("notes.txt"));
+    QFile notes(text);
+    QVERIFY(notes.open(QIODevice::WriteOnly));
+    notes.write(QByteArray(2048, 'n'));
+    notes.close();
+    const Outcome refused =
+        run({QStringLiteral("export"), QStringLiteral("--from"), first.toString(Qt::ISODate),
+             QStringLiteral("--to"), last.toString(Qt::ISODate), QStringLiteral("--output"), text});
+    QCOMPARE(refused.code, 2);
+    QCOMPARE(readAll(text), QByteArray(2048, 'n'));
+}
+
+void TstCommandLine::password_data() {
+    QTest::addColumn<QString>("fileText"); // empty: no --password-file
+    QTest::addColumn<int>("permissions");  // octal mode of the file; negative: another user's
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("no file given") << QString() << 0600 << 2 << "A password is required";
+    QTest::newRow("wrong password") << "Open Sesame!\n" << 0600 << 2 << "is not the start-up password";
+    QTest::newRow("group-readable") << "Open Sesame\n" << 0640 << 2 << "others may read or change it";
+    QTest::newRow("world-writable") << "Open Sesame\n" << 0602 << 2 << "others may read or change it";
+    QTest::newRow("another user's") << "Open Sesame\n" << -0600 << 2 << "owned by another user";
+    QTest::newRow("right, CR LF and more lines") << "Open Sesame\r\nsecond line\n" << 0600 << 0 << "";
+    QTest::newRow("right, no line end") << "Open Sesame" << 0400 << 0 << "";
+}
+
+void TstCommandLine::password() {
+    QFETCH(QString, fileText);
+    QFETCH(int, permissions);
+    QFETCH(int, code);
+    QFETCH(QString, says);
+    {
+        Settings settings(m_settings);
+        settings.storePasswordProtectedCheckbox(true);
+        settings.storePassword(Password::hash(QStringLiteral("Open Sesame")));
+    }
+    QStringList arguments{QStringLiteral("collect"), QStringLiteral("--scan")};
+    if (!fileText.isEmpty()) {
+        const QString path = m_dir->filePath(QStringLiteral("password"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(fileText.toUtf8());
+        file.close();
+        QVERIFY(::chmod(QFile::encodeName(path).constData(), mode_t(std::abs(permissions))) == 0);
+        // A negative mode: the file is given to another user, which only root can do.
+        if (permissions < 0) {
+            if (::geteuid() != 0)
+                QSKIP("only root can give a file to another user");
+            QVERIFY(::chown(QFile::encodeName(path).constData(), 65534, 65534) == 0);
+        }
+        arguments << QStringLiteral("--password-file") << path;
+    }
+    const Outcome outcome = run(arguments);
+    QVERIFY2(outcome.code == code, qPrintable(QString::number(outcome.code) + outcome.out + outcome.err));
+    QVERIFY2(outcome.err.contains(says), qPrintable(outcome.err));
+    // Refused before anything was read: the registry is still empty.
+    ManagerDatabase db(m_home + QStringLiteral("/Data/VCManager.mdb"));
+    QCOMPARE(db.workstations().isEmpty(), code != 0);
+}
+
+QTEST_MAIN(TstCommandLine)
+#include "tst_commandline.moc"
