@@ -49,6 +49,11 @@ ReportOutcome GenerateReport(ManagerDatabase& database, const ReportCriteria& cr
         outcome.path = programFolder + QStringLiteral("/Data/HTML/Report.html");
         advance(progress, progressStep, writer.rows());
         writer.write(outcome.path);
+        auto totals = std::make_shared<ReportTotals>();
+        totals->firstDay = *criteria.startDate;
+        totals->lastDay = *criteria.endDate;
+        writer.fillTotals(*totals);
+        outcome.totals = std::move(totals);
     }
     return outcome;
 }

@@ -3,7 +3,9 @@
 
 #include "report/GenerateData.h"
 #include "report/ReportCriteria.h"
+#include "report/ReportTotals.h"
 
+#include <memory>
 #include <QString>
 
 class ManagerDatabase;
@@ -15,6 +17,9 @@ struct ReportOutcome {
     ReportPage page = ReportPage::NoSelection;
     QString path; // the page to show
     ExtractionCounts counts;
+    // The report page's minutes per day and application over the criteria's days; nothing for
+    // the other pages.
+    std::shared_ptr<const ReportTotals> totals;
 };
 
 // Extracts the rows (GenerateData, handing them to the writer: MGRDaySummaryTmp is left as it

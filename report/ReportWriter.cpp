@@ -3,6 +3,7 @@
 
 #include "base/VcError.h"
 #include "report/ReportText.h"
+#include "report/ReportTotals.h"
 #include "store/Dates.h"
 
 #include <algorithm>
@@ -42,6 +43,7 @@ public:
     const QString& spelling(int entry) const { return m_spelling.at(entry); }
     const QString& firstSpelling(int group) const { return m_firstSpelling.at(group); }
     const QString& folded(int group) const { return m_folded.at(group); }
+    int groups() const { return static_cast<int>(m_folded.size()); }
 
 private:
     int find(const QByteArray& bytes) {
@@ -262,4 +264,19 @@ void ReportWriter::write(const QString& path) const {
     if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.commit())
         throw VcError(ErrorNumber::FileFailure, QStringLiteral("Could not write the report file ") + path +
                                                     QStringLiteral(": ") + file.errorString());
+}
+
+void ReportWriter::fillTotals(ReportTotals& totals) const {
+    totals.applications.clear();
+    for (int group = 0; group < d->applications.groups(); ++group)
+        totals.applications.append(d->applications.firstSpelling(group));
+    totals.days.clear();
+    totals.days.reserve(d->days.size());
+    for (const auto& [date, day] : d->days) {
+        ReportTotals::Day& kept = totals.days.emplace_back();
+        kept.date = date;
+        kept.cells.reserve(day.applications.size());
+        for (size_t i = 0; i < day.applications.size(); ++i)
+            kept.cells.push_back({day.groups[i], minutesOf(day.applications[i])});
+    }
 }

@@ -6,6 +6,8 @@
 #include <QDate>
 #include <QString>
 
+struct ReportTotals;
+
 // Rows may come in any order; what the file shows depends only on the rows and, within a day,
 // their order (first spellings, the order of the grand total's rounding). Names that differ
 // only in letter case are one application, user or workstation, shown in their first spelling.
@@ -28,6 +30,9 @@ public:
     // Writes them under a temporary name renamed into place, so the previous file stays whole
     // when writing fails. Throws VcError then.
     void write(const QString& path) const;
+    // The cells' minutes as the file shows them (before rounding), per day and application,
+    // for views beside the report; the totals' day range is left as it is.
+    void fillTotals(ReportTotals& totals) const;
 
 private:
     struct Data;

@@ -15,7 +15,7 @@ constexpr qint64 kProgressEvery = 1 << 16;
 } // namespace
 
 void WriteReportFile(ManagerDatabase& database, const QString& path, ReportProgress& progress,
-                     int progressStep) {
+                     int progressStep, ReportTotals* totals) {
     ReportWriter writer;
     {
         SqlStatement rows(database.handle(),
@@ -45,4 +45,6 @@ void WriteReportFile(ManagerDatabase& database, const QString& path, ReportProgr
         progress.setValue(value);
     }
     writer.write(path);
+    if (totals)
+        writer.fillTotals(*totals);
 }

@@ -1,0 +1,198 @@
+// Chart series from the report's minutes.
+#include "report/ChartData.h"
+
+#include "report/ReportText.h"
+#include "store/Dates.h"
+
+#include <algorithm>
+#include <limits>
+#include <QLocale>
+
+namespace {
+
+QDate periodStart(QDate day, ChartData::Period period) {
+    switch (period) {
+    case ChartData::Period::Day:
+        return day;
+    case ChartData::Period::Week:
+        return day.addDays(1 - day.dayOfWeek());
+    case ChartData::Period::Month:
+        return QDate(day.year(), day.month(), 1);
+    case ChartData::Period::Quarter:
+        return QDate(day.year(), (day.month() - 1) / 3 * 3 + 1, 1);
+    case ChartData::Period::Year:
+        return QDate(day.year(), 1, 1);
+    }
+    return day;
+}
+
+QDate nextStart(QDate start, ChartData::Period period) {
+    switch (period) {
+    case ChartData::Period::Day:
+        return start.addDays(1);
+    case ChartData::Period::Week:
+        return start.addDays(7);
+    case ChartData::Period::Month:
+        return start.addMonths(1);
+    case ChartData::Period::Quarter:
+        return start.addMonths(3);
+    case ChartData::Period::Year:
+        return start.addYears(1);
+    }
+    return start.addDays(1);
+}
+
+// The bars' first days, or nothing when there would be more than limit of them (a range of
+// centuries from a damaged date must not be walked day by day).
+std::vector<QDate> barsOf(QDate first, QDate last, ChartData::Period period, qsizetype limit) {
+    std::vector<QDate> starts;
+    for (QDate start = periodStart(first, period); start.isValid() && start <= last;
+         start = nextStart(start, period)) {
+        if (static_cast<qsizetype>(starts.size()) >= limit)
+            return {};
+        starts.push_back(std::max(start, first));
+    }
+    return starts;
+}
+
+} // namespace
+
+ChartData ChartData::build(const ReportTotals& totals, int maxBars, int maxSeries) {
+    ChartData data;
+    if (totals.days.empty())
+        return data;
+    const QDate firstRow = totals.days.front().date;
+    const QDate lastRow = totals.days.back().date;
+    QDate first = firstRow;
+    QDate last = lastRow;
+    if (totals.firstDay.isValid() && totals.lastDay.isValid() && totals.firstDay <= totals.lastDay) {
+        first = std::min(first, totals.firstDay);
+        last = std::max(last, totals.lastDay);
+    }
+    const qsizetype limit = std::max(maxBars, 1);
+    const auto choose = [&data, limit](QDate from, QDate until) {
+        data.m_dayCount = static_cast<int>(from.daysTo(until) + 1);
+        for (const Period period :
+             {Period::Day, Period::Week, Period::Month, Period::Quarter, Period::Year}) {
+            data.m_period = period;
+            data.m_barStarts = barsOf(from, until, period, limit);
+            if (!data.m_barStarts.empty())
+                return true;
+        }
+        return false;
+    };
+    // A range of more years than fit (a damaged day among the criteria's dates) shows the days
+    // with rows; when even those do not fit, one bar per year however many there are.
+    if (!choose(first, last) && !choose(firstRow, lastRow)) {
+        data.m_period = Period::Year;
+        data.m_barStarts = barsOf(firstRow, lastRow, Period::Year, std::numeric_limits<qsizetype>::max());
+    }
+    const size_t bars = data.m_barStarts.size();
+
+    std::vector<Series> all(static_cast<size_t>(totals.applications.size()));
+    std::vector<char> present(all.size(), 0);
+    for (const ReportTotals::Day& day : totals.days) {
+        const auto bar =
+            static_cast<size_t>(std::upper_bound(data.m_barStarts.begin(), data.m_barStarts.end(), day.date) -
+                                data.m_barStarts.begin() - 1);
+        for (const ReportTotals::Cell& cell : day.cells) {
+            const auto index = static_cast<size_t>(cell.application);
+            if (index >= all.size())
+                continue;
+            Series& series = all[index];
+            if (!present[index]) {
+                present[index] = 1;
+                series.name = totals.applications.at(cell.application);
+                series.minutes.assign(bars, 0);
+            }
+            const auto minutes = static_cast<qint64>(ReportText::roundHalfEven(cell.minutes));
+            series.minutes[bar] += minutes;
+            series.total += minutes;
+        }
+    }
+
+    std::vector<size_t> order;
+    for (size_t i = 0; i < all.size(); ++i)
+        if (present[i])
+            order.push_back(i);
+    std::sort(order.begin(), order.end(), [&all](size_t a, size_t b) {
+        if (all[a].total != all[b].total)
+            return all[a].total > all[b].total;
+        const int byName = all[a].name.compare(all[b].name, Qt::CaseInsensitive);
+        return byName != 0 ? byName < 0 : a < b;
+    });
+    const size_t named = order.size() <= static_cast<size_t>(std::max(maxSeries, 1))
+                             ? order.size()
+                             : static_cast<size_t>(std::max(maxSeries, 1)) - 1;
+    for (size_t i = 0; i < named; ++i)
+        data.m_series.push_back(std::move(all[order[i]]));
+    if (named < order.size()) {
+        Series rest;
+        rest.applications = static_cast<int>(order.size() - named);
+        rest.name = QStringLiteral("Other (%1 applications)").arg(rest.applications);
+        rest.minutes.assign(bars, 0);
+        for (size_t i = named; i < order.size(); ++i) {
+            const Series& series = all[order[i]];
+            for (size_t bar = 0; bar < bars; ++bar)
+                rest.minutes[bar] += series.minutes[bar];
+            rest.total += series.total;
+        }
+        data.m_series.push_back(std::move(rest));
+    }
+    for (const Series& series : data.m_series)
+        data.m_totalMinutes += series.total;
+    return data;
+}
+
+QStringList ChartData::barLabels() const {
+    QStringList labels;
+    const QLocale locale;
+    for (const QDate& start : m_barStarts) {
+        switch (m_period) {
+        case Period::Day:
+        case Period::Week:
+            labels.append(Dates::shortText(start));
+            break;
+        case Period::Month:
+            labels.append(locale.toString(start, QStringLiteral("MMM yyyy")));
+            break;
+        case Period::Quarter:
+            labels.append(QStringLiteral("Q%1 %2").arg((start.month() - 1) / 3 + 1).arg(start.year()));
+            break;
+        case Period::Year:
+            labels.append(QString::number(start.year()));
+            break;
+        }
+    }
+    return labels;
+}
+
+double ChartData::sharePercent(const Series& series) const {
+    return m_totalMinutes == 0
+               ? 0.0
+               : 100.0 * static_cast<double>(series.total) / static_cast<double>(m_totalMinutes);
+}
+
+QString ChartData::valueAxisTitle() const {
+    switch (m_period) {
+    case Period::Day:
+        return QStringLiteral("Minutes per day");
+    case Period::Week:
+        return QStringLiteral("Minutes per week (Monday to Sunday)");
+    case Period::Month:
+        return QStringLiteral("Minutes per month");
+    case Period::Quarter:
+        return QStringLiteral("Minutes per quarter");
+    case Period::Year:
+        return QStringLiteral("Minutes per year");
+    }
+    return QString();
+}
+
+QString ChartData::barAxisTitle() const {
+    static const char* const names[] = {"day", "week", "month", "quarter", "year"};
+    return QStringLiteral("%1 %2, one bar per %3")
+        .arg(m_dayCount)
+        .arg(m_dayCount == 1 ? QStringLiteral("day") : QStringLiteral("days"))
+        .arg(QLatin1String(names[static_cast<int>(m_period)]));
+}
