@@ -16,15 +16,11 @@
 #include <QPushButton>
 #include <QSaveFile>
 #include <QStyle>
-#include <QTemporaryFile>
 #include <QTextBrowser>
 #include <QTextDocument>
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <optional>
 
 frameReports::frameReports(Feedback& feedback, QWidget* parent) : QWidget(parent), m_feedback(feedback) {
