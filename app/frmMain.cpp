@@ -368,12 +368,14 @@ void frmMain::ShowReportsPage() {
     switchTo(kReports);
     pageReports->showPlaceholder(htmlPage(QStringLiteral("Blank.html")));
     pageReports->setCsvWriter({});
+    pageReports->setChartTotals(nullptr);
     repaintNow();
     if (!pageData || !m_database)
         return;
     WaitCursor busy;
     const ReportCriteria criteria = pageData->criteria();
     frmGenerateReport generate(*m_database, criteria, m_context.programFolder, m_context.feedback, this);
+    connect(&generate, &frmGenerateReport::totalsChosen, pageReports, &frameReports::setChartTotals);
     connect(&generate, &frmGenerateReport::pageChosen, pageReports, &frameReports::navigate);
     connect(&generate, &frmGenerateReport::failed, pageReports, &frameReports::showFailure);
     // The report keeps no rows: CSV extracts them again with the shown report's criteria (the
@@ -428,6 +430,11 @@ void frmMain::showFromMenuBar(int menu, void (frmMain::*switcher)()) {
 }
 
 bool frmMain::showPageByName(const QString& name) {
+    // The Reports page with its charts shown: a view of that page, not a page of its own.
+    if (name.compare(QLatin1String("Charts"), Qt::CaseInsensitive) == 0) {
+        pageReports->showCharts(true);
+        return showPageByName(kReports);
+    }
     for (const Page& page : m_pages) {
         if (page.name.compare(name, Qt::CaseInsensitive) != 0)
             continue;

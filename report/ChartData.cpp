@@ -178,7 +178,7 @@ QString ChartData::valueAxisTitle() const {
     case Period::Day:
         return QStringLiteral("Minutes per day");
     case Period::Week:
-        return QStringLiteral("Minutes per week (Monday to Sunday)");
+        return QStringLiteral("Minutes per week");
     case Period::Month:
         return QStringLiteral("Minutes per month");
     case Period::Quarter:
@@ -190,7 +190,7 @@ QString ChartData::valueAxisTitle() const {
 }
 
 QString ChartData::barAxisTitle() const {
-    static const char* const names[] = {"day", "week", "month", "quarter", "year"};
+    static const char* const names[] = {"day", "week (Mon-Sun)", "month", "quarter", "year"};
     return QStringLiteral("%1 %2, one bar per %3")
         .arg(m_dayCount)
         .arg(m_dayCount == 1 ? QStringLiteral("day") : QStringLiteral("days"))

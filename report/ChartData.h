@@ -42,9 +42,10 @@ public:
     // The series' share of all minutes in percent (0 when there are none).
     double sharePercent(const Series& series) const;
 
-    // "Minutes per day", "Minutes per week (Monday to Sunday)", ...
+    // "Minutes per day", "Minutes per week", ...
     QString valueAxisTitle() const;
-    // The days covered and what one bar holds: "730 days, one bar per month".
+    // The days covered and what one bar holds: "730 days, one bar per month", "31 days, one
+    // bar per week (Mon-Sun)".
     QString barAxisTitle() const;
 
 private:

@@ -3,6 +3,8 @@
 
 #include "base/Captions.h"
 #include "base/Feedback.h"
+#include "report/PdfFile.h"
+#include "report/ReportCharts.h"
 #include "report/ReportDisplay.h"
 #include "report/ReportOutline.h"
 #include "report/ReportPdf.h"
@@ -15,6 +17,7 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QStackedWidget>
 #include <QStyle>
 #include <QTextBrowser>
 #include <QTextDocument>
@@ -46,18 +49,41 @@ frameReports::frameReports(Feedback& feedback, QWidget* parent) : QWidget(parent
     lblReportsInfo->setObjectName(QStringLiteral("lblReportsInfo"));
     lblReportsInfo->setWordWrap(true);
     lblReportsInfo->setFont(QFont(QStringLiteral("Arial"), 9));
+    rptCharts = new ReportCharts(this);
+    cmdCharts = new QPushButton(QStringLiteral("Charts"), this);
+    cmdCharts->setObjectName(QStringLiteral("cmdCharts"));
+    cmdCharts->setCheckable(true);
+    cmdCharts->setToolTip(QStringLiteral("Show the report's minutes as charts; press again for the report."));
+    m_views = new QStackedWidget(this);
+    m_views->addWidget(brwReport);
+    m_views->addWidget(rptCharts);
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(lblReportsInfo, 1);
+    buttons->addWidget(cmdCharts);
     buttons->addWidget(cmdPrintReport);
     buttons->addWidget(cmdExportReport);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(brwReport, 1);
+    layout->addWidget(m_views, 1);
     layout->addLayout(buttons);
 
     connect(cmdPrintReport, &QPushButton::clicked, this, &frameReports::printReport);
     connect(cmdExportReport, &QPushButton::clicked, this, &frameReports::exportReport);
+    connect(cmdCharts, &QPushButton::toggled, this, &frameReports::showCharts);
+}
+
+void frameReports::setChartTotals(std::shared_ptr<const ReportTotals> totals) {
+    rptCharts->setTotals(std::move(totals));
+}
+
+void frameReports::showCharts(bool shown) {
+    cmdCharts->setChecked(shown);
+    m_views->setCurrentWidget(shown ? static_cast<QWidget*>(rptCharts) : brwReport);
+}
+
+bool frameReports::chartsShown() const {
+    return m_views->currentWidget() == rptCharts;
 }
 
 void frameReports::navigate(const QString& path) {
@@ -112,6 +138,10 @@ bool frameReports::available(Command command) const {
 }
 
 void frameReports::printReport() {
+    if (chartsShown()) {
+        printCharts();
+        return;
+    }
     if (refusedWithoutReport(QStringLiteral("print")))
         return;
     if (!available(Command::Print)) {
@@ -129,6 +159,10 @@ QString frameReports::writePdf(const QString& target) const {
 }
 
 void frameReports::exportReport() {
+    if (chartsShown()) {
+        exportCharts();
+        return;
+    }
     if (refusedWithoutReport(QStringLiteral("export")))
         return;
     if (!available(Command::SaveAs)) {
@@ -165,6 +199,47 @@ void frameReports::exportReport() {
     }
     if (!error.isEmpty())
         m_feedback.message(QStringLiteral("Could not save the report to ") + *target +
+                               QStringLiteral(":\r\n") + error,
+                           Captions::titled(QStringLiteral(" Manager")), Feedback::Icon::Critical);
+}
+
+void frameReports::printCharts() {
+    // Nothing to print is not a reason to disable the button the report needs.
+    if (!rptCharts->hasCharts()) {
+        m_feedback.beep();
+        return;
+    }
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(QStringLiteral("Application Usage Charts"));
+    printer.setPageOrientation(QPageLayout::Landscape);
+    if (m_feedback.print(printer) && !rptCharts->print(printer))
+        m_feedback.message(QStringLiteral("Could not print the charts."),
+                           Captions::titled(QStringLiteral(" Manager")), Feedback::Icon::Critical);
+}
+
+void frameReports::exportCharts() {
+    if (!rptCharts->hasCharts()) {
+        m_feedback.beep();
+        return;
+    }
+    Feedback::FileDialog dialog;
+    dialog.title = QStringLiteral("Export Charts");
+    dialog.initialName = QStringLiteral("Charts.png");
+    dialog.filter = QStringLiteral("PNG Images (*.png)|*.png|PDF Files (*.pdf)|*.pdf");
+    dialog.defaultSuffix = QStringLiteral("png");
+    dialog.confirmOverwrite = true;
+    const std::optional<QString> target = m_feedback.saveFileName(dialog);
+    if (!target)
+        return;
+    const QString error = target->endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)
+                              ? WritePdfFile(*target,
+                                             [this](QPrinter& printer) {
+                                                 printer.setPageOrientation(QPageLayout::Landscape);
+                                                 return rptCharts->print(printer);
+                                             })
+                              : rptCharts->savePng(*target);
+    if (!error.isEmpty())
+        m_feedback.message(QStringLiteral("Could not save the charts to ") + *target +
                                QStringLiteral(":\r\n") + error,
                            Captions::titled(QStringLiteral(" Manager")), Feedback::Icon::Critical);
 }

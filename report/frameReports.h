@@ -1,13 +1,18 @@
 // The Reports page: the report view with its Print and Export buttons.
 #pragma once
 
+#include "report/ReportTotals.h"
+
 #include <functional>
+#include <memory>
 #include <QWidget>
 
 class Feedback;
 class QLabel;
 class QPushButton;
+class QStackedWidget;
 class QTextBrowser;
+class ReportCharts;
 
 class frameReports : public QWidget {
     Q_OBJECT
@@ -37,7 +42,16 @@ public:
     void printReport();
     void exportReport();
 
+    // The minutes of the report just generated, for the charts; nothing for the other pages.
+    void setChartTotals(std::shared_ptr<const ReportTotals> totals);
+    // Shows the charts instead of the report (the Charts button's state); Print and Export
+    // then act on the charts.
+    void showCharts(bool shown);
+    bool chartsShown() const;
+
     QTextBrowser* brwReport;
+    ReportCharts* rptCharts;
+    QPushButton* cmdCharts;
     QPushButton* cmdPrintReport;
     QPushButton* cmdExportReport;
     QLabel* lblReportsInfo;
@@ -46,10 +60,13 @@ private:
     bool available(Command command) const;
     // Tells the operator that no report is shown, when none is; true then.
     bool refusedWithoutReport(const QString& command);
+    void printCharts();
+    void exportCharts();
     // Writes the shown report as a PDF file; the error text, or nothing when it was written.
     QString writePdf(const QString& target) const;
 
     Feedback& m_feedback;
+    QStackedWidget* m_views;
     QString m_path;
     QString m_noReport; // why what is shown is no report; empty when it is one
     StatusQuery m_query;

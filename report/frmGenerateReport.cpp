@@ -65,15 +65,18 @@ frmGenerateReport::frmGenerateReport(ManagerDatabase& database, ReportCriteria c
 bool frmGenerateReport::GenerateReport() {
     m_pagePath.clear();
     BarProgress progress(pbReport);
+    std::shared_ptr<const ReportTotals> totals;
     try {
-        const ReportOutcome outcome =
+        ReportOutcome outcome =
             ::GenerateReport(m_database, m_criteria, m_programFolder, progress, ProgressStep);
         m_pagePath = outcome.path;
+        totals = std::move(outcome.totals);
     } catch (const VcError& error) {
         m_feedback.message(error.description(), kCaption, Feedback::Icon::Critical);
         emit failed(error.description());
         return false;
     }
+    emit totalsChosen(std::move(totals));
     emit pageChosen(m_pagePath);
     return true;
 }

@@ -4,6 +4,7 @@
 #include "report/GenerateReport.h"
 #include "report/ReportCriteria.h"
 
+#include <memory>
 #include <QDialog>
 #include <QString>
 
@@ -33,6 +34,9 @@ public:
     QProgressBar* pbReport;
 
 signals:
+    // The report's minutes for the views beside it (nothing for the other pages); emitted just
+    // before pageChosen.
+    void totalsChosen(std::shared_ptr<const ReportTotals> totals);
     void pageChosen(const QString& path);
     void failed(const QString& reason);
 

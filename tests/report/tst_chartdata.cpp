@@ -210,7 +210,7 @@ void TstChartData::periods_data() {
                                     << "31 days, one bar per day";
     QTest::newRow("a month in fewer bars")
         << d(2024, 3, 1) << d(2024, 3, 31) << 30 << int(ChartData::Period::Week)
-        << QList<QDate>{d(2024, 3, 1), d(2024, 3, 4)} << 5 << "31 days, one bar per week";
+        << QList<QDate>{d(2024, 3, 1), d(2024, 3, 4)} << 5 << "31 days, one bar per week (Mon-Sun)";
     QTest::newRow("two years by month")
         << d(2023, 1, 1) << d(2024, 12, 30) << 32 << int(ChartData::Period::Month)
         << QList<QDate>{d(2023, 1, 1), d(2023, 2, 1)} << 24 << "730 days, one bar per month";
@@ -222,7 +222,7 @@ void TstChartData::periods_data() {
         << QList<QDate>{d(2015, 1, 1), d(2016, 1, 1)} << 10 << "3653 days, one bar per year";
     QTest::newRow("no bar allowed is one")
         << d(2024, 3, 4) << d(2024, 3, 6) << 0 << int(ChartData::Period::Week) << QList<QDate>{d(2024, 3, 4)}
-        << 1 << "3 days, one bar per week";
+        << 1 << "3 days, one bar per week (Mon-Sun)";
     QTest::newRow("a damaged first day: the days with rows")
         << d(1, 1, 1) << d(2024, 3, 5) << 40 << int(ChartData::Period::Day)
         << QList<QDate>{d(2024, 3, 2), d(2024, 3, 3)} << 3 << "3 days, one bar per day";
