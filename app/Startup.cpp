@@ -63,7 +63,9 @@ StartupOptions ParseCommandLine(const QStringList& arguments) {
         QStringLiteral("screenshot"),
         QStringLiteral("Run the start-up, save a PNG of the main window, exit."), QStringLiteral("FILE"));
     const QCommandLineOption page(
-        QStringLiteral("page"), QStringLiteral("Page to show for --screenshot, as the breadcrumb names it."),
+        QStringLiteral("page"),
+        QStringLiteral(
+            "Page to show for --screenshot, as the breadcrumb names it; Charts: the Reports page's charts."),
         QStringLiteral("NAME"));
     const QCommandLineOption settings(QStringLiteral("settings"),
                                       QStringLiteral("Settings file to use instead of the per-user one."),

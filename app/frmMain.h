@@ -43,8 +43,8 @@ public:
     void ShowWorkstationHealthPage();
     void ShowWebSitePage();
 
-    // Shows the page the breadcrumb names (e.g. "Reports") as the menu bar would; false when
-    // there is no such page.
+    // Shows the page the breadcrumb names (e.g. "Reports") as the menu bar would; "Charts" is the
+    // Reports page with its charts shown. False when there is no such page.
     bool showPageByName(const QString& name);
 
     // The navigation bar's item click.

@@ -9,6 +9,7 @@
 #include "discovery/frameWorkstationHealth.h"
 #include "discovery/WorkstationHealth.h"
 #include "report/frameReports.h"
+#include "report/ReportCharts.h"
 #include "store/Dates.h"
 #include "store/ManagerDatabase.h"
 #include "store/SqlUtil.h"
@@ -347,6 +348,11 @@ void TstConsole::reportButtons() {
     QVERIFY(page->cmdPrintReport->isEnabled());
     // The shown report displays the trade mark and blanks, not raw entity text.
     QVERIFY(!page->brwReport->toPlainText().contains(QStringLiteral("&nbsp")));
+    // "Charts" (as --page names it): the Reports page generated anew, its charts shown.
+    QVERIFY(window->showPageByName(QStringLiteral("charts")));
+    QCOMPARE(window->currentPageName(), QStringLiteral("Reports"));
+    QVERIFY(page->chartsShown());
+    QVERIFY(page->rptCharts->hasCharts());
     m_feedback.clear();
     window->close();
 }
