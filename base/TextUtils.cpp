@@ -109,6 +109,19 @@ QString VisibleControls(const QString& text) {
     return shown;
 }
 
+QString WellFormedText(const QString& text) {
+    if (QStringView(text).isValidUtf16())
+        return text;
+    QString out = text;
+    for (qsizetype i = 0; i < out.size(); ++i) {
+        if (out.at(i).isHighSurrogate() && i + 1 < out.size() && out.at(i + 1).isLowSurrogate())
+            ++i;
+        else if (out.at(i).isSurrogate())
+            out[i] = QChar(QChar::ReplacementCharacter);
+    }
+    return out;
+}
+
 bool TextToBoolean(const QString& text) {
     const QString t = text.trimmed();
     if (t.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0)

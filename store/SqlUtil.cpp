@@ -1,6 +1,7 @@
 // QtSql helpers.
 #include "store/SqlUtil.h"
 
+#include "base/TextUtils.h"
 #include "base/VcError.h"
 
 #include <QSqlError>
@@ -25,8 +26,11 @@ QSqlQuery prepare(const QSqlDatabase& db, const QString& sql) {
 
 void exec(QSqlQuery& query, std::initializer_list<QVariant> values) {
     int i = 0;
+    // Text an operator typed can hold lone surrogates (pasted from a damaged source): bound as
+    // it is, the engine would swallow the character after each one.
     for (const QVariant& value : values)
-        query.bindValue(i++, value);
+        query.bindValue(i++, value.typeId() == QMetaType::QString ? QVariant(WellFormedText(value.toString()))
+                                                                  : value);
     if (!query.exec())
         throw errorOf(query.lastError(), QString());
 }

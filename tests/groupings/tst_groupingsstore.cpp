@@ -132,6 +132,19 @@ private slots:
         QCOMPARE(f.titleRows(), QStringList{});
         QCOMPARE(f.groupingRows(), QStringList{"Desktop=0"});
     }
+
+    void loneSurrogatesBecomeReplacementMarks() {
+        // Bound as they were, the engine took "x" for the other half of the first one.
+        ManagerFixture f;
+        GroupingsStore store(f.db());
+        const QString typed =
+            QString(QChar(0xD800)) + QStringLiteral("x") + QChar(0xDC00) + QStringLiteral("y");
+        const QString kept = QStringLiteral("\uFFFDx\uFFFDy");
+        store.addAlias(typed, 1);
+        store.addTitles(typed, {typed + QStringLiteral(" \U0001F600")});
+        QCOMPARE(store.aliases(), (QStringList{"Desktop", kept}));
+        QCOMPARE(store.titlesOf(kept), QStringList{kept + QStringLiteral(" \U0001F600")});
+    }
 };
 
 QTEST_GUILESS_MAIN(TstGroupingsStore)
