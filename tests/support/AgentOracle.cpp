@@ -2,16 +2,58 @@
 #include "support/AgentOracle.h"
 
 #include "base/TextUtils.h"
-#include "store/Dates.h"
 
+#include <optional>
 #include <QFile>
+#include <QRegularExpression>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 
 namespace AgentOracle {
 namespace {
 QString agentFile(const QString& network, const QString& machine) {
     return network + QLatin1Char('/') + machine + QStringLiteral("/Vellumcrest$/Data/VCWorkstation.mdb");
+}
+
+// A stored day: "yyyy-mm-dd" in ASCII digits, optionally followed by a time after ' ' or 'T';
+// text or bytes alike.
+QDate dayOf(const QVariant& value) {
+    if (value.typeId() != QMetaType::QString && value.typeId() != QMetaType::QByteArray)
+        return {};
+    static const QRegularExpression pattern(QRegularExpression::anchoredPattern(
+        QStringLiteral("([0-9]{4})-([0-9]{2})-([0-9]{2})(?:[ T][\\s\\S]*)?")));
+    const QRegularExpressionMatch match = pattern.match(value.toString());
+    if (!match.hasMatch())
+        return {};
+    return QDate(match.captured(1).toInt(), match.captured(2).toInt(), match.captured(3).toInt());
+}
+
+// Seconds a duration stands for: a number, or the text of one, from 0 to 2^31-1.
+std::optional<double> secondsOf(const QVariant& value) {
+    double seconds = 0;
+    switch (value.typeId()) {
+    case QMetaType::LongLong:
+    case QMetaType::Int:
+        seconds = double(value.toLongLong());
+        break;
+    case QMetaType::Double:
+        seconds = value.toDouble();
+        break;
+    case QMetaType::QString: {
+        static const QRegularExpression number(QRegularExpression::anchoredPattern(
+            QStringLiteral("\\s*[+-]?([0-9]+\\.?[0-9]*|\\.[0-9]+)([eE][+-]?[0-9]+)?\\s*")));
+        if (!number.match(value.toString()).hasMatch())
+            return std::nullopt;
+        seconds = value.toString().trimmed().toDouble();
+        break;
+    }
+    default:
+        return std::nullopt;
+    }
+    if (!(seconds >= 0 && seconds <= 2147483647.0))
+        return std::nullopt;
+    return seconds;
 }
 
 QStringList lines(const QString& path) {
@@ -43,7 +85,7 @@ QStringList agentMachines(const QString& network) {
     return found;
 }
 
-Import expected(const QString& network, const QStringList& machines, QDate since) {
+Import expected(const QString& network, const QStringList& machines, QDate since, QDate today) {
     Import result;
     QSet<QString> users;
     QSet<QString> titles;
@@ -51,36 +93,82 @@ Import expected(const QString& network, const QStringList& machines, QDate since
         const QString path = agentFile(network, machine);
         if (!QFile::exists(path))
             continue;
+        QSet<QString> listedUsers;
+        QSet<QString> listedTitles;
+        Import own;
+        bool readable = true;
         {
             QSqlDatabase agent =
                 QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("oracle"));
             agent.setDatabaseName(path);
-            agent.open();
+            agent.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+            readable = agent.open();
             QSqlQuery q(agent);
-            q.exec(QStringLiteral("SELECT UserName FROM PCUsers"));
-            while (q.next())
-                users.insert(q.value(0).toString().toCaseFolded());
-            q.exec(QStringLiteral("SELECT AppTitle FROM PCAppTitles"));
-            while (q.next())
-                titles.insert(BlankDoubleQuotes(q.value(0).toString()).toCaseFolded());
-            q.exec(QStringLiteral("SELECT Date, UserName, AppTitle, Duration FROM PCDaySummary"));
-            while (q.next()) {
-                const QDate day = Dates::fromStored(q.value(0).toString());
-                if (!day.isValid() || (since.isValid() && day <= since))
-                    continue;
-                result.withNewDays.insert(machine);
-                const QString title = BlankDoubleQuotes(q.value(2).toString());
-                const qint64 seconds = q.value(3).toLongLong();
-                if (seconds < 0 || !users.contains(q.value(1).toString().toCaseFolded()) ||
-                    !titles.contains(title.toCaseFolded()))
-                    continue;
-                ++result.rows;
-                result.seconds[day][title] += seconds;
-                result.workstations.insert(machine);
-            }
+            // Anything but a table under one of the names (a view may never end) is refused whole.
+            if (readable && q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type <> 'table' "
+                                                  "AND lower(name) IN ('pcusers', 'pcapptitles', "
+                                                  "'pcdaysummary')")))
+                readable = q.next() && q.value(0).toInt() == 0 && !q.lastError().isValid();
+            else
+                readable = false;
+            // A statement that cannot be prepared means a missing table or field: nothing read
+            // from it. A failure while reading makes the file unreadable.
+            const auto read = [&](const QString& sql, auto&& visit) {
+                if (!readable || !q.prepare(sql))
+                    return;
+                readable = q.exec();
+                while (readable && q.next())
+                    visit(q);
+                readable = readable && !q.lastError().isValid();
+            };
+            read(QStringLiteral("SELECT UserName FROM PCUsers"), [&](QSqlQuery& row) {
+                const QString name = row.value(0).toString();
+                if (!name.isEmpty())
+                    listedUsers.insert(name.toCaseFolded());
+            });
+            read(QStringLiteral("SELECT AppTitle FROM PCAppTitles"), [&](QSqlQuery& row) {
+                const QString title = BlankDoubleQuotes(row.value(0).toString());
+                if (!title.isEmpty())
+                    listedTitles.insert(title.toCaseFolded());
+            });
+            const QSet<QString> knownUsers = users + listedUsers;
+            const QSet<QString> knownTitles = titles + listedTitles;
+            read(QStringLiteral("SELECT Date, UserName, AppTitle, Duration FROM PCDaySummary"),
+                 [&](QSqlQuery& row) {
+                     const QDate day = dayOf(row.value(0));
+                     if (!day.isValid() || (since.isValid() && day <= since) || day > today)
+                         return;
+                     own.withNewDays.insert(machine);
+                     const QString user = row.value(1).toString();
+                     const QString title = BlankDoubleQuotes(row.value(2).toString());
+                     const std::optional<double> seconds = secondsOf(row.value(3));
+                     if (!seconds || user.isEmpty() || title.isEmpty() ||
+                         !knownUsers.contains(user.toCaseFolded()) ||
+                         !knownTitles.contains(title.toCaseFolded()))
+                         return;
+                     ++own.rows;
+                     own.seconds[day][title] += qint64(*seconds);
+                     Import::Day& total = own.byWorkstation[machine][day];
+                     ++total.rows;
+                     total.seconds += *seconds;
+                     own.workstations.insert(machine);
+                 });
             agent.close();
         }
         QSqlDatabase::removeDatabase(QStringLiteral("oracle"));
+        if (!readable) {
+            result.unreadable.insert(machine);
+            continue;
+        }
+        users += listedUsers;
+        titles += listedTitles;
+        result.rows += own.rows;
+        for (auto day = own.seconds.cbegin(); day != own.seconds.cend(); ++day)
+            for (auto title = day->cbegin(); title != day->cend(); ++title)
+                result.seconds[day.key()][title.key()] += title.value();
+        result.workstations += own.workstations;
+        result.withNewDays += own.withNewDays;
+        result.byWorkstation.insert(own.byWorkstation);
     }
     return result;
 }
