@@ -530,6 +530,11 @@ QStringList HostileAgentFile::mutate(const QString& path) {
     if (chosen[0]->sql) {
         sqlite3* db = nullptr;
         if (sqlite3_open(path.toUtf8().constData(), &db) == SQLITE_OK) {
+            // A mutation that reads what an earlier one made a recursive view would never end:
+            // the generator's own statements stop after a bounded amount of work.
+            int budget = 20000;
+            sqlite3_progress_handler(
+                db, 1000, [](void* left) -> int { return --*static_cast<int*>(left) < 0 ? 1 : 0; }, &budget);
             for (const Mutation* m : chosen)
                 if (m->sql)
                     m->sql(db, m_random);
