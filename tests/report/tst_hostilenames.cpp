@@ -31,14 +31,13 @@ namespace {
 struct Pass {
     QByteArray report;
     QStringList exported; // "workstation|user|application" in UTF-8 hex, one per row
-    QString failure;
 };
 
 QString hex(const QString& text) {
     return QString::fromLatin1(text.toUtf8().toHex().toUpper());
 }
 
-// Text as the store keeps it: what survives UTF-8 (a lone surrogate becomes U+FFFD).
+// Text as the store keeps it: what survives UTF-8 (a lone surrogate becomes "?").
 QString stored(const QString& text) {
     return QString::fromUtf8(text.toUtf8());
 }
@@ -55,24 +54,16 @@ QString typed(const QString& text) {
     return out;
 }
 
-// How a name must read in the report once its references are resolved: control characters as
-// their visible pictures (C0, DEL) or the replacement mark (C1, lone surrogates).
+// How a stored name must read in the report once its references are resolved: control
+// characters as their visible pictures (C0, DEL) or the replacement mark (C1).
 QString visible(const QString& text) {
     QString out;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = text.at(i).unicode();
-        if (c < 0x20)
-            out += QChar(0x2400 + c);
-        else if (c == 0x7F)
-            out += QChar(0x2421);
-        else if ((c >= 0x80 && c <= 0x9F))
-            out += QChar(0xFFFD);
-        else if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
-            out += text.mid(i++, 2);
-        else if (QChar::isSurrogate(c))
-            out += QChar(0xFFFD);
-        else
-            out += QChar(c);
+    for (const QChar ch : text) {
+        const char16_t c = ch.unicode();
+        out += c < 0x20                 ? QChar(0x2400 + c)
+               : c == 0x7F              ? QChar(0x2421)
+               : c >= 0x80 && c <= 0x9F ? QChar(0xFFFD)
+                                        : ch;
     }
     return out;
 }
@@ -86,20 +77,16 @@ struct Parsed {
 
 QString resolved(const QString& text) {
     static const QRegularExpression reference(QStringLiteral("&(#[0-9]+|[a-zA-Z]+);"));
+    static const QHash<QString, QString> named{
+        {"amp", "&"}, {"lt", "<"}, {"gt", ">"}, {"quot", "\""}, {"nbsp", "\u00a0"}};
     QString out;
     qsizetype at = 0;
-    for (auto it = reference.globalMatch(text); it.hasNext();) {
-        const QRegularExpressionMatch m = it.next();
-        out += text.mid(at, m.capturedStart() - at);
-        const QString name = m.captured(1);
-        if (name.startsWith(QLatin1Char('#'))) {
-            const char32_t codePoint = name.mid(1).toUInt();
-            out += QString::fromUcs4(&codePoint, 1);
-        } else
-            out +=
-                QHash<QString, QString>{
-                    {"amp", "&"}, {"lt", "<"}, {"gt", ">"}, {"quot", "\""}, {"nbsp", "\u00a0"}}
-                    .value(name, QStringLiteral("&?") + name + QLatin1Char(';'));
+    for (const QRegularExpressionMatch& m : reference.globalMatch(text)) {
+        const char32_t codePoint = m.captured(1).mid(1).toUInt();
+        out +=
+            text.mid(at, m.capturedStart() - at) + (m.captured(1).startsWith(QLatin1Char('#'))
+                                                        ? QString::fromUcs4(&codePoint, 1)
+                                                        : named.value(m.captured(1), QStringLiteral("&?")));
         at = m.capturedEnd();
     }
     return out + text.mid(at);
@@ -110,8 +97,7 @@ Parsed parse(const QByteArray& report) {
     const QString text = Win1252::decode(report);
     static const QRegularExpression tag(QStringLiteral("<[^<>]*>"));
     qsizetype at = 0;
-    for (auto it = tag.globalMatch(text); it.hasNext();) {
-        const QRegularExpressionMatch m = it.next();
+    for (const QRegularExpressionMatch& m : tag.globalMatch(text)) {
         parsed.texts << resolved(text.mid(at, m.capturedStart() - at));
         parsed.tags << m.captured();
         at = m.capturedEnd();
@@ -129,9 +115,8 @@ QString machineFor(const QString& name) {
 }
 
 // A user (whose window title is the name and " - Writer"), an application the operator types in
-// (the editor trims it) and a machine, from the agent file to the export.
-Pass run(const QString& name, const QString& application, const QString& machine) {
-    Pass pass;
+// (the editor trims it) and a machine, from the agent file to the export. Fails the test on the way.
+void run(const QString& name, const QString& application, const QString& machine, Pass& pass) {
     QTemporaryDir dir;
     const QString title = name + QStringLiteral(" - Writer");
     const QString alias = application.trimmed();
@@ -147,14 +132,13 @@ Pass run(const QString& name, const QString& application, const QString& machine
         WorkstationMerge merge(f.db());
         SimNetwork network(writer.dir());
         const DownloadSummary summary = DownloadWorkstations(merge, network, {machine});
-        if (summary.merged != 1 || summary.rowsImported != 2)
-            return {{}, {}, QStringLiteral("download: ") + DownloadOutcomeText(summary)};
+        QVERIFY2(summary.merged == 1 && summary.rowsImported == 2, qPrintable(DownloadOutcomeText(summary)));
     }
     const QString path = f.filePath(QStringLiteral("VCManager.mdb"));
-    if (ManagerFixture::query(path, "SELECT hex(UserName) FROM MGRUsers") != QStringList{hex(stored(name))} ||
-        ManagerFixture::query(path, "SELECT hex(AppTitle) FROM MGRAppTitles") !=
-            QStringList{hex(BlankDoubleQuotes(stored(title)))})
-        return {{}, {}, QStringLiteral("download changed a name")};
+    QCOMPARE(ManagerFixture::query(path, "SELECT hex(UserName) FROM MGRUsers"),
+             QStringList{hex(stored(name))});
+    QCOMPARE(ManagerFixture::query(path, "SELECT hex(AppTitle) FROM MGRAppTitles"),
+             QStringList{hex(BlankDoubleQuotes(stored(title)))});
 
     // The operator adds the application and picks the captured title for it.
     ScriptedFeedback feedback;
@@ -162,39 +146,32 @@ Pass run(const QString& name, const QString& application, const QString& machine
     editor.setDatabase(&f.db());
     editor.LoadGroupings();
     editor.setAliasText(application);
-    if (!editor.addAlias())
-        return {{}, {}, QStringLiteral("the application was refused")};
+    QVERIFY(editor.addAlias());
     {
         frmCapturedTitles picker(f.db(), feedback, alias);
         const QList<QListWidgetItem*> items =
             picker.lstWindowTitles->findItems(BlankDoubleQuotes(stored(title)), Qt::MatchExactly);
-        if (items.size() != 1)
-            return {{}, {}, QStringLiteral("the picker does not list the captured title")};
+        QCOMPARE(items.size(), 1);
         items.first()->setSelected(true);
         picker.OKButton->click();
     }
-    if (GroupingsStore(f.db()).titlesOf(alias) != QStringList{BlankQuotes(stored(title))})
-        return {{}, {}, QStringLiteral("the picked title was not stored as picked")};
+    QCOMPARE(GroupingsStore(f.db()).titlesOf(alias), QStringList{BlankQuotes(stored(title))});
 
     ReportProgress progress;
     int step = 0;
     const ReportCriteria criteria{QDate(2024, 3, 1), QDate(2024, 3, 2), f.allApplications(), f.allUsers(),
                                   f.allWorkstations()};
     const ReportOutcome outcome = GenerateReport(f.db(), criteria, f.programFolder(), progress, step);
-    if (outcome.page != ReportPage::Report)
-        return {{}, {}, QStringLiteral("no report")};
+    QCOMPARE(int(outcome.page), int(ReportPage::Report));
     QFile report(outcome.path);
-    if (!report.open(QIODevice::ReadOnly))
-        return {{}, {}, QStringLiteral("no report file")};
+    QVERIFY(report.open(QIODevice::ReadOnly));
     pass.report = report.readAll();
 
     const QString exportPath = dir.filePath(QStringLiteral("export.mdb"));
-    if (!DataExport(feedback, f.db()).ExportData(exportPath, QDate(2024, 3, 1), QDate(2024, 3, 2)))
-        return {{}, {}, QStringLiteral("export failed")};
+    QVERIFY(DataExport(feedback, f.db()).ExportData(exportPath, QDate(2024, 3, 1), QDate(2024, 3, 2)));
     pass.exported = ManagerFixture::query(
         exportPath,
         "SELECT hex(Workstation), hex(UserName), hex(\"Application Title\") FROM \"All Existing Data\"");
-    return pass;
 }
 
 } // namespace
@@ -204,9 +181,7 @@ class TstHostileNames : public QObject {
 private slots:
     void initTestCase() {
         TestEnv::setUp();
-        m_plain =
-            run(QStringLiteral("PlainUser"), QStringLiteral("PlainApp"), QStringLiteral("WS PlainHost"));
-        QVERIFY2(m_plain.failure.isEmpty(), qPrintable(m_plain.failure));
+        run(QStringLiteral("PlainUser"), QStringLiteral("PlainApp"), QStringLiteral("WS PlainHost"), m_plain);
     }
     void throughEverything_data();
     void throughEverything();
@@ -244,17 +219,16 @@ void TstHostileNames::throughEverything_data() {
 
 void TstHostileNames::throughEverything() {
     QFETCH(QString, name);
-    const Pass pass = run(name, name, machineFor(name));
-    QVERIFY2(pass.failure.isEmpty(), qPrintable(pass.failure));
+    Pass pass;
+    run(name, name, machineFor(name), pass);
+    if (QTest::currentTestFailed())
+        return;
 
     // No control byte but the line ends, which are CR LF.
-    for (qsizetype i = 0; i < pass.report.size(); ++i) {
-        const auto byte = quint8(pass.report[i]);
-        const bool lineEnd = (byte == '\r' && i + 1 < pass.report.size() && pass.report[i + 1] == '\n') ||
-                             (byte == '\n' && i > 0 && pass.report[i - 1] == '\r');
-        QVERIFY2(lineEnd || (byte >= 0x20 && byte != 0x7F),
-                 qPrintable(QStringLiteral("raw byte %1 at %2").arg(byte).arg(i)));
-    }
+    static const QRegularExpression control(
+        QStringLiteral("[\\x00-\\x09\\x0B\\x0C\\x0E-\\x1F\\x7F]|\\r(?!\\n)|(?<!\\r)\\n"));
+    const QRegularExpressionMatch raw = control.match(QString::fromLatin1(pass.report));
+    QVERIFY2(!raw.hasMatch(), qPrintable(QStringLiteral("raw byte at %1").arg(raw.capturedStart())));
     // The same tags as the report of plain names, and the same text with each name in place
     // of its plain counterpart.
     const Parsed plain = parse(m_plain.report);

@@ -9,7 +9,6 @@
 #include "support/ScriptedFeedback.h"
 #include "support/TestEnv.h"
 
-#include <QBarCategoryAxis>
 #include <QBarSet>
 #include <QChartView>
 #include <QDir>
@@ -22,7 +21,6 @@
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QtTest>
-#include <QValueAxis>
 
 namespace {
 
@@ -62,9 +60,15 @@ std::shared_ptr<const ReportTotals> twoYears() {
     return totals;
 }
 
-QStackedBarSeries* minutesSeries(const frameReports& page) {
-    const auto all = page.rptCharts->chvMinutes->chart()->series();
-    return all.size() == 1 ? qobject_cast<QStackedBarSeries*>(all[0]) : nullptr;
+QStringList entries(const QTemporaryDir& dir, const QString& except) {
+    QStringList names = QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    names.removeAll(except);
+    return names;
+}
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace
@@ -74,7 +78,6 @@ class TstReportCharts : public QObject {
 private slots:
     void initTestCase() { TestEnv::setUp(); }
     void toggleShowsTheReportsNumbers();
-    void longRangesInLongerBars();
     void save_data();
     void save();
     void nothingToChart();
@@ -92,22 +95,19 @@ void TstReportCharts::toggleShowsTheReportsNumbers() {
     page.setChartTotals(totals);
     page.show();
     QVERIFY(QTest::qWaitForWindowExposed(&page));
-    QVERIFY(page.brwReport->isVisible());
     // Nothing is computed for charts nobody looks at.
     QVERIFY(page.rptCharts->data().isEmpty());
 
     page.cmdCharts->click();
-    QVERIFY(page.chartsShown());
     QVERIFY(page.rptCharts->isVisible());
     QVERIFY(!page.brwReport->isVisible());
     const ChartData& data = page.rptCharts->data();
-    QCOMPARE(int(data.period()), int(ChartData::Period::Day));
     const ChartData expected = ChartData::build(*totals, 21, ReportCharts::kMaxSeries);
-    QCOMPARE(data.series().size(), expected.series().size());
-
-    QStackedBarSeries* stacked = minutesSeries(page);
+    QCOMPARE(int(data.period()), int(ChartData::Period::Day));
+    const auto* stacked =
+        qobject_cast<QStackedBarSeries*>(page.rptCharts->chvMinutes->chart()->series().value(0));
     QVERIFY(stacked);
-    QCOMPARE(stacked->count(), int(data.series().size()));
+    QCOMPARE(size_t(stacked->count()), expected.series().size());
     for (int i = 0; i < stacked->count(); ++i) {
         const ChartData::Series& series = expected.series()[size_t(i)];
         const QBarSet* set = stacked->barSets()[i];
@@ -116,61 +116,28 @@ void TstReportCharts::toggleShowsTheReportsNumbers() {
         for (int bar = 0; bar < set->count(); ++bar)
             QCOMPARE(set->at(bar), double(series.minutes[size_t(bar)]));
     }
-    const auto bars =
-        qobject_cast<QBarCategoryAxis*>(page.rptCharts->chvMinutes->chart()->axes(Qt::Horizontal).value(0));
-    QVERIFY(bars);
-    QCOMPARE(bars->count(), 21);
-    QCOMPARE(bars->titleText(), QStringLiteral("21 days, one bar per day"));
-    QCOMPARE(page.rptCharts->chvMinutes->chart()->axes(Qt::Vertical).value(0)->titleText(),
-             QStringLiteral("Minutes per day"));
-
     // One share bar per application, the largest at the top.
-    const auto shares = page.rptCharts->chvShares->chart()->series();
-    QCOMPARE(shares.size(), 1);
-    const auto* horizontal = qobject_cast<QHorizontalStackedBarSeries*>(shares[0]);
+    const auto* horizontal =
+        qobject_cast<QHorizontalStackedBarSeries*>(page.rptCharts->chvShares->chart()->series().value(0));
     QVERIFY(horizontal);
     const int n = horizontal->count();
-    QCOMPARE(n, int(data.series().size()));
-    double sum = 0;
-    for (int i = 0; i < n; ++i) {
-        const QBarSet* set = horizontal->barSets()[i];
-        QCOMPARE(set->at(n - 1 - i), data.sharePercent(data.series()[size_t(i)]));
-        sum += set->sum();
-    }
-    QVERIFY(qAbs(sum - 100.0) < 1e-9);
-    const auto rows =
-        qobject_cast<QBarCategoryAxis*>(page.rptCharts->chvShares->chart()->axes(Qt::Vertical).value(0));
-    QVERIFY(rows);
-    QVERIFY(rows->at(n - 1).endsWith(QStringLiteral("%  ") + data.series()[0].name));
+    QCOMPARE(size_t(n), data.series().size());
+    for (int i = 0; i < n; ++i)
+        QCOMPARE(horizontal->barSets()[i]->at(n - 1 - i), data.sharePercent(data.series()[size_t(i)]));
 
-    // A report generated while the charts are shown replaces them at once.
+    // A report generated while the charts are shown replaces them at once; a wider page gets
+    // shorter bars.
     page.setChartTotals(twoYears());
     QCOMPARE(int(page.rptCharts->data().period()), int(ChartData::Period::Month));
+    page.resize(5400, 600);
+    QTRY_COMPARE(int(page.rptCharts->data().period()), int(ChartData::Period::Week));
+    stacked = qobject_cast<QStackedBarSeries*>(page.rptCharts->chvMinutes->chart()->series().value(0));
+    QVERIFY(stacked);
+    QCOMPARE(size_t(stacked->barSets().value(0)->count()), page.rptCharts->data().barStarts().size());
 
     page.cmdCharts->click();
     QVERIFY(!page.chartsShown());
     QVERIFY(page.brwReport->isVisible());
-}
-
-void TstReportCharts::longRangesInLongerBars() {
-    ReportCharts charts;
-    charts.resize(1400, 600);
-    charts.setTotals(twoYears());
-    charts.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&charts));
-    const ChartData& data = charts.data();
-    QCOMPARE(int(data.period()), int(ChartData::Period::Month));
-    QCOMPARE(data.barStarts().size(), size_t(24));
-    QCOMPARE(data.series().size(), size_t(ReportCharts::kMaxSeries));
-    QCOMPARE(data.series().back().name, QStringLiteral("Other (29 applications)"));
-    QCOMPARE(charts.chvMinutes->chart()->axes(Qt::Vertical).value(0)->titleText(),
-             QStringLiteral("Minutes per month"));
-    // Wide enough for weeks: the bars get shorter.
-    charts.resize(5400, 600);
-    QTRY_COMPARE(int(charts.data().period()), int(ChartData::Period::Week));
-    const auto* stacked = qobject_cast<QStackedBarSeries*>(charts.chvMinutes->chart()->series().value(0));
-    QVERIFY(stacked);
-    QCOMPARE(stacked->barSets().value(0)->count(), int(charts.data().barStarts().size()));
 }
 
 void TstReportCharts::save_data() {
@@ -178,10 +145,8 @@ void TstReportCharts::save_data() {
     QTest::addColumn<QByteArray>("signature");
     QTest::newRow("new PNG") << "charts.png" << QByteArray("\x89PNG");
     QTest::newRow("replaces an older PNG") << "old.png" << QByteArray("\x89PNG");
-    QTest::newRow("new PDF") << "charts.pdf" << QByteArray("%PDF-");
     QTest::newRow("replaces an older PDF") << "OLD.PDF" << QByteArray("%PDF-");
     QTest::newRow("PNG in a folder that is a file") << "blocker/charts.png" << QByteArray();
-    QTest::newRow("PDF in a folder that is a file") << "blocker/charts.pdf" << QByteArray();
     QTest::newRow("PNG over a folder") << "folder.png" << QByteArray();
     QTest::newRow("PDF over a folder") << "folder.pdf" << QByteArray();
     // Not even root writes there: the existing file stays as it is.
@@ -192,24 +157,15 @@ void TstReportCharts::save() {
     QFETCH(QString, target);
     QFETCH(QByteArray, signature);
     QTemporaryDir dir;
-    const auto make = [&dir](const QString& name, const QByteArray& bytes) {
-        QFile file(dir.filePath(name));
-        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-    };
-    QVERIFY(make(QStringLiteral("old.png"), "older content"));
-    QVERIFY(make(QStringLiteral("OLD.PDF"), "older content"));
-    QVERIFY(make(QStringLiteral("blocker"), "a file, not a folder"));
+    for (const char* name : {"old.png", "OLD.PDF", "blocker"}) {
+        QFile file(dir.filePath(QString::fromLatin1(name)));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("older content") > 0);
+    }
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder.png")));
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder.pdf")));
-    const QStringList before =
-        QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    const QStringList before = entries(dir, target);
     const QString file = QDir::isAbsolutePath(target) ? target : dir.filePath(target);
-    QByteArray previous;
-    {
-        QFile old(file);
-        if (old.open(QIODevice::ReadOnly))
-            previous = old.readAll();
-    }
+    const QByteArray previous = readAll(file);
 
     ManagerFixture f;
     QString path;
@@ -224,38 +180,22 @@ void TstReportCharts::save() {
     feedback.fileAnswers = {file};
     page.cmdExportReport->click();
     QCOMPARE(feedback.fileDialogs.size(), 1);
-    QCOMPARE(feedback.fileDialogs[0].title, QStringLiteral("Export Charts"));
 
-    QFile result(file);
+    const QByteArray bytes = readAll(file);
+    QCOMPARE(feedback.messages.size(), signature.isEmpty() ? 1 : 0);
     if (!signature.isEmpty()) {
-        QCOMPARE(feedback.messages.size(), 0);
-        QVERIFY(result.open(QIODevice::ReadOnly));
-        const QByteArray bytes = result.readAll();
         QVERIFY(bytes.startsWith(signature));
         if (signature.startsWith("\x89"))
             QVERIFY(QImage::fromData(bytes, "PNG").width() >= 800);
     } else {
-        QCOMPARE(feedback.messages.size(), 1);
         QVERIFY(feedback.messages[0].text.startsWith(QStringLiteral("Could not save the charts to ") + file));
-        QCOMPARE(int(feedback.messages[0].icon), int(Feedback::Icon::Critical));
-        if (!previous.isEmpty()) {
-            QVERIFY(result.open(QIODevice::ReadOnly));
-            QCOMPARE(result.readAll(), previous);
-        }
+        QCOMPARE(bytes, previous);
     }
     // Nothing else appears beside the target, and what was there before is still there.
-    QStringList after = QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-    after.removeAll(target);
-    QStringList expected = before;
-    expected.removeAll(target);
-    QCOMPARE(after, expected);
-    for (const QString& old : {QStringLiteral("old.png"), QStringLiteral("OLD.PDF")}) {
-        if (old == target)
-            continue;
-        QFile kept(dir.filePath(old));
-        QVERIFY(kept.open(QIODevice::ReadOnly));
-        QCOMPARE(kept.readAll(), QByteArray("older content"));
-    }
+    QCOMPARE(entries(dir, target), before);
+    for (const QString& old : {QStringLiteral("old.png"), QStringLiteral("OLD.PDF")})
+        if (old != target)
+            QCOMPARE(readAll(dir.filePath(old)), QByteArray("older content"));
 }
 
 void TstReportCharts::nothingToChart() {
@@ -286,7 +226,6 @@ void TstReportCharts::nothingToChart() {
     QVERIFY(feedback.messages.isEmpty());
     page.setChartTotals(nullptr);
     QVERIFY(page.rptCharts->lblNoCharts->isVisible());
-    QVERIFY(!page.rptCharts->hasCharts());
 }
 
 QTEST_MAIN(TstReportCharts)

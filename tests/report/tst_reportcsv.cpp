@@ -28,68 +28,36 @@ void tmpRow(ManagerFixture& f, const QString& date, const QString& app, const QS
 }
 
 // An RFC 4180 reader written from the RFC, independent of the writer: records end at CR LF
-// outside quotes; a quoted field may hold anything, its quotes doubled. Fails on anything else.
-QList<QStringList> parseCsv(const QByteArray& bytes, bool* ok) {
-    *ok = true;
-    QList<QStringList> records;
-    QStringList record;
-    QByteArray fieldBytes;
-    qsizetype i = 0;
-    const qsizetype n = bytes.size();
-    while (i < n) {
+// outside quotes; a quoted field may hold anything, its quotes doubled. Empty on anything else.
+QList<QStringList> readCsv(const QString& path) {
+    const QByteArray bytes = readAll(path);
+    QList<QStringList> records{{}};
+    QByteArray field;
+    for (qsizetype i = 0, n = bytes.size(); i < n;) {
         if (bytes[i] == '"') {
-            ++i;
-            for (;;) {
-                if (i >= n) {
-                    *ok = false;
-                    return records;
-                }
-                if (bytes[i] == '"') {
-                    if (i + 1 < n && bytes[i + 1] == '"') {
-                        fieldBytes += '"';
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    break;
-                }
-                fieldBytes += bytes[i++];
-            }
+            for (++i; i < n && (bytes[i] != '"' || (i + 1 < n && bytes[i + 1] == '"')); ++i)
+                field += bytes[bytes[i] == '"' ? i++ : i];
+            if (i++ >= n)
+                return {}; // unterminated quote
         } else {
-            while (i < n && bytes[i] != ',' && bytes[i] != '\r' && bytes[i] != '\n') {
-                if (bytes[i] == '"') {
-                    *ok = false;
-                    return records;
-                }
-                fieldBytes += bytes[i++];
-            }
+            for (; i < n && !QByteArrayView(",\r\n").contains(bytes[i]); ++i)
+                field += bytes[i];
+            if (field.contains('"'))
+                return {};
         }
-        record.append(QString::fromUtf8(fieldBytes));
-        fieldBytes.clear();
+        records.last().append(QString::fromUtf8(std::exchange(field, {})));
         if (i < n && bytes[i] == ',') {
             ++i;
-            continue;
-        }
-        if (i + 1 < n && bytes[i] == '\r' && bytes[i + 1] == '\n') {
+        } else if (bytes.mid(i, 2) == "\r\n") {
             i += 2;
-            records.append(record);
-            record.clear();
-            continue;
+            records.emplace_back();
+        } else {
+            return {}; // a bare CR or LF, or no line end after the last record
         }
-        *ok = false; // a bare CR or LF, or no line end after the last record
-        return records;
     }
-    if (!record.isEmpty())
-        *ok = false;
+    if (!records.takeLast().isEmpty())
+        return {};
     return records;
-}
-
-QList<QStringList> readCsv(const QString& path) {
-    bool ok = false;
-    const QList<QStringList> rows = parseCsv(readAll(path), &ok);
-    if (!ok)
-        qWarning("not RFC 4180: %s", readAll(path).constData());
-    return ok ? rows : QList<QStringList>{};
 }
 
 } // namespace
@@ -101,7 +69,6 @@ private slots:
 
     void namesSurviveARoundTrip_data() {
         QTest::addColumn<QString>("name");
-        QTest::newRow("plain") << QStringLiteral("Mail");
         QTest::newRow("comma") << QStringLiteral("Budget, final.xls - Sheet");
         QTest::newRow("quotes") << QStringLiteral("\"Quoted\" title \"\"");
         QTest::newRow("line breaks") << QStringLiteral("line one\r\nline two\nthree\rfour");
@@ -165,17 +132,15 @@ private slots:
                                QString::number(m.captured(5).toInt() * 60 + m.captured(6).toInt()),
                                m.captured(7)});
         }
-        QCOMPARE(fromReport.size(), 5);
-        QList<QStringList> rows = readCsv(csv);
-        QVERIFY(!rows.isEmpty());
-        rows.removeFirst();
-        QCOMPARE(rows, fromReport);
         // Checked by hand: Mail and MAIL summed (603.75 of a 606-minute day), halves to even (2.5, 59.5).
-        QCOMPARE(rows[0], (QStringList{"2024-03-01", "Chat", "0", "0"}));
-        QCOMPARE(rows[1], (QStringList{"2024-03-01", "Mail", "604", "100"}));
-        QCOMPARE(rows[2], (QStringList{"2024-03-01", "Writer", "2", "0"}));
-        QCOMPARE(rows[3], (QStringList{"2024-03-02", "Games", "1", "1"}));
-        QCOMPARE(rows[4], (QStringList{"2024-03-02", "Writer", "60", "99"}));
+        const QList<QStringList> expected{{"Date", "Application", "Minutes", "Percent"},
+                                          {"2024-03-01", "Chat", "0", "0"},
+                                          {"2024-03-01", "Mail", "604", "100"},
+                                          {"2024-03-01", "Writer", "2", "0"},
+                                          {"2024-03-02", "Games", "1", "1"},
+                                          {"2024-03-02", "Writer", "60", "99"}};
+        QCOMPARE(readCsv(csv), expected);
+        QCOMPARE(fromReport, expected.mid(1));
     }
 
     // Detail cells sum the rows of one application, user and workstation, letter case aside.
@@ -200,13 +165,6 @@ private slots:
                                                    {"2024-03-01", "Mail", "bob", "WS-A", "5"}}));
     }
 
-    void noRowsIsTheHeaderAlone() {
-        ManagerFixture f;
-        const QString csv = f.filePath(QStringLiteral("r.csv"));
-        ReportCsv::write(f.db(), csv, ReportCsv::Kind::Summary);
-        QCOMPARE(readAll(csv), QByteArray("Date,Application,Minutes,Percent\r\n"));
-    }
-
     // A failed write names the file and leaves what was there; a replaced file is owner-only.
     void failedWriteKeepsTheOldFile_data() {
         QTest::addColumn<QString>("target");
@@ -219,20 +177,16 @@ private slots:
         QFETCH(QString, target);
         QFETCH(bool, written);
         ManagerFixture f;
-        tmpRow(f, QStringLiteral("2024-03-01"), QStringLiteral("Mail"), QStringLiteral("u"),
-               QStringLiteral("w"), 1);
         QFile old(f.filePath(QStringLiteral("old.csv")));
-        QVERIFY(old.open(QIODevice::WriteOnly));
-        old.write("older content");
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("older content") > 0);
         old.close();
-        QVERIFY(
-            old.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
+        QVERIFY(old.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
         QVERIFY(QDir(f.folder()).mkdir(QStringLiteral("folder.csv")));
         const QString path = f.filePath(target);
         try {
             ReportCsv::write(f.db(), path, ReportCsv::Kind::Summary);
             QVERIFY(written);
-            QVERIFY(readAll(path).startsWith("Date,"));
+            QCOMPARE(readAll(path), QByteArray("Date,Application,Minutes,Percent\r\n"));
             // User, group and other bits: the user's alone.
             QCOMPARE(QFile::permissions(path) & 0x0777, QFile::ReadUser | QFile::WriteUser);
         } catch (const VcError& error) {
@@ -240,8 +194,7 @@ private slots:
             QVERIFY2(error.description().contains(path), qPrintable(error.description()));
             QCOMPARE(readAll(f.filePath(QStringLiteral("old.csv"))), QByteArray("older content"));
         }
-        const QStringList left = QDir(f.folder()).entryList(QDir::Files | QDir::Hidden);
-        for (const QString& name : left)
+        for (const QString& name : QDir(f.folder()).entryList(QDir::Files | QDir::Hidden))
             QVERIFY2(!name.contains(QStringLiteral("r.csv.")), qPrintable(name)); // no temporary left
     }
 };
