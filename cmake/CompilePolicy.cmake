@@ -15,10 +15,10 @@ if(VC_SANITIZE)
   target_compile_options(vc_policy INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   target_link_options(vc_policy INTERFACE -fsanitize=address,undefined)
 endif()
-# Builds that ship (no sanitizers) get the distribution's hardening: a stack protector,
+# Linux builds that ship (no sanitizers) get the distribution's hardening: a stack protector,
 # checked libc calls where the optimiser can see buffer sizes, relocations read-only and bound
-# at start.
-if(NOT VC_SANITIZE)
+# at start. (The agent's cross-build links PE files, which have no RELRO.)
+if(NOT VC_SANITIZE AND NOT WIN32)
   target_compile_options(vc_policy INTERFACE -fstack-protector-strong
     $<$<NOT:$<CONFIG:Debug>>:-D_FORTIFY_SOURCE=2>)
   target_link_options(vc_policy INTERFACE -Wl,-z,relro -Wl,-z,now)
