@@ -356,8 +356,9 @@ bool RunsWithoutDisplay(int argc, char** argv) {
 PasswordFile ReadPasswordFile(const QString& path) {
     PasswordFile result;
     const QByteArray name = QFile::encodeName(path);
-    // Opened once and checked through the descriptor, so the file checked is the file read.
-    const int fd = ::open(name.constData(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
+    // Opened once and checked through the descriptor, so the file checked is the file read;
+    // without blocking, so a pipe or device is refused instead of waited on.
+    const int fd = ::open(name.constData(), O_RDONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         result.error = QStringLiteral("Cannot read the password file ") + path + QStringLiteral(": ") +
                        QString::fromLocal8Bit(std::strerror(errno));

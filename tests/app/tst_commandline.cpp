@@ -420,6 +420,8 @@ void TstCommandLine::password_data() {
     QTest::newRow("group-readable") << "Open Sesame\n" << 0640 << 2 << "others may read or change it";
     QTest::newRow("world-writable") << "Open Sesame\n" << 0602 << 2 << "others may read or change it";
     QTest::newRow("another user's") << "Open Sesame\n" << -0600 << 2 << "owned by another user";
+    // A pipe would block the open until someone writes to it.
+    QTest::newRow("a pipe") << "fifo" << 0600 << 2 << "not a regular file";
     QTest::newRow("right, CR LF and more lines") << "Open Sesame\r\nsecond line\n" << 0600 << 0 << "";
     QTest::newRow("right, no line end") << "Open Sesame" << 0400 << 0 << "";
 }
@@ -437,10 +439,14 @@ void TstCommandLine::password() {
     QStringList arguments{"collect", "--scan"};
     if (!fileText.isEmpty()) {
         const QString path = m_dir->filePath("password");
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(fileText.toUtf8());
-        file.close();
+        if (fileText == "fifo") {
+            QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+        } else {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(fileText.toUtf8());
+            file.close();
+        }
         QVERIFY(::chmod(QFile::encodeName(path).constData(), mode_t(std::abs(permissions))) == 0);
         // A negative mode: the file is given to another user, which only root can do.
         if (permissions < 0) {
