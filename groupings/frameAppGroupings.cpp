@@ -318,16 +318,10 @@ void frameAppGroupings::refreshCoverage() {
     if (!m_editor.database())
         return;
     const auto [from, to] = TitleCoverage::range(m_from, m_to, QDate::currentDate());
-    try {
+    updateCoverage([&] {
         WaitCursor busy;
         m_coverage.load(*m_editor.database(), from, to);
-    } catch (const VcError& error) {
-        m_feedback.message(error.description(), Captions::titled(QStringLiteral(" Application Groupings")),
-                           Feedback::Icon::Critical);
-        return;
-    }
-    showCoverage();
-    showEditor();
+    });
 }
 
 void frameAppGroupings::remapCoverage() {
@@ -337,8 +331,12 @@ void frameAppGroupings::remapCoverage() {
         refreshCoverage();
         return;
     }
+    updateCoverage([&] { m_coverage.remap(*m_editor.database()); });
+}
+
+void frameAppGroupings::updateCoverage(const std::function<void()>& update) {
     try {
-        m_coverage.remap(*m_editor.database());
+        update();
     } catch (const VcError& error) {
         m_feedback.message(error.description(), Captions::titled(QStringLiteral(" Application Groupings")),
                            Feedback::Icon::Critical);

@@ -4,6 +4,7 @@
 #include "groupings/GroupingsEditor.h"
 #include "groupings/TitleCoverage.h"
 
+#include <functional>
 #include <optional>
 #include <QDate>
 
@@ -56,6 +57,8 @@ public:
     void refreshCoverage();
     // Maps them again with the groupings as they are now (after an edit).
     void remapCoverage();
+    // Runs a load or remap of the coverage; shows its result, or its error.
+    void updateCoverage(const std::function<void()>& update);
     const TitleCoverage& coverage() const { return m_coverage; }
 
     QGroupBox* Frame6;

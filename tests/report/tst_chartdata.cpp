@@ -66,13 +66,6 @@ const ChartData::Series* seriesNamed(const ChartData& data, const QString& folde
     return nullptr;
 }
 
-void tmpRow(ManagerFixture& f, const QString& date, const QString& app, double minutes) {
-    Sql::run(f.db().db(),
-             QStringLiteral("INSERT INTO MGRDaySummaryTmp (Workstation, Duration, Date, UserName, AppTitle) "
-                            "VALUES ('w', ?, ?, 'u', ?)"),
-             {minutes, date, app});
-}
-
 } // namespace
 
 class TstChartData : public QObject {
@@ -182,8 +175,8 @@ void TstChartData::rounding() {
     QFETCH(qint64, shown);
     ManagerFixture f;
     for (const double minutes : rows)
-        tmpRow(f, QStringLiteral("2024-03-01"), QStringLiteral("Mail"), minutes);
-    tmpRow(f, QStringLiteral("2024-03-02"), QStringLiteral("Mail"), 3);
+        f.addExtractedRow(QStringLiteral("2024-03-01"), QStringLiteral("Mail"), minutes);
+    f.addExtractedRow(QStringLiteral("2024-03-02"), QStringLiteral("Mail"), 3);
     const QString path = f.filePath(QStringLiteral("r.html"));
     ReportProgress progress;
     ReportTotals totals;

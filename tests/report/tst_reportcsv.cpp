@@ -14,23 +14,10 @@
 
 namespace {
 
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void tmpRow(ManagerFixture& f, const QString& date, const QString& app, const QString& user,
-            const QString& ws, double minutes) {
-    Sql::run(f.db().db(),
-             QStringLiteral("INSERT INTO MGRDaySummaryTmp (Workstation, Duration, Date, UserName, AppTitle) "
-                            "VALUES (?, ?, ?, ?, ?)"),
-             {ws, minutes, date, user, app});
-}
-
 // An RFC 4180 reader written from the RFC, independent of the writer: records end at CR LF
 // outside quotes; a quoted field may hold anything, its quotes doubled. Empty on anything else.
 QList<QStringList> readCsv(const QString& path) {
-    const QByteArray bytes = readAll(path);
+    const QByteArray bytes = ManagerFixture::readFile(path);
     QList<QStringList> records{{}};
     QByteArray field;
     for (qsizetype i = 0, n = bytes.size(); i < n;) {
@@ -82,8 +69,8 @@ private slots:
     void namesSurviveARoundTrip() {
         QFETCH(QString, name);
         ManagerFixture f;
-        tmpRow(f, QStringLiteral("2024-03-01"), name, name + QStringLiteral("-user"),
-               name + QStringLiteral("-ws"), 90);
+        f.addExtractedRow(QStringLiteral("2024-03-01"), name, 90, name + QStringLiteral("-user"),
+                          name + QStringLiteral("-ws"));
         const QString summary = f.filePath(QStringLiteral("r.csv"));
         const QString detail = f.filePath(QStringLiteral("r.detail.csv"));
         ReportCsv::write(f.db(), summary, ReportCsv::kindOf(summary));
@@ -103,13 +90,15 @@ private slots:
         const QString d1 = QStringLiteral("2024-03-01");
         const QString d2 = QStringLiteral("2024-03-02");
         // Halves round to even on the cell (2.5 -> 2, 3.5 -> 4) and percents of a rounded total.
-        tmpRow(f, d1, QStringLiteral("Writer"), QStringLiteral("anna"), QStringLiteral("WS-A"), 2.5);
-        tmpRow(f, d1, QStringLiteral("Mail"), QStringLiteral("anna"), QStringLiteral("WS-A"), 3.5);
-        tmpRow(f, d1, QStringLiteral("Chat"), QStringLiteral("bob"), QStringLiteral("WS-B"), 0.4);
-        tmpRow(f, d1, QStringLiteral("MAIL"), QStringLiteral("bob"), QStringLiteral("WS-B"), 600.25);
-        tmpRow(f, d2, QStringLiteral("Writer"), QStringLiteral("bob"), QStringLiteral("ws-a"), 59.5);
-        tmpRow(f, d2, QStringLiteral("Games"), QStringLiteral("bob"), QStringLiteral("WS-A"), 1.0 / 3);
-        tmpRow(f, d2, QStringLiteral("Games"), QStringLiteral("anna"), QStringLiteral("WS-A"), 1.0 / 3);
+        f.addExtractedRow(d1, QStringLiteral("Writer"), 2.5, QStringLiteral("anna"), QStringLiteral("WS-A"));
+        f.addExtractedRow(d1, QStringLiteral("Mail"), 3.5, QStringLiteral("anna"), QStringLiteral("WS-A"));
+        f.addExtractedRow(d1, QStringLiteral("Chat"), 0.4, QStringLiteral("bob"), QStringLiteral("WS-B"));
+        f.addExtractedRow(d1, QStringLiteral("MAIL"), 600.25, QStringLiteral("bob"), QStringLiteral("WS-B"));
+        f.addExtractedRow(d2, QStringLiteral("Writer"), 59.5, QStringLiteral("bob"), QStringLiteral("ws-a"));
+        f.addExtractedRow(d2, QStringLiteral("Games"), 1.0 / 3, QStringLiteral("bob"),
+                          QStringLiteral("WS-A"));
+        f.addExtractedRow(d2, QStringLiteral("Games"), 1.0 / 3, QStringLiteral("anna"),
+                          QStringLiteral("WS-A"));
         const QString html = f.filePath(QStringLiteral("r.html"));
         const QString csv = f.filePath(QStringLiteral("r.csv"));
         ReportProgress progress;
@@ -117,7 +106,7 @@ private slots:
         ReportCsv::write(f.db(), csv, ReportCsv::Kind::Summary);
 
         // Day heading, then per application: name, "H:MM", "(N%)".
-        const QString report = QString::fromLatin1(readAll(html));
+        const QString report = QString::fromLatin1(ManagerFixture::readFile(html));
         QList<QStringList> fromReport;
         const QRegularExpression cell(QStringLiteral(
             R"(<B>(\d+)/(\d+)/(\d+)</B>|SIZE=1>([^<]+)</FONT> </TD>\r\n<TD> <FONT FACE="Arial" SIZE=1>(?:&nbsp;)*(\d+):(\d\d)</FONT> </TD>\r\n<TD>[^\r]*\r\n[^(]*\((\d+)%\))"));
@@ -147,13 +136,13 @@ private slots:
     void detailPerUserAndWorkstation() {
         ManagerFixture f;
         const QString d = QStringLiteral("2024-03-01");
-        tmpRow(f, d, QStringLiteral("Mail"), QStringLiteral("anna"), QStringLiteral("WS-A"), 10);
-        tmpRow(f, d, QStringLiteral("mail"), QStringLiteral("ANNA"), QStringLiteral("ws-a"), 20.5);
-        tmpRow(f, d, QStringLiteral("Mail"), QStringLiteral("bob"), QStringLiteral("WS-A"), 5);
-        tmpRow(f, d, QStringLiteral("Mail"), QStringLiteral("anna"), QStringLiteral("WS-B"), 1);
-        tmpRow(f, d, QStringLiteral("Chat"), QStringLiteral("bob"), QStringLiteral("WS-B"), 2);
-        tmpRow(f, QStringLiteral("2024-02-29"), QStringLiteral("Chat"), QStringLiteral("bob"),
-               QStringLiteral("WS-B"), 3);
+        f.addExtractedRow(d, QStringLiteral("Mail"), 10, QStringLiteral("anna"), QStringLiteral("WS-A"));
+        f.addExtractedRow(d, QStringLiteral("mail"), 20.5, QStringLiteral("ANNA"), QStringLiteral("ws-a"));
+        f.addExtractedRow(d, QStringLiteral("Mail"), 5, QStringLiteral("bob"), QStringLiteral("WS-A"));
+        f.addExtractedRow(d, QStringLiteral("Mail"), 1, QStringLiteral("anna"), QStringLiteral("WS-B"));
+        f.addExtractedRow(d, QStringLiteral("Chat"), 2, QStringLiteral("bob"), QStringLiteral("WS-B"));
+        f.addExtractedRow(QStringLiteral("2024-02-29"), QStringLiteral("Chat"), 3, QStringLiteral("bob"),
+                          QStringLiteral("WS-B"));
         const QString csv = f.filePath(QStringLiteral("R.DETAIL.CSV"));
         QCOMPARE(int(ReportCsv::kindOf(csv)), int(ReportCsv::Kind::Detail));
         ReportCsv::write(f.db(), csv, ReportCsv::kindOf(csv));
@@ -186,13 +175,14 @@ private slots:
         try {
             ReportCsv::write(f.db(), path, ReportCsv::Kind::Summary);
             QVERIFY(written);
-            QCOMPARE(readAll(path), QByteArray("Date,Application,Minutes,Percent\r\n"));
+            QCOMPARE(ManagerFixture::readFile(path), QByteArray("Date,Application,Minutes,Percent\r\n"));
             // User, group and other bits: the user's alone.
             QCOMPARE(QFile::permissions(path) & 0x0777, QFile::ReadUser | QFile::WriteUser);
         } catch (const VcError& error) {
             QVERIFY(!written);
             QVERIFY2(error.description().contains(path), qPrintable(error.description()));
-            QCOMPARE(readAll(f.filePath(QStringLiteral("old.csv"))), QByteArray("older content"));
+            QCOMPARE(ManagerFixture::readFile(f.filePath(QStringLiteral("old.csv"))),
+                     QByteArray("older content"));
         }
         for (const QString& name : QDir(f.folder()).entryList(QDir::Files | QDir::Hidden))
             QVERIFY2(!name.contains(QStringLiteral("r.csv.")), qPrintable(name)); // no temporary left

@@ -13,19 +13,6 @@
 
 namespace {
 
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void tmpRow(ManagerFixture& f, const QString& date, const QString& app, const QString& user,
-            const QString& ws, double minutes) {
-    Sql::run(f.db().db(),
-             QStringLiteral("INSERT INTO MGRDaySummaryTmp (Workstation, Duration, Date, UserName, AppTitle) "
-                            "VALUES (?, ?, ?, ?, ?)"),
-             {ws, minutes, date, user, app});
-}
-
 // The lines of the file between two markers (exclusive), CR LF removed.
 QList<QByteArray> linesOf(const QByteArray& file) {
     QList<QByteArray> lines = file.split('\n');
@@ -71,8 +58,9 @@ private slots:
         const ReportOutcome outcome = GenerateReport(f.db(), criteria, f.programFolder(), progress, step);
         QCOMPARE(int(outcome.page), int(ReportPage::Report));
         QCOMPARE(outcome.path, f.programFolder() + QStringLiteral("/Data/HTML/Report.html"));
-        const QByteArray expected = readAll(QStringLiteral(VC_REPORT_TEST_DATA "/expected_report.html"));
-        const QByteArray written = readAll(outcome.path);
+        const QByteArray expected =
+            ManagerFixture::readFile(QStringLiteral(VC_REPORT_TEST_DATA "/expected_report.html"));
+        const QByteArray written = ManagerFixture::readFile(outcome.path);
         const QList<QByteArray> want = linesOf(expected);
         const QList<QByteArray> got = linesOf(written);
         for (qsizetype i = 0; i < std::min(want.size(), got.size()); ++i)
@@ -84,13 +72,13 @@ private slots:
     void namesDifferingOnlyInCaseAreOne() {
         ManagerFixture f;
         const QString d = QStringLiteral("2024-03-01");
-        tmpRow(f, d, QStringLiteral("Écrire"), QStringLiteral("élise"), QStringLiteral("WS-Ä"), 30);
-        tmpRow(f, d, QStringLiteral("ÉCRIRE"), QStringLiteral("ÉLISE"), QStringLiteral("ws-ä"), 30);
-        tmpRow(f, d, QStringLiteral("Mail"), QStringLiteral("Élise"), QStringLiteral("WS-Ä"), 45);
+        f.addExtractedRow(d, QStringLiteral("Écrire"), 30, QStringLiteral("élise"), QStringLiteral("WS-Ä"));
+        f.addExtractedRow(d, QStringLiteral("ÉCRIRE"), 30, QStringLiteral("ÉLISE"), QStringLiteral("ws-ä"));
+        f.addExtractedRow(d, QStringLiteral("Mail"), 45, QStringLiteral("Élise"), QStringLiteral("WS-Ä"));
         const QString path = f.folder() + QStringLiteral("/r.html");
         ReportProgress progress;
         WriteReportFile(f.db(), path, progress, 1);
-        const QByteArray file = readAll(path);
+        const QByteArray file = ManagerFixture::readFile(path);
         QCOMPARE(file.count("SIZE=1>\xC9"
                             "crire</FONT>"),
                  1); // first spelling, once
@@ -106,18 +94,18 @@ private slots:
 
     void daysInAscendingOrderWithApplicationsByName() {
         ManagerFixture f;
-        tmpRow(f, QStringLiteral("2024-03-03"), QStringLiteral("b"), QStringLiteral("u"), QStringLiteral("w"),
-               1);
-        tmpRow(f, QStringLiteral("2024-03-01"), QStringLiteral("b"), QStringLiteral("u"), QStringLiteral("w"),
-               1);
-        tmpRow(f, QStringLiteral("2024-03-01"), QStringLiteral("A"), QStringLiteral("u"), QStringLiteral("w"),
-               1);
-        tmpRow(f, QStringLiteral("2024-03-02"), QStringLiteral("c"), QStringLiteral("u"), QStringLiteral("w"),
-               1);
+        f.addExtractedRow(QStringLiteral("2024-03-03"), QStringLiteral("b"), 1, QStringLiteral("u"),
+                          QStringLiteral("w"));
+        f.addExtractedRow(QStringLiteral("2024-03-01"), QStringLiteral("b"), 1, QStringLiteral("u"),
+                          QStringLiteral("w"));
+        f.addExtractedRow(QStringLiteral("2024-03-01"), QStringLiteral("A"), 1, QStringLiteral("u"),
+                          QStringLiteral("w"));
+        f.addExtractedRow(QStringLiteral("2024-03-02"), QStringLiteral("c"), 1, QStringLiteral("u"),
+                          QStringLiteral("w"));
         const QString path = f.folder() + QStringLiteral("/r.html");
         ReportProgress progress;
         WriteReportFile(f.db(), path, progress, 1);
-        const QByteArray file = readAll(path);
+        const QByteArray file = ManagerFixture::readFile(path);
         const auto d1 = file.indexOf("<B>3/1/2024</B>");
         const auto d2 = file.indexOf("<B>3/2/2024</B>");
         const auto d3 = file.indexOf("<B>3/3/2024</B>");
@@ -130,15 +118,15 @@ private slots:
     void wholeMinutesFromManySmallRows() {
         ManagerFixture f;
         for (int i = 0; i < 6; ++i)
-            tmpRow(f, QStringLiteral("2024-03-01"), QStringLiteral("Mail"), QStringLiteral("u%1").arg(i),
-                   QStringLiteral("w"), 10.0 / 60.0);
+            f.addExtractedRow(QStringLiteral("2024-03-01"), QStringLiteral("Mail"), 10.0 / 60.0,
+                              QStringLiteral("u%1").arg(i), QStringLiteral("w"));
         for (int i = 0; i < 60; ++i)
-            tmpRow(f, QStringLiteral("2024-03-01"), QStringLiteral("Chat"), QStringLiteral("u%1").arg(i),
-                   QStringLiteral("w"), 7.0 / 60.0);
+            f.addExtractedRow(QStringLiteral("2024-03-01"), QStringLiteral("Chat"), 7.0 / 60.0,
+                              QStringLiteral("u%1").arg(i), QStringLiteral("w"));
         const QString path = f.folder() + QStringLiteral("/r.html");
         ReportProgress progress;
         WriteReportFile(f.db(), path, progress, 1);
-        const QByteArray file = readAll(path);
+        const QByteArray file = ManagerFixture::readFile(path);
         QVERIFY(
             file.contains("Mail</FONT> </TD>\r\n<TD> <FONT FACE=\"Arial\" SIZE=1>&nbsp;&nbsp;0:01</FONT>"));
         QVERIFY(
@@ -148,8 +136,8 @@ private slots:
     void writerProgressNeverPassesTheMaximum() {
         ManagerFixture f;
         for (int i = 0; i < 10; ++i)
-            tmpRow(f, QStringLiteral("2024-03-01"), QStringLiteral("a%1").arg(i), QStringLiteral("u"),
-                   QStringLiteral("w"), 1);
+            f.addExtractedRow(QStringLiteral("2024-03-01"), QStringLiteral("a%1").arg(i), 1,
+                              QStringLiteral("u"), QStringLiteral("w"));
         ReportProgress progress;
         progress.setMaximum(20);
         progress.setValue(13);
@@ -159,8 +147,8 @@ private slots:
 
     void failedWriteLeavesThePreviousReport() {
         ManagerFixture f;
-        tmpRow(f, QStringLiteral("2024-03-01"), QStringLiteral("a"), QStringLiteral("u"), QStringLiteral("w"),
-               1);
+        f.addExtractedRow(QStringLiteral("2024-03-01"), QStringLiteral("a"), 1, QStringLiteral("u"),
+                          QStringLiteral("w"));
         ReportProgress progress;
         QVERIFY_THROWS_EXCEPTION(
             VcError, WriteReportFile(f.db(), f.folder() + QStringLiteral("/missing/r.html"), progress, 1));
@@ -171,10 +159,10 @@ private slots:
         previous.write("previous report");
         previous.close();
         // A row whose date cannot be read stops the report before the file is touched.
-        tmpRow(f, QStringLiteral("garbage"), QStringLiteral("a"), QStringLiteral("u"), QStringLiteral("w"),
-               1);
+        f.addExtractedRow(QStringLiteral("garbage"), QStringLiteral("a"), 1, QStringLiteral("u"),
+                          QStringLiteral("w"));
         QVERIFY_THROWS_EXCEPTION(VcError, WriteReportFile(f.db(), path, progress, 1));
-        QCOMPARE(readAll(path), QByteArray("previous report"));
+        QCOMPARE(ManagerFixture::readFile(path), QByteArray("previous report"));
     }
 
     // The report hands its rows straight to the writer; its file must be the one the table's
@@ -235,7 +223,7 @@ private slots:
         int step = 0;
         const ReportOutcome outcome = GenerateReport(f.db(), criteria, f.programFolder(), progress, step);
         QCOMPARE(int(outcome.page), int(ReportPage::Report));
-        QCOMPARE(readAll(outcome.path), readAll(fromTable));
+        QCOMPARE(ManagerFixture::readFile(outcome.path), ManagerFixture::readFile(fromTable));
         QCOMPARE(step, tableStep);
         QCOMPARE(progress.maximum(), tableProgress.maximum());
         QCOMPARE(progress.value(), tableProgress.value());
@@ -275,7 +263,7 @@ private slots:
         const ReportOutcome outcome = GenerateReport(f.db(), criteria, f.programFolder(), progress, step);
         QCOMPARE(int(outcome.page), page);
         QVERIFY(QFile::exists(outcome.path));
-        QCOMPARE(readAll(report), QByteArray("earlier report"));
+        QCOMPARE(ManagerFixture::readFile(report), QByteArray("earlier report"));
     }
 };
 

@@ -35,6 +35,10 @@ public:
                      const QString& date, qint64 seconds);
     // Workstations in MGRWorkstations, monitored.
     void registerWorkstations(const QStringList& names);
+    // One row of the report's extraction table (application names already resolved).
+    void addExtractedRow(const QString& date, const QString& application, double minutes,
+                         const QString& user = QStringLiteral("u"),
+                         const QString& workstation = QStringLiteral("w"));
     // The stored usage, one "workstation|user|title|date|duration" line per row, sorted.
     QStringList usage();
 
@@ -65,6 +69,8 @@ public:
 
     // Runs statements on any database file; query() gives each row as its fields joined by '|'.
     static void execute(const QString& path, const QString& sql);
+    // A file's bytes; "<missing>" when it cannot be read.
+    static QByteArray readFile(const QString& path);
     static QStringList query(const QString& path, const QString& sql);
     // An export file's "All Existing Data": its rows as "Workstation|UserName|Application
     // Title|Duration|Date" in table order, and its fields as "name type".
