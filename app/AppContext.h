@@ -5,6 +5,7 @@
 
 class DialogRunner;
 class Feedback;
+class Network;
 class Settings;
 
 struct StartupFlags {
@@ -18,6 +19,6 @@ struct AppContext {
     Feedback& feedback;
     DialogRunner& dialogs; // every modal dialog the console opens
     QString programFolder; // holds Data/ and Help/
-    QString networkSource; // --network value; empty: the default for the program folder
+    Network& network;      // built once per run from --network or the settings
     StartupFlags flags;
 };

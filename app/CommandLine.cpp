@@ -1,18 +1,18 @@
 // The scheduled-run commands: each one the console's own code, driven from the arguments.
 #include "app/CommandLine.h"
 
+#include "app/HeadlessFeedback.h"
+#include "app/Password.h"
 #include "app/Startup.h"
-#include "base/HeadlessFeedback.h"
-#include "base/Password.h"
 #include "base/Settings.h"
 #include "base/VcError.h"
 #include "collect/DataDownload.h"
 #include "collect/WorkstationMerge.h"
 #include "discovery/AgentScan.h"
-#include "discovery/Network.h"
 #include "discovery/WorkstationRegistry.h"
 #include "export/DataExport.h"
 #include "groupings/ApplicationNames.h"
+#include "network/NetworkFactory.h"
 #include "report/GenerateData.h"
 #include "report/ReportCsv.h"
 #include "report/ReportDisplay.h"
@@ -109,7 +109,7 @@ public:
         } catch (const VcError& error) {
             const bool settings =
                 error.number() == ErrorNumber::InvalidArgument || error.number() == ErrorNumber::TypeMismatch;
-            say(m_err, settings ? CorruptedSettingsMessage() : error.description());
+            say(m_err, settings ? corruptedSettingsMessage() : error.description());
         } catch (const std::exception& error) {
             say(m_err, QString::fromLocal8Bit(error.what()));
         }
@@ -158,7 +158,7 @@ private:
             throw Fatal{QStringLiteral("A password is required at start-up; commands run only with "
                                        "--password-file FILE (a file only you can read, the password on its "
                                        "first line).")};
-        const PasswordFile file = ReadPasswordFile(m_options.passwordFile);
+        const PasswordFile file = readPasswordFile(m_options.passwordFile);
         if (!file.ok)
             throw Fatal{file.error};
         const Password::Check check = Password::verify(m_settings.storedPassword(), file.password);
@@ -170,10 +170,10 @@ private:
     }
 
     int collect(ManagerDatabase& database) {
-        std::unique_ptr<Network> network = CreateNetwork(m_networkSource, m_folder);
+        std::unique_ptr<Network> network = createNetwork(m_networkSource, m_folder);
         QStringList workstations;
         if (m_options.scan) {
-            const std::optional<QStringList> found = ScanForAgents(*network, m_feedback);
+            const std::optional<QStringList> found = scanForAgents(*network, m_feedback);
             if (!found)
                 throw Fatal{
                     QStringLiteral("The network's machines could not be listed; nothing was scanned.")};
@@ -193,7 +193,7 @@ private:
                 QStringLiteral("No workstation is monitored: run collect --scan, or tick machines on the "
                                "Workstation Data page."));
         WorkstationMerge merge(database);
-        const DownloadSummary summary = DownloadWorkstations(merge, *network, workstations);
+        const DownloadSummary summary = downloadWorkstations(merge, *network, workstations);
         for (const QString& name : workstations) {
             QString line = name + QStringLiteral(": read");
             for (const auto& [notRead, reason] : summary.notRead) {
@@ -204,7 +204,7 @@ private:
                 line += QStringLiteral(" (rows dated after today left out: check the machine's clock)");
             say(m_out, line);
         }
-        say(m_out, DownloadOutcomeText(summary));
+        say(m_out, downloadOutcomeText(summary));
         return summary.notRead.isEmpty() ? kOk : kPartial;
     }
 
@@ -282,10 +282,10 @@ private:
                 document = ReportScreenDocument::build(*outline, &owner);
             } else {
                 document = new QTextDocument(&owner);
-                document->setHtml(ReportHtmlForDisplay(bytes));
+                document->setHtml(reportHtmlForDisplay(bytes));
             }
             document->setBaseUrl(QUrl::fromLocalFile(work.path() + QLatin1Char('/')));
-            const QString error = WriteReportPdf(*document, output);
+            const QString error = writeReportPdf(*document, output);
             if (!error.isEmpty())
                 throw Fatal{QStringLiteral("Could not write the report to ") + output + QStringLiteral(": ") +
                             error};
@@ -328,7 +328,7 @@ private:
 
 } // namespace
 
-bool RunsWithoutDisplay(int argc, char** argv) {
+bool runsWithoutDisplay(int argc, char** argv) {
     static const QStringList headless = {
         QStringLiteral("help"),         QStringLiteral("h"),       QStringLiteral("?"),
         QStringLiteral("help-all"),     QStringLiteral("version"), QStringLiteral("v"),
@@ -353,7 +353,7 @@ bool RunsWithoutDisplay(int argc, char** argv) {
     return false;
 }
 
-PasswordFile ReadPasswordFile(const QString& path) {
+PasswordFile readPasswordFile(const QString& path) {
     PasswordFile result;
     const QByteArray name = QFile::encodeName(path);
     // Opened once and checked through the descriptor, so the file checked is the file read;
@@ -406,7 +406,7 @@ PasswordFile ReadPasswordFile(const QString& path) {
     return result;
 }
 
-int Run(const StartupOptions& options, Settings& settings, const QString& programFolder,
+int run(const StartupOptions& options, Settings& settings, const QString& programFolder,
         const QString& networkSource, std::FILE* out, std::FILE* err) {
     Command command(options, settings, programFolder, networkSource, out, err);
     return command.run();

@@ -18,12 +18,12 @@ inline constexpr int kFatal = 2;   // nothing (or not all of it) was done; the r
 // Whether the arguments name a command (the first argument that is neither an option nor an
 // option's value), ask for help or the version, or give a command's option: the caller then
 // starts without a display, so that a scheduled run and its usage errors never need one.
-bool RunsWithoutDisplay(int argc, char** argv);
+bool runsWithoutDisplay(int argc, char** argv);
 
 // Runs options.command for the program folder and network source. Lines for the operator go
 // to out, errors to err. Never asks anything: a start-up password must come from
 // --password-file.
-int Run(const StartupOptions& options, Settings& settings, const QString& programFolder,
+int run(const StartupOptions& options, Settings& settings, const QString& programFolder,
         const QString& networkSource, std::FILE* out = stdout, std::FILE* err = stderr);
 
 // The password file's first line, or the reason the file is refused: it must be a regular
@@ -33,6 +33,6 @@ struct PasswordFile {
     QString password;
     QString error;
 };
-PasswordFile ReadPasswordFile(const QString& path);
+PasswordFile readPasswordFile(const QString& path);
 
 } // namespace CommandLine

@@ -29,7 +29,7 @@ namespace {
 
 } // namespace
 
-StartupOptions ParseCommandLine(const QStringList& arguments) {
+StartupOptions parseCommandLine(const QStringList& arguments) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Vellumcrest Manager: application usage monitoring console\n"
@@ -153,12 +153,6 @@ StartupOptions ParseCommandLine(const QStringList& arguments) {
     return options;
 }
 
-QString CorruptedSettingsMessage() {
-    return QStringLiteral("The registry settings for this application have been corrupted.  Please reinstall "
-                          "Vellumcrest Manager to fix the problem.  Please email ") +
-           Captions::kSupportEmail + QStringLiteral(" if you think that no one has hacked the settings.");
-}
-
 Startup::Startup(Settings& settings, Feedback& feedback, DialogRunner& dialogs, Terminator terminate)
     : m_settings(settings), m_feedback(feedback), m_dialogs(dialogs), m_terminate(std::move(terminate)) {
     m_settings.setWriteFailureHandler([this](const QString& message) {
@@ -201,7 +195,7 @@ void Startup::handleError(const VcError& error) {
 void Startup::handleError(int number, const QString& description) {
     const QString title = Captions::titled(QStringLiteral(" Manager"));
     if (number == ErrorNumber::InvalidArgument || number == ErrorNumber::TypeMismatch) {
-        m_feedback.message(CorruptedSettingsMessage(), title, Feedback::Icon::Critical,
+        m_feedback.message(corruptedSettingsMessage(), title, Feedback::Icon::Critical,
                            Feedback::Buttons::Ok);
         m_terminate(1);
         return;
@@ -216,7 +210,7 @@ void Startup::handleError(int number, const QString& description) {
     m_terminate(1);
 }
 
-std::unique_ptr<frmMain> Startup::run(const QString& programFolder, const QString& networkSource) {
+std::unique_ptr<frmMain> Startup::run(const QString& programFolder, Network& network) {
     try {
         m_flags.previouslyLoaded = m_settings.previouslyLoaded();
         m_flags.passwordProtected = m_settings.passwordProtected();
@@ -240,7 +234,7 @@ std::unique_ptr<frmMain> Startup::run(const QString& programFolder, const QStrin
     // The window outlives the handler's message: terminating leaves it exactly as it was.
     std::unique_ptr<frmMain> window;
     try {
-        AppContext context{m_settings, m_feedback, m_dialogs, programFolder, networkSource, m_flags};
+        AppContext context{m_settings, m_feedback, m_dialogs, programFolder, network, m_flags};
         window = std::make_unique<frmMain>(context);
         window->show();
         window->run();

@@ -12,6 +12,7 @@
 class DialogRunner;
 class Feedback;
 class frmMain;
+class Network;
 class Settings;
 class VcError;
 
@@ -38,7 +39,7 @@ struct StartupOptions {
 
 // Parses the console's options and the commands' (see --help). Usage errors (unknown options
 // or commands, a command's options without it) end the process with exit code 2.
-StartupOptions ParseCommandLine(const QStringList& arguments);
+StartupOptions parseCommandLine(const QStringList& arguments);
 
 class Startup {
 public:
@@ -57,7 +58,7 @@ public:
 
     // Runs the sequence for a program folder. Returns the shown main window, or null when the
     // login was cancelled (the program then ends because no window is open).
-    std::unique_ptr<frmMain> run(const QString& programFolder, const QString& networkSource);
+    std::unique_ptr<frmMain> run(const QString& programFolder, Network& network);
 
     // The start-up error handler: the corrupted-settings message for 5 and 13, silence for
     // 364, "Unhandled error #" otherwise; then the program ends at once.
@@ -77,6 +78,3 @@ private:
     LoginPrompt m_login;
     StartupFlags m_flags;
 };
-
-// The corrupted-settings text, shared with the main window's own start-up handler.
-QString CorruptedSettingsMessage();

@@ -1,7 +1,7 @@
 // Security page: password write-through (as a hash) and the password-required switch.
 #include "app/frameSecurity.h"
 
-#include "base/Password.h"
+#include "app/Password.h"
 #include "base/Settings.h"
 
 #include <QCheckBox>

@@ -1,7 +1,7 @@
 // The About box: product, version, notices and the way to the system information program.
 #pragma once
 
-#include "base/SystemInfo.h"
+#include "app/SystemInfo.h"
 
 #include <QDialog>
 #include <QIcon>

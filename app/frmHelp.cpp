@@ -92,8 +92,8 @@ QString frmHelp::openAt(const QString& file) {
     return {};
 }
 
-HelpOutcome ShowHelpContentsWindow(QWidget* owner, const QString& programFolder, Feedback& feedback) {
-    return ShowHelpContents(programFolder, feedback, [owner](const QString& indexFile) {
+HelpOutcome showHelpContentsWindow(QWidget* owner, const QString& programFolder, Feedback& feedback) {
+    return showHelpContents(programFolder, feedback, [owner](const QString& indexFile) {
         frmHelp* window = owner ? owner->findChild<frmHelp*>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
         if (!window) {
             window = new frmHelp(owner);

@@ -2,7 +2,7 @@
 // embedded browsers.
 #pragma once
 
-#include "base/SystemInfo.h"
+#include "app/SystemInfo.h"
 
 #include <functional>
 #include <QUrl>
@@ -39,4 +39,4 @@ private:
 };
 
 // The "&Contents..." command of a window: one help window per owner, reused while open.
-HelpOutcome ShowHelpContentsWindow(QWidget* owner, const QString& programFolder, Feedback& feedback);
+HelpOutcome showHelpContentsWindow(QWidget* owner, const QString& programFolder, Feedback& feedback);

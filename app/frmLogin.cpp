@@ -1,10 +1,10 @@
 // Login dialog: checks the entered password against the stored one.
 #include "app/frmLogin.h"
 
-#include "base/Account.h"
+#include "app/Account.h"
+#include "app/Password.h"
 #include "base/Captions.h"
 #include "base/Feedback.h"
-#include "base/Password.h"
 #include "base/Settings.h"
 
 #include <QFormLayout>
@@ -50,7 +50,7 @@ frmLogin::frmLogin(Settings& settings, Feedback& feedback, QWidget* parent)
     layout->addLayout(buttons);
     setMinimumWidth(320);
 
-    txtUserName->setText(AccountName());
+    txtUserName->setText(accountName());
     txtPassword->setFocus();
 
     connect(cmdOK, &QPushButton::clicked, this, &frmLogin::checkPassword);

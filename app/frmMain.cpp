@@ -1,11 +1,10 @@
 // Main window: start-up sequence, page navigation, menu bar and close.
 #include "app/frmMain.h"
 
+#include "app/Account.h"
 #include "app/frameSecurity.h"
 #include "app/frmAbout.h"
 #include "app/frmHelp.h"
-#include "app/Startup.h"
-#include "base/Account.h"
 #include "base/Captions.h"
 #include "base/Feedback.h"
 #include "base/Settings.h"
@@ -15,9 +14,9 @@
 #include "discovery/frameCheckWorkstations.h"
 #include "discovery/frameConfiguration.h"
 #include "discovery/frameWorkstationHealth.h"
-#include "discovery/Network.h"
 #include "export/ExportCommand.h"
 #include "groupings/frameAppGroupings.h"
+#include "network/Network.h"
 #include "report/frameData.h"
 #include "report/frameReports.h"
 #include "report/frmGenerateReport.h"
@@ -63,17 +62,15 @@ QAction* addCommand(QMenu* menu, const QString& caption, const QString& name) {
 }
 } // namespace
 
-int TwipsToPixels(int twips, double dotsPerInch) {
+int twipsToPixels(int twips, double dotsPerInch) {
     return static_cast<int>(std::lround(twips * dotsPerInch / 1440.0));
 }
 
-int PixelsToTwips(int pixels, double dotsPerInch) {
+int pixelsToTwips(int pixels, double dotsPerInch) {
     return static_cast<int>(std::lround(pixels * 1440.0 / dotsPerInch));
 }
 
-frmMain::frmMain(const AppContext& context, QWidget* parent)
-    : QMainWindow(parent), m_context(context),
-      m_network(CreateNetwork(context.networkSource, context.programFolder)) {
+frmMain::frmMain(const AppContext& context, QWidget* parent) : QMainWindow(parent), m_context(context) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(Captions::titled(QStringLiteral(" Manager")));
     setWindowIcon(frmAbout::programIcon());
@@ -92,14 +89,15 @@ frmMain::frmMain(const AppContext& context, QWidget* parent)
 
     pages = new QStackedWidget(this);
     pages->setObjectName(QStringLiteral("pages"));
-    pageConfiguration = new frameConfiguration(*m_network, feedback, m_context.dialogs, pages);
+    pageConfiguration = new frameConfiguration(m_context.network, feedback, m_context.dialogs, pages);
     m_dataPlaceholder = new QWidget(pages);
     m_dataPlaceholder->setObjectName(QStringLiteral("frameDataPlaceholder"));
     pageReports = new frameReports(feedback, pages);
     pageAppGroupings = new frameAppGroupings(feedback, m_context.dialogs, pages);
     pageSecurity = new frameSecurity(m_context.settings, pages);
-    pageCheckWorkstations = new frameCheckWorkstations(*m_network, feedback, pages);
-    pageWorkstationHealth = new frameWorkstationHealth(*m_network, feedback, m_context.settings, pages);
+    pageCheckWorkstations = new frameCheckWorkstations(m_context.network, feedback, pages);
+    pageWorkstationHealth =
+        new frameWorkstationHealth(m_context.network, feedback, m_context.settings, pages);
     frameWeb = new QWidget(pages);
     frameWeb->setObjectName(QStringLiteral("frameWeb"));
     wbWeb = new QTextBrowser(frameWeb);
@@ -247,16 +245,16 @@ void frmMain::applyStoredPosition() {
     const int left = m_context.settings.mainLeft();
     const int top = m_context.settings.mainTop();
     const double dpi = screen() ? screen()->logicalDotsPerInch() : 96.0;
-    move(TwipsToPixels(left, dpi), TwipsToPixels(top, dpi));
+    move(twipsToPixels(left, dpi), twipsToPixels(top, dpi));
 }
 
 void frmMain::storePosition() {
     const double dpi = screen() ? screen()->logicalDotsPerInch() : 96.0;
-    m_context.settings.storeMainPosition(PixelsToTwips(pos().x(), dpi), PixelsToTwips(pos().y(), dpi));
+    m_context.settings.storeMainPosition(pixelsToTwips(pos().x(), dpi), pixelsToTwips(pos().y(), dpi));
 }
 
 void frmMain::UpdateSnapshotDate() {
-    pageConfiguration->setSnapshotDate(SnapshotDateText(*m_database));
+    pageConfiguration->setSnapshotDate(snapshotDateText(*m_database));
 }
 
 void frmMain::run() {
@@ -267,10 +265,10 @@ void frmMain::run() {
         setWindowTitle(Captions::titled(QStringLiteral(" Manager")));
         applyStoredPosition();
         // The stored password is a hash: the box starts empty and is only written when edited.
-        pageSecurity->load(AccountName(), m_context.flags.passwordProtected);
+        pageSecurity->load(accountName(), m_context.flags.passwordProtected);
     } catch (const VcError& error) {
         if (error.number() == ErrorNumber::TypeMismatch) {
-            feedback.message(CorruptedSettingsMessage(), Captions::titled(QStringLiteral(" Manager")),
+            feedback.message(corruptedSettingsMessage(), Captions::titled(QStringLiteral(" Manager")),
                              Feedback::Icon::Critical, Feedback::Buttons::Ok);
             close();
         }
@@ -301,7 +299,8 @@ void frmMain::run() {
         connect(&download, &frmDownloadData::snapshotDateChanged, pageConfiguration,
                 &frameConfiguration::setSnapshotDate);
         download.show();
-        outcome = download.DownloadData(pageConfiguration->checkedWorkstations(), *m_database, *m_network);
+        outcome =
+            download.DownloadData(pageConfiguration->checkedWorkstations(), *m_database, m_context.network);
     }
     repaintNow();
 
@@ -316,8 +315,8 @@ void frmMain::run() {
     pageWorkstationHealth->refresh();
     ShowWorkstationDataPage();
     // What did not come in is said where the operator looks, with the reasons on hover.
-    setStatusText(DownloadOutcomeText(outcome));
-    sbPanelStatus->setToolTip(PlainText::toolTip(DownloadOutcomeDetails(outcome)));
+    setStatusText(downloadOutcomeText(outcome));
+    sbPanelStatus->setToolTip(PlainText::toolTip(downloadOutcomeDetails(outcome)));
 }
 
 QWidget* frmMain::pageWidget(const QString& name) const {
@@ -507,7 +506,7 @@ void frmMain::exportData() {
 }
 
 void frmMain::helpContents() {
-    ShowHelpContentsWindow(this, m_context.programFolder, m_context.feedback);
+    showHelpContentsWindow(this, m_context.programFolder, m_context.feedback);
 }
 
 void frmMain::helpAbout() {

@@ -62,7 +62,7 @@ public:
     void setStatusText(const QString& text);
 
     ManagerDatabase* database() const { return m_database.get(); }
-    Network& network() const { return *m_network; }
+    Network& network() const { return m_context.network; }
 
     QLabel* lblTitle;
     QStackedWidget* pages;
@@ -103,7 +103,6 @@ private:
     QString htmlPage(const QString& file) const;
 
     AppContext m_context;
-    std::unique_ptr<Network> m_network;
     std::unique_ptr<ManagerDatabase> m_database;
     QList<Page> m_pages;
     QWidget* m_dataPlaceholder;
@@ -112,5 +111,5 @@ private:
 };
 
 // Window positions are kept in twips; the screen works in pixels.
-int TwipsToPixels(int twips, double dotsPerInch);
-int PixelsToTwips(int pixels, double dotsPerInch);
+int twipsToPixels(int twips, double dotsPerInch);
+int pixelsToTwips(int pixels, double dotsPerInch);

@@ -1,15 +1,15 @@
 // Entry point: the start-up routine of the console.
 #include "app/CommandLine.h"
 #include "app/frmMain.h"
+#include "app/HeadlessFeedback.h"
+#include "app/ProgramFolder.h"
 #include "app/Startup.h"
 #include "app/VcApplication.h"
 #include "base/Captions.h"
-#include "base/HeadlessFeedback.h"
-#include "base/ProgramFolder.h"
 #include "base/Settings.h"
 #include "base/VcError.h"
 #include "base/Version.h"
-#include "discovery/Network.h"
+#include "network/NetworkFactory.h"
 #include "widgets/DesktopDialogRunner.h"
 #include "widgets/DesktopFeedback.h"
 
@@ -21,14 +21,14 @@
 int main(int argc, char** argv) {
     // A command runs where no display may be (cron): the report's PDF needs the GUI classes,
     // which the offscreen platform gives without one.
-    if (CommandLine::RunsWithoutDisplay(argc, argv))
+    if (CommandLine::runsWithoutDisplay(argc, argv))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     VcApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Vellumcrest"));
     QCoreApplication::setApplicationName(QStringLiteral("Vellumcrest"));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(Version::kText));
 
-    const StartupOptions options = ParseCommandLine(QCoreApplication::arguments());
+    const StartupOptions options = parseCommandLine(QCoreApplication::arguments());
     QStringList copyFailures;
     const QString folder =
         ProgramFolder::resolve(options.home, QCoreApplication::applicationDirPath(), &copyFailures);
@@ -54,20 +54,23 @@ int main(int argc, char** argv) {
     const QString network = options.network.isEmpty() ? settings.value(QStringLiteral("Settings"),
                                                                        QStringLiteral("Network"), QString())
                                                       : options.network;
-    // A network source that names no usable network is a usage error, not a damaged setting.
+    // The commands build the network themselves, and only those that use it.
+    if (command) {
+        settings.setWriteFailureHandler(
+            [](const QString& message) { std::fprintf(stderr, "%s\n", qPrintable(message)); });
+        return CommandLine::run(options, settings, folder, network);
+    }
+
+    // The one network of this run. A source that names no usable network is a usage error, not
+    // a damaged setting.
+    std::unique_ptr<Network> theNetwork;
     try {
-        CreateNetwork(network, folder);
+        theNetwork = createNetwork(network, folder);
     } catch (const VcError& error) {
         std::fprintf(stderr, "%s\n", qPrintable(error.description()));
         if (!headless)
             feedback.message(error.description(), Captions::kProduct, Feedback::Icon::Critical);
         return 2;
-    }
-
-    if (command) {
-        settings.setWriteFailureHandler(
-            [](const QString& message) { std::fprintf(stderr, "%s\n", qPrintable(message)); });
-        return CommandLine::Run(options, settings, folder, network);
     }
 
     // Terminating at once: no further code of the program runs and nothing is saved.
@@ -82,7 +85,7 @@ int main(int argc, char** argv) {
     app.setErrorHandler(
         [&startup](int number, const QString& description) { startup.handleError(number, description); });
 
-    std::unique_ptr<frmMain> window = startup.run(folder, network);
+    std::unique_ptr<frmMain> window = startup.run(folder, *theNetwork);
     // No window, or one that its start-up already closed: the program ends.
     if (!window || !window->isVisible())
         return headless ? 2 : 0;

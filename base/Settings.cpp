@@ -1,6 +1,7 @@
 // Settings store over QSettings, with the console's keys, stored forms and defaults.
 #include "base/Settings.h"
 
+#include "base/Captions.h"
 #include "base/TextUtils.h"
 #include "base/VcError.h"
 
@@ -69,7 +70,7 @@ void Settings::reportWriteFailure(const QString& reason) const {
 }
 
 bool Settings::encodedBoolean(const QString& key) const {
-    return TextToBoolean(Base64Decode(value(kSettings, key, Base64Encode(QStringLiteral("False")))));
+    return textToBoolean(Base64Decode(value(kSettings, key, Base64Encode(QStringLiteral("False")))));
 }
 
 bool Settings::previouslyLoaded() const {
@@ -90,7 +91,7 @@ void Settings::storePasswordProtectedCheckbox(bool ticked) {
 }
 
 int Settings::twips(const QString& key) const {
-    return SettingsTextToInt(value(kSettings, key, QStringLiteral("1000")));
+    return settingsTextToInt(value(kSettings, key, QStringLiteral("1000")));
 }
 
 int Settings::mainLeft() const {
@@ -125,7 +126,7 @@ void Settings::storePassword(const QString& stored) {
     setValue(kSecurity, QStringLiteral("Password"), stored);
 }
 
-int SettingsTextToInt(const QString& text) {
+int settingsTextToInt(const QString& text) {
     bool ok = false;
     const double number = text.trimmed().toDouble(&ok);
     const double rounded = std::nearbyint(number); // default rounding mode: halves to even
@@ -135,4 +136,10 @@ int SettingsTextToInt(const QString& text) {
         rounded > std::numeric_limits<int>::max())
         throw VcError(ErrorNumber::TypeMismatch, QStringLiteral("Type mismatch"));
     return static_cast<int>(rounded);
+}
+
+QString corruptedSettingsMessage() {
+    return QStringLiteral("The registry settings for this application have been corrupted.  Please reinstall "
+                          "Vellumcrest Manager to fix the problem.  Please email ") +
+           Captions::kSupportEmail + QStringLiteral(" if you think that no one has hacked the settings.");
 }

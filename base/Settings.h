@@ -62,4 +62,8 @@ private:
 // A decimal text converted to a whole number as the settings expect: blanks around it are
 // allowed, fractions round half to even; other text, infinities and values beyond a whole
 // number throw type mismatch.
-int SettingsTextToInt(const QString& text);
+int settingsTextToInt(const QString& text);
+
+// The message for settings that cannot be read (type mismatch or invalid argument while reading
+// them), shown by the start-up handler, the main window's own handler and the commands.
+QString corruptedSettingsMessage();

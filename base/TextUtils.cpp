@@ -91,7 +91,7 @@ QString BlankDoubleQuotes(const QString& text) {
     return replaced(text, {QLatin1Char('"')});
 }
 
-QString VisibleControls(const QString& text) {
+QString visibleControls(const QString& text) {
     QString shown = text;
     for (qsizetype i = 0; i < shown.size(); ++i) {
         const QChar c = shown.at(i);
@@ -109,7 +109,7 @@ QString VisibleControls(const QString& text) {
     return shown;
 }
 
-QString WellFormedText(const QString& text) {
+QString wellFormedText(const QString& text) {
     if (QStringView(text).isValidUtf16())
         return text;
     QString out = text;
@@ -122,7 +122,7 @@ QString WellFormedText(const QString& text) {
     return out;
 }
 
-bool TextToBoolean(const QString& text) {
+bool textToBoolean(const QString& text) {
     const QString t = text.trimmed();
     if (t.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0)
         return true;

@@ -27,13 +27,13 @@ QString BlankDoubleQuotes(const QString& text);
 
 // Text as it may be shown to the operator: C0 controls and DEL as their control pictures
 // (U+2400..U+2421), C1 controls and unpaired surrogates as U+FFFD; everything else unchanged.
-QString VisibleControls(const QString& text);
+QString visibleControls(const QString& text);
 
 // The text with every lone surrogate (half of a pair without its other half) replaced by U+FFFD.
 // Such text has no UTF-8 form; handed to the engine as it is, the unit after a lone high
 // surrogate is taken as its other half and lost.
-QString WellFormedText(const QString& text);
+QString wellFormedText(const QString& text);
 
 // Text-to-Boolean conversion: True/False in any letter case, or a number (zero is false).
 // Anything else throws VcError with ErrorNumber::TypeMismatch.
-bool TextToBoolean(const QString& text);
+bool textToBoolean(const QString& text);

@@ -3,7 +3,7 @@
 
 #include "base/VcError.h"
 #include "collect/WorkstationMerge.h"
-#include "discovery/Network.h"
+#include "network/Network.h"
 #include "store/Dates.h"
 #include "store/ManagerDatabase.h"
 #include "store/WorkstationDatabase.h"
@@ -18,7 +18,7 @@ namespace {
 constexpr qint64 kRowsPerCommit = 250000;
 } // namespace
 
-DownloadSummary DownloadWorkstations(WorkstationMerge& merge, Network& network,
+DownloadSummary downloadWorkstations(WorkstationMerge& merge, Network& network,
                                      const QStringList& workstations, const DownloadObserver& observer) {
     using Result = ManagerDatabase::DownloadStatus::Result;
     DownloadSummary summary;
@@ -129,7 +129,7 @@ DownloadSummary DownloadWorkstations(WorkstationMerge& merge, Network& network,
     return summary;
 }
 
-QString DownloadOutcomeText(const DownloadSummary& summary) {
+QString downloadOutcomeText(const DownloadSummary& summary) {
     QString text = QStringLiteral("Workstation data download complete");
     QStringList notes;
     if (!summary.notRead.isEmpty()) {
@@ -150,7 +150,7 @@ QString DownloadOutcomeText(const DownloadSummary& summary) {
     return text;
 }
 
-QString DownloadOutcomeDetails(const DownloadSummary& summary) {
+QString downloadOutcomeDetails(const DownloadSummary& summary) {
     QStringList lines;
     for (const auto& [name, reason] : summary.notRead)
         lines.append(name + QStringLiteral(": ") + reason);
@@ -160,7 +160,7 @@ QString DownloadOutcomeDetails(const DownloadSummary& summary) {
     return lines.join(QLatin1Char('\n'));
 }
 
-QString SnapshotDateText(const ManagerDatabase& db) {
+QString snapshotDateText(const ManagerDatabase& db) {
     if (const std::optional<QDate> newest = db.newestDay())
         return QStringLiteral(" ") + Dates::longText(*newest);
     return QStringLiteral(" <<No data has been made available yet>>");

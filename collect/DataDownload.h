@@ -35,9 +35,9 @@ struct DownloadSummary {
 
 // The status bar's text after a download: the system's "Workstation data download complete",
 // followed by what did not happen, if anything.
-QString DownloadOutcomeText(const DownloadSummary& summary);
+QString downloadOutcomeText(const DownloadSummary& summary);
 // The reasons behind that text, one workstation a line (empty when everything came in).
-QString DownloadOutcomeDetails(const DownloadSummary& summary);
+QString downloadOutcomeDetails(const DownloadSummary& summary);
 
 // The share file every workstation publishes its usage in.
 inline const QString kWorkstationDatabaseFile = QStringLiteral("Data/VCWorkstation.mdb");
@@ -49,9 +49,9 @@ inline const QString kWorkstationDatabaseFile = QStringLiteral("Data/VCWorkstati
 // workstation attempted gets its download record (MGRDownloadStatus), a merged one in the
 // same transaction as its rows; records of a batch that could not be stored are written again
 // as failed.
-DownloadSummary DownloadWorkstations(WorkstationMerge& merge, Network& network,
+DownloadSummary downloadWorkstations(WorkstationMerge& merge, Network& network,
                                      const QStringList& workstations, const DownloadObserver& observer = {});
 
 // The text of the "Date of Most Recent Workstation Data" box: a blank and the newest day held,
 // in the long date format, or " <<No data has been made available yet>>".
-QString SnapshotDateText(const ManagerDatabase& db);
+QString snapshotDateText(const ManagerDatabase& db);

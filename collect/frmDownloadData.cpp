@@ -61,9 +61,9 @@ DownloadSummary frmDownloadData::DownloadData(const QStringList& checkedWorkstat
             repaintNow();
         };
         observer.finished = [this](const QString&) { repaintNow(); };
-        summary = DownloadWorkstations(merge, network, checkedWorkstations, observer);
+        summary = downloadWorkstations(merge, network, checkedWorkstations, observer);
 
-        emit snapshotDateChanged(SnapshotDateText(db));
+        emit snapshotDateChanged(snapshotDateText(db));
         repaintNow();
     }
     close();

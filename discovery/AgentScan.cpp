@@ -1,10 +1,10 @@
 // The network scan shared by the Workstation Data page and the command line.
 #include "discovery/AgentScan.h"
 
-#include "discovery/Network.h"
 #include "discovery/ServiceStatus.h"
+#include "network/Network.h"
 
-std::optional<QStringList> ScanForAgents(Network& network, Feedback& feedback,
+std::optional<QStringList> scanForAgents(Network& network, Feedback& feedback,
                                          const AgentScanObserver& observer) {
     const auto machines = network.enumerateMachines();
     if (!machines)

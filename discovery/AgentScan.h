@@ -23,5 +23,5 @@ struct AgentScanObserver {
 // Enumerates the network and asks every machine for the agent's service, in the network's
 // order. Returns the machines that run it, or nothing when the enumeration failed as a whole.
 // Service-list failures are told through feedback and count as "no agent".
-std::optional<QStringList> ScanForAgents(Network& network, Feedback& feedback,
+std::optional<QStringList> scanForAgents(Network& network, Feedback& feedback,
                                          const AgentScanObserver& observer = {});

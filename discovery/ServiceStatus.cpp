@@ -3,7 +3,7 @@
 
 #include "base/Captions.h"
 #include "base/Feedback.h"
-#include "discovery/Network.h"
+#include "network/Network.h"
 
 #include <optional>
 
@@ -61,7 +61,7 @@ bool ServiceExists(Network& network, Feedback& feedback, qint32 stateFilter, con
     return false;
 }
 
-QString ServiceStateText(qint32 state) {
+QString serviceStateText(qint32 state) {
     switch (state) {
     case 1:
         return QStringLiteral(": Vellumcrest service stopped");
@@ -82,6 +82,6 @@ QString ServiceStateText(qint32 state) {
     }
 }
 
-QString ServiceCheckLine(Network& network, Feedback& feedback, const QString& machine) {
-    return machine + ServiceStateText(GetServiceState(network, feedback, machine, kAgentServiceName));
+QString serviceCheckLine(Network& network, Feedback& feedback, const QString& machine) {
+    return machine + serviceStateText(GetServiceState(network, feedback, machine, kAgentServiceName));
 }

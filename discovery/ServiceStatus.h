@@ -28,7 +28,7 @@ bool ServiceExists(Network& network, Feedback& feedback, qint32 stateFilter, con
                    const QString& service);
 
 // The text that follows the machine name in the Check Workstations list for a state code.
-QString ServiceStateText(qint32 state);
+QString serviceStateText(qint32 state);
 
 // One line of the Check Workstations list: the machine name and its agent's state text.
-QString ServiceCheckLine(Network& network, Feedback& feedback, const QString& machine);
+QString serviceCheckLine(Network& network, Feedback& feedback, const QString& machine);

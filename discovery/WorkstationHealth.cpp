@@ -95,7 +95,7 @@ QString WorkstationHealth::serviceText(qint32 state) {
         return QStringLiteral("Not reached");
     // The Check Workstations page's text without its lead-in.
     static const QString lead = QStringLiteral(": Vellumcrest service ");
-    QString text = ServiceStateText(state);
+    QString text = serviceStateText(state);
     if (text.startsWith(lead))
         text = text.mid(lead.size());
     if (!text.isEmpty())

@@ -61,7 +61,7 @@ QIcon behindIcon() {
 
 } // namespace
 
-QMap<QString, QIcon> WorkstationImageList() {
+QMap<QString, QIcon> workstationImageList() {
     return {{QStringLiteral("root"), domainIcon()},
             {QStringLiteral("pc"), pcIcon()},
             {QStringLiteral("pc-behind"), behindIcon()}};

@@ -7,4 +7,4 @@
 
 // The image list of the tree: "root" (the domain), "pc" (a workstation) and "pc-behind" (a
 // workstation whose data is too far behind, as the health page marks it).
-QMap<QString, QIcon> WorkstationImageList();
+QMap<QString, QIcon> workstationImageList();

@@ -1,9 +1,9 @@
 // Check Workstations page: lists each machine with its agent service state.
 #include "discovery/frameCheckWorkstations.h"
 
-#include "discovery/Network.h"
 #include "discovery/ServiceStatus.h"
 #include "discovery/WorkstationHealth.h"
+#include "network/Network.h"
 #include "widgets/WaitCursor.h"
 
 #include <QCoreApplication>
@@ -48,7 +48,7 @@ void frameCheckWorkstations::checkWorkstations() {
         return;
     for (const QString& machine : *machines) {
         const auto state = ServiceStateIfListed(m_network, m_feedback, machine, kAgentServiceName);
-        lstCheck->addItem(machine + ServiceStateText(state.value_or(0)));
+        lstCheck->addItem(machine + serviceStateText(state.value_or(0)));
         emit serviceChecked(machine, state ? *state : WorkstationHealth::kNotReached);
         window()->repaint();
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);

@@ -5,11 +5,11 @@
 #include "base/VcError.h"
 #include "discovery/AgentScan.h"
 #include "discovery/frmScan.h"
-#include "discovery/MachineName.h"
-#include "discovery/Network.h"
 #include "discovery/ServiceStatus.h"
 #include "discovery/WorkstationIcons.h"
 #include "discovery/WorkstationRegistry.h"
+#include "network/MachineName.h"
+#include "network/Network.h"
 #include "widgets/DialogRunner.h"
 #include "widgets/PlainText.h"
 
@@ -85,7 +85,7 @@ frameConfiguration::frameConfiguration(Network& network, Feedback& feedback, Dia
     layout->addWidget(frameCurrentData);
     layout->addWidget(frameMonitored, 1);
 
-    imWS = WorkstationImageList();
+    imWS = workstationImageList();
 
     connect(cmdScanNetwork, &QPushButton::clicked, this, &frameConfiguration::cmdScanNetworkClick);
     connect(tvWorkstations, &QTreeWidget::itemChanged, this, &frameConfiguration::onItemChanged);
@@ -223,7 +223,7 @@ void frameConfiguration::GetServers(const QString& unused, qint32& count) {
             m_scan->repaintNow();
         }
     };
-    ScanForAgents(m_network, m_feedback, observer);
+    scanForAgents(m_network, m_feedback, observer);
 }
 
 void frameConfiguration::UpdateWorkstationDB() {

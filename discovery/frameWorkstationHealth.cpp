@@ -2,10 +2,10 @@
 #include "discovery/frameWorkstationHealth.h"
 
 #include "base/Settings.h"
-#include "discovery/Network.h"
 #include "discovery/ServiceStatus.h"
 #include "discovery/WorkstationHealth.h"
 #include "discovery/WorkstationIcons.h"
+#include "network/Network.h"
 #include "store/ManagerDatabase.h"
 #include "widgets/PlainText.h"
 #include "widgets/WaitCursor.h"
@@ -26,7 +26,7 @@ namespace {
 // The model's mark as the workstation tree shows it: the warning icon, on an amber ground.
 class MarkedRows : public QIdentityProxyModel {
 public:
-    explicit MarkedRows(QObject* parent) : QIdentityProxyModel(parent), m_icons(WorkstationImageList()) {}
+    explicit MarkedRows(QObject* parent) : QIdentityProxyModel(parent), m_icons(workstationImageList()) {}
 
     QVariant data(const QModelIndex& index, int role) const override {
         const bool marked = QIdentityProxyModel::data(index, WorkstationHealth::MarkedRole).toBool();

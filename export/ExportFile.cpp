@@ -9,7 +9,7 @@ ExportFile::ExportFile(const QString& path, Mode mode, const QString& shownPath)
     const int flags = SQLITE_OPEN_READWRITE | (mode == Mode::CreateNew ? SQLITE_OPEN_CREATE : 0);
     const int rc = sqlite3_open_v2(path.toUtf8().constData(), &m_db, flags, nullptr);
     if (rc != SQLITE_OK) {
-        const VcError failure = SqlError(m_db, rc, QStringLiteral("Could not open ") + m_shownPath);
+        const VcError failure = sqlError(m_db, rc, QStringLiteral("Could not open ") + m_shownPath);
         sqlite3_close(m_db);
         m_db = nullptr;
         throw failure;
@@ -53,6 +53,6 @@ void ExportFile::close() {
         return;
     const int rc = sqlite3_close(m_db);
     if (rc != SQLITE_OK)
-        throw SqlError(m_db, rc, QStringLiteral("Could not close ") + m_shownPath);
+        throw sqlError(m_db, rc, QStringLiteral("Could not close ") + m_shownPath);
     m_db = nullptr;
 }

@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
-QString WritePdfFile(const QString& target, const std::function<bool(QPrinter&)>& print) {
+QString writePdfFile(const QString& target, const std::function<bool(QPrinter&)>& print) {
     // Printed beside the target and renamed over it when complete: a failure part-way never
     // touches the file being replaced.
     QTemporaryFile temporary(QFileInfo(target).absolutePath() + QStringLiteral("/.report-XXXXXX.pdf"));

@@ -10,4 +10,4 @@ class QPrinter;
 // that print() succeeded, the printer reported no error and the file is a PDF, then renames it
 // over target. Returns the error text, or nothing when the file was written; on an error the
 // target and its folder are as they were.
-QString WritePdfFile(const QString& target, const std::function<bool(QPrinter&)>& print);
+QString writePdfFile(const QString& target, const std::function<bool(QPrinter&)>& print);

@@ -5,7 +5,7 @@
 
 #include <QRegularExpression>
 
-QString ReportHtmlForDisplay(const QByteArray& fileBytes) {
+QString reportHtmlForDisplay(const QByteArray& fileBytes) {
     QString html = Win1252::decode(fileBytes);
     static const QRegularExpression nbsp(QStringLiteral("&nbsp(?!;)"));
     static const QRegularExpression tradeMark(QStringLiteral("&#153(?![0-9]);?"));

@@ -8,4 +8,4 @@
 // Decodes the file's Windows-1252 bytes and completes the entity references the report
 // template writes without their semicolon ("&nbsp", "&#153"), which the viewer would show
 // literally. "&#153" is the Windows-1252 trade mark sign, given to the viewer as U+2122.
-QString ReportHtmlForDisplay(const QByteArray& fileBytes);
+QString reportHtmlForDisplay(const QByteArray& fileBytes);

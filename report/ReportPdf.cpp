@@ -6,8 +6,8 @@
 #include <QPrinter>
 #include <QTextDocument>
 
-QString WriteReportPdf(QTextDocument& document, const QString& target) {
-    return WritePdfFile(target, [&document](QPrinter& printer) {
+QString writeReportPdf(QTextDocument& document, const QString& target) {
+    return writePdfFile(target, [&document](QPrinter& printer) {
         document.print(&printer);
         return true;
     });

@@ -8,4 +8,4 @@ class QTextDocument;
 // Prints the document under a temporary name beside target and renames it over target when
 // complete, so a failure part-way never touches the file being replaced. Returns the error
 // text, or nothing when the file was written.
-QString WriteReportPdf(QTextDocument& document, const QString& target);
+QString writeReportPdf(QTextDocument& document, const QString& target);

@@ -104,7 +104,7 @@ void frameReports::navigate(const QString& path) {
         return;
     }
     brwReport->document()->setBaseUrl(base);
-    brwReport->setHtml(ReportHtmlForDisplay(bytes));
+    brwReport->setHtml(reportHtmlForDisplay(bytes));
 }
 
 void frameReports::showPlaceholder(const QString& path) {
@@ -155,7 +155,7 @@ void frameReports::printReport() {
 }
 
 QString frameReports::writePdf(const QString& target) const {
-    return WriteReportPdf(*brwReport->document(), target);
+    return writeReportPdf(*brwReport->document(), target);
 }
 
 void frameReports::exportReport() {
@@ -232,7 +232,7 @@ void frameReports::exportCharts() {
     if (!target)
         return;
     const QString error = target->endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)
-                              ? WritePdfFile(*target,
+                              ? writePdfFile(*target,
                                              [this](QPrinter& printer) {
                                                  printer.setPageOrientation(QPageLayout::Landscape);
                                                  return rptCharts->print(printer);

@@ -3,7 +3,7 @@
 
 #include "base/VcError.h"
 
-VcError SqlError(sqlite3* db, int rc, const QString& context) {
+VcError sqlError(sqlite3* db, int rc, const QString& context) {
     const QString engine = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
     const int number =
         (rc & 0xff) == SQLITE_NOTADB ? ErrorNumber::NotADatabase : ErrorNumber::DatabaseFailure;
@@ -50,9 +50,9 @@ void SqlStatement::exec(sqlite3* db, const char* sql, const QString& context) {
         throw VcError(ErrorNumber::DatabaseFailure, shown + QStringLiteral(": the database is not open"));
     const int rc = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK)
-        throw SqlError(db, rc, shown);
+        throw sqlError(db, rc, shown);
 }
 
 void SqlStatement::fail(int rc) const {
-    throw SqlError(m_db, rc, m_context);
+    throw sqlError(m_db, rc, m_context);
 }

@@ -8,7 +8,7 @@
 class VcError;
 
 // The engine's error for result code rc on db, numbered NotADatabase when the file is none.
-VcError SqlError(sqlite3* db, int rc, const QString& context);
+VcError sqlError(sqlite3* db, int rc, const QString& context);
 
 class SqlStatement {
 public:

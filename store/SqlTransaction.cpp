@@ -40,7 +40,7 @@ void SqlTransaction::commit() {
     const int rc = sqlite3_exec(m_db, m_savepoint ? kRelease : "COMMIT", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) {
         const VcError error =
-            SqlError(m_db, rc, m_context.isEmpty() ? QStringLiteral("Could not commit") : m_context);
+            sqlError(m_db, rc, m_context.isEmpty() ? QStringLiteral("Could not commit") : m_context);
         rollback();
         throw error;
     }

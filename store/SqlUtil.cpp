@@ -29,7 +29,7 @@ void exec(QSqlQuery& query, std::initializer_list<QVariant> values) {
     // Text an operator typed can hold lone surrogates (pasted from a damaged source): bound as
     // it is, the engine would swallow the character after each one.
     for (const QVariant& value : values)
-        query.bindValue(i++, value.typeId() == QMetaType::QString ? QVariant(WellFormedText(value.toString()))
+        query.bindValue(i++, value.typeId() == QMetaType::QString ? QVariant(wellFormedText(value.toString()))
                                                                   : value);
     if (!query.exec())
         throw errorOf(query.lastError(), QString());

@@ -144,7 +144,7 @@ const char* const kWorkstationSchemaSql =
     "CREATE TABLE PCAppTitles (AppTitleID INTEGER PRIMARY KEY AUTOINCREMENT, AppTitle TEXT);\n"
     "CREATE TABLE PCDaySummary (Date TEXT, UserName TEXT, AppTitle TEXT, Duration INTEGER);\n";
 
-void CreateWorkstationDatabase(const QString& path) {
+void createWorkstationDatabase(const QString& path) {
     SqlConnection connection(path, SqlConnection::Access::ReadWrite, path);
     SqlStatement::exec(connection.handle(), kWorkstationSchemaSql, path);
 }

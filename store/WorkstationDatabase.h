@@ -54,7 +54,7 @@ private:
 
 // Creates an empty workstation database with the agent's tables (PCUsers, PCAppTitles,
 // PCDaySummary). Used by the agent stand-in and by test fixtures.
-void CreateWorkstationDatabase(const QString& path);
+void createWorkstationDatabase(const QString& path);
 
 // The agent's schema, for writers that build the file themselves.
 extern const char* const kWorkstationSchemaSql;

@@ -10,7 +10,7 @@ namespace PlainText {
 
 void show(QLabel* label, const QString& text) {
     label->setTextFormat(Qt::PlainText);
-    label->setText(VisibleControls(text));
+    label->setText(visibleControls(text));
 }
 
 QString toolTip(const QString& text) {
@@ -20,7 +20,7 @@ QString toolTip(const QString& text) {
     // line breaks were made visible above, so the lines are split first.
     QStringList lines = text.split(QLatin1Char('\n'));
     for (QString& line : lines)
-        line = VisibleControls(line);
+        line = visibleControls(line);
     return Qt::convertFromPlainText(lines.join(QLatin1Char('\n')), Qt::WhiteSpacePre);
 }
 

@@ -2,7 +2,7 @@
 // holds many rows, compared with a plain bulk insert of the same rows into an empty table.
 #include "collect/DataDownload.h"
 #include "collect/WorkstationMerge.h"
-#include "discovery/SimNetwork.h"
+#include "network/SimNetwork.h"
 #include "store/ManagerDatabase.h"
 
 #include <cmath>
@@ -364,7 +364,7 @@ int main(int argc, char** argv) {
             timer.start();
             const double cpu = cpuSeconds();
             WorkstationMerge merge(db);
-            const DownloadSummary summary = DownloadWorkstations(merge, network, machines);
+            const DownloadSummary summary = downloadWorkstations(merge, network, machines);
             const double seconds = double(timer.nsecsElapsed()) / 1e9;
             const double cpuUsed = cpuSeconds() - cpu;
             bench("merge_first_rows", double(summary.rowsImported), "rows");
@@ -392,7 +392,7 @@ int main(int argc, char** argv) {
             timer.start();
             const double cpu = cpuSeconds();
             WorkstationMerge merge(db);
-            const DownloadSummary summary = DownloadWorkstations(merge, network, machines);
+            const DownloadSummary summary = downloadWorkstations(merge, network, machines);
             const double seconds = double(timer.nsecsElapsed()) / 1e9;
             bench("merge_incremental_cpu_seconds", cpuSeconds() - cpu, "s");
             bench("merge_incremental_machines", double(summary.merged), "machines");

@@ -2,7 +2,7 @@
 // report file, and the Reports page opening on all days, against the floor of one pass over the
 // covering date index with pre-mapped titles (and, for reference, one grouped query).
 // The cached store is used in place and only read.
-#include "base/HeadlessFeedback.h"
+#include "app/HeadlessFeedback.h"
 #include "base/VcError.h"
 #include "groupings/ApplicationNames.h"
 #include "report/frameData.h"
@@ -226,7 +226,7 @@ int htmlView(const QString& file) {
     QFile in(file);
     if (!in.open(QIODevice::ReadOnly))
         return 1;
-    view.setHtml(ReportHtmlForDisplay(in.readAll()));
+    view.setHtml(reportHtmlForDisplay(in.readAll()));
     view.repaint();
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     bench("report_html_view_s", static_cast<double>(timer.nsecsElapsed()) / 1e9, "s");

@@ -3,7 +3,7 @@
 // line per row. Usage: vcagentimport PUBLISHED_FILE WORK_DIR
 #include "collect/DataDownload.h"
 #include "collect/WorkstationMerge.h"
-#include "discovery/SimNetwork.h"
+#include "network/SimNetwork.h"
 #include "store/ManagerDatabase.h"
 #include "support/SimNetworkWriter.h"
 
@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
         DownloadSummary summary;
         {
             WorkstationMerge merge(db);
-            summary = DownloadWorkstations(merge, network, {machine});
+            summary = downloadWorkstations(merge, network, {machine});
         }
         if (summary.merged != 1) {
             err << "the workstation was not merged (unreachable " << summary.unreachable << ", failed "

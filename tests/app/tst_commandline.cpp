@@ -1,8 +1,8 @@
 // The commands for scheduled runs, run as the installed program is: a separate process without
 // a display, judged by its exit code, its lines and the files it leaves.
 #include "app/CommandLine.h"
-#include "base/Password.h"
-#include "base/ProgramFolder.h"
+#include "app/Password.h"
+#include "app/ProgramFolder.h"
 #include "base/Settings.h"
 #include "export/DataExport.h"
 #include "report/frameData.h"
@@ -162,7 +162,7 @@ void TstCommandLine::runsWithoutDisplay() {
     std::vector<char*> argv;
     for (QByteArray& argument : storage)
         argv.push_back(argument.data());
-    QCOMPARE(CommandLine::RunsWithoutDisplay(static_cast<int>(argv.size()), argv.data()), command);
+    QCOMPARE(CommandLine::runsWithoutDisplay(static_cast<int>(argv.size()), argv.data()), command);
 }
 
 void TstCommandLine::usage_data() {

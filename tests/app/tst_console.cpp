@@ -1,9 +1,9 @@
 // The console end to end: first start on a generated network, the report it shows, the
 // navigation between pages, later starts and the close.
 #include "app/frmMain.h"
+#include "app/ProgramFolder.h"
 #include "app/Startup.h"
 #include "base/Captions.h"
-#include "base/ProgramFolder.h"
 #include "base/Settings.h"
 #include "discovery/frameConfiguration.h"
 #include "discovery/frameWorkstationHealth.h"
@@ -125,7 +125,7 @@ void TstConsole::init() {
 std::unique_ptr<frmMain> TstConsole::start() {
     Startup startup(*m_settings, m_feedback, m_dialogs,
                     [](int code) { QFAIL(qPrintable(QStringLiteral("terminated %1").arg(code))); });
-    return startup.run(m_home, QString());
+    return startup.run(m_home, TestEnv::network(QString(), m_home));
 }
 
 void TstConsole::firstStartScansDownloadsAndReports() {
@@ -392,8 +392,8 @@ void TstConsole::closeStoresPositionUnlessMinimised() {
         window->move(20, 40);
         window->close();
     }
-    QCOMPARE(m_settings->mainLeft(), PixelsToTwips(20, 96.0));
-    QCOMPARE(m_settings->mainTop(), PixelsToTwips(40, 96.0));
+    QCOMPARE(m_settings->mainLeft(), pixelsToTwips(20, 96.0));
+    QCOMPARE(m_settings->mainTop(), pixelsToTwips(40, 96.0));
 }
 
 void TstConsole::corruptedPositionClosesAndStoresAnew() {
@@ -403,7 +403,7 @@ void TstConsole::corruptedPositionClosesAndStoresAnew() {
     QVERIFY(window);
     QVERIFY(!window->isVisible());
     QCOMPARE(m_feedback.messages.size(), 1);
-    QCOMPARE(m_feedback.messages[0].text, CorruptedSettingsMessage());
+    QCOMPARE(m_feedback.messages[0].text, corruptedSettingsMessage());
     QCOMPARE(m_feedback.messages[0].title, QStringLiteral("Vellumcrest\u2122 Manager"));
     // The close stored a readable position again, so the next start works.
     bool readable = false;
@@ -416,7 +416,7 @@ void TstConsole::helpWithoutGuide() {
     QTemporaryDir bare;
     QDir().mkpath(bare.filePath(QStringLiteral("Data/HTML")));
     Startup startup(*m_settings, m_feedback, m_dialogs, [](int) { QFAIL("terminated"); });
-    auto window = startup.run(bare.path(), QStringLiteral("sim:") + m_network);
+    auto window = startup.run(bare.path(), TestEnv::network(QStringLiteral("sim:") + m_network, bare.path()));
     QVERIFY(window);
     m_feedback.clear();
     window->findChild<QAction*>(QStringLiteral("mnuHelpContents"))->trigger();

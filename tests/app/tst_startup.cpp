@@ -2,9 +2,9 @@
 #include "app/frameSecurity.h"
 #include "app/frmLogin.h"
 #include "app/frmMain.h"
+#include "app/Password.h"
 #include "app/Startup.h"
 #include "base/Captions.h"
-#include "base/Password.h"
 #include "base/Settings.h"
 #include "base/TextUtils.h"
 #include "base/VcError.h"
@@ -62,7 +62,7 @@ void TstStartup::firstStartOpensMainWindow() {
     Startup startup(*m_settings, m_feedback, m_dialogs, terminator());
     int prompts = 0;
     startup.setLoginPrompt([&] { return ++prompts, true; });
-    auto window = startup.run(m_dir->path(), QString());
+    auto window = startup.run(m_dir->path(), TestEnv::network(QString(), m_dir->path()));
     QVERIFY(window);
     QVERIFY(window->isVisible());
     QCOMPARE(prompts, 0);
@@ -87,7 +87,7 @@ void TstStartup::passwordProtectedForms() {
     Startup startup(*m_settings, m_feedback, m_dialogs, terminator());
     int prompts = 0;
     startup.setLoginPrompt([&] { return ++prompts, true; });
-    auto window = startup.run(m_dir->path(), QString());
+    auto window = startup.run(m_dir->path(), TestEnv::network(QString(), m_dir->path()));
     QVERIFY(window);
     QCOMPARE(prompts, asks ? 1 : 0);
     QCOMPARE(startup.flags().passwordProtected, asks);
@@ -98,10 +98,10 @@ void TstStartup::corruptedFlagEndsProgram() {
                          QStringLiteral("True"));
     Startup startup(*m_settings, m_feedback, m_dialogs, terminator());
     startup.setLoginPrompt([] { return true; });
-    auto window = startup.run(m_dir->path(), QString());
+    auto window = startup.run(m_dir->path(), TestEnv::network(QString(), m_dir->path()));
     QVERIFY(!window);
     QCOMPARE(m_feedback.messages.size(), 1);
-    QCOMPARE(m_feedback.messages[0].text, CorruptedSettingsMessage());
+    QCOMPARE(m_feedback.messages[0].text, corruptedSettingsMessage());
     QVERIFY(m_feedback.messages[0].text.startsWith(
         QStringLiteral("The registry settings for this application have been corrupted.  Please reinstall")));
     QCOMPARE(m_feedback.messages[0].title, QStringLiteral("Vellumcrest\u2122 Manager"));
@@ -113,7 +113,7 @@ void TstStartup::cancelledLoginEndsWithoutWindow() {
     m_settings->storePasswordProtectedCheckbox(true);
     Startup startup(*m_settings, m_feedback, m_dialogs, terminator());
     startup.setLoginPrompt([] { return false; });
-    QVERIFY(!startup.run(m_dir->path(), QString()));
+    QVERIFY(!startup.run(m_dir->path(), TestEnv::network(QString(), m_dir->path())));
     QVERIFY(m_feedback.messages.isEmpty());
     QVERIFY(m_terminations.isEmpty());
 }
@@ -122,8 +122,8 @@ void TstStartup::errorHandlerReactions_data() {
     QTest::addColumn<int>("number");
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("exitCode");
-    QTest::newRow("type mismatch") << 13 << CorruptedSettingsMessage() << 1;
-    QTest::newRow("invalid argument") << 5 << CorruptedSettingsMessage() << 1;
+    QTest::newRow("type mismatch") << 13 << corruptedSettingsMessage() << 1;
+    QTest::newRow("invalid argument") << 5 << corruptedSettingsMessage() << 1;
     QTest::newRow("unloaded object") << 364 << QString() << 0;
     QTest::newRow("anything else") << 3146 << QStringLiteral("Unhandled error #3146 (disk I/O error)") << 1;
 }
@@ -247,7 +247,7 @@ void TstStartup::usageFilesAreOwnerOnly() {
     const QString database = m_dir->filePath(QStringLiteral("Data/VCManager.mdb"));
     const auto start = [this] {
         Startup startup(*m_settings, m_feedback, m_dialogs, terminator());
-        return startup.run(m_dir->path(), QString()) != nullptr;
+        return startup.run(m_dir->path(), TestEnv::network(QString(), m_dir->path())) != nullptr;
     };
     QVERIFY(start());
     QCOMPARE(QFile::permissions(database) & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());

@@ -113,14 +113,14 @@ void TstTextUtils::textToBoolean() {
     QFETCH(int, expected);
     if (expected < 0) {
         try {
-            TextToBoolean(text);
+            ::textToBoolean(text);
             QFAIL("no error raised");
         } catch (const VcError& error) {
             QCOMPARE(error.number(), ErrorNumber::TypeMismatch);
         }
         return;
     }
-    QCOMPARE(TextToBoolean(text), expected == 1);
+    QCOMPARE(::textToBoolean(text), expected == 1);
 }
 
 void TstTextUtils::visibleControls_data() {
@@ -139,7 +139,7 @@ void TstTextUtils::visibleControls_data() {
 void TstTextUtils::visibleControls() {
     QFETCH(QString, text);
     QFETCH(QString, shown);
-    QCOMPARE(VisibleControls(text), shown);
+    QCOMPARE(::visibleControls(text), shown);
 }
 
 void TstTextUtils::blanking() {
@@ -176,7 +176,7 @@ void TstTextUtils::settingsNumbers() {
     QFETCH(int, expected);
     QFETCH(int, error);
     try {
-        QCOMPARE(SettingsTextToInt(text), expected);
+        QCOMPARE(settingsTextToInt(text), expected);
         QCOMPARE(error, 0);
     } catch (const VcError& e) {
         QCOMPARE(e.number(), error);

@@ -3,7 +3,7 @@
 #include "collect/DataDownload.h"
 #include "collect/frmDownloadData.h"
 #include "collect/WorkstationMerge.h"
-#include "discovery/SimNetwork.h"
+#include "network/SimNetwork.h"
 #include "store/Dates.h"
 #include "store/ManagerDatabase.h"
 #include "support/ManagerFixture.h"
@@ -121,7 +121,7 @@ void TstDownload::failedWorkstationInsideARun() {
             "INSERT", "MGRDaySummary",
             "NEW.WorkstationKey = 2 AND (SELECT count(*) FROM MGRDaySummary WHERE WorkstationKey = 2) >= 1");
         WorkstationMerge merge(f.db());
-        const DownloadSummary summary = DownloadWorkstations(merge, network, {"WS1", "WS2", "WS3"});
+        const DownloadSummary summary = downloadWorkstations(merge, network, {"WS1", "WS2", "WS3"});
         QCOMPARE(summary.merged, 2);
         QCOMPARE(summary.failed, 1);
         QCOMPARE(summary.rowsImported, 4);
@@ -137,10 +137,10 @@ void TstDownload::failedWorkstationInsideARun() {
     // The next start brings WS2 in full, once.
     f.allow("INSERT", "MGRDaySummary");
     WorkstationMerge next(f.db());
-    QCOMPARE(DownloadWorkstations(next, network, {"WS1", "WS2", "WS3"}).rowsImported, 3);
+    QCOMPARE(downloadWorkstations(next, network, {"WS1", "WS2", "WS3"}).rowsImported, 3);
     QCOMPARE(f.scalar("SELECT count(*) FROM MGRDaySummary WHERE WorkstationKey = 2"), 3);
     QCOMPARE(f.scalar("SELECT count(*) FROM MGRUsers"), 3);
-    QCOMPARE(DownloadWorkstations(next, network, {"WS1", "WS2", "WS3"}).rowsImported, 0);
+    QCOMPARE(downloadWorkstations(next, network, {"WS1", "WS2", "WS3"}).rowsImported, 0);
 }
 
 void TstDownload::everyAttemptIsRecorded() {
@@ -171,7 +171,7 @@ void TstDownload::everyAttemptIsRecorded() {
     const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-1);
     {
         WorkstationMerge merge(db);
-        DownloadWorkstations(merge, network, {"WS1", "WS2", "WS3", "WS4"});
+        downloadWorkstations(merge, network, {"WS1", "WS2", "WS3", "WS4"});
     }
     const QDateTime after = QDateTime::currentDateTimeUtc().addSecs(1);
     f.allow("INSERT", "MGRDaySummary");
@@ -202,7 +202,7 @@ void TstDownload::everyAttemptIsRecorded() {
     // The next attempt replaces the record, keeping the newest day held.
     WorkstationMerge next(db);
     writer.writeAgentDatabase("WS1", {}, {}, {});
-    DownloadWorkstations(next, network, {"WS1"});
+    downloadWorkstations(next, network, {"WS1"});
     QCOMPARE(db.downloadStatus(1)->rowsMerged, 0);
     QCOMPARE(db.downloadStatus(1)->newestDay, std::optional<QDate>(QDate(2024, 3, 2)));
     QCOMPARE(f.scalar("SELECT count(*) FROM MGRDownloadStatus"), 4);
@@ -222,7 +222,7 @@ void TstDownload::mergedRecordSharesTheMergesTransaction() {
     // The record of WS1's merge cannot be written: its rows must not stay without it.
     f.refuse("INSERT", "MGRDownloadStatus", "NEW.WorkstationKey = 1 AND NEW.Result = 0");
     WorkstationMerge merge(db);
-    const DownloadSummary summary = DownloadWorkstations(merge, network, {"WS1", "WS2"});
+    const DownloadSummary summary = downloadWorkstations(merge, network, {"WS1", "WS2"});
     QCOMPARE(summary.merged, 1);
     QCOMPARE(summary.failed, 1);
     QCOMPARE(f.scalar("SELECT count(*) FROM MGRDaySummary WHERE WorkstationKey = 1"), 0);
@@ -262,8 +262,8 @@ void TstDownload::outcomeSaysWhatDidNotHappen() {
     for (const QString& entry : notRead)
         summary.notRead.append({entry.section('|', 0, 0), entry.section('|', 1)});
     summary.datedAfterToday = future;
-    QCOMPARE(DownloadOutcomeText(summary), text);
-    QCOMPARE(DownloadOutcomeDetails(summary), details);
+    QCOMPARE(downloadOutcomeText(summary), text);
+    QCOMPARE(downloadOutcomeDetails(summary), details);
 }
 
 QTEST_MAIN(TstDownload)

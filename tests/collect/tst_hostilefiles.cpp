@@ -10,7 +10,7 @@
 #include "base/VcError.h"
 #include "collect/DataDownload.h"
 #include "collect/WorkstationMerge.h"
-#include "discovery/SimNetwork.h"
+#include "network/SimNetwork.h"
 #include "store/WorkstationDatabase.h"
 #include "support/AgentOracle.h"
 #include "support/ManagerFixture.h"
@@ -141,7 +141,7 @@ QStringList TstHostileFiles::runCase(std::uint64_t seed, std::uint64_t number, Q
     try {
         WorkstationMerge merge(f.db());
         SimNetwork network(writer.dir());
-        summary = DownloadWorkstations(merge, network, order);
+        summary = downloadWorkstations(merge, network, order);
     } catch (const VcError& error) {
         faults << QStringLiteral("the download threw: ") + error.description();
     }
@@ -193,8 +193,8 @@ QStringList TstHostileFiles::runCase(std::uint64_t seed, std::uint64_t number, Q
              ManagerFixture::query(f.filePath("VCManager.mdb"), "SELECT AppTitle FROM MGRAppTitles"))
             if (!titles.contains(title.toCaseFolded()))
                 faults << QStringLiteral("left out, but its title is stored: ") + title.left(60);
-        if (!DownloadOutcomeText(summary).contains(QLatin1String("HOSTILE")))
-            faults << QStringLiteral("left out without a word: ") + DownloadOutcomeText(summary);
+        if (!downloadOutcomeText(summary).contains(QLatin1String("HOSTILE")))
+            faults << QStringLiteral("left out without a word: ") + downloadOutcomeText(summary);
     }
     return faults;
 }

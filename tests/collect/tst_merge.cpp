@@ -2,7 +2,7 @@
 #include "base/VcError.h"
 #include "collect/DataDownload.h"
 #include "collect/WorkstationMerge.h"
-#include "discovery/SimNetwork.h"
+#include "network/SimNetwork.h"
 #include "store/ManagerDatabase.h"
 #include "store/WorkstationDatabase.h"
 #include "support/AgentOracle.h"
@@ -356,7 +356,7 @@ private slots:
         f.registerWorkstations({"WS1", "WS2"});
         SimNetwork network(writer.dir());
         WorkstationMerge merge(f.db());
-        const DownloadSummary summary = DownloadWorkstations(merge, network, {"WS1", "WS2"});
+        const DownloadSummary summary = downloadWorkstations(merge, network, {"WS1", "WS2"});
         QCOMPARE(summary.merged, 2);
         QCOMPARE(summary.rowsImported, expected.rows);
         QCOMPARE(f.scalar("SELECT count(*) FROM MGRUsers"), kUsers + 1000);

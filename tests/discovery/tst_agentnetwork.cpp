@@ -1,8 +1,8 @@
 // Discovery over a network made by the agent stand-in, quirks included.
 #include "discovery/frameCheckWorkstations.h"
 #include "discovery/frameConfiguration.h"
-#include "discovery/Network.h"
 #include "discovery/ServiceStatus.h"
+#include "network/NetworkFactory.h"
 #include "store/ManagerDatabase.h"
 #include "support/ScriptedDialogRunner.h"
 #include "support/ScriptedFeedback.h"
@@ -50,7 +50,7 @@ void TstAgentNetwork::scanAndCheckMatchTheServiceFiles() {
                            &output))
         QSKIP("the agent stand-in is not available in this build");
 
-    auto network = CreateNetwork("sim:" + net, dir.path());
+    auto network = createNetwork("sim:" + net, dir.path());
     const auto machines = network->enumerateMachines();
     QVERIFY(machines && !machines->isEmpty());
     QStringList expectedTree{network->domainName()};
@@ -59,7 +59,7 @@ void TstAgentNetwork::scanAndCheckMatchTheServiceFiles() {
         const int state = agentState(net + "/" + machine + "/services.ini");
         if (state != 0)
             expectedTree << machine;
-        expectedLines << machine + ServiceStateText(state);
+        expectedLines << machine + serviceStateText(state);
     }
 
     ManagerDatabase database(dir.filePath("VCManager.mdb"));

@@ -1,6 +1,6 @@
 // The Check Workstations page: a line per enumerated machine, messages only for failed calls.
 #include "discovery/frameCheckWorkstations.h"
-#include "discovery/SimNetwork.h"
+#include "network/SimNetwork.h"
 #include "support/ScriptedFeedback.h"
 #include "support/SimNetworkWriter.h"
 #include "support/TestEnv.h"

@@ -1,6 +1,6 @@
 // The Workstation Data page: network scan, registry writes, start-up tree and check box rules.
 #include "discovery/frameConfiguration.h"
-#include "discovery/SimNetwork.h"
+#include "network/SimNetwork.h"
 #include "store/ManagerDatabase.h"
 #include "store/SqlUtil.h"
 #include "support/ScriptedDialogRunner.h"

@@ -1,6 +1,6 @@
 // Agent service checks: exact-case match, silent unreachable machines, the failure messages.
 #include "discovery/ServiceStatus.h"
-#include "discovery/SimNetwork.h"
+#include "network/SimNetwork.h"
 #include "support/ScriptedFeedback.h"
 #include "support/SimNetworkWriter.h"
 #include "support/TestEnv.h"
@@ -118,7 +118,7 @@ void TstServiceStatus::stateTexts_data() {
 void TstServiceStatus::stateTexts() {
     QFETCH(int, state);
     QFETCH(QString, text);
-    QCOMPARE(ServiceStateText(state), text);
+    QCOMPARE(serviceStateText(state), text);
 }
 
 QTEST_GUILESS_MAIN(TstServiceStatus)

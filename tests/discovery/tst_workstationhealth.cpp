@@ -2,8 +2,8 @@
 // rule and its mark, the sort order, service states and damaged download records.
 #include "collect/DataDownload.h"
 #include "collect/WorkstationMerge.h"
-#include "discovery/SimNetwork.h"
 #include "discovery/WorkstationHealth.h"
+#include "network/SimNetwork.h"
 #include "store/Dates.h"
 #include "support/ManagerFixture.h"
 #include "support/SimNetworkWriter.h"
@@ -90,7 +90,7 @@ void TstWorkstationHealth::rowsAfterADownload() {
     f.exec("INSERT INTO MGRWorkstations (Name, Monitored) VALUES ('ws1', 0)");
     {
         WorkstationMerge merge(f.db());
-        DownloadWorkstations(merge, network, {"WS1", "WS2", "WS3", "WS4", "WS5"});
+        downloadWorkstations(merge, network, {"WS1", "WS2", "WS3", "WS4", "WS5"});
     }
 
     WorkstationHealth model;

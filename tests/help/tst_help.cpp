@@ -121,7 +121,7 @@ private slots:
             writeGuide(help);
         QWidget owner;
         ScriptedFeedback feedback;
-        QTEST(int(ShowHelpContentsWindow(&owner, program.path(), feedback)), "outcome");
+        QTEST(int(showHelpContentsWindow(&owner, program.path(), feedback)), "outcome");
         const frmHelp* window = owner.findChild<frmHelp*>();
         QCOMPARE(window && window->isVisible(), message.isEmpty());
         QCOMPARE(feedback.messages.size(), message.isEmpty() ? 0 : 1);
@@ -134,7 +134,7 @@ private slots:
         writeGuide(program.filePath("Help"));
         ScriptedFeedback feedback;
         QStringList viewed;
-        const HelpOutcome outcome = ShowHelpContents(program.path(), feedback, [&](const QString& file) {
+        const HelpOutcome outcome = showHelpContents(program.path(), feedback, [&](const QString& file) {
             viewed << file;
             return QStringLiteral("The viewer could not start");
         });
@@ -151,12 +151,12 @@ private slots:
         writeGuide(program.filePath("Help"));
         QWidget owner;
         ScriptedFeedback feedback;
-        QCOMPARE(ShowHelpContentsWindow(&owner, program.path(), feedback), HelpOutcome::Shown);
+        QCOMPARE(showHelpContentsWindow(&owner, program.path(), feedback), HelpOutcome::Shown);
         frmHelp* window = owner.findChild<frmHelp*>();
         QVERIFY(window && QTest::qWaitForWindowExposed(window));
         QVERIFY(clickLink(window->brwHelp, "second.html"));
         QCOMPARE(window->brwHelp->documentTitle(), QString("Second"));
-        QCOMPARE(ShowHelpContentsWindow(&owner, program.path(), feedback), HelpOutcome::Shown);
+        QCOMPARE(showHelpContentsWindow(&owner, program.path(), feedback), HelpOutcome::Shown);
         QCOMPARE(owner.findChildren<frmHelp*>().size(), 1);
         QCOMPARE(window->brwHelp->documentTitle(), QString("Index"));
         QVERIFY(clickLink(window->brwHelp, "second.html"));

@@ -5,11 +5,11 @@
 #include "collect/DataDownload.h"
 #include "collect/WorkstationMerge.h"
 #include "discovery/frameCheckWorkstations.h"
-#include "discovery/LdapDirectory.h"
-#include "discovery/Network.h"
-#include "discovery/SmbCredentials.h"
-#include "discovery/SmbNetworkConfig.h"
 #include "discovery/WorkstationRegistry.h"
+#include "network/LdapDirectory.h"
+#include "network/NetworkFactory.h"
+#include "network/SmbCredentials.h"
+#include "network/SmbNetworkConfig.h"
 #include "store/ManagerDatabase.h"
 
 #include <QApplication>
@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
         return usage();
     std::unique_ptr<Network> network;
     try {
-        network = CreateNetwork(args[1], QString());
+        network = createNetwork(args[1], QString());
     } catch (const VcError& error) {
         std::printf("REFUSED: %s\n", qPrintable(error.description()));
         return 3;
@@ -115,7 +115,7 @@ int main(int argc, char** argv) {
         WorkstationMerge merge(db);
         QElapsedTimer timer;
         timer.start();
-        const DownloadSummary summary = DownloadWorkstations(merge, *network, machines);
+        const DownloadSummary summary = downloadWorkstations(merge, *network, machines);
         std::printf("%d merged, %lld rows, %lld ms\n", summary.merged, summary.rowsImported,
                     static_cast<long long>(timer.elapsed()));
     } else if (command.startsWith(QLatin1String("pages:"))) {

@@ -6,11 +6,11 @@
 #include "base/Win1252.h"
 #include "collect/DataDownload.h"
 #include "collect/WorkstationMerge.h"
-#include "discovery/SimNetwork.h"
 #include "export/DataExport.h"
 #include "groupings/frmCapturedTitles.h"
 #include "groupings/GroupingsEditor.h"
 #include "groupings/GroupingsStore.h"
+#include "network/SimNetwork.h"
 #include "report/GenerateReport.h"
 #include "report/ReportProgress.h"
 #include "support/ManagerFixture.h"
@@ -131,8 +131,8 @@ void run(const QString& name, const QString& application, const QString& machine
     {
         WorkstationMerge merge(f.db());
         SimNetwork network(writer.dir());
-        const DownloadSummary summary = DownloadWorkstations(merge, network, {machine});
-        QVERIFY2(summary.merged == 1 && summary.rowsImported == 2, qPrintable(DownloadOutcomeText(summary)));
+        const DownloadSummary summary = downloadWorkstations(merge, network, {machine});
+        QVERIFY2(summary.merged == 1 && summary.rowsImported == 2, qPrintable(downloadOutcomeText(summary)));
     }
     const QString path = f.filePath(QStringLiteral("VCManager.mdb"));
     QCOMPARE(ManagerFixture::query(path, "SELECT hex(UserName) FROM MGRUsers"),

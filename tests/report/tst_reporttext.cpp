@@ -116,7 +116,7 @@ private slots:
     void displayText() {
         QFETCH(QByteArray, file);
         QFETCH(QString, shown);
-        QCOMPARE(ReportHtmlForDisplay(file), shown);
+        QCOMPARE(reportHtmlForDisplay(file), shown);
     }
 };
 

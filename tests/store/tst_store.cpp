@@ -204,7 +204,7 @@ void TstStore::workstationDatabaseMissingParts() {
 
     // The agent's own schema is readable.
     const QString created = dir.filePath(QStringLiteral("agent.mdb"));
-    CreateWorkstationDatabase(created);
+    createWorkstationDatabase(created);
     WorkstationDatabase agent(created);
     QCOMPARE(agent.userNames(), std::optional<QStringList>(QStringList{}));
     QVERIFY(agent.forEachDayRow([](const auto&) {}));
@@ -213,7 +213,7 @@ void TstStore::workstationDatabaseMissingParts() {
 void TstStore::damagedWorkstationDatabaseNeverReadsShort() {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("VCWorkstation.mdb"));
-    CreateWorkstationDatabase(path);
+    createWorkstationDatabase(path);
     {
         QStringList statements{QStringLiteral("BEGIN")};
         for (int i = 0; i < 4000; ++i)
@@ -262,7 +262,7 @@ void TstStore::damagedOrForeignTablesFailTheFile() {
     QFETCH(bool, replaceByView);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("VCWorkstation.mdb"));
-    CreateWorkstationDatabase(path);
+    createWorkstationDatabase(path);
     writeDatabase(path,
                   {QStringLiteral("INSERT INTO PCUsers (UserName) VALUES ('alice')"),
                    QStringLiteral("INSERT INTO PCAppTitles (AppTitle) VALUES ('Inbox')"),

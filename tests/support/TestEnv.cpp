@@ -1,10 +1,13 @@
 // Test environment helpers.
 #include "support/TestEnv.h"
 
+#include "network/NetworkFactory.h"
+
 #include <QLocale>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QtTest>
+#include <vector>
 
 namespace TestEnv {
 
@@ -41,6 +44,12 @@ bool runAgent(const QStringList& arguments, QString* output) {
         return false;
     }
     return true;
+}
+
+Network& network(const QString& source, const QString& programFolder) {
+    static std::vector<std::unique_ptr<Network>> networks;
+    networks.push_back(createNetwork(source, programFolder));
+    return *networks.back();
 }
 
 } // namespace TestEnv

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+class Network;
+
 namespace TestEnv {
 
 // Call first in initTestCase: test-mode standard paths, the en_US locale (short date
@@ -19,5 +21,9 @@ QString agentPath();
 
 // Runs the agent stand-in with arguments; fails the calling test (returns false) on error.
 bool runAgent(const QStringList& arguments, QString* output = nullptr);
+
+// The network a console run builds for a --network value and program folder; it lives until
+// the test program ends, so every window started on it may outlive the test function.
+Network& network(const QString& source, const QString& programFolder);
 
 } // namespace TestEnv

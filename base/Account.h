@@ -1,6 +1,0 @@
-// The login name of the account running the console.
-#pragma once
-
-#include <QString>
-
-QString AccountName();

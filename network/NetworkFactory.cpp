@@ -1,0 +1,51 @@
+// Chooses the network back end for a --network value.
+#include "network/NetworkFactory.h"
+
+#include "base/VcError.h"
+#include "network/HostDomain.h"
+#include "network/SimNetwork.h"
+#include "network/SmbNetwork.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+// No network configured: every enumeration fails as a whole and no machine answers.
+class NoNetwork : public Network {
+public:
+    std::optional<QStringList> enumerateMachines() override { return std::nullopt; }
+    QString domainName() override { return hostDomainName(); }
+    ServiceList services(const QString&, int) override {
+        ServiceList list;
+        list.stage = ServiceStage::ManagerUnavailable;
+        return list;
+    }
+    std::unique_ptr<ShareFileCopy> openShareFile(const QString&, const QString&) override { return nullptr; }
+};
+
+} // namespace
+
+std::unique_ptr<Network> createNetwork(const QString& source, const QString& programFolder) {
+    if (source.isEmpty()) {
+        const QString folder = QDir(programFolder).filePath(QStringLiteral("Network"));
+        if (!programFolder.isEmpty() && QFileInfo(folder).isDir())
+            return std::make_unique<SimNetwork>(folder);
+        return std::make_unique<NoNetwork>();
+    }
+    if (source.startsWith(QLatin1String("sim:"))) {
+        const QString dir = source.mid(4);
+        if (dir.isEmpty())
+            throw VcError(ErrorNumber::InvalidArgument,
+                          QStringLiteral("The network source \"sim:\" names no folder"));
+        return std::make_unique<SimNetwork>(QDir::cleanPath(dir));
+    }
+    if (source.startsWith(QLatin1String("smb:"))) {
+        const QString file = source.mid(4);
+        if (file.isEmpty())
+            throw VcError(ErrorNumber::InvalidArgument,
+                          QStringLiteral("The network source \"smb:\" names no settings file"));
+        return std::make_unique<SmbNetwork>(file);
+    }
+    throw VcError(ErrorNumber::InvalidArgument, QStringLiteral("Unknown network source: ") + source);
+}
