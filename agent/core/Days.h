@@ -39,7 +39,11 @@ public:
 class Clock {
 public:
     virtual ~Clock() = default;
+    // The wall clock: anyone with the right may set it, to any day.
     virtual Millis now() const = 0;
+    // Time since an arbitrary start that only ever runs forward at the real
+    // rate (sleep included): the shadow that tells a set clock from passing time.
+    virtual Millis monotonic() const = 0;
 };
 
 } // namespace vcagent

@@ -1,11 +1,11 @@
-// Helper-to-service message layout: "VCS1", idle (u32 LE), flags (u16 LE),
-// title length in UTF-16 units (u16 LE), then the title as UTF-16 LE.
+// Helper-to-service message layout: "VCS2", idle (u32 LE), interval (u32 LE),
+// flags (u16 LE), title length in UTF-16 units (u16 LE), then the title as UTF-16 LE.
 #include "agent/core/SampleMessage.h"
 
 namespace vcagent {
 
 namespace {
-constexpr char kMagic[4] = {'V', 'C', 'S', '1'};
+constexpr char kMagic[4] = {'V', 'C', 'S', '2'};
 
 void put16(std::vector<unsigned char>& out, std::uint32_t v) {
     out.push_back(static_cast<unsigned char>(v & 0xFF));
@@ -22,6 +22,8 @@ std::vector<unsigned char> SampleMessage::encode() const {
     std::vector<unsigned char> out(kMagic, kMagic + 4);
     put16(out, idleMillis & 0xFFFF);
     put16(out, idleMillis >> 16);
+    put16(out, intervalMillis & 0xFFFF);
+    put16(out, intervalMillis >> 16);
     put16(out, noInput ? 1U : 0U);
     const std::size_t units = title.size() < kMaxTitleUnits ? title.size() : kMaxTitleUnits;
     put16(out, static_cast<std::uint32_t>(units));
@@ -31,20 +33,22 @@ std::vector<unsigned char> SampleMessage::encode() const {
 }
 
 std::optional<SampleMessage> SampleMessage::decode(std::string_view bytes) {
-    if (bytes.size() < 12 || bytes.size() > kMaxBytes || bytes.substr(0, 4) != std::string_view(kMagic, 4))
+    if (bytes.size() < kHeaderBytes || bytes.size() > kMaxBytes ||
+        bytes.substr(0, 4) != std::string_view(kMagic, 4))
         return std::nullopt;
     SampleMessage message;
     message.idleMillis = get16(bytes, 4) | get16(bytes, 6) << 16;
-    const std::uint32_t flags = get16(bytes, 8);
+    message.intervalMillis = get16(bytes, 8) | get16(bytes, 10) << 16;
+    const std::uint32_t flags = get16(bytes, 12);
     if (flags > 1)
         return std::nullopt;
     message.noInput = flags == 1;
-    const std::size_t units = get16(bytes, 10);
-    if (units > kMaxTitleUnits || bytes.size() != 12 + 2 * units)
+    const std::size_t units = get16(bytes, 14);
+    if (units > kMaxTitleUnits || bytes.size() != kHeaderBytes + 2 * units)
         return std::nullopt;
     message.title.resize(units);
     for (std::size_t i = 0; i < units; ++i)
-        message.title[i] = static_cast<char16_t>(get16(bytes, 12 + 2 * i));
+        message.title[i] = static_cast<char16_t>(get16(bytes, kHeaderBytes + 2 * i));
     return message;
 }
 

@@ -7,6 +7,11 @@
 
 namespace vcagent {
 
+bool AgentError::damagedFile() const {
+    const int primary = m_code & 0xFF;
+    return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB || m_code == kForeignStore;
+}
+
 SqliteDb::SqliteDb(const std::filesystem::path& path, Mode mode) : m_name(path.filename().string()) {
     int flags = SQLITE_OPEN_NOMUTEX;
     switch (mode) {
@@ -27,7 +32,7 @@ SqliteDb::SqliteDb(const std::filesystem::path& path, Mode mode) : m_name(path.f
         const std::string message = m_db ? sqlite3_errmsg(m_db) : sqlite3_errstr(rc);
         sqlite3_close(m_db);
         m_db = nullptr;
-        throw AgentError("cannot open " + m_name + ": " + message);
+        throw AgentError("cannot open " + m_name + ": " + message, rc);
     }
     sqlite3_busy_timeout(m_db, 5000);
     sqlite3_extended_result_codes(m_db, 1);
@@ -39,10 +44,11 @@ SqliteDb::~SqliteDb() {
 
 void SqliteDb::exec(const char* sql) {
     char* error = nullptr;
-    if (sqlite3_exec(m_db, sql, nullptr, nullptr, &error) != SQLITE_OK) {
+    const int rc = sqlite3_exec(m_db, sql, nullptr, nullptr, &error);
+    if (rc != SQLITE_OK) {
         const std::string message = error ? error : sqlite3_errmsg(m_db);
         sqlite3_free(error);
-        throw AgentError(m_name + ": " + message);
+        throw AgentError(m_name + ": " + message, sqlite3_extended_errcode(m_db));
     }
 }
 

@@ -10,7 +10,8 @@ namespace vcagent {
 
 SqliteStatement::SqliteStatement(SqliteDb& db, const char* sql) : m_db(db) {
     if (sqlite3_prepare_v2(db.handle(), sql, -1, &m_stmt, nullptr) != SQLITE_OK)
-        throw AgentError("cannot prepare a statement: " + db.lastMessage());
+        throw AgentError("cannot prepare a statement: " + db.lastMessage(),
+                         sqlite3_extended_errcode(db.handle()));
 }
 
 SqliteStatement::~SqliteStatement() {
@@ -34,7 +35,7 @@ bool SqliteStatement::step() {
         return true;
     if (rc == SQLITE_DONE)
         return false;
-    throw AgentError(m_db.lastMessage());
+    throw AgentError(m_db.lastMessage(), sqlite3_extended_errcode(m_db.handle()));
 }
 
 void SqliteStatement::run() {

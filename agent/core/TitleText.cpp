@@ -4,8 +4,19 @@
 namespace vcagent {
 namespace {
 
-bool isControl(char32_t c) {
-    return c < 0x20 || (c >= 0x7F && c <= 0x9F);
+// Characters that carry no text of their own but can reorder, hide or break
+// what a reader sees (a title shown reversed, two titles that look alike).
+bool isDropped(char32_t c) {
+    if (c < 0x20 || (c >= 0x7F && c <= 0x9F))
+        return true; // C0, DEL, C1
+    if (c == 0x061C || c == 0x200E || c == 0x200F || (c >= 0x202A && c <= 0x202E) ||
+        (c >= 0x2066 && c <= 0x2069))
+        return true; // bidirectional controls
+    if (c == 0x2028 || c == 0x2029)
+        return true; // line and paragraph separators
+    if ((c >= 0x200B && c <= 0x200D) || c == 0x2060 || c == 0xFEFF)
+        return true;                                               // zero-width characters
+    return (c >= 0xFDD0 && c <= 0xFDEF) || (c & 0xFFFE) == 0xFFFE; // noncharacters
 }
 
 void appendUtf8(std::string& out, char32_t c) {
@@ -40,7 +51,7 @@ std::string cleanText(std::u16string_view raw, std::size_t maxLength) {
         } else if (c >= 0xD800 && c <= 0xDFFF) {
             c = 0xFFFD;
         }
-        if (!isControl(c))
+        if (!isDropped(c))
             chars.push_back(c);
     }
     std::size_t begin = 0;

@@ -13,7 +13,8 @@ namespace vcagent {
 // the program.
 inline constexpr std::size_t kMaxTitleLength = 1024;
 
-// Control characters (C0, DEL, C1) are removed; an unpaired surrogate becomes
+// Control characters (C0, DEL, C1), bidirectional controls, line and paragraph
+// separators, zero-width characters and noncharacters are removed; an unpaired surrogate becomes
 // U+FFFD; the result holds at most maxLength characters (code points), leading
 // and trailing blanks removed, so titles that differ only there count as one.
 std::string cleanText(std::u16string_view raw, std::size_t maxLength = kMaxTitleLength);

@@ -4,28 +4,37 @@
 namespace vcagent {
 
 namespace {
-constexpr Millis kOneSecond = 1000;
-}
+// Samples that queued up behind a stall of the service arrive together; they are
+// credited back to back as long as they stay within this much of their arrival.
+constexpr Millis kMaxBacklog = 120 * 1000;
+// Arrivals this much before the credited instant mean the clock was set back.
+constexpr Millis kClockBackSlack = 2000;
+} // namespace
 
-UsageAccumulator::UsageAccumulator(const LocalCalendar& calendar, Millis idleLimit, Millis maxSpan)
-    : m_calendar(calendar), m_idleLimit(idleLimit), m_maxSpan(maxSpan) {}
+UsageAccumulator::UsageAccumulator(const LocalCalendar& calendar, Millis idleLimit, Millis maxCredit)
+    : m_calendar(calendar), m_idleLimit(idleLimit), m_maxCredit(maxCredit) {}
 
 void UsageAccumulator::record(std::uint32_t session, const Sample& sample, Millis at) {
-    const auto last = m_lastSample.find(session);
-    Millis span = kOneSecond;
-    if (last != m_lastSample.end() && at > last->second && at - last->second <= m_maxSpan)
-        span = at - last->second;
-    m_lastSample[session] = at;
+    Millis credit = sample.interval < 0 ? 0 : sample.interval > m_maxCredit ? m_maxCredit : sample.interval;
+    Millis from = at - credit;
+    const auto last = m_creditedUntil.find(session);
+    if (last != m_creditedUntil.end() && at >= last->second - kClockBackSlack &&
+        at - last->second <= kMaxBacklog) {
+        from = last->second;
+        if (credit > at - from)
+            credit = at > from ? at - from : 0;
+    }
+    m_creditedUntil[session] = from + credit;
     // Idle time is measured by the machine, so a user away longer than the limit
     // counts for nothing from the moment the limit is passed, not from the moment
     // input stopped.
     if (sample.locked || sample.idle > m_idleLimit || sample.user.empty() || sample.title.empty())
         return;
-    add(sample.user, sample.title, at - span, at);
+    add(sample.user, sample.title, from, from + credit);
 }
 
 void UsageAccumulator::endSession(std::uint32_t session) {
-    m_lastSample.erase(session);
+    m_creditedUntil.erase(session);
 }
 
 void UsageAccumulator::add(const std::string& user, const std::string& title, Millis from, Millis to) {

@@ -24,18 +24,20 @@ using UsageMap = std::map<UsageKey, Millis>;
 // What a session reports about one moment: who is at the machine and which
 // window is in front.
 struct Sample {
-    std::string user;    // cleaned text; empty when unknown
-    std::string title;   // cleaned text; empty when no window is in front
-    Millis idle = 0;     // time since the last keyboard or mouse input
-    bool locked = false; // session locked or disconnected
+    std::string user;       // cleaned text; empty when unknown
+    std::string title;      // cleaned text; empty when no window is in front
+    Millis idle = 0;        // time since the last keyboard or mouse input
+    bool locked = false;    // session locked or disconnected
+    Millis interval = 1000; // the helper's own time since its previous sample
 };
 
 class UsageAccumulator {
 public:
-    // A sample counts the time since its session's previous sample; a gap longer
-    // than maxSpan (a helper that stalled, a clock that jumped) counts one second
-    // only, never the gap.
-    UsageAccumulator(const LocalCalendar& calendar, Millis idleLimit, Millis maxSpan = 2500);
+    // A sample is credited the helper's interval, at most maxCredit (the
+    // sampling interval), and never more than the wall time since the session's
+    // last credited instant: a flood of samples cannot create time, and samples
+    // that queued up during a stall are each credited in full, back to back.
+    UsageAccumulator(const LocalCalendar& calendar, Millis idleLimit, Millis maxCredit = 1000);
 
     void record(std::uint32_t session, const Sample& sample, Millis at);
     // The session ended or its helper went away: its next sample starts afresh.
@@ -52,8 +54,9 @@ private:
 
     const LocalCalendar& m_calendar;
     Millis m_idleLimit;
-    Millis m_maxSpan;
-    std::unordered_map<std::uint32_t, Millis> m_lastSample;
+    Millis m_maxCredit;
+    // Per session: the instant up to which time has been credited.
+    std::unordered_map<std::uint32_t, Millis> m_creditedUntil;
     UsageMap m_pending;
 };
 

@@ -13,7 +13,14 @@ AgentPaths AgentPaths::standard() {
     if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_ProgramData, 0, nullptr, &folder)))
         programData = folder;
     CoTaskMemFree(folder);
+    std::filesystem::path programFiles = L"C:\\Program Files";
+    folder = nullptr;
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_ProgramFiles, 0, nullptr, &folder)))
+        programFiles = folder;
+    CoTaskMemFree(folder);
     AgentPaths paths;
+    paths.programDir = programFiles / L"Vellumcrest";
+    paths.programFile = paths.programDir / L"VCWorkstation.exe";
     paths.root = programData / L"Vellumcrest";
     paths.published = paths.root / L"Data" / L"VCWorkstation.mdb";
     paths.privateDir = paths.root / L"Agent";

@@ -14,6 +14,8 @@ struct AgentPaths {
                                       // administrators only)
     std::filesystem::path workingStore;
     std::filesystem::path logFile;
+    std::filesystem::path programDir;  // %ProgramFiles%\Vellumcrest (administrators only)
+    std::filesystem::path programFile; // programDir\VCWorkstation.exe, the registered program
 
     static AgentPaths standard();
 };
@@ -21,5 +23,8 @@ struct AgentPaths {
 inline constexpr const wchar_t* kServiceName = L"VCWorkstation";
 inline constexpr const wchar_t* kShareName = L"Vellumcrest$";
 inline constexpr const wchar_t* kSettingsKey = L"SOFTWARE\\Vellumcrest\\VCWorkstation";
+// The service control that asks for a longer publication (the days are in the
+// settings key's RepublishDays value).
+inline constexpr unsigned long kControlRepublish = 200;
 
 } // namespace vcagent

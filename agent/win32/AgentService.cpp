@@ -5,8 +5,12 @@
 #include "agent/core/AgentError.h"
 #include "agent/win32/AgentLog.h"
 #include "agent/win32/AgentPaths.h"
+#include "agent/win32/AgentVersion.h"
+#include "agent/win32/FolderSecurity.h"
 #include "agent/win32/ReplaceFile.h"
+#include "agent/win32/ServiceSettings.h"
 #include "agent/win32/SessionLink.h"
+#include "agent/win32/SystemApi.h"
 #include "agent/win32/SystemClock.h"
 #include "agent/win32/WindowsCalendar.h"
 #include "agent/win32/WinText.h"
@@ -31,6 +35,7 @@ HANDLE g_wake = nullptr;
 std::mutex g_eventsMutex;
 std::deque<std::pair<DWORD, DWORD>> g_sessionEvents; // (WTS event, session)
 bool g_stopRequested = false;
+bool g_republishRequested = false;
 
 void setState(DWORD state, DWORD exitCode = NO_ERROR) {
     g_status.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
@@ -65,6 +70,12 @@ DWORD WINAPI controlHandler(DWORD control, DWORD eventType, LPVOID eventData, LP
     }
     case SERVICE_CONTROL_INTERROGATE:
         return NO_ERROR;
+    case kControlRepublish: {
+        const std::lock_guard lock(g_eventsMutex);
+        g_republishRequested = true;
+        SetEvent(g_wake);
+        return NO_ERROR;
+    }
     default:
         return ERROR_CALL_NOT_IMPLEMENTED;
     }
@@ -76,11 +87,11 @@ std::set<DWORD> activeSessions() {
     std::set<DWORD> sessions;
     WTS_SESSION_INFOW* list = nullptr;
     DWORD count = 0;
-    if (WTSEnumerateSessionsW(WTS_CURRENT_SERVER_HANDLE, 0, 1, &list, &count)) {
+    if (sys::WTSEnumerateSessionsW(WTS_CURRENT_SERVER_HANDLE, 0, 1, &list, &count)) {
         for (DWORD i = 0; i < count; ++i)
             if (list[i].State == WTSActive)
                 sessions.insert(list[i].SessionId);
-        WTSFreeMemory(list);
+        sys::WTSFreeMemory(list);
     }
     const DWORD console = WTSGetActiveConsoleSessionId();
     if (console != 0xFFFFFFFF)
@@ -88,46 +99,64 @@ std::set<DWORD> activeSessions() {
     return sessions;
 }
 
-AgentSettings readSettings(AgentLog& log) {
-    AgentSettings settings;
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return settings;
-    auto readDword = [&](const wchar_t* name, DWORD low, DWORD high, auto apply) {
-        DWORD value = 0;
-        DWORD size = sizeof value;
-        DWORD type = 0;
-        if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
-            ERROR_SUCCESS)
-            return;
-        if (type != REG_DWORD || value < low || value > high) {
-            log.error("setting " + narrow(name) + " ignored: must be a number from " + std::to_string(low) +
-                      " to " + std::to_string(high));
-            return;
-        }
-        apply(value);
+// The folders, checked before anything is written: missing ones are created
+// with their explicit descriptor; one that someone else owns or controls stops
+// the service rather than have SYSTEM write where a user can reach.
+void checkFolders(const AgentPaths& paths, AgentLog& log) {
+    const std::wstring group = readShareGroupSid();
+    const std::wstring service = serviceSidText();
+    struct Folder {
+        const std::filesystem::path& path;
+        std::wstring dacl;
+        std::vector<std::wstring> readers;
     };
-    readDword(L"IdleLimitSeconds", 10, 86400, [&](DWORD v) { settings.idleLimit = Millis(v) * 1000; });
-    readDword(L"RetentionDays", 1, 3650, [&](DWORD v) { settings.retentionDays = static_cast<int>(v); });
-    RegCloseKey(key);
-    return settings;
+    const Folder folders[] = {{paths.root, rootDacl(group), {group}},
+                              {paths.published.parent_path(), rootDacl(group), {group}},
+                              {paths.privateDir, privateDacl(), {}}};
+    for (const Folder& folder : folders) {
+        std::string why;
+        if (GetFileAttributesW(folder.path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+            why = secureFolder(folder.path, folder.dacl);
+            if (why.empty())
+                log.warning("re-created " + narrow(folder.path.wstring()) + " with its permissions");
+        } else {
+            why = checkFolder(folder.path, {L"S-1-5-18", L"S-1-5-32-544", service}, folder.readers);
+            if (why == kCannotShowOwners)
+                why.clear(); // only the link check counts there
+        }
+        if (!why.empty())
+            throw AgentError(
+                narrow(folder.path.wstring()) + ": " + why +
+                "; nothing is written there (run VCWorkstation.exe install again as administrator)");
+    }
 }
 
 void serviceWork(AgentLog& log) {
     const AgentPaths paths = AgentPaths::standard();
-    std::filesystem::create_directories(paths.published.parent_path());
-    std::filesystem::create_directories(paths.privateDir);
-    const AgentSettings settings = readSettings(log);
+    checkFolders(paths, log);
+    log.enableFile(true);
+    AgentSettings settings = readSettings([&](const std::string& e) { log.error(e); });
+    settings.version = kAgentVersion;
     const SystemClock clock;
     const WindowsCalendar calendar;
-    WorkingStore store(paths.workingStore);
+    std::filesystem::path setAside;
+    std::string stamp = localStamp();
+    for (char& c : stamp)
+        c = (c == ' ' || c == ':') ? '-' : c;
+    const auto store = openWorkingStore(paths.workingStore, stamp, &setAside);
+    if (!setAside.empty())
+        log.error("the working store was damaged or not ours; kept as " + narrow(setAside.wstring()) +
+                  ", a new one started (the days it held are not in the published file until restored)");
     Publisher publisher(paths.published, replaceFileWin32);
     std::mutex engineMutex;
-    AgentEngine engine(clock, calendar, store, publisher, settings,
-                       [&](const std::string& e) { log.error(e); });
+    AgentEngine engine(clock, calendar, *store, publisher, settings,
+                       [&](Severity severity, const std::string& e) { log.report(severity, e); });
     {
         const std::lock_guard lock(engineMutex);
         engine.start();
+        // A longer publication asked for while the service was not running.
+        if (const int days = takeRepublishDays(); days > 0)
+            engine.republish(days);
     }
 
     wchar_t program[MAX_PATH * 2];
@@ -151,16 +180,25 @@ void serviceWork(AgentLog& log) {
         follow(session);
 
     setState(SERVICE_RUNNING);
-    log.info("started; publishing to " + narrow(paths.published.wstring()));
+    log.info(std::string("started, version ") + kAgentVersion + "; publishing to " +
+             narrow(paths.published.wstring()));
     ULONGLONG lastScan = GetTickCount64();
     for (;;) {
         WaitForSingleObject(g_wake, 1000);
         std::deque<std::pair<DWORD, DWORD>> events;
+        bool republish = false;
         {
             const std::lock_guard lock(g_eventsMutex);
             if (g_stopRequested)
                 break;
             events.swap(g_sessionEvents);
+            std::swap(republish, g_republishRequested);
+        }
+        if (republish) {
+            const int days = takeRepublishDays();
+            const std::lock_guard lock(engineMutex);
+            if (days > 0 && engine.republish(days))
+                log.info("republished the last " + std::to_string(days) + " days on request");
         }
         for (const auto& [event, session] : events) {
             switch (event) {
@@ -168,6 +206,7 @@ void serviceWork(AgentLog& log) {
             case WTS_CONSOLE_CONNECT:
             case WTS_REMOTE_CONNECT:
                 follow(session);
+                links[session]->wake();
                 break;
             case WTS_SESSION_LOGOFF:
             case WTS_CONSOLE_DISCONNECT:
@@ -181,6 +220,7 @@ void serviceWork(AgentLog& log) {
             case WTS_SESSION_UNLOCK:
                 follow(session);
                 links[session]->setLocked(false);
+                links[session]->wake();
                 break;
             default:
                 break;
@@ -193,10 +233,17 @@ void serviceWork(AgentLog& log) {
             for (DWORD session : activeSessions())
                 follow(session);
         }
+        log.flush();
         const std::lock_guard lock(engineMutex);
         engine.tick();
     }
     setState(SERVICE_STOP_PENDING);
+    // Save first: tearing the sessions down can take seconds, and a shutdown may
+    // not wait for them.
+    {
+        const std::lock_guard lock(engineMutex);
+        engine.stop();
+    }
     links.clear();
     const std::lock_guard lock(engineMutex);
     engine.stop();
@@ -210,14 +257,15 @@ void WINAPI serviceMain(DWORD, LPWSTR*) {
     g_wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     setState(SERVICE_START_PENDING);
     const AgentPaths paths = AgentPaths::standard();
-    std::error_code ec;
-    std::filesystem::create_directories(paths.privateDir, ec);
     AgentLog log(paths.logFile);
+    log.enableFile(false);
     DWORD exitCode = NO_ERROR;
     try {
         serviceWork(log);
     } catch (const std::exception& e) {
         log.error(std::string("service stopped on an error: ") + e.what());
+        // An error exit: the service manager's failure actions (set to apply to
+        // such exits too) start the service again after a delay.
         exitCode = ERROR_SERVICE_SPECIFIC_ERROR;
         g_status.dwServiceSpecificExitCode = 1;
     }

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 
 namespace vcagent {
@@ -63,8 +64,17 @@ int runSessionHelper(const wchar_t* pipeName) {
     DWORD mode = PIPE_READMODE_MESSAGE;
     SetNamedPipeHandleState(pipe, &mode, nullptr, nullptr);
     ULONGLONG next = GetTickCount64();
+    ULONGLONG previous = 0;
     for (;;) {
-        const std::vector<unsigned char> message = takeSample().encode();
+        SampleMessage sample = takeSample();
+        // The helper's own measure of the time this sample stands for; the
+        // service credits that, never the spacing in which samples arrive.
+        const ULONGLONG taken = GetTickCount64();
+        sample.intervalMillis =
+            previous == 0 ? 1000
+                          : static_cast<std::uint32_t>(std::min<ULONGLONG>(taken - previous, 0xFFFFFFFF));
+        previous = taken;
+        const std::vector<unsigned char> message = sample.encode();
         DWORD written = 0;
         if (!WriteFile(pipe, message.data(), static_cast<DWORD>(message.size()), &written, nullptr))
             break;

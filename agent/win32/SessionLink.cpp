@@ -4,6 +4,7 @@
 #include "agent/core/SampleMessage.h"
 #include "agent/core/TitleText.h"
 #include "agent/win32/AgentLog.h"
+#include "agent/win32/SystemApi.h"
 #include "agent/win32/WinText.h"
 
 #include <sddl.h>
@@ -25,14 +26,24 @@ struct HandleGuard {
     }
 };
 
-std::string sessionUser(DWORD session) {
-    wchar_t* name = nullptr;
+std::wstring sessionText(DWORD session, WTS_INFO_CLASS what) {
+    wchar_t* text = nullptr;
     DWORD bytes = 0;
-    std::string user;
-    if (WTSQuerySessionInformationW(WTS_CURRENT_SERVER_HANDLE, session, WTSUserName, &name, &bytes) && name)
-        user = cleanText(toU16(name), 256);
-    WTSFreeMemory(name);
-    return user;
+    std::wstring out;
+    if (sys::WTSQuerySessionInformationW(WTS_CURRENT_SERVER_HANDLE, session, what, &text, &bytes) && text)
+        out = text;
+    sys::WTSFreeMemory(text);
+    return out;
+}
+
+// "DOMAIN\user": a domain account and a local one of the same name are two
+// people (a local account's domain is the computer's name).
+std::string sessionUser(DWORD session) {
+    const std::wstring name = sessionText(session, WTSUserName);
+    if (name.empty())
+        return {};
+    const std::wstring domain = sessionText(session, WTSDomainName);
+    return cleanText(toU16(domain.empty() ? name : domain + L"\\" + name), 256);
 }
 
 // The logon SID of the session's token (the session's own identity), else the
@@ -71,7 +82,8 @@ std::wstring sessionSid(HANDLE token) {
 SessionLink::SessionLink(DWORD session, std::wstring program, SampleSink samples, EndSink ended,
                          AgentLog& log)
     : m_session(session), m_program(std::move(program)), m_samples(std::move(samples)),
-      m_ended(std::move(ended)), m_log(log), m_stop(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+      m_ended(std::move(ended)), m_log(log), m_stop(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+      m_wake(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
     m_thread = std::thread([this] { run(); });
 }
 
@@ -80,6 +92,11 @@ SessionLink::~SessionLink() {
     if (m_thread.joinable())
         m_thread.join();
     CloseHandle(m_stop);
+    CloseHandle(m_wake);
+}
+
+void SessionLink::wake() {
+    SetEvent(m_wake);
 }
 
 bool SessionLink::waitStop(DWORD millis) const {
@@ -94,14 +111,18 @@ void SessionLink::run() {
         m_ended(m_session);
         // A helper that keeps failing at once is started less and less often.
         pause = (!served || GetTickCount64() - started < 10000) ? (pause < 60000 ? pause * 2 : 60000) : 2000;
-        if (waitStop(pause))
+        HANDLE waits[] = {m_stop, m_wake};
+        const DWORD woke = WaitForMultipleObjects(2, waits, FALSE, pause);
+        if (woke == WAIT_OBJECT_0)
             break;
+        if (woke == WAIT_OBJECT_0 + 1)
+            pause = 2000; // the user just arrived: no reason to keep him waiting
     }
 }
 
 bool SessionLink::serveOneHelper() {
     HandleGuard token;
-    if (!WTSQueryUserToken(m_session, &token.h))
+    if (!sys::WTSQueryUserToken(m_session, &token.h))
         return false;
     const std::string user = sessionUser(m_session);
     const std::wstring sid = sessionSid(token.h);
@@ -140,8 +161,19 @@ bool SessionLink::serveOneHelper() {
     startup.cb = sizeof startup;
     startup.lpDesktop = const_cast<wchar_t*>(L"WinSta0\\Default");
     PROCESS_INFORMATION process{};
-    if (!CreateProcessAsUserW(token.h, m_program.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                              CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process)) {
+    // The user's own environment, not the service's (SYSTEM's temp folder and
+    // variables are none of the helper's business).
+    void* environment = nullptr;
+    if (!sys::CreateEnvironmentBlock(&environment, token.h, FALSE))
+        environment = nullptr;
+    const BOOL created = CreateProcessAsUserW(token.h, m_program.c_str(), commandLine.data(), nullptr,
+                                              nullptr, FALSE, CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT,
+                                              environment, nullptr, &startup, &process);
+    const DWORD createError = GetLastError();
+    if (environment)
+        sys::DestroyEnvironmentBlock(environment);
+    if (!created) {
+        SetLastError(createError);
         m_log.error("starting the session helper in session " + std::to_string(m_session) + ": " +
                     errorText(GetLastError()));
         return false;
@@ -194,11 +226,25 @@ bool SessionLink::serveOneHelper() {
         sample.title = cleanText(message->title);
         sample.idle = message->idleMillis;
         sample.locked = m_locked || message->noInput;
+        sample.interval = message->intervalMillis;
         m_samples(m_session, sample);
     }
     DisconnectNamedPipe(pipe.h);
-    if (WaitForSingleObject(helper.h, 3000) == WAIT_TIMEOUT)
+    bool stopping = waitStop(0);
+    if (WaitForSingleObject(helper.h, 3000) == WAIT_TIMEOUT) {
         TerminateProcess(helper.h, 1);
+        stopping = true; // ended by us
+    }
+    // A helper ends by itself only when its pipe breaks, with exit code 0; any
+    // other end (killed from the task manager, crashed) is counted and told.
+    DWORD exitCode = 0;
+    if (!stopping && GetExitCodeProcess(helper.h, &exitCode) && exitCode != 0) {
+        ++m_helperDeaths;
+        m_log.warning("session " + std::to_string(m_session) +
+                      ": the session helper ended unexpectedly (exit code " + std::to_string(exitCode) +
+                      "); " + std::to_string(m_helperDeaths) +
+                      " times in this session; its time until it is back is not counted");
+    }
     return true;
 }
 

@@ -29,6 +29,8 @@ public:
 
     DWORD session() const { return m_session; }
     void setLocked(bool locked) { m_locked = locked; }
+    // A logon, connect or unlock: a helper waiting out its back-off starts now.
+    void wake();
 
 private:
     void run();
@@ -43,6 +45,9 @@ private:
     AgentLog& m_log;
     std::atomic<bool> m_locked{false};
     HANDLE m_stop;
+    HANDLE m_wake;
+    // Helpers that ended without being asked to (killed, crashed).
+    int m_helperDeaths = 0;
     std::thread m_thread;
 };
 

@@ -18,8 +18,13 @@ enum SetupExit : int {
     kExitNotRunning = 4,
 };
 
-int install(const std::wstring& shareGroup);
-int uninstall(bool purge);
-int status();
+// fromMsi: run by the installer package, which owns the program file; a share
+// that cannot be created is reported but is not a failure there.
+int install(const std::wstring& shareGroup, bool fromMsi);
+int uninstall(bool purge, bool fromMsi);
+// verify: one PASS/FAIL line per check that only Windows can show.
+int status(bool verify);
+// Asks the service to publish the last `days` complete days now.
+int republish(unsigned long days);
 
 } // namespace vcagent

@@ -17,4 +17,8 @@ Millis SystemClock::now() const {
     return (ticks - kUnixEpochIn100ns) / 10000;
 }
 
+Millis SystemClock::monotonic() const {
+    return static_cast<Millis>(GetTickCount64());
+}
+
 } // namespace vcagent

@@ -8,6 +8,8 @@ namespace vcagent {
 class SystemClock : public Clock {
 public:
     Millis now() const override;
+    // GetTickCount64: counts on through sleep and hibernation.
+    Millis monotonic() const override;
 };
 
 } // namespace vcagent

@@ -8,15 +8,21 @@
 #include <utility>
 #include <vector>
 
+// set() moves the wall clock only (someone set it); advance() is time passing.
 class FakeClock : public vcagent::Clock {
 public:
     explicit FakeClock(vcagent::Millis now) : m_now(now) {}
     vcagent::Millis now() const override { return m_now; }
+    vcagent::Millis monotonic() const override { return m_monotonic; }
     void set(vcagent::Millis now) { m_now = now; }
-    void advance(vcagent::Millis by) { m_now += by; }
+    void advance(vcagent::Millis by) {
+        m_now += by;
+        m_monotonic += by;
+    }
 
 private:
     vcagent::Millis m_now;
+    vcagent::Millis m_monotonic = 1000000;
 };
 
 class FakeCalendar : public vcagent::LocalCalendar {

@@ -6,6 +6,9 @@
 #include "agent/core/AgentError.h"
 #include "agent/core/DiskLog.h"
 #include "agent/core/Publisher.h"
+#include "agent/core/ReportThrottle.h"
+#include "agent/core/SqliteDb.h"
+#include "agent/core/SqliteStatement.h"
 #include "agent/core/WorkingStore.h"
 #include "store/WorkstationDatabase.h"
 
@@ -63,13 +66,19 @@ private slots:
     void init();
     void publishedFileReadsBackInTheConsole();
     void workingStoreKeepsTimeAcrossRestarts();
-    void damagedWorkingStoreIsRefused();
+    void damagedWorkingStoreIsSetAside();
     void failureMidWriteLeavesThePublishedFile();
     void fileInUseIsRetriedLater();
     void openDayIsNeverPublished();
     void startUpPublishesDaysLeftOver();
     void retentionDropsOldDays();
+    void clockChanges_data();
+    void clockChanges();
+    void publishedOnSurvivesARestart();
+    void failedSaveIsPutBack();
+    void publishWindow();
     void logRotates();
+    void repeatedReportsAreSummed();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -114,12 +123,37 @@ void TstAgentPublish::workingStoreKeepsTimeAcrossRestarts() {
     QVERIFY(!store.fact("Nothing"));
 }
 
-void TstAgentPublish::damagedWorkingStoreIsRefused() {
+// A damaged store, another program's database or a newer agent's store is kept
+// aside under a new name and recording starts afresh.
+void TstAgentPublish::damagedWorkingStoreIsSetAside() {
     QFile junk(QString::fromStdString(path("work.db").string()));
     QVERIFY(junk.open(QIODevice::WriteOnly));
     junk.write(QByteArray(4096, 'x'));
     junk.close();
     QVERIFY_THROWS_EXCEPTION(AgentError, WorkingStore(path("work.db")));
+    fs::path aside;
+    auto store = openWorkingStore(path("work.db"), "20260601-100000", &aside);
+    QCOMPARE(aside, path("work.db.damaged-20260601-100000"));
+    QCOMPARE(contents(aside), QByteArray(4096, 'x'));
+    store->add(usageOf({{{day(2026, 6, 1), "ann", "Mail"}, 1000}}));
+    QCOMPARE(store->rowsBefore(day(2026, 6, 2)).size(), std::size_t(1));
+    store.reset();
+
+    // A newer layout: set aside too (the second one of the same minute gets its
+    // own name), never written over.
+    {
+        SqliteDb newer(path("work.db"), SqliteDb::Mode::ReadWrite);
+        newer.exec("PRAGMA user_version=7");
+    }
+    store = openWorkingStore(path("work.db"), "20260601-100000", &aside);
+    QCOMPARE(aside, path("work.db.damaged-20260601-100000-2"));
+    QVERIFY(store->rowsBefore(day(2026, 6, 2)).empty());
+    store.reset();
+    {
+        SqliteDb foreign(path("other.db"), SqliteDb::Mode::Create);
+        foreign.exec("CREATE TABLE Payroll (Name TEXT)");
+    }
+    QVERIFY_THROWS_EXCEPTION(AgentError, WorkingStore(path("other.db")));
 }
 
 void TstAgentPublish::failureMidWriteLeavesThePublishedFile() {
@@ -151,9 +185,13 @@ void TstAgentPublish::failureMidWriteLeavesThePublishedFile() {
     QCOMPARE(readPublished(publisher.publishedFile()).rows.size(), 3);
 }
 
+// A reader holding the published file: the complete new file is kept and only
+// the rename is tried again, less and less often; it is reported once it keeps
+// happening.
 void TstAgentPublish::fileInUseIsRetriedLater() {
     int attempts = 0;
-    bool inUse = true;
+    int rowsWritten = 0;
+    bool inUse = false;
     Publisher publisher(path("Data") / "VCWorkstation.mdb",
                         [&](const fs::path& from, const fs::path& to, std::string& error) {
                             ++attempts;
@@ -166,11 +204,13 @@ void TstAgentPublish::fileInUseIsRetriedLater() {
     FakeClock clock(at(2026, 6, 1, 23, 59, 58));
     const FakeCalendar calendar(0);
     WorkingStore store(path("work.db"));
+    publisher.setRowWritten([&](std::size_t) { ++rowsWritten; });
     std::vector<std::string> errors;
     AgentSettings settings;
     AgentEngine engine(clock, calendar, store, publisher, settings,
-                       [&](const std::string& e) { errors.push_back(e); });
+                       [&](Severity, const std::string& e) { errors.push_back(e); });
     engine.start();
+    inUse = true;
     const int startAttempts = attempts;
     for (int i = 0; i < 4; ++i) {
         engine.sample(1, Sample{"ann", "Mail", 0, false});
@@ -178,16 +218,31 @@ void TstAgentPublish::fileInUseIsRetriedLater() {
     }
     // Past midnight the day is complete, but the reader still holds the file.
     QVERIFY(attempts > startAttempts);
-    QVERIFY(!fs::exists(publisher.publishedFile()));
-    QVERIFY(!fs::exists(publisher.pendingFile()));
-    const int failedAttempts = attempts;
+    QCOMPARE(readPublished(publisher.publishedFile()).rows, QStringList{});
+    QCOMPARE(rowsWritten, 1);
+    QVERIFY(fs::exists(publisher.pendingFile()));
     engine.tick();
-    QCOMPARE(attempts, failedAttempts); // not before the retry interval
+    QCOMPARE(attempts, startAttempts + 1); // not before the retry interval
+    Millis wait = settings.retryInterval;
+    for (int i = 2; i <= settings.inUseWarnings; ++i) {
+        QVERIFY(errors.empty()); // a reader holding the file is not an error at first
+        clock.advance(wait / 2);
+        engine.tick();
+        QCOMPARE(attempts, startAttempts + i - 1); // the wait doubles
+        clock.advance(wait / 2);
+        engine.tick();
+        QCOMPARE(attempts, startAttempts + i);
+        wait *= 2;
+    }
+    QCOMPARE(errors.size(), std::size_t(1));
+    QVERIFY2(errors[0].find("sharing violation") != std::string::npos, errors[0].c_str());
+    QVERIFY(store.fact(kFactLastErrorAt).has_value());
     inUse = false;
-    clock.advance(settings.retryInterval);
+    clock.advance(wait);
     engine.tick();
     QCOMPARE(readPublished(publisher.publishedFile()).rows, QStringList{"2026-06-01|ann|Mail|3"});
-    QVERIFY(errors.empty()); // a reader holding the file is not an error
+    QCOMPARE(rowsWritten, 1); // only the rename was tried again
+    QVERIFY(store.fact(kFactLastPublished).has_value());
 }
 
 void TstAgentPublish::openDayIsNeverPublished() {
@@ -218,8 +273,9 @@ void TstAgentPublish::openDayIsNeverPublished() {
     QCOMPARE(readPublished(publisher.publishedFile()).rows,
              (QStringList{"2026-06-01|ann|Mail|5", "2026-06-01|ann|Web|6"}));
     QCOMPARE(dayText(engine.publishedThrough().value()), std::string("2026-06-01"));
-    // The new day is saved in the working store, waiting for its own midnight.
-    QCOMPARE(store.rowsBefore(day(2026, 6, 3)).back().time, Millis(2600));
+    // The new day is saved in the working store, waiting for its own midnight;
+    // each sample stands for the helper's second, credited back to back.
+    QCOMPARE(store.rowsBefore(day(2026, 6, 3)).back().time, Millis(2000));
 }
 
 void TstAgentPublish::startUpPublishesDaysLeftOver() {
@@ -264,10 +320,155 @@ void TstAgentPublish::logRotates() {
     for (int i = 0; i < 5; ++i)
         log.write("2026-06-01 10:00:0" + std::to_string(i), "line\nwith break " + std::to_string(i));
     QVERIFY(fs::file_size(path("agent.log")) <= 100);
-    QVERIFY(fs::exists(path("agent.log.1")));
-    QVERIFY(!fs::exists(path("agent.log.2")));
-    const QByteArray newest = contents(path("agent.log"));
-    QVERIFY(newest.endsWith("2026-06-01 10:00:04  line with break 4\n"));
+    // The one older file holds the lines just before the current file's.
+    QCOMPARE(contents(path("agent.log.1")), QByteArray("2026-06-01 10:00:02  line with break 2\n"
+                                                       "2026-06-01 10:00:03  line with break 3\n"));
+    QCOMPARE(contents(path("agent.log")), QByteArray("2026-06-01 10:00:04  line with break 4\n"));
+}
+
+void TstAgentPublish::repeatedReportsAreSummed() {
+    QStringList sent;
+    ReportThrottle throttle([&](Severity, const std::string& text) { sent << QString::fromStdString(text); });
+    const Millis hour = 3600 * 1000;
+    for (int minute = 0; minute < 61; ++minute)
+        throttle.report(minute * 60000, Severity::Error, "share missing");
+    throttle.report(hour + 60000, Severity::Error, "disk full");
+    QCOMPARE(sent, (QStringList{"share missing", "repeated 59 times in the last hour: share missing",
+                                "disk full"}));
+    // Quiet for an hour: the next occurrence is news again.
+    throttle.flush(3 * hour);
+    throttle.report(4 * hour, Severity::Error, "share missing");
+    QCOMPARE(sent.size(), 5);
+    QCOMPARE(sent.last(), QString("share missing"));
+}
+
+// Someone sets the clock: nothing is published early, under a future day or
+// dropped; a day is published once real time has passed its midnight too.
+void TstAgentPublish::clockChanges_data() {
+    QTest::addColumn<qint64>("start");
+    QTest::addColumn<qint64>("jump");    // the wall clock is set by this much
+    QTest::addColumn<qint64>("passing"); // then real time passes
+    QTest::addColumn<QStringList>("published");
+    QTest::addColumn<int>("keptRows");
+    const qint64 morning = at(2026, 6, 1, 10, 0, 0);
+    const qint64 afterMidnight = at(2026, 6, 2, 0, 0, 30);
+    const QStringList june1{"2026-06-01|ann|Mail|10"};
+    const qint64 toNextDay = 14 * kHour + 10000;
+    QTest::newRow("forward into the next day") << morning << toNextDay << qint64(0) << QStringList{} << 2;
+    QTest::newRow("forward, then real midnight passes")
+        << morning << toNextDay << qint64(14 * kHour) << june1 << 2;
+    QTest::newRow("forward past the retention")
+        << morning << qint64(500 * 24 * kHour) << qint64(0) << QStringList{} << 2;
+    QTest::newRow("a day ahead across midnight")
+        << morning << qint64(at(2026, 6, 2, 23, 59, 57) - morning) << qint64(0) << QStringList{} << 3;
+    QTest::newRow("back into the published day")
+        << afterMidnight << qint64(-kHour) << qint64(0) << june1 << 2;
+}
+
+void TstAgentPublish::clockChanges() {
+    QFETCH(qint64, start);
+    QFETCH(qint64, jump);
+    QFETCH(qint64, passing);
+    QFETCH(QStringList, published);
+    QFETCH(int, keptRows);
+    const FakeCalendar calendar(0);
+    FakeClock clock(start);
+    WorkingStore store(path("work.db"));
+    store.add(usageOf({{{day(2026, 6, 1), "ann", "Mail"}, 10000}}));
+    Publisher publisher(path("Data") / "VCWorkstation.mdb");
+    AgentEngine engine(clock, calendar, store, publisher, AgentSettings{});
+    engine.start();
+    clock.set(clock.now() + jump);
+    for (int i = 0; i < 5; ++i) {
+        engine.sample(1, Sample{"ann", "Web", 0, false});
+        engine.tick();
+        clock.advance(1000);
+    }
+    clock.advance(passing);
+    engine.tick();
+    engine.stop();
+    QCOMPARE(readPublished(publisher.publishedFile()).rows, published);
+    QCOMPARE(store.rowsBefore(day(2030, 1, 1)).size(), std::size_t(keptRows));
+}
+
+void TstAgentPublish::publishedOnSurvivesARestart() {
+    int replaced = 0;
+    Publisher publisher(path("Data") / "VCWorkstation.mdb",
+                        [&](const fs::path& from, const fs::path& to, std::string& error) {
+                            ++replaced;
+                            return Publisher::renameReplace(from, to, error);
+                        });
+    const FakeCalendar calendar(0);
+    FakeClock clock(at(2026, 6, 2, 8, 0, 0));
+    {
+        WorkingStore store(path("work.db"));
+        store.add(usageOf({{{day(2026, 6, 1), "ann", "Mail"}, 9000}}));
+        AgentEngine engine(clock, calendar, store, publisher, AgentSettings{});
+        engine.start();
+    }
+    QCOMPARE(replaced, 1);
+    // Restarted the same day: the day is not published again.
+    WorkingStore store(path("work.db"));
+    AgentEngine again(clock, calendar, store, publisher, AgentSettings{});
+    again.start();
+    again.tick();
+    QCOMPARE(replaced, 1);
+    QCOMPARE(dayText(again.publishedThrough().value()), std::string("2026-06-01"));
+}
+
+void TstAgentPublish::failedSaveIsPutBack() {
+    const FakeCalendar calendar(0);
+    FakeClock clock(at(2026, 6, 1, 8, 0, 0));
+    WorkingStore store(path("work.db"));
+    Publisher publisher(path("Data") / "VCWorkstation.mdb");
+    std::vector<std::string> errors;
+    AgentEngine engine(clock, calendar, store, publisher, AgentSettings{},
+                       [&](Severity, const std::string& e) { errors.push_back(e); });
+    engine.start();
+    {
+        // Another connection makes the engine refuse the write, as a full disk would.
+        SqliteDb other(path("work.db"), SqliteDb::Mode::ReadWrite);
+        other.exec(
+            "CREATE TRIGGER refuse BEFORE INSERT ON Usage BEGIN SELECT RAISE(ABORT, 'disk full'); END");
+    }
+    for (int i = 0; i < 3; ++i) {
+        engine.sample(1, Sample{"ann", "Mail", 0, false});
+        clock.advance(1000);
+    }
+    engine.stop();
+    QCOMPARE(errors.size(), std::size_t(1));
+    QVERIFY(store.rowsBefore(day(2026, 6, 2)).empty());
+    {
+        SqliteDb other(path("work.db"), SqliteDb::Mode::ReadWrite);
+        other.exec("DROP TRIGGER refuse");
+    }
+    engine.stop();
+    QCOMPARE(store.rowsBefore(day(2026, 6, 2)).at(0).time, Millis(3000));
+}
+
+// The published file holds the recent window; the store keeps the retention,
+// and a console that fell behind gets more days on demand.
+void TstAgentPublish::publishWindow() {
+    const FakeCalendar calendar(0);
+    FakeClock clock(at(2026, 6, 10, 8, 0, 0));
+    WorkingStore store(path("work.db"));
+    for (unsigned d = 1; d <= 9; ++d)
+        store.add(usageOf({{{day(2026, 6, d), "ann", "Mail"}, 1000 * d}}));
+    Publisher publisher(path("Data") / "VCWorkstation.mdb");
+    AgentSettings settings;
+    settings.publishDays = 3;
+    settings.version = "9.8.7";
+    AgentEngine engine(clock, calendar, store, publisher, settings);
+    engine.start();
+    QCOMPARE(readPublished(publisher.publishedFile()).rows,
+             (QStringList{"2026-06-07|ann|Mail|7", "2026-06-08|ann|Mail|8", "2026-06-09|ann|Mail|9"}));
+    QVERIFY(engine.republish(5));
+    QCOMPARE(readPublished(publisher.publishedFile()).rows.size(), 5);
+    QCOMPARE(store.rowsBefore(day(2026, 6, 11)).size(), std::size_t(9));
+    SqliteDb published(publisher.publishedFile(), SqliteDb::Mode::ReadOnly);
+    SqliteStatement info(published, "SELECT Value FROM PCAgentInfo WHERE Name = 'AgentVersion'");
+    QVERIFY(info.step());
+    QCOMPARE(info.text(0), std::string("9.8.7"));
 }
 
 QTEST_GUILESS_MAIN(TstAgentPublish)

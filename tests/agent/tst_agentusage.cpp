@@ -3,6 +3,7 @@
 #include "FakeTime.h"
 
 #include "agent/core/SampleMessage.h"
+#include "agent/core/TitleRedaction.h"
 #include "agent/core/TitleText.h"
 #include "agent/core/UsageAccumulator.h"
 
@@ -24,6 +25,7 @@ private slots:
     void dayText();
     void samplesCount_data();
     void samplesCount();
+    void queuedSamplesCountInFull();
     void midnightSplitsASample();
     void daylightSavingDays_data();
     void daylightSavingDays();
@@ -31,6 +33,9 @@ private slots:
     void sampleMessageRoundTrip();
     void hostileSampleMessages_data();
     void hostileSampleMessages();
+    void redaction_data();
+    void redaction();
+    void redactionRules();
 };
 
 void TstAgentUsage::cleanText_data() {
@@ -48,6 +53,13 @@ void TstAgentUsage::cleanText_data() {
     QTest::newRow("surrogate pair") << std::u16string(u"\U0001F600") << std::string("\xf0\x9f\x98\x80");
     QTest::newRow("unpaired surrogate")
         << std::u16string(1, char16_t(0xD800)) + u"x" << std::string("\xef\xbf\xbdx");
+    // Characters that reorder or hide text make two titles look alike.
+    QTest::newRow("bidi controls") << std::u16string(u"a\u202Eb\u2066c\u200Fd\u061Ce")
+                                   << std::string("abcde");
+    QTest::newRow("line separators") << std::u16string(u"a\u2028b\u2029c") << std::string("abc");
+    QTest::newRow("zero width") << std::u16string(u"\uFEFFa\u200Bb\u200Dc\u2060d") << std::string("abcd");
+    QTest::newRow("noncharacters") << std::u16string(u"a\uFDD0b\uFFFEc\uFFFF") + u"\U0001FFFF"
+                                   << std::string("abc");
 }
 
 void TstAgentUsage::cleanText() {
@@ -94,35 +106,58 @@ void TstAgentUsage::samplesCount_data() {
     QTest::addColumn<qint64>("idle");
     QTest::addColumn<bool>("locked");
     QTest::addColumn<qint64>("spacing");
+    QTest::addColumn<qint64>("interval"); // what the helper says passed
+    QTest::addColumn<int>("samples");
     QTest::addColumn<qint64>("counted");
-    QTest::newRow("active") << qint64(0) << false << qint64(1000) << qint64(10000);
-    QTest::newRow("idle at the limit") << qint64(300000) << false << qint64(1000) << qint64(10000);
-    QTest::newRow("idle past the limit") << qint64(300001) << false << qint64(1000) << qint64(0);
-    QTest::newRow("locked") << qint64(0) << true << qint64(1000) << qint64(0);
+    QTest::newRow("active") << qint64(0) << false << qint64(1000) << qint64(1000) << 10 << qint64(10000);
+    QTest::newRow("idle at the limit")
+        << qint64(300000) << false << qint64(1000) << qint64(1000) << 10 << qint64(10000);
+    QTest::newRow("idle past the limit")
+        << qint64(300001) << false << qint64(1000) << qint64(1000) << 10 << qint64(0);
+    QTest::newRow("locked") << qint64(0) << true << qint64(1000) << qint64(1000) << 10 << qint64(0);
     // A helper that stalls is not credited with the gap, only with one second per
     // sample.
-    QTest::newRow("stalled helper") << qint64(0) << false << qint64(60000) << qint64(10000);
-    QTest::newRow("fast samples") << qint64(0) << false << qint64(500) << qint64(1000 + 9 * 500);
-    // A clock set back counts each sample as one second, never a negative time.
-    QTest::newRow("clock going back") << qint64(0) << false << qint64(-5000) << qint64(10000);
+    QTest::newRow("stalled helper") << qint64(0) << false << qint64(60000) << qint64(60000) << 10
+                                    << qint64(10000);
+    QTest::newRow("fast samples") << qint64(0) << false << qint64(500) << qint64(500) << 10 << qint64(5000);
+    // A clock set back counts each sample as its interval, never a negative time.
+    QTest::newRow("clock going back")
+        << qint64(0) << false << qint64(-5000) << qint64(1000) << 10 << qint64(10000);
+    // Messages with one arrival time cannot credit more than the wall clock gave.
+    QTest::newRow("equal timestamps")
+        << qint64(0) << false << qint64(0) << qint64(1000) << 100 << qint64(1000);
+    QTest::newRow("flood, forged interval")
+        << qint64(0) << false << qint64(10) << qint64(3600000) << 1000 << qint64(1000 + 999 * 10);
 }
 
 void TstAgentUsage::samplesCount() {
     QFETCH(qint64, idle);
     QFETCH(bool, locked);
     QFETCH(qint64, spacing);
+    QFETCH(qint64, interval);
+    QFETCH(int, samples);
     QFETCH(qint64, counted);
     const FakeCalendar calendar(0);
     UsageAccumulator usage(calendar, 300000);
     Millis t = at(2026, 6, 1, 12, 0, 0);
-    for (int i = 0; i < 10; ++i, t += spacing)
-        usage.record(1, Sample{"ann", "Editor", idle, locked}, t);
-    const UsageMap taken = usage.take();
+    for (int i = 0; i < samples; ++i, t += spacing)
+        usage.record(1, Sample{"ann", "Editor", idle, locked, interval}, t);
     Millis total = 0;
-    for (const auto& [key, time] : taken)
+    for (const auto& [key, time] : usage.take())
         total += time;
     QCOMPARE(total, counted);
-    QVERIFY(usage.empty());
+}
+
+void TstAgentUsage::queuedSamplesCountInFull() {
+    // The service stalled for ten seconds; the helper's ten samples arrive within
+    // ten milliseconds and each still stands for its second.
+    const FakeCalendar calendar(0);
+    UsageAccumulator usage(calendar, 300000);
+    const Millis t = at(2026, 6, 1, 12, 0, 0);
+    usage.record(1, Sample{"ann", "Editor", 0, false, 1000}, t);
+    for (int i = 0; i < 10; ++i)
+        usage.record(1, Sample{"ann", "Editor", 0, false, 1000}, t + 10000 + i);
+    QCOMPARE(usage.take().at(UsageKey{day(2026, 6, 1), "ann", "Editor"}), Millis(11000));
 }
 
 void TstAgentUsage::midnightSplitsASample() {
@@ -201,6 +236,7 @@ void TstAgentUsage::sessionsCountSeparately() {
 void TstAgentUsage::sampleMessageRoundTrip() {
     SampleMessage sent;
     sent.idleMillis = 0x12345678;
+    sent.intervalMillis = 0x9ABCDEF0;
     sent.noInput = true;
     sent.title = u"Caf\u00e9 \U0001F600";
     const std::vector<unsigned char> bytes = sent.encode();
@@ -208,6 +244,7 @@ void TstAgentUsage::sampleMessageRoundTrip() {
         SampleMessage::decode(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
     QVERIFY(got);
     QCOMPARE(got->idleMillis, sent.idleMillis);
+    QCOMPARE(got->intervalMillis, sent.intervalMillis);
     QCOMPARE(got->noInput, true);
     QVERIFY(got->title == sent.title);
 
@@ -230,16 +267,16 @@ void TstAgentUsage::hostileSampleMessages_data() {
     const QByteArray valid(reinterpret_cast<const char*>(encoded.data()),
                            static_cast<qsizetype>(encoded.size()));
     QTest::newRow("empty") << QByteArray();
-    QTest::newRow("header only, cut") << valid.left(11);
+    QTest::newRow("header only, cut") << valid.left(15);
     QTest::newRow("title cut short") << valid.left(valid.size() - 1);
     QTest::newRow("trailing bytes") << valid + QByteArray("xx");
     QByteArray magic = valid;
-    magic[3] = '2';
+    magic[3] = '1';
     QTest::newRow("other kind") << magic;
     QByteArray flags = valid;
-    flags[8] = 2;
+    flags[12] = 2;
     QTest::newRow("unknown flag") << flags;
-    QByteArray huge = valid.left(10) + QByteArray("\xff\xff", 2) + QByteArray(2 * 0xFFFF, 'a');
+    QByteArray huge = valid.left(14) + QByteArray("\xff\xff", 2) + QByteArray(2 * 0xFFFF, 'a');
     QTest::newRow("length past the limit") << huge;
 }
 
@@ -247,6 +284,81 @@ void TstAgentUsage::hostileSampleMessages() {
     QFETCH(QByteArray, bytes);
     QVERIFY(
         !SampleMessage::decode(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))));
+}
+
+// The pattern language the console shares: rules tried in order, anchored,
+// letter case folded as docs/privacy.md lists.
+void TstAgentUsage::redaction_data() {
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("stored");
+    const QStringList mail{"*Inbox*=(mail)", "*- Private Browsing*"};
+    QTest::newRow("star inside") << mail << "Inbox (3) - Mail"
+                                 << "(mail)";
+    QTest::newRow("default replacement") << mail << "News - Private Browsing"
+                                         << "(private)";
+    QTest::newRow("no match") << mail << "Untitled - Notepad"
+                              << "Untitled - Notepad";
+    QTest::newRow("anchored") << QStringList{"Inbox=(mail)"} << "Inbox 2"
+                              << "Inbox 2";
+    QTest::newRow("first rule wins") << QStringList{"*a*=first", "*b*=second"} << "ab"
+                                     << "first";
+    QTest::newRow("question mark is one character")
+        << QStringList{"Report ?=(r)"} << QString::fromUtf8("Report \xf0\x9f\x98\x80") << "(r)";
+    QTest::newRow("question mark needs one") << QStringList{"Report ?=(r)"} << "Report "
+                                             << "Report ";
+    QTest::newRow("star may be empty") << QStringList{"Mail*=(m)"} << "Mail"
+                                       << "(m)";
+    QTest::newRow("split at the last =") << QStringList{"a=b*=(eq)"} << "a=bc"
+                                         << "(eq)";
+    QTest::newRow("ASCII case") << QStringList{"*inbox*=(mail)"} << "INBOX"
+                                << "(mail)";
+    QTest::newRow("Latin-1 case") << QStringList{QString::fromUtf8("*\xc3\xa9t\xc3\xa9*=(e)")}
+                                  << QString::fromUtf8("\xc3\x89T\xc3\x89") << "(e)";
+    QTest::newRow("y with diaeresis")
+        << QStringList{QString::fromUtf8("\xc3\xbf=(y)")} << QString::fromUtf8("\xc5\xb8") << "(y)";
+    QTest::newRow("Latin Extended-A") << QStringList{QString::fromUtf8("\xc5\x82\xc3\xb3"
+                                                                       "d\xc5\xba=(l)")}
+                                      << QString::fromUtf8("\xc5\x81\xc3\x93"
+                                                           "D\xc5\xb9")
+                                      << "(l)";
+    QTest::newRow("Greek and Cyrillic") << QStringList{QString::fromUtf8("\xcf\x83\xd0\xb4=(g)")}
+                                        << QString::fromUtf8("\xce\xa3\xd0\x94") << "(g)";
+    QTest::newRow("sharp s is itself")
+        << QStringList{"*ss*=(s)"} << QString::fromUtf8("\xc3\x9f") << QString::fromUtf8("\xc3\x9f");
+    QTest::newRow("dotted I is itself")
+        << QStringList{"i=(i)"} << QString::fromUtf8("\xc4\xb0") << QString::fromUtf8("\xc4\xb0");
+    QTest::newRow("backtracking") << QStringList{"*a*b*c=(x)"} << "xaxxbxxbc"
+                                  << "(x)";
+    QTest::newRow("backtracking fails") << QStringList{"*a*b*c=(x)"} << "xaxxbxxbcd"
+                                        << "xaxxbxxbcd";
+}
+
+void TstAgentUsage::redaction() {
+    QFETCH(QStringList, lines);
+    QFETCH(QString, title);
+    QFETCH(QString, stored);
+    std::vector<std::string> rules;
+    for (const QString& line : lines)
+        rules.push_back(line.toStdString());
+    const TitleRedaction redaction = TitleRedaction::parse(rules);
+    QVERIFY(redaction.rejected().empty());
+    QCOMPARE(QString::fromStdString(redaction.apply(title.toStdString())), stored);
+}
+
+void TstAgentUsage::redactionRules() {
+    const TitleRedaction redaction =
+        TitleRedaction::parse({"", "*", "***=(all)", std::string(1025, 'x') + "=(long)",
+                               std::string(1024, 'x') + "=(fits)", "*Inbox*=", "*Inbox*=\t", "ok*=(ok)"});
+    QCOMPARE(redaction.rules().size(), std::size_t(2));
+    QCOMPARE(redaction.rules()[1].replacement, std::string("(ok)"));
+    std::vector<std::string> rejected;
+    for (const auto& line : redaction.rejected())
+        rejected.push_back(line.reason);
+    QCOMPARE(rejected, (std::vector<std::string>{"empty pattern", "the pattern matches every title",
+                                                 "the pattern matches every title",
+                                                 "pattern longer than 1,024 characters", "empty replacement",
+                                                 "empty replacement"}));
 }
 
 QTEST_APPLESS_MAIN(TstAgentUsage)

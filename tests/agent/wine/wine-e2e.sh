@@ -41,7 +41,8 @@ xvfb_pid=$!
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 [ -s "$work/display" ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
 export DISPLAY=":$(cat "$work/display")"
-export WINEPREFIX="$work/prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" TZ=UTC
+# A zone off UTC: local midnight is what ends a day.
+export WINEPREFIX="$work/prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" TZ=America/New_York
 unset WINESERVER WINELOADER
 
 wineboot -i >"$work/wineboot.log" 2>&1 || fail "wineboot: $(tail -5 "$work/wineboot.log")"
@@ -58,22 +59,30 @@ working="$data/Agent/usage.db"
 log="$data/Agent/VCWorkstation.log"
 
 # Every Wine process from here on runs on one faked clock: a fixed offset (not a start time, so
-# processes started later agree), placing a local midnight (UTC) shortly ahead.
+# processes started later agree), placing a local midnight (New York) shortly ahead.
 lead=40
 now=$(date +%s)
-midnight=$(( (now / 86400 + 1) * 86400 ))
+midnight=$(date -d "$(date -d "@$now" +%F) + 1 day 00:00" +%s)
 offset=$(( midnight - lead - now ))
 export FAKETIME="+${offset}s" FAKETIME_DONT_FAKE_MONOTONIC=1
 libfaketime="$(ls /usr/lib/*/faketime/libfaketime.so.1 2>/dev/null | head -n 1)"
 [ -n "$libfaketime" ] || skip "libfaketime not found (package faketime)"
 export LD_PRELOAD="$libfaketime"
 fake_now() { date +%s; }   # date runs under the same preload
-day_done="$(date -u -d "@$((midnight - 1))" +%F)"
-day_open="$(date -u -d "@$midnight" +%F)"
+day_done="$(date -d "@$((midnight - 1))" +%F)"
+day_open="$(date -d "@$midnight" +%F)"
 wait_until() { while [ "$(fake_now)" -lt "$1" ]; do sleep 0.2; done; }
-[ "$(fake_now)" -lt "$midnight" ] || fail "faked clock not in effect"
+# The faked clock stands just before the chosen midnight (the real one is hours away).
+to_midnight=$(( midnight - $(fake_now) ))
+[ "$to_midnight" -gt 0 ] && [ "$to_midnight" -le "$lead" ] || fail "faked clock not in effect ($to_midnight s to midnight)"
 
 w() { wine "$@" 2>>"$work/wine.log"; }
+
+version="$(cat "$agent_dir/agent-version.txt")"
+[ "$(w 'C:\vc\VCWorkstation.exe' --version | tr -d '\r')" = "VCWorkstation $version" ] || fail "--version does not print $version"
+# A redaction rule (and a rejected line): WineMine's title never reaches a file on the workstation.
+w reg add 'HKLM\SOFTWARE\Vellumcrest\VCWorkstation' /v RedactTitles /t REG_MULTI_SZ /d '*MINE*=(game)\0*' /f >/dev/null ||
+  fail "cannot set RedactTitles"
 
 # Installing: the service is registered and started; the share is not supported under Wine,
 # which install reports with its own exit code.
@@ -115,6 +124,19 @@ w 'C:\vc\VCWorkstation.exe' status | tr -d '\r' >"$work/status.out" || true
 cat "$work/status.out"
 grep -q "Newest published day: $day_done" "$work/status.out" || fail "status does not name $day_done"
 grep -q "Service VCWorkstation: stopped (state 1)" "$work/status.out" || fail "status does not show the stopped service"
+grep -q "^VCWorkstation $version" "$work/status.out" || fail "status does not name version $version"
+grep -q "Title redaction: 1 rules active, 1 rejected:" "$work/status.out" || fail "status does not count the redaction rules"
+grep -q "Last publication: .*days through $day_done" "$work/status.out" || fail "status does not give the last publication"
+# The self-check runs; what Wine keeps no record of is said as such, and the whole fails.
+set +e
+w 'C:\vc\VCWorkstation.exe' status --verify | tr -d '\r' >"$work/verify.out"
+verify_rc=$?
+set -e
+cat "$work/verify.out"
+[ "$verify_rc" -eq 1 ] || fail "status --verify exited with $verify_rc under Wine"
+[ "$(grep -c '^FAIL  ' "$work/verify.out")" -eq 7 ] || fail "status --verify does not print its seven checks"
+grep -q "^FAIL  folder .*Agent (owner, access list): this system cannot show it" "$work/verify.out" ||
+  fail "status --verify does not say Wine cannot show the owners"
 # Removing the agent keeps its data.
 w 'C:\vc\VCWorkstation.exe' uninstall | tr -d '\r' >"$work/uninstall.out" || fail "uninstall: $(cat "$work/uninstall.out")"
 w sc query VCWorkstation 2>/dev/null | tr -d '\r' >"$work/query.out" || true
@@ -138,7 +160,10 @@ near() { # near ACTUAL EXPECTED WHAT
 }
 near "$(q "SELECT Duration FROM PCDaySummary WHERE AppTitle = 'Untitled - Notepad'")" \
   $(( (t_mine - t_np1) + (midnight - t_np2) )) "Notepad on $day_done"
-near "$(q "SELECT Duration FROM PCDaySummary WHERE AppTitle = 'WineMine'")" $(( t_np2 - t_mine )) "WineMine on $day_done"
+near "$(q "SELECT Duration FROM PCDaySummary WHERE AppTitle = '(game)'")" $(( t_np2 - t_mine )) "WineMine, redacted, on $day_done"
+[ "$(q "SELECT count(*) FROM PCAppTitles WHERE AppTitle LIKE '%mine%'")" = 0 ] || fail "the redacted title reached the published file"
+! cat "$working"* "$log" | grep -aqi winemine || fail "the redacted title reached the working store or the log"
+[ "$(q "SELECT Value FROM PCAgentInfo WHERE Name = 'AgentVersion'")" = "$version" ] || fail "the published file does not name version $version"
 [ "$(q 'SELECT count(*) FROM PCDaySummary')" = 2 ] || fail "unexpected rows"
 [ "$(q 'SELECT count(*) FROM PCUsers')" = 1 ] || fail "unexpected users"
 # The open day was recorded privately and waits for its midnight.
