@@ -1,23 +1,26 @@
 #!/usr/bin/env bash
-# End to end under Wine: installs the real agent as a service in a fresh Wine prefix under Xvfb,
-# lets it record Notepad and WineMine across a (faked) midnight, checks the published file with
+# End to end under Wine: installs the real agent's installer package (an older build of it) in a
+# fresh Wine prefix under Xvfb, lets the service record Notepad and WineMine across a (faked)
+# midnight, upgrades it to the current package, removes it, checks the published file with
 # sqlite3, then lets the console import it through a simulated network folder.
 # Usage: wine-e2e.sh AGENT_BUILD_DIR IMPORT_TOOL     Exit 77 = skipped (tools missing).
 set -euo pipefail
 agent_dir="$(cd "$1" && pwd)"
 importer="$2"
+wxs="$(cd "$(dirname "$0")/../../../packaging/agent" && pwd)/VCWorkstation.wxs"
 agent="$agent_dir/win32/VCWorkstation.exe"
 focus="$agent_dir/win32/vcfocus.exe"
+package="$agent_dir/VCWorkstation.msi"
 
 # Skipped only outside scripts/test, which builds the agent and requires this test to run.
 skip() {
   if [ "${VC_AGENT_E2E_REQUIRED:-0}" = 1 ]; then echo "FAIL: $*"; exit 1; fi
   echo "SKIP: $*"; exit 77
 }
-for tool in wine wineserver wineboot Xvfb faketime sqlite3; do
+for tool in wine wineserver wineboot Xvfb faketime sqlite3 wixl; do
   command -v "$tool" >/dev/null || skip "$tool is not installed (scripts/install-deps)"
 done
-[ -f "$agent" ] || skip "$agent not built (scripts/build-agent)"
+[ -f "$agent" ] && [ -f "$package" ] || skip "$agent or its package not built (scripts/build-agent)"
 [ -x "$importer" ] || { echo "FAIL: import tool $importer missing"; exit 1; }
 
 started=$(date +%s)
@@ -52,7 +55,12 @@ echo disable >"$WINEPREFIX/.update-timestamp"
 prefix_done=$(date +%s)
 
 mkdir -p "$WINEPREFIX/drive_c/vc"
-cp "$agent" "$focus" "$WINEPREFIX/drive_c/vc/"
+cp "$agent" "$focus" "$package" "$WINEPREFIX/drive_c/vc/"
+# The same program in a package of an older version: what a site upgrades from.
+(cd "$agent_dir" && wixl -a x64 -D Version=0.0.1 -D AgentExe=win32/VCWorkstation.exe \
+  -o "$WINEPREFIX/drive_c/vc/VCWorkstation-old.msi" "$wxs" \
+  2>"$work/wixl.log") || fail "cannot build the older package: $(cat "$work/wixl.log")"
+program="$WINEPREFIX/drive_c/Program Files/Vellumcrest/VCWorkstation.exe"
 data="$WINEPREFIX/drive_c/ProgramData/Vellumcrest"
 published="$data/Data/VCWorkstation.mdb"
 working="$data/Agent/usage.db"
@@ -84,16 +92,14 @@ version="$(cat "$agent_dir/agent-version.txt")"
 w reg add 'HKLM\SOFTWARE\Vellumcrest\VCWorkstation' /v RedactTitles /t REG_MULTI_SZ /d '*MINE*=(game)\0*' /f >/dev/null ||
   fail "cannot set RedactTitles"
 
-# Installing: the service is registered and started; the share is not supported under Wine,
-# which install reports with its own exit code.
-set +e
-w 'C:\vc\VCWorkstation.exe' install >"$work/install.out"
-install_rc=$?
-set -e
-cat "$work/install.out"
-[ "$install_rc" -eq 3 ] || fail "install exited with $install_rc, expected 3 (no share under Wine)"
-grep -q "installed and running" "$work/install.out" || fail "install did not report the running service"
-grep -q "Share Vellumcrest\$ could not be created: not supported" "$work/install.out" || fail "install did not explain the share"
+# Installing the older package: the service is registered from Program Files and started; the
+# share is not supported under Wine, which is logged and does not roll the installation back.
+w msiexec /i 'C:\vc\VCWorkstation-old.msi' /qn SHAREGROUP=Administrators /l*v 'C:\vc\install.log' >"$work/install.out" ||
+  fail "msiexec /i exited with $?: $(tail -5 "$WINEPREFIX/drive_c/vc/install.log" 2>/dev/null)"
+grep -q "installed and running" "$work/install.out" || fail "the package did not report the running service"
+grep -q "share Vellumcrest\$ could not be created: not supported" "$log" || fail "the share's failure is not in the log"
+w reg query 'HKLM\System\CurrentControlSet\Services\VCWorkstation' /v ImagePath | tr -d '\r' >"$work/image.out" || true
+grep -q 'C:\\Program Files\\Vellumcrest\\VCWorkstation.exe' "$work/image.out" || fail "registered path: $(cat "$work/image.out")"
 
 w sc query VCWorkstation | tr -d '\r' >"$work/query.out"
 grep -Eq "SERVICE_NAME: VCWorkstation$" "$work/query.out" || fail "service name: $(cat "$work/query.out")"
@@ -113,23 +119,20 @@ w winemine >/dev/null &
 wait_until "$t_np2"
 w 'C:\vc\vcfocus.exe' "Untitled - Notepad" || fail "focus tool could not bring Notepad back"
 wait_until "$t_stop"
-w net stop VCWorkstation >/dev/null || true
-for _ in $(seq 60); do
-  w sc query VCWorkstation | tr -d '\r' >"$work/query.out"
-  grep -Eq "STATE +: 1 " "$work/query.out" && break
-  sleep 0.5
-done
-grep -Eq "STATE +: 1 " "$work/query.out" || fail "stopped state: $(cat "$work/query.out")"
-w 'C:\vc\VCWorkstation.exe' status | tr -d '\r' >"$work/status.out" || true
+# The upgrade: the old version goes (its service saves and stops), the new one comes, the data stays.
+w msiexec /i 'C:\vc\VCWorkstation.msi' /qn /l*v 'C:\vc\upgrade.log' >"$work/upgrade.out" ||
+  fail "upgrade exited with $?: $(tail -5 "$WINEPREFIX/drive_c/vc/upgrade.log" 2>/dev/null)"
+grep -q "Service VCWorkstation removed" "$work/upgrade.out" || fail "the upgrade did not remove the old version first"
+w 'C:\Program Files\Vellumcrest\VCWorkstation.exe' status | tr -d '\r' >"$work/status.out" || true
 cat "$work/status.out"
-grep -q "Newest published day: $day_done" "$work/status.out" || fail "status does not name $day_done"
-grep -q "Service VCWorkstation: stopped (state 1)" "$work/status.out" || fail "status does not show the stopped service"
+grep -q "Newest published day: $day_done" "$work/status.out" || fail "status does not name $day_done after the upgrade"
+grep -q "Service VCWorkstation: running (state 4)" "$work/status.out" || fail "status does not show the running service"
 grep -q "^VCWorkstation $version" "$work/status.out" || fail "status does not name version $version"
 grep -q "Title redaction: 1 rules active, 1 rejected:" "$work/status.out" || fail "status does not count the redaction rules"
 grep -q "Last publication: .*days through $day_done" "$work/status.out" || fail "status does not give the last publication"
 # The self-check runs; what Wine keeps no record of is said as such, and the whole fails.
 set +e
-w 'C:\vc\VCWorkstation.exe' status --verify | tr -d '\r' >"$work/verify.out"
+w 'C:\Program Files\Vellumcrest\VCWorkstation.exe' status --verify | tr -d '\r' >"$work/verify.out"
 verify_rc=$?
 set -e
 cat "$work/verify.out"
@@ -137,11 +140,13 @@ cat "$work/verify.out"
 [ "$(grep -c '^FAIL  ' "$work/verify.out")" -eq 7 ] || fail "status --verify does not print its seven checks"
 grep -q "^FAIL  folder .*Agent (owner, access list): this system cannot show it" "$work/verify.out" ||
   fail "status --verify does not say Wine cannot show the owners"
-# Removing the agent keeps its data.
-w 'C:\vc\VCWorkstation.exe' uninstall | tr -d '\r' >"$work/uninstall.out" || fail "uninstall: $(cat "$work/uninstall.out")"
+# Removing the package removes the service and the program, and keeps the data.
+w msiexec /x 'C:\vc\VCWorkstation.msi' /qn >"$work/uninstall.out" || fail "msiexec /x exited with $?"
+t_removed=$(fake_now)
 w sc query VCWorkstation 2>/dev/null | tr -d '\r' >"$work/query.out" || true
-! grep -q "SERVICE_NAME: VCWorkstation" "$work/query.out" || fail "service still registered after uninstall"
-[ -f "$published" ] || fail "uninstall removed the data"
+! grep -q "SERVICE_NAME: VCWorkstation" "$work/query.out" || fail "service still registered after removal"
+[ ! -e "$program" ] || fail "the program is still there after removal"
+[ -f "$published" ] && [ -f "$working" ] || fail "removal took the data"
 wineserver -k || true
 unset LD_PRELOAD FAKETIME
 
@@ -168,7 +173,10 @@ near "$(q "SELECT Duration FROM PCDaySummary WHERE AppTitle = '(game)'")" $(( t_
 [ "$(q 'SELECT count(*) FROM PCUsers')" = 1 ] || fail "unexpected users"
 # The open day was recorded privately and waits for its midnight.
 open_ms="$(sqlite3 -readonly "$working" "SELECT Millis FROM Usage WHERE Day = '$day_open' AND AppTitle = 'Untitled - Notepad'")"
-near "$(( (open_ms + 500) / 1000 ))" $(( t_stop - midnight )) "Notepad on the open day $day_open"
+# The service ran until the package was removed, but for the upgrade's few seconds.
+open_s=$(( (open_ms + 500) / 1000 ))
+[ "$open_s" -ge $(( t_stop - midnight - 3 )) ] && [ "$open_s" -le $(( t_removed - midnight + 3 )) ] ||
+  fail "Notepad on the open day $day_open: $open_s s, expected $(( t_stop - midnight )) to $(( t_removed - midnight )) s"
 
 # The console imports exactly these rows through a simulated network folder.
 q "SELECT Date || '|' || UserName || '|' || AppTitle || '|' || Duration FROM PCDaySummary ORDER BY 1" >"$work/expected"
