@@ -49,11 +49,6 @@ namespace {
 const QString kWorkstationData = QStringLiteral("Workstation Data");
 const QString kDataRanges = QStringLiteral("Data Ranges");
 const QString kReports = QStringLiteral("Reports");
-const QString kGroupings = QStringLiteral("Application Groupings");
-const QString kSecurity = QStringLiteral("Security");
-const QString kCheckWorkstations = QStringLiteral("Check Workstations");
-const QString kWorkstationHealth = QStringLiteral("Workstation Health");
-const QString kWebSite = QStringLiteral("Vellumcrest Web Site");
 
 QAction* addCommand(QMenu* menu, const QString& caption, const QString& name) {
     QAction* action = menu->addAction(caption);
@@ -89,35 +84,7 @@ frmMain::frmMain(const AppContext& context, QWidget* parent) : QMainWindow(paren
 
     pages = new QStackedWidget(this);
     pages->setObjectName(QStringLiteral("pages"));
-    pageConfiguration = new frameConfiguration(m_context.network, feedback, m_context.dialogs, pages);
-    m_dataPlaceholder = new QWidget(pages);
-    m_dataPlaceholder->setObjectName(QStringLiteral("frameDataPlaceholder"));
-    pageReports = new frameReports(feedback, pages);
-    pageAppGroupings = new frameAppGroupings(feedback, m_context.dialogs, pages);
-    pageSecurity = new frameSecurity(m_context.settings, pages);
-    pageCheckWorkstations = new frameCheckWorkstations(m_context.network, feedback, pages);
-    pageWorkstationHealth =
-        new frameWorkstationHealth(m_context.network, feedback, m_context.settings, pages);
-    frameWeb = new QWidget(pages);
-    frameWeb->setObjectName(QStringLiteral("frameWeb"));
-    wbWeb = new QTextBrowser(frameWeb);
-    wbWeb->setObjectName(QStringLiteral("wbWeb"));
-    configureExternalLinks(wbWeb);
-    auto* webLayout = new QVBoxLayout(frameWeb);
-    webLayout->setContentsMargins(0, 0, 0, 0);
-    webLayout->addWidget(wbWeb);
-
-    m_pages = {{kWorkstationData, pageConfiguration, 1},
-               {kDataRanges, m_dataPlaceholder, 1},
-               {kReports, pageReports, 1},
-               {kGroupings, pageAppGroupings, 2},
-               {kSecurity, pageSecurity, 2},
-               {kCheckWorkstations, pageCheckWorkstations, 3},
-               {kWorkstationHealth, pageWorkstationHealth, 3},
-               {kWebSite, frameWeb, 4}};
-    for (const Page& page : m_pages)
-        pages->addWidget(page.frame);
-    pages->setCurrentWidget(pageConfiguration);
+    buildPages();
 
     auto* right = new QVBoxLayout;
     right->setContentsMargins(6, 4, 6, 0);
@@ -138,7 +105,7 @@ frmMain::frmMain(const AppContext& context, QWidget* parent) : QMainWindow(paren
     connect(VerticalMenu1, &VerticalMenu::MenuItemClick, this, &frmMain::MenuItemClick);
     connect(pageConfiguration, &frameConfiguration::statusText, this, &frmMain::setStatusText);
     connect(pageConfiguration, &frameConfiguration::showWorkstationDataPageRequested, this,
-            &frmMain::ShowWorkstationDataPage);
+            [this] { showPage(kWorkstationData); });
     connect(pageCheckWorkstations, &frameCheckWorkstations::serviceChecked, pageWorkstationHealth,
             &frameWorkstationHealth::serviceChecked);
     connect(pageWorkstationHealth, &frameWorkstationHealth::markedChanged, pageConfiguration,
@@ -151,34 +118,141 @@ frmMain::~frmMain() {
     pageData = nullptr;
 }
 
+// One page of the main window, described once: the name its breadcrumb (and --page) gives it,
+// where the navigation bar and the menu bar reach it, how it is built, what showing it does.
+struct frmMain::PageSpec {
+    QString name;
+    int menu;                    // navigation menu holding the page
+    int item;                    // its item on that menu; 0 when the bar has none
+    const char* menuBarMenu;     // objectName of the menu bar menu listing it
+    const char* actionName;      // objectName of its entry there
+    QString caption;             // the entry's text
+    bool separatorBefore;        // the entry starts a group of that menu
+    bool needsDatabase;          // built once the database is open; a placeholder stands in until then
+    QWidget* (*build)(frmMain&); // makes the page (and sets the pointer the window's code uses)
+    void (*shown)(frmMain&);     // what showing it does besides switching to it; may be null
+};
+
+// In stack order; the first page is the one shown before start-up ends.
+const QList<frmMain::PageSpec>& frmMain::pageTable() {
+    static const QList<PageSpec> table = {
+        {kWorkstationData, 1, 1, "mnuFile", "mnuMainWSData", QStringLiteral("Workstation Data"), false, false,
+         [](frmMain& w) -> QWidget* {
+             return w.pageConfiguration = new frameConfiguration(w.m_context.network, w.m_context.feedback,
+                                                                 w.m_context.dialogs, w.pages);
+         },
+         nullptr},
+        {kDataRanges, 1, 2, "mnuFile", "mnuMainData", QStringLiteral("Data Ranges"), false, true,
+         [](frmMain& w) -> QWidget* {
+             return w.pageData = new frameData(*w.m_database, w.m_context.feedback, w.pages);
+         },
+         nullptr},
+        {kReports, 1, 3, "mnuFile", "mnuMainReports", QStringLiteral("Reports"), false, false,
+         [](frmMain& w) -> QWidget* {
+             return w.pageReports = new frameReports(w.m_context.feedback, w.pages);
+         },
+         [](frmMain& w) { w.generateReport(); }},
+        {QStringLiteral("Application Groupings"), 2, 1, "mnuOptions", "mnuOptionsGroupings",
+         QStringLiteral("Application &Groupings"), false, false,
+         [](frmMain& w) -> QWidget* {
+             return w.pageAppGroupings =
+                        new frameAppGroupings(w.m_context.feedback, w.m_context.dialogs, w.pages);
+         },
+         [](frmMain& w) {
+             // The unmatched titles are counted over the days a report would cover now.
+             if (w.pageData)
+                 w.pageAppGroupings->setTitleRange(w.pageData->startDate(), w.pageData->endDate());
+         }},
+        {QStringLiteral("Security"), 2, 2, "mnuOptions", "mnuOptionsSecurity", QStringLiteral("&Security"),
+         true, false,
+         [](frmMain& w) -> QWidget* {
+             return w.pageSecurity = new frameSecurity(w.m_context.settings, w.pages);
+         },
+         nullptr},
+        {QStringLiteral("Check Workstations"), 3, 1, "mnuTools", "mnuToolsCheck",
+         QStringLiteral("&Check Workstations"), false, false,
+         [](frmMain& w) -> QWidget* {
+             return w.pageCheckWorkstations =
+                        new frameCheckWorkstations(w.m_context.network, w.m_context.feedback, w.pages);
+         },
+         nullptr},
+        {QStringLiteral("Workstation Health"), 3, 3, "mnuTools", "mnuToolsHealth",
+         QStringLiteral("Workstation &Health"), false, false,
+         [](frmMain& w) -> QWidget* {
+             return w.pageWorkstationHealth = new frameWorkstationHealth(
+                        w.m_context.network, w.m_context.feedback, w.m_context.settings, w.pages);
+         },
+         [](frmMain& w) { w.pageWorkstationHealth->refresh(); }},
+        {QStringLiteral("Vellumcrest Web Site"), 4, 1, "mnuHelp", "mnuHelpVisit",
+         QStringLiteral("Vellumcrest &Web Site"), true, false,
+         [](frmMain& w) -> QWidget* {
+             w.frameWeb = new QWidget(w.pages);
+             w.frameWeb->setObjectName(QStringLiteral("frameWeb"));
+             w.wbWeb = new QTextBrowser(w.frameWeb);
+             w.wbWeb->setObjectName(QStringLiteral("wbWeb"));
+             configureExternalLinks(w.wbWeb);
+             auto* layout = new QVBoxLayout(w.frameWeb);
+             layout->setContentsMargins(0, 0, 0, 0);
+             layout->addWidget(w.wbWeb);
+             return w.frameWeb;
+         },
+         [](frmMain& w) {
+             w.wbWeb->setSource(QUrl::fromLocalFile(w.htmlPage(QStringLiteral("WebSite.html"))));
+             w.repaintNow();
+         }},
+    };
+    return table;
+}
+
+const frmMain::PageSpec* frmMain::pageSpec(const QString& name) const {
+    for (const PageSpec& spec : pageTable()) {
+        if (spec.name == name)
+            return &spec;
+    }
+    return nullptr;
+}
+
+void frmMain::buildPages() {
+    for (const PageSpec& spec : pageTable()) {
+        QWidget* frame = nullptr;
+        if (spec.needsDatabase) {
+            frame = new QWidget(pages);
+            frame->setObjectName(QStringLiteral("placeholder ") + spec.name);
+        } else {
+            frame = spec.build(*this);
+        }
+        m_pages.append({&spec, frame});
+        pages->addWidget(frame);
+    }
+    pages->setCurrentIndex(0);
+}
+
+void frmMain::addPageEntries(QMenu* menu) {
+    for (const PageSpec& spec : pageTable()) {
+        if (menu->objectName() != QLatin1String(spec.menuBarMenu))
+            continue;
+        if (spec.separatorBefore)
+            menu->addSeparator();
+        connect(addCommand(menu, spec.caption, QLatin1String(spec.actionName)), &QAction::triggered, this,
+                [this, name = spec.name] { showFromMenuBar(name); });
+    }
+}
+
 void frmMain::buildMenus() {
     QMenuBar* bar = menuBar();
     QMenu* mnuFile = bar->addMenu(QStringLiteral("&Main"));
     mnuFile->setObjectName(QStringLiteral("mnuFile"));
-    connect(addCommand(mnuFile, QStringLiteral("Workstation Data"), QStringLiteral("mnuMainWSData")),
-            &QAction::triggered, this, [this] { showFromMenuBar(1, &frmMain::ShowWorkstationDataPage); });
-    connect(addCommand(mnuFile, QStringLiteral("Data Ranges"), QStringLiteral("mnuMainData")),
-            &QAction::triggered, this, [this] { showFromMenuBar(1, &frmMain::cmdDateRange); });
-    connect(addCommand(mnuFile, QStringLiteral("Reports"), QStringLiteral("mnuMainReports")),
-            &QAction::triggered, this, [this] { showFromMenuBar(1, &frmMain::ShowReportsPage); });
+    addPageEntries(mnuFile);
     connect(addCommand(mnuFile, QStringLiteral("E&xit"), QStringLiteral("mnuFileExit")), &QAction::triggered,
             this, [this] { close(); });
 
     QMenu* mnuOptions = bar->addMenu(QStringLiteral("&Options"));
     mnuOptions->setObjectName(QStringLiteral("mnuOptions"));
-    connect(addCommand(mnuOptions, QStringLiteral("Application &Groupings"),
-                       QStringLiteral("mnuOptionsGroupings")),
-            &QAction::triggered, this, [this] { showFromMenuBar(2, &frmMain::ShowGroupingsPage); });
-    mnuOptions->addSeparator();
-    connect(addCommand(mnuOptions, QStringLiteral("&Security"), QStringLiteral("mnuOptionsSecurity")),
-            &QAction::triggered, this, [this] { showFromMenuBar(2, &frmMain::ShowSecurityPage); });
+    addPageEntries(mnuOptions);
 
     QMenu* mnuTools = bar->addMenu(QStringLiteral("&Tools"));
     mnuTools->setObjectName(QStringLiteral("mnuTools"));
-    connect(addCommand(mnuTools, QStringLiteral("&Check Workstations"), QStringLiteral("mnuToolsCheck")),
-            &QAction::triggered, this, [this] { showFromMenuBar(3, &frmMain::ShowCheckWorkstationsPage); });
-    connect(addCommand(mnuTools, QStringLiteral("Workstation &Health"), QStringLiteral("mnuToolsHealth")),
-            &QAction::triggered, this, [this] { showFromMenuBar(3, &frmMain::ShowWorkstationHealthPage); });
+    addPageEntries(mnuTools);
     mnuTools->addSeparator();
     connect(addCommand(mnuTools, QStringLiteral("&Export Data..."), QStringLiteral("mnuToolsExport")),
             &QAction::triggered, this, &frmMain::exportData);
@@ -187,9 +261,7 @@ void frmMain::buildMenus() {
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
     connect(addCommand(mnuHelp, QStringLiteral("&Contents..."), QStringLiteral("mnuHelpContents")),
             &QAction::triggered, this, &frmMain::helpContents);
-    mnuHelp->addSeparator();
-    connect(addCommand(mnuHelp, QStringLiteral("Vellumcrest &Web Site"), QStringLiteral("mnuHelpVisit")),
-            &QAction::triggered, this, [this] { showFromMenuBar(4, &frmMain::ShowWebSitePage); });
+    addPageEntries(mnuHelp);
     mnuHelp->addSeparator();
     connect(addCommand(mnuHelp, QStringLiteral("&About Vellumcrest..."), QStringLiteral("mnuHelpAbout")),
             &QAction::triggered, this, &frmMain::helpAbout);
@@ -304,16 +376,20 @@ void frmMain::run() {
     }
     repaintNow();
 
-    pageData = new frameData(*m_database, feedback, pages);
-    replacePage(kDataRanges, pageData);
-    m_dataPlaceholder->deleteLater();
+    for (const PageSpec& spec : pageTable()) {
+        if (!spec.needsDatabase)
+            continue;
+        QWidget* placeholder = pageWidget(spec.name);
+        replacePage(spec.name, spec.build(*this));
+        placeholder->deleteLater();
+    }
     pageData->LoadReportCriteria();
 
     pageAppGroupings->setTitleRange(pageData->startDate(), pageData->endDate());
     pageAppGroupings->LoadGroupings();
     // The download's records are the health rows; their marks go to the tree as well.
     pageWorkstationHealth->refresh();
-    ShowWorkstationDataPage();
+    showPage(kWorkstationData);
     // What did not come in is said where the operator looks, with the reasons on hover.
     setStatusText(downloadOutcomeText(outcome));
     sbPanelStatus->setToolTip(PlainText::toolTip(downloadOutcomeDetails(outcome)));
@@ -321,7 +397,7 @@ void frmMain::run() {
 
 QWidget* frmMain::pageWidget(const QString& name) const {
     for (const Page& page : m_pages) {
-        if (page.name == name)
+        if (page.spec->name == name)
             return page.frame;
     }
     return nullptr;
@@ -330,7 +406,7 @@ QWidget* frmMain::pageWidget(const QString& name) const {
 // Puts frame where the named page is, in the stack and in the page table; nullptr forgets it.
 void frmMain::replacePage(const QString& name, QWidget* frame) {
     for (Page& page : m_pages) {
-        if (page.name != name)
+        if (page.spec->name != name)
             continue;
         if (frame && page.frame)
             pages->insertWidget(pages->indexOf(page.frame), frame);
@@ -343,28 +419,23 @@ void frmMain::replacePage(const QString& name, QWidget* frame) {
 QString frmMain::currentPageName() const {
     for (const Page& page : m_pages) {
         if (page.frame == pages->currentWidget())
-            return page.name;
+            return page.spec->name;
     }
     return {};
 }
 
-void frmMain::switchTo(const QString& name) {
+void frmMain::showPage(const QString& name) {
+    const PageSpec* spec = pageSpec(name);
     pages->setCurrentWidget(pageWidget(name));
     setStatusText(QString());
     PlainText::show(lblTitle, VerticalMenu1->MenuCaption() + QStringLiteral(" -> ") + name);
     repaintNow();
+    if (spec->shown)
+        spec->shown(*this);
 }
 
-void frmMain::ShowWorkstationDataPage() {
-    switchTo(kWorkstationData);
-}
-
-void frmMain::cmdDateRange() {
-    switchTo(kDataRanges);
-}
-
-void frmMain::ShowReportsPage() {
-    switchTo(kReports);
+// The Reports page makes a new report whenever it is shown.
+void frmMain::generateReport() {
     pageReports->showPlaceholder(htmlPage(QStringLiteral("Blank.html")));
     pageReports->setCsvWriter({});
     pageReports->setChartTotals(nullptr);
@@ -397,35 +468,9 @@ void frmMain::ShowReportsPage() {
     execDialog(generate);
 }
 
-void frmMain::ShowGroupingsPage() {
-    switchTo(kGroupings);
-    // The unmatched titles are counted over the days a report would cover now.
-    if (pageData)
-        pageAppGroupings->setTitleRange(pageData->startDate(), pageData->endDate());
-}
-
-void frmMain::ShowSecurityPage() {
-    switchTo(kSecurity);
-}
-
-void frmMain::ShowCheckWorkstationsPage() {
-    switchTo(kCheckWorkstations);
-}
-
-void frmMain::ShowWorkstationHealthPage() {
-    switchTo(kWorkstationHealth);
-    pageWorkstationHealth->refresh();
-}
-
-void frmMain::ShowWebSitePage() {
-    switchTo(kWebSite);
-    wbWeb->setSource(QUrl::fromLocalFile(htmlPage(QStringLiteral("WebSite.html"))));
-    repaintNow();
-}
-
-void frmMain::showFromMenuBar(int menu, void (frmMain::*switcher)()) {
-    VerticalMenu1->setMenuCur(menu);
-    (this->*switcher)();
+void frmMain::showFromMenuBar(const QString& name) {
+    VerticalMenu1->setMenuCur(pageSpec(name)->menu);
+    showPage(name);
 }
 
 bool frmMain::showPageByName(const QString& name) {
@@ -434,61 +479,27 @@ bool frmMain::showPageByName(const QString& name) {
         pageReports->showCharts(true);
         return showPageByName(kReports);
     }
-    for (const Page& page : m_pages) {
-        if (page.name.compare(name, Qt::CaseInsensitive) != 0)
-            continue;
-        static const QHash<QString, void (frmMain::*)()> switchers = {
-            {kWorkstationData, &frmMain::ShowWorkstationDataPage},
-            {kDataRanges, &frmMain::cmdDateRange},
-            {kReports, &frmMain::ShowReportsPage},
-            {kGroupings, &frmMain::ShowGroupingsPage},
-            {kSecurity, &frmMain::ShowSecurityPage},
-            {kCheckWorkstations, &frmMain::ShowCheckWorkstationsPage},
-            {kWorkstationHealth, &frmMain::ShowWorkstationHealthPage},
-            {kWebSite, &frmMain::ShowWebSitePage}};
-        showFromMenuBar(page.menu, switchers.value(page.name));
-        return true;
+    for (const PageSpec& spec : pageTable()) {
+        if (spec.name.compare(name, Qt::CaseInsensitive) == 0) {
+            showFromMenuBar(spec.name);
+            return true;
+        }
     }
     return false;
 }
 
 void frmMain::MenuItemClick(short MenuNumber, short MenuItem) {
-    if (MenuItem < 1 || MenuItem > 9)
-        return;
-    switch (MenuNumber * 10 + MenuItem) {
-    case 11:
-        ShowWorkstationDataPage();
-        break;
-    case 12:
-        cmdDateRange();
-        break;
-    case 13:
-        ShowReportsPage();
-        break;
-    case 21:
-        ShowGroupingsPage();
-        break;
-    case 22:
-        ShowSecurityPage();
-        break;
-    case 31:
-        ShowCheckWorkstationsPage();
-        break;
-    case 32:
-        exportData();
-        break;
-    case 33:
-        ShowWorkstationHealthPage();
-        break;
-    case 41:
-        ShowWebSitePage();
-        break;
-    case 42:
-        helpContents();
-        break;
-    default:
-        break;
+    for (const PageSpec& spec : pageTable()) {
+        if (spec.item > 0 && spec.menu == MenuNumber && spec.item == MenuItem) {
+            showPage(spec.name);
+            return;
+        }
     }
+    // The bar's items that run a command rather than show a page.
+    if (MenuNumber == 3 && MenuItem == 2)
+        exportData();
+    else if (MenuNumber == 4 && MenuItem == 2)
+        helpContents();
 }
 
 void frmMain::exportData() {

@@ -33,16 +33,6 @@ public:
     // The window's start-up, called once right after it is shown.
     void run();
 
-    // Page switchers.
-    void ShowWorkstationDataPage();
-    void cmdDateRange();
-    void ShowReportsPage();
-    void ShowGroupingsPage();
-    void ShowSecurityPage();
-    void ShowCheckWorkstationsPage();
-    void ShowWorkstationHealthPage();
-    void ShowWebSitePage();
-
     // Shows the page the breadcrumb names (e.g. "Reports") as the menu bar would; "Charts" is the
     // Reports page with its charts shown. False when there is no such page.
     bool showPageByName(const QString& name);
@@ -64,35 +54,24 @@ public:
     ManagerDatabase* database() const { return m_database.get(); }
     Network& network() const { return m_context.network; }
 
-    QLabel* lblTitle;
-    QStackedWidget* pages;
-    VerticalMenu* VerticalMenu1;
-    frameConfiguration* pageConfiguration;
-    frameData* pageData = nullptr; // built once the database is open
-    frameReports* pageReports;
-    frameAppGroupings* pageAppGroupings;
-    frameSecurity* pageSecurity;
-    frameCheckWorkstations* pageCheckWorkstations;
-    frameWorkstationHealth* pageWorkstationHealth;
-    QWidget* frameWeb;
-    QTextBrowser* wbWeb;
-    QLabel* sbPanelStatus;
-    QLabel* sbPanelDate;
-    QLabel* sbPanelTime;
-
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    struct PageSpec;
     struct Page {
-        QString name;
+        const PageSpec* spec;
         QWidget* frame;
-        int menu; // navigation menu holding the page
     };
+    static const QList<PageSpec>& pageTable();
+    const PageSpec* pageSpec(const QString& name) const;
+    void buildPages();
     void buildMenus();
+    void addPageEntries(QMenu* menu);
     void buildStatusBar();
-    void switchTo(const QString& name);
-    void showFromMenuBar(int menu, void (frmMain::*switcher)());
+    void showPage(const QString& name);
+    void showFromMenuBar(const QString& name);
+    void generateReport();
     void applyStoredPosition();
     void storePosition();
     void UpdateSnapshotDate();
@@ -102,10 +81,25 @@ private:
     void replacePage(const QString& name, QWidget* frame);
     QString htmlPage(const QString& file) const;
 
+    QLabel* lblTitle;
+    QStackedWidget* pages;
+    VerticalMenu* VerticalMenu1;
+    frameConfiguration* pageConfiguration = nullptr;
+    frameData* pageData = nullptr; // built once the database is open
+    frameReports* pageReports = nullptr;
+    frameAppGroupings* pageAppGroupings = nullptr;
+    frameSecurity* pageSecurity = nullptr;
+    frameCheckWorkstations* pageCheckWorkstations = nullptr;
+    frameWorkstationHealth* pageWorkstationHealth = nullptr;
+    QWidget* frameWeb = nullptr;
+    QTextBrowser* wbWeb = nullptr;
+    QLabel* sbPanelStatus;
+    QLabel* sbPanelDate;
+    QLabel* sbPanelTime;
+
     AppContext m_context;
     std::unique_ptr<ManagerDatabase> m_database;
     QList<Page> m_pages;
-    QWidget* m_dataPlaceholder;
     QTimer* m_clock;
     bool m_closing = false;
 };

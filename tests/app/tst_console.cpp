@@ -69,6 +69,10 @@ Expected expectedFrom(const QString& network) {
     return expected;
 }
 
+QString breadcrumb(const frmMain& window) {
+    return TestEnv::child<QLabel>(&window, "lblTitle")->text();
+}
+
 qint64 usageRows(ManagerDatabase& db) {
     QSqlQuery q = Sql::run(db.db(), QStringLiteral("SELECT count(*) FROM MGRDaySummary"));
     q.next();
@@ -152,10 +156,12 @@ void TstConsole::firstStartScansDownloadsAndReports() {
     named.sort();
     notRead.sort();
     QCOMPARE(named, notRead);
-    const QString reasons = QTextDocumentFragment::fromHtml(window->sbPanelStatus->toolTip()).toPlainText();
+    const QString reasons =
+        QTextDocumentFragment::fromHtml(TestEnv::child<QLabel>(window.get(), "sbPanelStatus")->toolTip())
+            .toPlainText();
     for (const QString& name : notRead)
         QVERIFY2(reasons.contains(name + QStringLiteral(": ")), qPrintable(reasons));
-    QCOMPARE(window->lblTitle->text(), QStringLiteral("Main -> Workstation Data"));
+    QCOMPARE(breadcrumb(*window), QStringLiteral("Main -> Workstation Data"));
     QCOMPARE(window->currentPageName(), QStringLiteral("Workstation Data"));
 
     const Expected expected = expectedFrom(m_network);
@@ -164,9 +170,9 @@ void TstConsole::firstStartScansDownloadsAndReports() {
 
     // The Reports page writes the report; its numbers are those of the agent databases.
     window->findChild<QAction*>(QStringLiteral("mnuMainReports"))->trigger();
-    QCOMPARE(window->lblTitle->text(), QStringLiteral("Main -> Reports"));
+    QCOMPARE(breadcrumb(*window), QStringLiteral("Main -> Reports"));
     const QString reportPath = m_home + QStringLiteral("/Data/HTML/Report.html");
-    QCOMPARE(window->pageReports->currentPath(), reportPath);
+    QCOMPARE(TestEnv::child<frameReports>(window.get())->currentPath(), reportPath);
     QFile file(reportPath);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QString report = QString::fromLatin1(file.readAll());
@@ -222,33 +228,36 @@ void TstConsole::navigationKeepsMenuBarAndBarInStep() {
     auto window = start();
     QVERIFY(window);
     window->findChild<QAction*>(QStringLiteral("mnuOptionsGroupings"))->trigger();
-    QCOMPARE(window->lblTitle->text(), QStringLiteral("Options -> Application Groupings"));
-    QCOMPARE(window->VerticalMenu1->MenuCur(), 2);
+    QCOMPARE(breadcrumb(*window), QStringLiteral("Options -> Application Groupings"));
+    QCOMPARE(TestEnv::child<VerticalMenu>(window.get(), "VerticalMenu1")->MenuCur(), 2);
     window->findChild<QAction*>(QStringLiteral("mnuToolsCheck"))->trigger();
-    QCOMPARE(window->lblTitle->text(), QStringLiteral("Tools -> Check Workstations"));
-    QCOMPARE(window->VerticalMenu1->MenuCur(), 3);
+    QCOMPARE(breadcrumb(*window), QStringLiteral("Tools -> Check Workstations"));
+    QCOMPARE(TestEnv::child<VerticalMenu>(window.get(), "VerticalMenu1")->MenuCur(), 3);
     window->findChild<QAction*>(QStringLiteral("mnuOptionsSecurity"))->trigger();
-    QCOMPARE(window->lblTitle->text(), QStringLiteral("Options -> Security"));
+    QCOMPARE(breadcrumb(*window), QStringLiteral("Options -> Security"));
     window->findChild<QAction*>(QStringLiteral("mnuHelpVisit"))->trigger();
-    QCOMPARE(window->lblTitle->text(), QStringLiteral("Help -> Vellumcrest Web Site"));
-    QVERIFY(window->wbWeb->source().toLocalFile().endsWith(QLatin1String("/Data/HTML/WebSite.html")));
+    QCOMPARE(breadcrumb(*window), QStringLiteral("Help -> Vellumcrest Web Site"));
+    QVERIFY(TestEnv::child<QTextBrowser>(window.get(), "wbWeb")
+                ->source()
+                .toLocalFile()
+                .endsWith(QLatin1String("/Data/HTML/WebSite.html")));
     window->findChild<QAction*>(QStringLiteral("mnuMainData"))->trigger();
-    QCOMPARE(window->lblTitle->text(), QStringLiteral("Main -> Data Ranges"));
+    QCOMPARE(breadcrumb(*window), QStringLiteral("Main -> Data Ranges"));
 
     // The navigation item "Scan Workstations" shows the check page; it scans nothing.
-    const int nodes = window->pageConfiguration->workstationNodeCount();
-    window->VerticalMenu1->setMenuCur(3);
+    const int nodes = TestEnv::child<frameConfiguration>(window.get())->workstationNodeCount();
+    TestEnv::child<VerticalMenu>(window.get(), "VerticalMenu1")->setMenuCur(3);
     window->MenuItemClick(3, 1);
     QCOMPARE(window->currentPageName(), QStringLiteral("Check Workstations"));
-    QCOMPARE(window->pageConfiguration->workstationNodeCount(), nodes);
+    QCOMPARE(TestEnv::child<frameConfiguration>(window.get())->workstationNodeCount(), nodes);
     // The health page, from the bar and from the menu bar, with a row per registered machine.
     window->MenuItemClick(3, 3);
     QCOMPARE(window->currentPageName(), QStringLiteral("Workstation Health"));
-    QCOMPARE(window->pageWorkstationHealth->model().rowCount(),
+    QCOMPARE(TestEnv::child<frameWorkstationHealth>(window.get())->model().rowCount(),
              int(window->database()->workstations().size()));
     window->findChild<QAction*>(QStringLiteral("mnuToolsCheck"))->trigger();
     window->findChild<QAction*>(QStringLiteral("mnuToolsHealth"))->trigger();
-    QCOMPARE(window->lblTitle->text(), QStringLiteral("Tools -> Workstation Health"));
+    QCOMPARE(breadcrumb(*window), QStringLiteral("Tools -> Workstation Health"));
     window->MenuItemClick(3, 1);
     // Combinations outside the table do nothing.
     window->MenuItemClick(3, 4);
@@ -265,7 +274,7 @@ void TstConsole::laterStartsUseTheRegistryAndTakeOnlyNewDays() {
     {
         auto window = start();
         before = usageRows(*window->database());
-        nodes = window->pageConfiguration->workstationNodeCount();
+        nodes = TestEnv::child<frameConfiguration>(window.get())->workstationNodeCount();
         window->close();
     }
     // A second start on the same day takes nothing; the tree comes from the registry even
@@ -275,7 +284,7 @@ void TstConsole::laterStartsUseTheRegistryAndTakeOnlyNewDays() {
     {
         auto window = start();
         QCOMPARE(usageRows(*window->database()), before);
-        QCOMPARE(window->pageConfiguration->workstationNodeCount(), nodes);
+        QCOMPARE(TestEnv::child<frameConfiguration>(window.get())->workstationNodeCount(), nodes);
         window->close();
     }
     QVERIFY(TestEnv::runAgent(
@@ -308,8 +317,8 @@ void TstConsole::laterStartsUseTheRegistryAndTakeOnlyNewDays() {
 
 void TstConsole::reportButtons() {
     auto window = start();
-    window->ShowReportsPage();
-    frameReports* page = window->pageReports;
+    window->showPageByName(QStringLiteral("Reports"));
+    frameReports* page = TestEnv::child<frameReports>(window.get());
     // Without an icon theme Print shows the program's own printer, not Export's disk.
     const QImage printIcon = page->cmdPrintReport->icon().pixmap(16).toImage();
     QVERIFY(!printIcon.isNull());
@@ -343,7 +352,7 @@ void TstConsole::reportButtons() {
     QVERIFY(!page->cmdExportReport->isEnabled());
     QVERIFY(page->cmdPrintReport->isEnabled());
     page->setStatusQuery({});
-    window->ShowReportsPage();
+    window->showPageByName(QStringLiteral("Reports"));
     QVERIFY(!page->cmdExportReport->isEnabled());
     QVERIFY(page->cmdPrintReport->isEnabled());
     // The shown report displays the trade mark and blanks, not raw entity text.
@@ -362,8 +371,8 @@ void TstConsole::failedReportSaysWhyAndIsNotSaved() {
     // A folder where the report file goes: the file cannot be written.
     QVERIFY(QDir().mkpath(m_home + QStringLiteral("/Data/HTML/Report.html/x")));
     m_feedback.clear();
-    window->ShowReportsPage();
-    frameReports* page = window->pageReports;
+    window->showPageByName(QStringLiteral("Reports"));
+    frameReports* page = TestEnv::child<frameReports>(window.get());
     QCOMPARE(m_feedback.messages.size(), 1);
     const QString shown = page->brwReport->toPlainText();
     QVERIFY2(!shown.contains(QStringLiteral("Preparing the report")), qPrintable(shown));
