@@ -34,10 +34,10 @@ std::optional<QList<Network::ServiceEntry>> lookup(Network& network, Feedback& f
 } // namespace
 
 qint32 GetServiceState(Network& network, Feedback& feedback, const QString& machine, const QString& service) {
-    return ServiceStateIfListed(network, feedback, machine, service).value_or(0);
+    return serviceStateIfListed(network, feedback, machine, service).value_or(0);
 }
 
-std::optional<qint32> ServiceStateIfListed(Network& network, Feedback& feedback, const QString& machine,
+std::optional<qint32> serviceStateIfListed(Network& network, Feedback& feedback, const QString& machine,
                                            const QString& service) {
     const auto entries = lookup(network, feedback, Network::kServiceStateAll, machine,
                                 QStringLiteral("GetSystemServicesState; error "));

@@ -19,7 +19,7 @@ qint32 GetServiceState(Network& network, Feedback& feedback, const QString& mach
 
 // The same lookup, telling a machine whose services could not be listed (nothing) apart from
 // one without the service (0), with the same messages.
-std::optional<qint32> ServiceStateIfListed(Network& network, Feedback& feedback, const QString& machine,
+std::optional<qint32> serviceStateIfListed(Network& network, Feedback& feedback, const QString& machine,
                                            const QString& service);
 
 // Whether a service with exactly that name is listed for the state filter (1 active,

@@ -47,7 +47,7 @@ void frameCheckWorkstations::checkWorkstations() {
     if (!machines)
         return;
     for (const QString& machine : *machines) {
-        const auto state = ServiceStateIfListed(m_network, m_feedback, machine, kAgentServiceName);
+        const auto state = serviceStateIfListed(m_network, m_feedback, machine, kAgentServiceName);
         lstCheck->addItem(machine + serviceStateText(state.value_or(0)));
         emit serviceChecked(machine, state ? *state : WorkstationHealth::kNotReached);
         window()->repaint();

@@ -122,7 +122,7 @@ void frameWorkstationHealth::checkServices() {
     for (const WorkstationHealth::Row& row : m_model->rows())
         names.append(row.name);
     for (const QString& name : names) {
-        const auto state = ServiceStateIfListed(m_network, m_feedback, name, kAgentServiceName);
+        const auto state = serviceStateIfListed(m_network, m_feedback, name, kAgentServiceName);
         m_model->setServiceState(name, state ? *state : WorkstationHealth::kNotReached);
         window()->repaint();
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
