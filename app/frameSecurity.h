@@ -20,13 +20,13 @@ public:
     // Stores the password typed since the last store, if any (also run when the window closes).
     void commitPassword();
 
+private:
+    void applyPasswordState(bool ticked);
+
     QLineEdit* txtUserName;
     QLineEdit* txtPassword;
     QCheckBox* chkPasswordProtected;
     QLabel* lblSecurityInfo;
-
-private:
-    void applyPasswordState(bool ticked);
 
     Settings& m_settings;
     bool m_passwordEdited = false;

@@ -22,6 +22,10 @@ public:
     // "Version " and major.minor.revision of the running program.
     static QString versionText();
 
+private:
+    void buildControls();
+    void layOut();
+
     QLabel* picIcon;
     QLabel* lblTitle;
     QLabel* lblVersion;
@@ -29,10 +33,6 @@ public:
     QLabel* lblDisclaimer;
     QPushButton* cmdOK;
     QPushButton* cmdSysInfo;
-
-private:
-    void buildControls();
-    void layOut();
 
     Feedback& m_feedback;
     SystemInfoSource m_sysInfo;

@@ -28,13 +28,13 @@ public:
     // index.html. Returns an empty text, or the description of why the page cannot be shown.
     QString openAt(const QString& file);
 
+private:
     QTextBrowser* brwHelp;
     QPushButton* cmdBack;
     QPushButton* cmdForward;
     QPushButton* cmdHome;
     QPushButton* cmdContents;
 
-private:
     QUrl m_contents;
 };
 

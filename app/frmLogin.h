@@ -15,13 +15,13 @@ public:
 
     bool loginSucceeded() const { return m_loginSucceeded; }
 
+private:
+    void checkPassword();
+
     QLineEdit* txtUserName;
     QLineEdit* txtPassword;
     QPushButton* cmdOK;
     QPushButton* cmdCancel;
-
-private:
-    void checkPassword();
 
     Settings& m_settings;
     Feedback& m_feedback;

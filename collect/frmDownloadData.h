@@ -24,9 +24,6 @@ public:
     DownloadSummary DownloadData(const QStringList& checkedWorkstations, ManagerDatabase& db,
                                  Network& network);
 
-    QLabel* lblCurrentWS;
-    QProgressBar* pbWorkstations;
-
 signals:
     // Text for the first panel of the main window's status bar.
     void statusText(const QString& text);
@@ -35,4 +32,7 @@ signals:
 
 private:
     void repaintNow();
+
+    QLabel* lblCurrentWS;
+    QProgressBar* pbWorkstations;
 };

@@ -14,10 +14,6 @@ class frameCheckWorkstations : public QWidget {
 public:
     frameCheckWorkstations(Network& network, Feedback& feedback, QWidget* parent = nullptr);
 
-    QListWidget* lstCheck;
-    QPushButton* cmdCheck;
-    QLabel* lblCheckInfo;
-
 public slots:
     // The click on cmdCheck: one line per enumerated machine, the list growing visibly.
     void checkWorkstations();
@@ -28,6 +24,10 @@ signals:
     void serviceChecked(const QString& machine, qint32 state);
 
 private:
+    QListWidget* lstCheck;
+    QPushButton* cmdCheck;
+    QLabel* lblCheckInfo;
+
     Network& m_network;
     Feedback& m_feedback;
 };

@@ -191,11 +191,8 @@ void frameConfiguration::GetServers(const QString& unused, qint32& count) {
     AgentScanObserver observer;
     observer.enumerated = [&](int machines) {
         const QString domain = GetDomainName();
-        if (m_scan) {
-            PlainText::show(m_scan->lblDomain, domain);
-            m_scan->ProgressBar1->setMaximum(100 * machines + 1);
-            m_scan->repaintNow();
-        }
+        if (m_scan)
+            m_scan->showDomain(domain, machines);
         {
             const QSignalBlocker quiet(tvWorkstations);
             tvWorkstations->clear();
@@ -204,10 +201,8 @@ void frameConfiguration::GetServers(const QString& unused, qint32& count) {
         repaintWindow();
     };
     observer.asking = [&](const QString& machine) {
-        if (m_scan) {
-            PlainText::show(m_scan->lblWorkstation, machine);
-            m_scan->repaintNow();
-        }
+        if (m_scan)
+            m_scan->showMachine(machine);
     };
     observer.found = [&](const QString& machine) {
         {
@@ -218,10 +213,8 @@ void frameConfiguration::GetServers(const QString& unused, qint32& count) {
     };
     observer.asked = [&](const QString&) {
         ++count;
-        if (m_scan) {
-            m_scan->ProgressBar1->setValue(m_scan->ProgressBar1->value() + 100);
-            m_scan->repaintNow();
-        }
+        if (m_scan)
+            m_scan->machineAsked();
     };
     scanForAgents(m_network, m_feedback, observer);
 }

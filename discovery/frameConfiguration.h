@@ -57,14 +57,6 @@ public:
     // All workstation nodes (checked or not).
     int workstationNodeCount() const;
 
-    QGroupBox* frameCurrentData;
-    QLineEdit* txtSnapshotDate;
-    QLabel* lblSnapshotDate;
-    QLabel* lblCollectInfo;
-    QGroupBox* frameMonitored;
-    QTreeWidget* tvWorkstations;
-    QPushButton* cmdScanNetwork;
-    QLabel* lblInfo;
     // The tree's image list: "root", "pc" and "pc-behind".
     QMap<QString, QIcon> imWS;
 
@@ -90,6 +82,15 @@ private:
     ManagerDatabase& database() const;
     void repaintWindow();
     void showMark(QTreeWidgetItem* node) const;
+
+    QGroupBox* frameCurrentData;
+    QLineEdit* txtSnapshotDate;
+    QLabel* lblSnapshotDate;
+    QLabel* lblCollectInfo;
+    QGroupBox* frameMonitored;
+    QTreeWidget* tvWorkstations;
+    QPushButton* cmdScanNetwork;
+    QLabel* lblInfo;
 
     Network& m_network;
     Feedback& m_feedback;

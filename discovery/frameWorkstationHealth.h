@@ -24,13 +24,6 @@ public:
     void setDatabase(ManagerDatabase* database) { m_database = database; }
     WorkstationHealth& model() const { return *m_model; }
 
-    QTableView* tvHealth;
-    QLabel* lblDaysBehind;
-    QSpinBox* spnDaysBehind;
-    QPushButton* cmdCheckServices;
-    QPushButton* cmdRefresh;
-    QLabel* lblHealthInfo;
-
 public slots:
     // Reads the rows again (after a download, a scan, or when the page is shown).
     void refresh();
@@ -45,6 +38,13 @@ signals:
 
 private:
     void limitChanged(int days);
+
+    QTableView* tvHealth;
+    QLabel* lblDaysBehind;
+    QSpinBox* spnDaysBehind;
+    QPushButton* cmdCheckServices;
+    QPushButton* cmdRefresh;
+    QLabel* lblHealthInfo;
 
     Network& m_network;
     Feedback& m_feedback;

@@ -2,6 +2,7 @@
 #include "discovery/frmScan.h"
 
 #include "base/Captions.h"
+#include "widgets/PlainText.h"
 #include "widgets/WaitCursor.h"
 
 #include <QCoreApplication>
@@ -38,6 +39,22 @@ frmScan::frmScan(QWidget* parent) : QDialog(parent) {
     layout->addLayout(form);
     layout->addWidget(ProgressBar1);
     setMinimumWidth(380);
+}
+
+void frmScan::showDomain(const QString& domain, int machines) {
+    PlainText::show(lblDomain, domain);
+    ProgressBar1->setMaximum(100 * machines + 1);
+    repaintNow();
+}
+
+void frmScan::showMachine(const QString& machine) {
+    PlainText::show(lblWorkstation, machine);
+    repaintNow();
+}
+
+void frmScan::machineAsked() {
+    ProgressBar1->setValue(ProgressBar1->value() + 100);
+    repaintNow();
 }
 
 void frmScan::repaintNow() {

@@ -15,13 +15,11 @@ public:
     // The scan to run once the window is first shown; the window closes itself after it.
     void setWork(std::function<void()> work) { m_work = std::move(work); }
 
-    QLabel* lblScanning;
-    QLabel* lblDomain;
-    QLabel* lblWorkstation;
-    QProgressBar* ProgressBar1;
-
-    // Paints the window now, so progress is visible while the scan holds the thread.
-    void repaintNow();
+    // The scan as it goes, each painted at once (the scan holds the thread): the domain and the
+    // number of machines to ask, the machine being asked, one more machine asked.
+    void showDomain(const QString& domain, int machines);
+    void showMachine(const QString& machine);
+    void machineAsked();
 
 public slots:
     // The operator cannot abandon a scan half-way; the window closes when the work is done.
@@ -33,8 +31,15 @@ protected:
 
 private:
     void runWork();
+    void repaintNow();
 
     std::function<void()> m_work;
+
+    QLabel* lblScanning;
+    QLabel* lblDomain;
+    QLabel* lblWorkstation;
+    QProgressBar* ProgressBar1;
+
     bool m_started = false;
     bool m_working = false;
 };

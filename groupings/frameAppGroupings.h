@@ -61,6 +61,19 @@ public:
     void updateCoverage(const std::function<void()>& update);
     const TitleCoverage& coverage() const { return m_coverage; }
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    void layOut();
+    void connectControls();
+    // Brings every control in line with the editor; the widgets' own signals are ignored
+    // meanwhile, so showing never counts as an operator action.
+    void showEditor();
+    void showCoverage();
+    void showAddUnmatchedEnabled();
+
     QGroupBox* Frame6;
     QListWidget* lstAppGroupings;
     QPushButton* cmdAppUp;
@@ -82,19 +95,6 @@ public:
     QLabel* lblUnmatched;
     QTreeWidget* lstUnmatched;
     QPushButton* cmdAddUnmatched;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
-    void buildControls();
-    void layOut();
-    void connectControls();
-    // Brings every control in line with the editor; the widgets' own signals are ignored
-    // meanwhile, so showing never counts as an operator action.
-    void showEditor();
-    void showCoverage();
-    void showAddUnmatchedEnabled();
 
     GroupingsEditor m_editor;
     Feedback& m_feedback;

@@ -17,16 +17,16 @@ public:
     frmCapturedTitles(ManagerDatabase& database, Feedback& feedback, const QString& alias,
                       QWidget* parent = nullptr);
 
+private:
+    void load(bool aliasSelected);
+    void writePicked();
+
     QLabel* Label1;
     QLabel* lblAppGrouping;
     QLabel* Label2;
     QListWidget* lstWindowTitles;
     QPushButton* OKButton;
     QPushButton* CancelButton;
-
-private:
-    void load(bool aliasSelected);
-    void writePicked();
 
     ManagerDatabase& m_database;
     Feedback& m_feedback;

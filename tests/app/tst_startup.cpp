@@ -21,6 +21,12 @@
 
 #include <sys/stat.h>
 
+namespace {
+QLineEdit* box(const QWidget& form, const char* name) {
+    return TestEnv::child<QLineEdit>(&form, name);
+}
+} // namespace
+
 class TstStartup : public QObject {
     Q_OBJECT
 private slots:
@@ -146,8 +152,8 @@ void TstStartup::errorHandlerReactions() {
 
 void TstStartup::emptyStoredPasswordAcceptsEmptyEntry() {
     frmLogin login(*m_settings, m_feedback);
-    QCOMPARE(login.txtPassword->echoMode(), QLineEdit::Password);
-    QTest::mouseClick(login.cmdOK, Qt::LeftButton);
+    QCOMPARE(box(login, "txtPassword")->echoMode(), QLineEdit::Password);
+    QTest::mouseClick(TestEnv::child<QPushButton>(&login, "cmdOK"), Qt::LeftButton);
     QVERIFY(login.loginSucceeded());
     QVERIFY(m_feedback.messages.isEmpty());
 }
@@ -158,11 +164,11 @@ void TstStartup::wrongPasswordsThenRight() {
     login.show();
     QVERIFY(QTest::qWaitForWindowExposed(&login));
     for (const QString& wrong : {QStringLiteral("open sesame"), QStringLiteral("x"), QString()}) {
-        login.txtPassword->setText(wrong);
-        QTest::mouseClick(login.cmdOK, Qt::LeftButton);
+        box(login, "txtPassword")->setText(wrong);
+        QTest::mouseClick(TestEnv::child<QPushButton>(&login, "cmdOK"), Qt::LeftButton);
         QVERIFY(!login.loginSucceeded());
         QVERIFY(login.isVisible());
-        QCOMPARE(login.txtPassword->selectedText(), wrong);
+        QCOMPARE(box(login, "txtPassword")->selectedText(), wrong);
     }
     QCOMPARE(m_feedback.messages.size(), 3);
     for (const auto& message : m_feedback.messages) {
@@ -170,8 +176,8 @@ void TstStartup::wrongPasswordsThenRight() {
         QCOMPARE(message.title, QStringLiteral("Vellumcrest\u2122 Login"));
         QCOMPARE(message.icon, Feedback::Icon::Warning);
     }
-    login.txtPassword->setText(QStringLiteral("Open Sesame"));
-    QTest::mouseClick(login.cmdOK, Qt::LeftButton);
+    box(login, "txtPassword")->setText(QStringLiteral("Open Sesame"));
+    QTest::mouseClick(TestEnv::child<QPushButton>(&login, "cmdOK"), Qt::LeftButton);
     QVERIFY(login.loginSucceeded());
     QCOMPARE(m_feedback.messages.size(), 3);
 }
@@ -180,14 +186,14 @@ void TstStartup::olderPasswordIsUpgradedToHash() {
     m_settings->storePassword(Base64Encode(QStringLiteral("Tr\u00e8s secret")));
     {
         frmLogin login(*m_settings, m_feedback);
-        login.txtPassword->setText(QStringLiteral("tr\u00e8s secret"));
-        QTest::mouseClick(login.cmdOK, Qt::LeftButton);
+        box(login, "txtPassword")->setText(QStringLiteral("tr\u00e8s secret"));
+        QTest::mouseClick(TestEnv::child<QPushButton>(&login, "cmdOK"), Qt::LeftButton);
         QVERIFY(!login.loginSucceeded());
         QCOMPARE(m_settings->storedPassword(), Base64Encode(QStringLiteral("Tr\u00e8s secret")));
     }
     frmLogin login(*m_settings, m_feedback);
-    login.txtPassword->setText(QStringLiteral("Tr\u00e8s secret"));
-    QTest::mouseClick(login.cmdOK, Qt::LeftButton);
+    box(login, "txtPassword")->setText(QStringLiteral("Tr\u00e8s secret"));
+    QTest::mouseClick(TestEnv::child<QPushButton>(&login, "cmdOK"), Qt::LeftButton);
     QVERIFY(login.loginSucceeded());
     const QString stored = m_settings->storedPassword();
     QVERIFY(Password::isHash(stored));
@@ -201,28 +207,28 @@ void TstStartup::securityPageWriteThrough() {
     const QString before = m_settings->storedPassword();
     frameSecurity page(*m_settings);
     page.load(QStringLiteral("operator"), false);
-    QCOMPARE(page.txtUserName->text(), QStringLiteral("operator"));
-    QVERIFY(page.txtPassword->text().isEmpty());
-    QVERIFY(!page.txtPassword->isEnabled());
+    QCOMPARE(box(page, "txtUserName")->text(), QStringLiteral("operator"));
+    QVERIFY(box(page, "txtPassword")->text().isEmpty());
+    QVERIFY(!box(page, "txtPassword")->isEnabled());
     // Loading writes nothing, and a box never edited changes nothing.
     page.commitPassword();
     QCOMPARE(m_settings->storedPassword(), before);
 
-    page.chkPasswordProtected->click();
-    QVERIFY(page.txtPassword->isEnabled());
+    TestEnv::child<QCheckBox>(&page, "chkPasswordProtected")->click();
+    QVERIFY(box(page, "txtPassword")->isEnabled());
     QCOMPARE(m_settings->value(QStringLiteral("Settings"), QStringLiteral("PasswordProtected"), QString()),
              Base64Encode(QStringLiteral("1")));
     QVERIFY(m_settings->passwordProtected());
 
     page.show();
-    page.txtPassword->setFocus();
-    QTest::keyClicks(page.txtPassword, QStringLiteral("n3w"));
+    box(page, "txtPassword")->setFocus();
+    QTest::keyClicks(box(page, "txtPassword"), QStringLiteral("n3w"));
     QCOMPARE(m_settings->storedPassword(), before); // not at every keystroke
-    QTest::keyClick(page.txtPassword, Qt::Key_Return);
+    QTest::keyClick(box(page, "txtPassword"), Qt::Key_Return);
     QVERIFY(Password::verify(m_settings->storedPassword(), QStringLiteral("n3w")).matches);
 
-    page.chkPasswordProtected->click();
-    QVERIFY(!page.txtPassword->isEnabled());
+    TestEnv::child<QCheckBox>(&page, "chkPasswordProtected")->click();
+    QVERIFY(!box(page, "txtPassword")->isEnabled());
     QCOMPARE(m_settings->value(QStringLiteral("Settings"), QStringLiteral("PasswordProtected"), QString()),
              Base64Encode(QStringLiteral("0")));
 }

@@ -48,7 +48,7 @@ void TstDownload::noCheckedWorkstation() {
     QVERIFY(!form.isVisible());
     QCOMPARE(status.count(), 0);
     QCOMPARE(snapshot.count(), 0);
-    QCOMPARE(form.pbWorkstations->value(), 0);
+    QCOMPARE(TestEnv::child<QProgressBar>(&form, "pbWorkstations")->value(), 0);
     QCOMPARE(f.scalar("SELECT count(*) FROM MGRUsers"), 0);
     QCOMPARE(f.scalar("SELECT count(*) FROM MGRDaySummary"), 0);
 }
@@ -72,23 +72,25 @@ void TstDownload::threeCheckedOneUnreachable() {
     frmDownloadData form;
     QSignalSpy status(&form, &frmDownloadData::statusText);
     QSignalSpy snapshot(&form, &frmDownloadData::snapshotDateChanged);
+    auto* pbWorkstations = TestEnv::child<QProgressBar>(&form, "pbWorkstations");
+    auto* lblCurrentWS = TestEnv::child<QLabel>(&form, "lblCurrentWS");
     // Every step as the operator sees it: the bar's value with the label beside it.
     QStringList steps;
-    connect(form.pbWorkstations, &QProgressBar::valueChanged, this, [&](int value) {
+    connect(pbWorkstations, &QProgressBar::valueChanged, this, [&](int value) {
         if (value > 0)
-            steps << QString::number(value) + QLatin1Char(' ') + form.lblCurrentWS->text();
+            steps << QString::number(value) + QLatin1Char(' ') + lblCurrentWS->text();
     });
     form.show();
     form.DownloadData({"WS1", "WS2", "WS3"}, f.db(), network);
 
     QVERIFY(!form.isVisible());
-    QCOMPARE(form.pbWorkstations->maximum(), 9);
-    QCOMPARE(form.pbWorkstations->value(), 6);
+    QCOMPARE(pbWorkstations->maximum(), 9);
+    QCOMPARE(pbWorkstations->value(), 6);
     QCOMPARE(steps, QStringList({"1 Downloading data from: WS1", "2 Downloading data from: WS1",
                                  "3 Downloading data from: WS1", "4 Downloading data from: WS3",
                                  "5 Downloading data from: WS3", "6 Downloading data from: WS3"}));
-    QCOMPARE(form.lblCurrentWS->text(), QStringLiteral("Downloading data from: WS3"));
-    QCOMPARE(form.lblCurrentWS->textFormat(), Qt::PlainText); // names are never markup
+    QCOMPARE(lblCurrentWS->text(), QStringLiteral("Downloading data from: WS3"));
+    QCOMPARE(lblCurrentWS->textFormat(), Qt::PlainText); // names are never markup
     QCOMPARE(status.count(), 1);
     QCOMPARE(status.at(0).at(0).toString(), QStringLiteral("Downloading workstation data..."));
     QCOMPARE(snapshot.count(), 1);

@@ -69,7 +69,7 @@ void TstAgentNetwork::scanAndCheckMatchTheServiceFiles() {
     page.setDatabase(&database);
     page.cmdScanNetworkClick();
     QStringList tree;
-    const QTreeWidgetItem* root = page.tvWorkstations->topLevelItem(0);
+    const QTreeWidgetItem* root = TestEnv::child<QTreeWidget>(&page, "tvWorkstations")->topLevelItem(0);
     tree << root->text(0);
     for (int i = 0; i < root->childCount(); ++i)
         tree << root->child(i)->text(0);
@@ -82,8 +82,9 @@ void TstAgentNetwork::scanAndCheckMatchTheServiceFiles() {
     frameCheckWorkstations check(*network, feedback);
     check.checkWorkstations();
     QStringList lines;
-    for (int i = 0; i < check.lstCheck->count(); ++i)
-        lines << check.lstCheck->item(i)->text();
+    const auto* list = TestEnv::child<QListWidget>(&check, "lstCheck");
+    for (int i = 0; i < list->count(); ++i)
+        lines << list->item(i)->text();
     QCOMPARE(lines, expectedLines);
 }
 

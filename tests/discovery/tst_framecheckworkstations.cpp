@@ -46,21 +46,22 @@ void TstFrameCheckWorkstations::everyMachineGetsALine() {
     ScriptedFeedback feedback;
     frameCheckWorkstations page(network, feedback);
     page.show();
-    page.lstCheck->addItem("left over from before");
+    auto* list = TestEnv::child<QListWidget>(&page, "lstCheck");
+    list->addItem("left over from before");
 
-    page.cmdCheck->click();
+    TestEnv::child<QPushButton>(&page, "cmdCheck")->click();
 
-    QCOMPARE(lines(page.lstCheck), (QStringList{
-                                       "WS1: Vellumcrest service running normally",
-                                       "WS2: Vellumcrest service stopped",
-                                       "WS3: Vellumcrest service not installed",
-                                       "WS4: Vellumcrest service not installed",
-                                       "WS5: Vellumcrest service not installed",
-                                       "WS6: Vellumcrest service not installed",
-                                       "WS7: Vellumcrest service not installed",
-                                       "O'Brien: Vellumcrest service paused",
-                                       "WS9: Vellumcrest service not installed",
-                                   }));
+    QCOMPARE(lines(list), (QStringList{
+                              "WS1: Vellumcrest service running normally",
+                              "WS2: Vellumcrest service stopped",
+                              "WS3: Vellumcrest service not installed",
+                              "WS4: Vellumcrest service not installed",
+                              "WS5: Vellumcrest service not installed",
+                              "WS6: Vellumcrest service not installed",
+                              "WS7: Vellumcrest service not installed",
+                              "O'Brien: Vellumcrest service paused",
+                              "WS9: Vellumcrest service not installed",
+                          }));
     QCOMPARE(feedback.messages.size(), 2);
     QCOMPARE(feedback.messages[0].text, QString("ERROR_MORE_DATA not returned; error 6"));
     QCOMPARE(feedback.messages[1].text, QString("GetSystemServicesState; error 1722"));
@@ -82,9 +83,10 @@ void TstFrameCheckWorkstations::noLines() {
     SimNetwork network(dir.path());
     ScriptedFeedback feedback;
     frameCheckWorkstations page(network, feedback);
-    page.lstCheck->addItem("left over from before");
+    auto* list = TestEnv::child<QListWidget>(&page, "lstCheck");
+    list->addItem("left over from before");
     page.checkWorkstations();
-    QCOMPARE(page.lstCheck->count(), 0);
+    QCOMPARE(list->count(), 0);
     QVERIFY(feedback.messages.isEmpty());
     QVERIFY(!QApplication::overrideCursor());
 }

@@ -26,6 +26,7 @@ struct Fixture {
     ScriptedFeedback feedback;
     ScriptedDialogRunner dialogs;
     frameConfiguration page{network, feedback, dialogs};
+    QTreeWidget* tvWorkstations = TestEnv::child<QTreeWidget>(&page, "tvWorkstations");
 
     Fixture() {
         page.setDatabase(&database);
@@ -38,7 +39,7 @@ struct Fixture {
         const auto mark = [&nodes](const QTreeWidgetItem* item) {
             nodes << (item->checkState(0) == Qt::Checked ? "+" : "-") + item->text(0);
         };
-        if (const QTreeWidgetItem* root = page.tvWorkstations->topLevelItem(0)) {
+        if (const QTreeWidgetItem* root = tvWorkstations->topLevelItem(0)) {
             mark(root);
             for (int i = 0; i < root->childCount(); ++i)
                 mark(root->child(i));
@@ -47,7 +48,7 @@ struct Fixture {
     }
 
     QTreeWidgetItem* node(const QString& key) const {
-        QTreeWidgetItem* root = page.tvWorkstations->topLevelItem(0);
+        QTreeWidgetItem* root = tvWorkstations->topLevelItem(0);
         if (key == "root")
             return root;
         for (int i = 0; i < root->childCount(); ++i)
@@ -86,7 +87,7 @@ private slots:
         QSignalSpy status(&f.page, &frameConfiguration::statusText);
         QSignalSpy showPage(&f.page, &frameConfiguration::showWorkstationDataPageRequested);
 
-        f.page.cmdScanNetwork->click();
+        TestEnv::child<QPushButton>(&f.page, "cmdScanNetwork")->click();
 
         QCOMPARE(f.dialogs.shown.size(), 1);
         QCOMPARE(f.tree(), (QStringList{"+SIMNET", "+WS001", "+WS003"}));
@@ -190,7 +191,7 @@ private slots:
         QCOMPARE(f.page.GetCheckedWSCount(), qint16(2));
         QCOMPARE(f.page.checkedWorkstations(), (QStringList{"root", "Y"}));
         // The machine called "root" is cleared alone, like any workstation.
-        f.page.tvWorkstations->topLevelItem(0)->child(0)->setCheckState(0, Qt::Unchecked);
+        f.tvWorkstations->topLevelItem(0)->child(0)->setCheckState(0, Qt::Unchecked);
         QCOMPARE(f.tree(), (QStringList{"+SIMNET", "-root", "-X", "+Y"}));
         QCOMPARE(f.registry(), (QStringList{"-root", "-X", "+Y"}));
         // Ticking the domain node checks nothing else, not even the machine that shares its key.

@@ -53,9 +53,12 @@ struct Fixture {
         page->show();
     }
 
+    QTableView* tvHealth() const { return TestEnv::child<QTableView>(page.get(), "tvHealth"); }
+    QSpinBox* spnDaysBehind() const { return TestEnv::child<QSpinBox>(page.get(), "spnDaysBehind"); }
+
     QStringList column(int column) const {
         QStringList texts;
-        const QAbstractItemModel* model = page->tvHealth->model();
+        const QAbstractItemModel* model = tvHealth()->model();
         for (int row = 0; row < model->rowCount(); ++row)
             texts << model->index(row, column).data().toString();
         return texts;
@@ -64,7 +67,7 @@ struct Fixture {
 
 QStringList treeImages(const frameConfiguration& tree) {
     QStringList images;
-    const QTreeWidgetItem* root = tree.tvWorkstations->topLevelItem(0);
+    const QTreeWidgetItem* root = TestEnv::child<QTreeWidget>(&tree, "tvWorkstations")->topLevelItem(0);
     for (int i = 0; i < root->childCount(); ++i)
         images << root->child(i)->text(0) + "=" +
                       root->child(i)->data(0, frameConfiguration::ImageRole).toString();
@@ -80,7 +83,7 @@ private slots:
     void checkServicesAsksEveryRegisteredMachine() {
         Fixture fx;
         fx.page->refresh();
-        fx.page->cmdCheckServices->click();
+        TestEnv::child<QPushButton>(fx.page.get(), "cmdCheckServices")->click();
         // ws2 is registered in another letter case than the network spells it.
         QCOMPARE(fx.column(WorkstationHealth::Name), (QStringList{"WS1", "ws2", "WS3"}));
         QCOMPARE(fx.column(WorkstationHealth::Service),
@@ -91,7 +94,7 @@ private slots:
         frameCheckWorkstations check(*fx.network, fx.feedback);
         connect(&check, &frameCheckWorkstations::serviceChecked, fx.page.get(),
                 &frameWorkstationHealth::serviceChecked);
-        check.cmdCheck->click();
+        TestEnv::child<QPushButton>(&check, "cmdCheck")->click();
         QCOMPARE(fx.column(WorkstationHealth::Service),
                  (QStringList{"Running normally", "Stopped", "Paused"}));
     }
@@ -110,12 +113,12 @@ private slots:
         Fixture fx;
         fx.page->refresh();
         QSignalSpy spy(fx.page.get(), &frameWorkstationHealth::markedChanged);
-        fx.page->spnDaysBehind->setValue(limit);
+        fx.spnDaysBehind()->setValue(limit);
         QCOMPARE(spy.count(), 1);
         QCOMPARE(fx.page->model().markedNames(), marked);
         QCOMPARE(Settings(fx.dir.filePath("settings.ini")).daysBehindLimit(), limit);
         // Marked rows are shaded; the others keep the table's ground.
-        const QAbstractItemModel* shown = fx.page->tvHealth->model();
+        const QAbstractItemModel* shown = fx.tvHealth()->model();
         for (int row = 0; row < shown->rowCount(); ++row) {
             const QString name = shown->index(row, WorkstationHealth::Name).data().toString();
             QCOMPARE(shown->index(row, WorkstationHealth::Result).data(Qt::BackgroundRole).isValid(),
@@ -131,7 +134,7 @@ private slots:
         blocker.close();
         Fixture fx(dir.filePath("blocker/settings.ini"));
         fx.page->refresh();
-        fx.page->spnDaysBehind->setValue(20);
+        fx.spnDaysBehind()->setValue(20);
         QCOMPARE(fx.settingsFailures.size(), 1);
         // The limit holds for this run all the same.
         QCOMPARE(fx.page->model().markedNames(), QStringList{"WS3"});
@@ -146,7 +149,7 @@ private slots:
         fx.f.db().recordDownload(1, status);
         fx.page->refresh();
         const QString tip =
-            fx.page->tvHealth->model()->index(0, WorkstationHealth::Result).data(Qt::ToolTipRole).toString();
+            fx.tvHealth()->model()->index(0, WorkstationHealth::Result).data(Qt::ToolTipRole).toString();
         QCOMPARE(QTextDocumentFragment::fromHtml(tip).toPlainText(),
                  QString("Could not be read: <b>not</b> a database"));
     }
@@ -165,7 +168,7 @@ private slots:
         // The mark survives the tree being built again, and follows the limit.
         tree.loadTreeFromRegistry();
         QCOMPARE(treeImages(tree), (QStringList{"WS1=pc", "ws2=pc-behind", "WS3=pc-behind"}));
-        fx.page->spnDaysBehind->setValue(10);
+        fx.spnDaysBehind()->setValue(10);
         QCOMPARE(treeImages(tree), (QStringList{"WS1=pc", "ws2=pc", "WS3=pc-behind"}));
         // Names from elsewhere match whatever their letter case.
         tree.setBehindWorkstations({"WS2"});

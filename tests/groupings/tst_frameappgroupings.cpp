@@ -28,6 +28,12 @@ struct Page {
     ScriptedFeedback feedback;
     ScriptedDialogRunner dialogs;
     frameAppGroupings page{feedback, dialogs};
+
+    QListWidget* list(const char* name) const { return TestEnv::child<QListWidget>(&page, name); }
+    QPushButton* button(const char* name) const { return TestEnv::child<QPushButton>(&page, name); }
+    QLineEdit* box(const char* name) const { return TestEnv::child<QLineEdit>(&page, name); }
+    QLabel* label(const char* name) const { return TestEnv::child<QLabel>(&page, name); }
+    QTreeWidget* lstUnmatched() const { return TestEnv::child<QTreeWidget>(&page, "lstUnmatched"); }
 };
 
 QStringList items(const QListWidget* list) {
@@ -38,10 +44,11 @@ QStringList items(const QListWidget* list) {
 }
 
 // The unmatched list as "title|time|share" lines.
-QStringList unmatched(const frameAppGroupings& page) {
+QStringList unmatched(const Page& p) {
     QStringList lines;
-    for (int i = 0; i < page.lstUnmatched->topLevelItemCount(); ++i) {
-        const QTreeWidgetItem* item = page.lstUnmatched->topLevelItem(i);
+    const QTreeWidget* tree = p.lstUnmatched();
+    for (int i = 0; i < tree->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* item = tree->topLevelItem(i);
         lines.append(item->text(0) + '|' + item->text(1) + '|' + item->text(2));
     }
     return lines;
@@ -59,43 +66,41 @@ private slots:
 
     void clicksAndKeysReachTheEditor() {
         Page p;
-        auto& page = p.page;
-        QCOMPARE(items(page.lstAppGroupings), (QStringList{"Desktop", "Word"}));
-        QVERIFY(!page.cmdAppGroupDelete->isEnabled());
-        click(page.lstAppGroupings, 1);
-        QCOMPARE(items(page.lstAppGroupingsData), QStringList{"Document1"});
-        QVERIFY(page.cmdAppUp->isEnabled() && page.cmdAppGroupDelete->isEnabled());
+        QCOMPARE(items(p.list("lstAppGroupings")), (QStringList{"Desktop", "Word"}));
+        QVERIFY(!p.button("cmdAppGroupDelete")->isEnabled());
+        click(p.list("lstAppGroupings"), 1);
+        QCOMPARE(items(p.list("lstAppGroupingsData")), QStringList{"Document1"});
+        QVERIFY(p.button("cmdAppUp")->isEnabled() && p.button("cmdAppGroupDelete")->isEnabled());
 
-        QTest::keyClicks(page.txtAppGroupData, " Notes ");
-        QVERIFY(page.cmdAppGroupDataAdd->isEnabled());
-        QTest::keyClick(page.txtAppGroupData, Qt::Key_Return);
-        QCOMPARE(items(page.lstAppGroupingsData), (QStringList{"Document1", "Notes"}));
-        QCOMPARE(page.txtAppGroupData->text(), QString());
-        QVERIFY(!page.cmdAppGroupDataAdd->isEnabled());
+        QTest::keyClicks(p.box("txtAppGroupData"), " Notes ");
+        QVERIFY(p.button("cmdAppGroupDataAdd")->isEnabled());
+        QTest::keyClick(p.box("txtAppGroupData"), Qt::Key_Return);
+        QCOMPARE(items(p.list("lstAppGroupingsData")), (QStringList{"Document1", "Notes"}));
+        QCOMPARE(p.box("txtAppGroupData")->text(), QString());
+        QVERIFY(!p.button("cmdAppGroupDataAdd")->isEnabled());
 
-        QTest::mouseClick(page.cmdAppUp, Qt::LeftButton);
-        QCOMPARE(items(page.lstAppGroupings), (QStringList{"Word", "Desktop"}));
-        QCOMPARE(page.lstAppGroupings->selectedItems().constFirst()->text(), QString("Word"));
+        QTest::mouseClick(p.button("cmdAppUp"), Qt::LeftButton);
+        QCOMPARE(items(p.list("lstAppGroupings")), (QStringList{"Word", "Desktop"}));
+        QCOMPARE(p.list("lstAppGroupings")->selectedItems().constFirst()->text(), QString("Word"));
         QCOMPARE(p.f.groupingRows(), (QStringList{"Word=0", "Desktop=1"}));
 
-        click(page.lstAppGroupingsData, 0);
-        QTest::mouseClick(page.cmdAppGroupDataDelete, Qt::LeftButton);
+        click(p.list("lstAppGroupingsData"), 0);
+        QTest::mouseClick(p.button("cmdAppGroupDataDelete"), Qt::LeftButton);
         QCOMPARE(p.f.titleRows(), QStringList{"Word|Notes"});
-        QCOMPARE(page.lstAppGroupingsData->selectedItems().constFirst()->text(), QString("Notes"));
+        QCOMPARE(p.list("lstAppGroupingsData")->selectedItems().constFirst()->text(), QString("Notes"));
     }
 
     void focusEmptiesTheOtherBox() {
         Page p;
-        auto& page = p.page;
-        page.txtAppGroupData->setText("title");
+        p.box("txtAppGroupData")->setText("title");
         QFocusEvent in(QEvent::FocusIn, Qt::MouseFocusReason);
-        QApplication::sendEvent(page.txtAppGroup, &in);
-        QCOMPARE(page.txtAppGroupData->text(), QString());
-        page.txtAppGroup->setText("alias");
-        QVERIFY(page.cmdAppGroupAdd->isEnabled());
-        QApplication::sendEvent(page.txtAppGroupData, &in);
-        QCOMPARE(page.txtAppGroup->text(), QString());
-        QVERIFY(!page.cmdAppGroupAdd->isEnabled());
+        QApplication::sendEvent(p.box("txtAppGroup"), &in);
+        QCOMPARE(p.box("txtAppGroupData")->text(), QString());
+        p.box("txtAppGroup")->setText("alias");
+        QVERIFY(p.button("cmdAppGroupAdd")->isEnabled());
+        QApplication::sendEvent(p.box("txtAppGroupData"), &in);
+        QCOMPARE(p.box("txtAppGroup")->text(), QString());
+        QVERIFY(!p.button("cmdAppGroupAdd")->isEnabled());
     }
 
     void pickerRunsThroughTheDialogRunner() {
@@ -105,19 +110,18 @@ private slots:
             auto* picker = qobject_cast<frmCapturedTitles*>(&dialog);
             if (!picker)
                 return int(QDialog::Rejected);
-            picker->lstWindowTitles->item(1)->setSelected(true);
-            picker->OKButton->click();
+            TestEnv::child<QListWidget>(picker, "lstWindowTitles")->item(1)->setSelected(true);
+            TestEnv::child<QPushButton>(picker, "OKButton")->click();
             return picker->result();
         };
-        click(p.page.lstAppGroupings, 1);
-        QTest::mouseClick(p.page.cmdAddFromCaptured, Qt::LeftButton);
+        click(p.list("lstAppGroupings"), 1);
+        QTest::mouseClick(p.button("cmdAddFromCaptured"), Qt::LeftButton);
         QCOMPARE(p.dialogs.shown, QStringList{"frmCapturedTitles"});
-        QCOMPARE(items(p.page.lstAppGroupingsData), (QStringList{"Document1", "Document1 - Word"}));
+        QCOMPARE(items(p.list("lstAppGroupingsData")), (QStringList{"Document1", "Document1 - Word"}));
     }
 
     void unmatchedTitlesGoToTheSelectedApplication() {
         Page p;
-        auto& page = p.page;
         const QDate today = QDate::currentDate();
         p.f.addUsage("WS1", "anna", "Document1 - Writer", today, 600);
         p.f.addUsage("WS1", "anna", "Calculator", today.addDays(-3), 300);
@@ -125,61 +129,62 @@ private slots:
         p.f.addUsage("WS1", "anna", "Bob's \"notes\"", today, 60);
         // Older than the last 30 days: no time, still listed.
         p.f.addUsage("WS1", "anna", "Clock", today.addDays(-30), 6000);
-        page.refreshCoverage();
-        QCOMPARE(unmatched(page), (QStringList{"Solitaire|15 min|48.4%", "Calculator|5 min|16.1%",
-                                               "Bob's \"notes\"|1 min|3.2%", "Clock|0 min|0.0%"}));
-        QCOMPARE(page.lblTitlesOf->text(), QString("Window titles of \"Desktop\""));
-        click(page.lstAppGroupings, 1);
-        QCOMPARE(page.lblTitlesOf->text(), QString("Window titles of \"Word\""));
-        QVERIFY2(page.lblAppCoverage->text().startsWith("\"Word\" catches 1 captured title holding 10 min"),
-                 qPrintable(page.lblAppCoverage->text()));
-        QVERIFY(!page.cmdAddUnmatched->isEnabled());
+        p.page.refreshCoverage();
+        QCOMPARE(unmatched(p), (QStringList{"Solitaire|15 min|48.4%", "Calculator|5 min|16.1%",
+                                            "Bob's \"notes\"|1 min|3.2%", "Clock|0 min|0.0%"}));
+        QCOMPARE(p.label("lblTitlesOf")->text(), QString("Window titles of \"Desktop\""));
+        click(p.list("lstAppGroupings"), 1);
+        QCOMPARE(p.label("lblTitlesOf")->text(), QString("Window titles of \"Word\""));
+        QVERIFY2(
+            p.label("lblAppCoverage")->text().startsWith("\"Word\" catches 1 captured title holding 10 min"),
+            qPrintable(p.label("lblAppCoverage")->text()));
+        QVERIFY(!p.button("cmdAddUnmatched")->isEnabled());
 
-        page.lstUnmatched->topLevelItem(1)->setSelected(true);
-        page.lstUnmatched->topLevelItem(2)->setSelected(true);
-        QVERIFY(page.cmdAddUnmatched->isEnabled());
-        QTest::mouseClick(page.cmdAddUnmatched, Qt::LeftButton);
+        p.lstUnmatched()->topLevelItem(1)->setSelected(true);
+        p.lstUnmatched()->topLevelItem(2)->setSelected(true);
+        QVERIFY(p.button("cmdAddUnmatched")->isEnabled());
+        QTest::mouseClick(p.button("cmdAddUnmatched"), Qt::LeftButton);
         // Stored as the picker stores them: quotes blanked.
         QCOMPARE(p.f.titleRows(), (QStringList{"Word|Document1", "Word|Calculator", "Word|Bob s  notes "}));
-        QCOMPARE(items(page.lstAppGroupingsData), (QStringList{"Document1", "Calculator", "Bob s  notes "}));
-        QCOMPARE(unmatched(page), (QStringList{"Solitaire|15 min|48.4%", "Clock|0 min|0.0%"}));
-        QVERIFY2(page.lblAppCoverage->text().startsWith("\"Word\" catches 3 captured titles holding 16 min"),
-                 qPrintable(page.lblAppCoverage->text()));
-        QVERIFY(!page.cmdAddUnmatched->isEnabled());
+        QCOMPARE(items(p.list("lstAppGroupingsData")),
+                 (QStringList{"Document1", "Calculator", "Bob s  notes "}));
+        QCOMPARE(unmatched(p), (QStringList{"Solitaire|15 min|48.4%", "Clock|0 min|0.0%"}));
+        QVERIFY2(
+            p.label("lblAppCoverage")->text().startsWith("\"Word\" catches 3 captured titles holding 16 min"),
+            qPrintable(p.label("lblAppCoverage")->text()));
+        QVERIFY(!p.button("cmdAddUnmatched")->isEnabled());
         QVERIFY(p.feedback.messages.isEmpty());
 
         // Deleting the entry gives the title back to the list.
-        click(page.lstAppGroupingsData, 1);
-        QTest::mouseClick(page.cmdAppGroupDataDelete, Qt::LeftButton);
-        QCOMPARE(unmatched(page),
+        click(p.list("lstAppGroupingsData"), 1);
+        QTest::mouseClick(p.button("cmdAppGroupDataDelete"), Qt::LeftButton);
+        QCOMPARE(unmatched(p),
                  (QStringList{"Solitaire|15 min|48.4%", "Calculator|5 min|16.1%", "Clock|0 min|0.0%"}));
     }
 
     void refusedAddChangesNothing() {
         Page p;
-        auto& page = p.page;
         p.f.addUsage("WS1", "anna", "Calculator", QDate::currentDate(), 300);
-        page.refreshCoverage();
-        click(page.lstAppGroupings, 1);
+        p.page.refreshCoverage();
+        click(p.list("lstAppGroupings"), 1);
         p.f.refuse("INSERT", "MGRGroupingsData");
-        page.lstUnmatched->topLevelItem(0)->setSelected(true);
-        QTest::mouseClick(page.cmdAddUnmatched, Qt::LeftButton);
+        p.lstUnmatched()->topLevelItem(0)->setSelected(true);
+        QTest::mouseClick(p.button("cmdAddUnmatched"), Qt::LeftButton);
         QCOMPARE(p.feedback.messages.size(), 1);
         QVERIFY(p.feedback.messages[0].text.contains("refused by the test"));
         QCOMPARE(p.f.titleRows(), QStringList{"Word|Document1"});
-        QCOMPARE(unmatched(page), QStringList{"Calculator|5 min|100.0%"});
-        QCOMPARE(page.lblTitlesOf->text(), QString("Window titles of \"Word\""));
+        QCOMPARE(unmatched(p), QStringList{"Calculator|5 min|100.0%"});
+        QCOMPARE(p.label("lblTitlesOf")->text(), QString("Window titles of \"Word\""));
     }
 
     void criteriaDaysAreCounted() {
         Page p;
-        auto& page = p.page;
         p.f.addUsage("WS1", "anna", "Calculator", QDate(2024, 3, 1), 300);
         p.f.addUsage("WS1", "anna", "Solitaire", QDate(2024, 3, 2), 600);
-        page.setTitleRange(QDate(2024, 3, 1), QDate(2024, 3, 1));
-        QCOMPARE(unmatched(page), (QStringList{"Calculator|5 min|100.0%", "Solitaire|0 min|0.0%"}));
-        page.setTitleRange(QDate(2024, 3, 1), QDate(2024, 3, 2));
-        QCOMPARE(unmatched(page), (QStringList{"Solitaire|10 min|66.7%", "Calculator|5 min|33.3%"}));
+        p.page.setTitleRange(QDate(2024, 3, 1), QDate(2024, 3, 1));
+        QCOMPARE(unmatched(p), (QStringList{"Calculator|5 min|100.0%", "Solitaire|0 min|0.0%"}));
+        p.page.setTitleRange(QDate(2024, 3, 1), QDate(2024, 3, 2));
+        QCOMPARE(unmatched(p), (QStringList{"Solitaire|10 min|66.7%", "Calculator|5 min|33.3%"}));
     }
 };
 

@@ -17,6 +17,13 @@ QStringList items(const QListWidget* list) {
     return texts;
 }
 
+QListWidget* titles(const frmCapturedTitles& picker) {
+    return TestEnv::child<QListWidget>(&picker, "lstWindowTitles");
+}
+QPushButton* button(const frmCapturedTitles& picker, const char* name) {
+    return TestEnv::child<QPushButton>(&picker, name);
+}
+
 void click(QListWidget* list, int row, Qt::KeyboardModifiers modifiers = {}) {
     QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers,
                       list->visualItemRect(list->item(row)).center());
@@ -37,13 +44,11 @@ private slots:
         f.addTitleRow("Word", "Calculator"); // attached titles are offered again
         ScriptedFeedback feedback;
         frmCapturedTitles picker(f.db(), feedback, "Word");
-        QCOMPARE(picker.lblAppGrouping->text(), QString("Word"));
-        QCOMPARE(picker.lstWindowTitles->selectionMode(), QAbstractItemView::ExtendedSelection);
-        QCOMPARE(items(picker.lstWindowTitles),
+        QCOMPARE(TestEnv::child<QLabel>(&picker, "lblAppGrouping")->text(), QString("Word"));
+        QCOMPARE(items(titles(picker)),
                  (QStringList{" Leading blank", "apple's pie - Recipes", "Bob's \"big\" day", "CALCULATOR",
                               "Calculator", "notepad - todo.txt"}));
-        QVERIFY(!picker.OKButton->isEnabled());
-        QVERIFY(picker.CancelButton->isEnabled());
+        QVERIFY(!button(picker, "OKButton")->isEnabled());
     }
 
     void okFollowsTheSelection() {
@@ -52,11 +57,11 @@ private slots:
         ScriptedFeedback feedback;
         frmCapturedTitles picker(f.db(), feedback, "Word");
         picker.show();
-        click(picker.lstWindowTitles, 2);
-        QVERIFY(picker.OKButton->isEnabled());
-        click(picker.lstWindowTitles, 2, Qt::ControlModifier);
-        QVERIFY(picker.lstWindowTitles->selectedItems().isEmpty());
-        QVERIFY(!picker.OKButton->isEnabled());
+        click(titles(picker), 2);
+        QVERIFY(button(picker, "OKButton")->isEnabled());
+        click(titles(picker), 2, Qt::ControlModifier);
+        QVERIFY(titles(picker)->selectedItems().isEmpty());
+        QVERIFY(!button(picker, "OKButton")->isEnabled());
     }
 
     void okWritesPickedTitlesInListOrder() {
@@ -67,11 +72,11 @@ private slots:
         frmCapturedTitles picker(f.db(), feedback, alias);
         picker.show();
         // Picked bottom-up, written top-down.
-        click(picker.lstWindowTitles, 5);
-        click(picker.lstWindowTitles, 2, Qt::ControlModifier);
-        click(picker.lstWindowTitles, 0, Qt::ControlModifier);
-        click(picker.lstWindowTitles, 1, Qt::ControlModifier);
-        QTest::mouseClick(picker.OKButton, Qt::LeftButton);
+        click(titles(picker), 5);
+        click(titles(picker), 2, Qt::ControlModifier);
+        click(titles(picker), 0, Qt::ControlModifier);
+        click(titles(picker), 1, Qt::ControlModifier);
+        QTest::mouseClick(button(picker, "OKButton"), Qt::LeftButton);
         QCOMPARE(picker.result(), int(QDialog::Accepted));
         QCOMPARE(f.titleRows(), (QStringList{alias + "| Leading blank", alias + "|apple s pie - Recipes",
                                              alias + "|Bob s  big  day", alias + "|notepad - todo.txt"}));
@@ -84,9 +89,9 @@ private slots:
         ScriptedFeedback feedback;
         frmCapturedTitles picker(f.db(), feedback, "Word");
         picker.show();
-        click(picker.lstWindowTitles, 0);
-        click(picker.lstWindowTitles, 4, Qt::ShiftModifier);
-        QTest::mouseClick(picker.CancelButton, Qt::LeftButton);
+        click(titles(picker), 0);
+        click(titles(picker), 4, Qt::ShiftModifier);
+        QTest::mouseClick(button(picker, "CancelButton"), Qt::LeftButton);
         QCOMPARE(picker.result(), int(QDialog::Rejected));
         QCOMPARE(f.titleRows(), QStringList{});
     }
@@ -104,8 +109,8 @@ private slots:
         f.addCaptured(captured);
         ScriptedFeedback feedback;
         frmCapturedTitles picker(f.db(), feedback, alias);
-        QCOMPARE(picker.lstWindowTitles->count(), 0);
-        QVERIFY(!picker.OKButton->isEnabled());
+        QCOMPARE(titles(picker)->count(), 0);
+        QVERIFY(!button(picker, "OKButton")->isEnabled());
     }
 
     void failedWriteLeavesNoRowAndStillCloses() {
@@ -115,9 +120,9 @@ private slots:
         ScriptedFeedback feedback;
         frmCapturedTitles picker(f.db(), feedback, "Word");
         picker.show();
-        click(picker.lstWindowTitles, 0);
-        click(picker.lstWindowTitles, 5, Qt::ShiftModifier);
-        QTest::mouseClick(picker.OKButton, Qt::LeftButton);
+        click(titles(picker), 0);
+        click(titles(picker), 5, Qt::ShiftModifier);
+        QTest::mouseClick(button(picker, "OKButton"), Qt::LeftButton);
         QVERIFY(!picker.isVisible());
         QCOMPARE(f.titleRows(), QStringList{});
         QCOMPARE(feedback.messages.size(), 1);

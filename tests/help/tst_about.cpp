@@ -25,7 +25,7 @@ private slots:
 void TstAbout::iconIsLinkedIn() {
     ScriptedFeedback feedback;
     frmAbout about(feedback);
-    QVERIFY(!about.picIcon->pixmap().isNull());
+    QVERIFY(!TestEnv::child<QLabel>(&about, "picIcon")->pixmap().isNull());
     QVERIFY(!frmAbout::programIcon().isNull());
 }
 

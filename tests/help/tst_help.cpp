@@ -154,14 +154,15 @@ private slots:
         QCOMPARE(showHelpContentsWindow(&owner, program.path(), feedback), HelpOutcome::Shown);
         frmHelp* window = owner.findChild<frmHelp*>();
         QVERIFY(window && QTest::qWaitForWindowExposed(window));
-        QVERIFY(clickLink(window->brwHelp, "second.html"));
-        QCOMPARE(window->brwHelp->documentTitle(), QString("Second"));
+        auto* brwHelp = TestEnv::child<QTextBrowser>(window, "brwHelp");
+        QVERIFY(clickLink(brwHelp, "second.html"));
+        QCOMPARE(brwHelp->documentTitle(), QString("Second"));
         QCOMPARE(showHelpContentsWindow(&owner, program.path(), feedback), HelpOutcome::Shown);
         QCOMPARE(owner.findChildren<frmHelp*>().size(), 1);
-        QCOMPARE(window->brwHelp->documentTitle(), QString("Index"));
-        QVERIFY(clickLink(window->brwHelp, "second.html"));
-        QTest::mouseClick(window->cmdContents, Qt::LeftButton);
-        QCOMPARE(window->brwHelp->documentTitle(), QString("Index"));
+        QCOMPARE(brwHelp->documentTitle(), QString("Index"));
+        QVERIFY(clickLink(brwHelp, "second.html"));
+        QTest::mouseClick(TestEnv::child<QPushButton>(window, "cmdContents"), Qt::LeftButton);
+        QCOMPARE(brwHelp->documentTitle(), QString("Index"));
         QVERIFY(!window->openAt(program.filePath("Help/missing.html")).isEmpty());
         QVERIFY(feedback.messages.isEmpty());
     }

@@ -74,8 +74,9 @@ int main(int argc, char** argv) {
         frameCheckWorkstations page(*network, feedback);
         page.show();
         page.checkWorkstations();
-        for (int i = 0; i < page.lstCheck->count(); ++i)
-            std::printf("%s\n", qPrintable(page.lstCheck->item(i)->text()));
+        const auto* list = page.findChild<QListWidget*>(QStringLiteral("lstCheck"));
+        for (int i = 0; list && i < list->count(); ++i)
+            std::printf("%s\n", qPrintable(list->item(i)->text()));
     } else if (command.startsWith(QLatin1String("fetch:"))) {
         // The day rows of the machine's agent file, or UNREADABLE.
         const auto copy = network->openShareFile(command.mid(6), QStringLiteral("Data/VCWorkstation.mdb"));

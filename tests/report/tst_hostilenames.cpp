@@ -150,10 +150,11 @@ void run(const QString& name, const QString& application, const QString& machine
     {
         frmCapturedTitles picker(f.db(), feedback, alias);
         const QList<QListWidgetItem*> items =
-            picker.lstWindowTitles->findItems(BlankDoubleQuotes(stored(title)), Qt::MatchExactly);
+            TestEnv::child<QListWidget>(&picker, "lstWindowTitles")
+                ->findItems(BlankDoubleQuotes(stored(title)), Qt::MatchExactly);
         QCOMPARE(items.size(), 1);
         items.first()->setSelected(true);
-        picker.OKButton->click();
+        TestEnv::child<QPushButton>(&picker, "OKButton")->click();
     }
     QCOMPARE(GroupingsStore(f.db()).titlesOf(alias), QStringList{BlankQuotes(stored(title))});
 
