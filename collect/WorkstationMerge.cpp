@@ -264,6 +264,7 @@ WorkstationMerge::Result WorkstationMerge::UpdateWorkstationInfo(const QString& 
             result.rowsImported = importDays(workstationKey, source, result);
             m_db.recordDownload(workstationKey, {attemptTime, ManagerDatabase::DownloadStatus::Result::Merged,
                                                  result.rowsImported, QString(), result.newestDay});
+            m_db.recordAgentVersion(workstationKey, source.agentVersion());
         }
         unit.commit();
     } catch (...) {

@@ -8,6 +8,7 @@
 #include <climits>
 #include <QLocale>
 #include <QSet>
+#include <QVersionNumber>
 
 namespace {
 // Key of a machine name in lookups: names compare without regard to letter case.
@@ -24,6 +25,13 @@ qint64 newestKey(const WorkstationHealth::Row& row) {
 }
 qint64 attemptKey(const WorkstationHealth::Row& row) {
     return row.lastDownload ? row.lastDownload->attemptTime.toSecsSinceEpoch() : LLONG_MIN;
+}
+// Versions compare by their numbers (1.10 after 1.9); unknown ones first.
+bool versionLess(const QString& a, const QString& b) {
+    if (a.isEmpty() || b.isEmpty())
+        return a.isEmpty() && !b.isEmpty();
+    const int order = QVersionNumber::compare(QVersionNumber::fromString(a), QVersionNumber::fromString(b));
+    return order != 0 ? order < 0 : a < b;
 }
 } // namespace
 
@@ -44,6 +52,7 @@ void WorkstationHealth::load(const ManagerDatabase& database, QDate today) {
         row.newestDay = database.newestDay(ws.id);
         row.daysBehind = daysBehind(row.newestDay, today);
         row.lastDownload = database.downloadStatus(ws.id);
+        row.agentVersion = database.agentVersion(ws.id);
         rows.append(row);
     }
     beginResetModel();
@@ -151,6 +160,8 @@ QString WorkstationHealth::text(const Row& row, int column) const {
                    : QStringLiteral("Never");
     case Result:
         return resultText(row.lastDownload);
+    case AgentVersion:
+        return row.agentVersion.isEmpty() ? QStringLiteral("Unknown") : row.agentVersion;
     default:
         return {};
     }
@@ -190,7 +201,7 @@ QVariant WorkstationHealth::headerData(int section, Qt::Orientation orientation,
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return {};
     static const char* const names[] = {"Workstation", "Monitored",     "Service", "Newest Day",
-                                        "Days Behind", "Last Download", "Result"};
+                                        "Days Behind", "Last Download", "Result",  "Agent Version"};
     return section >= 0 && section < ColumnCount ? QString::fromLatin1(names[section]) : QVariant();
 }
 
@@ -235,6 +246,8 @@ void WorkstationHealth::applySort() {
             return attemptKey(a) < attemptKey(b);
         case Result:
             return resultText(a.lastDownload).compare(resultText(b.lastDownload), Qt::CaseInsensitive) < 0;
+        case AgentVersion:
+            return versionLess(a.agentVersion, b.agentVersion);
         default:
             return false; // Name: already in order
         }

@@ -1,5 +1,5 @@
 // Workstation health: one row per registered machine with its service state, newest day held,
-// days behind and last download attempt, and the rule that marks machines too far behind.
+// days behind, last download attempt and agent version, and the rule that marks machines too far behind.
 #pragma once
 
 #include "base/Settings.h"
@@ -19,7 +19,17 @@
 class WorkstationHealth : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column { Name, Monitored, Service, NewestDay, DaysBehind, LastAttempt, Result, ColumnCount };
+    enum Column {
+        Name,
+        Monitored,
+        Service,
+        NewestDay,
+        DaysBehind,
+        LastAttempt,
+        Result,
+        AgentVersion,
+        ColumnCount
+    };
     // True on every cell of a marked row.
     static constexpr int MarkedRole = Qt::UserRole + 1;
 
@@ -35,6 +45,8 @@ public:
         std::optional<QDate> newestDay;
         std::optional<int> daysBehind; // nothing when no day is held
         std::optional<ManagerDatabase::DownloadStatus> lastDownload;
+        // As the last file read named it; empty for agents that do not (older ones, the simulator).
+        QString agentVersion;
         bool marked = false;
     };
 

@@ -244,6 +244,24 @@ void ManagerDatabase::recordDownload(int workstationId, const DownloadStatus& st
               status.newestDay ? QVariant(Dates::toStored(*status.newestDay)) : QVariant()});
 }
 
+void ManagerDatabase::recordAgentVersion(int workstationId, const QString& version) {
+    if (version.isEmpty())
+        Sql::run(db(), QStringLiteral("DELETE FROM MGRAgentVersions WHERE WorkstationKey = ?"),
+                 {workstationId});
+    else
+        Sql::run(
+            db(),
+            QStringLiteral("INSERT OR REPLACE INTO MGRAgentVersions (WorkstationKey, Version) VALUES (?, ?)"),
+            {workstationId, version});
+}
+
+QString ManagerDatabase::agentVersion(int workstationId) const {
+    QSqlQuery q =
+        Sql::run(db(), QStringLiteral("SELECT Version FROM MGRAgentVersions WHERE WorkstationKey = ?"),
+                 {workstationId});
+    return q.next() ? q.value(0).toString() : QString();
+}
+
 std::optional<ManagerDatabase::DownloadStatus> ManagerDatabase::downloadStatus(int workstationId) const {
     QSqlQuery q = Sql::run(db(),
                            QStringLiteral("SELECT AttemptTime, Result, RowsMerged, Reason, NewestDay "

@@ -101,6 +101,10 @@ public:
     // Replaces the workstation's record; inside a transaction it is part of it.
     void recordDownload(int workstationId, const DownloadStatus& status);
     std::optional<DownloadStatus> downloadStatus(int workstationId) const;
+    // The agent version the workstation's file named when it was last read (MGRAgentVersions);
+    // empty when unknown. Recording an empty version forgets it.
+    void recordAgentVersion(int workstationId, const QString& version);
+    QString agentVersion(int workstationId) const;
 
 private:
     void checkSchema();

@@ -25,6 +25,12 @@ constexpr Step kSteps[] = {
         "  Reason TEXT,\n"
         "  NewestDay TEXT\n"
         ");\n"},
+    // The agent version each workstation's file named when it was last read; no row when the
+    // file named none (older agents).
+    {3, "CREATE TABLE MGRAgentVersions (\n"
+        "  WorkstationKey INTEGER PRIMARY KEY,\n"
+        "  Version TEXT NOT NULL\n"
+        ");\n"},
 };
 
 static_assert(kSteps[0].version == kManagerBaseSchemaVersion + 1, "the steps start after schema.sql");

@@ -7,7 +7,7 @@
 struct sqlite3;
 
 // The version this program reads and writes (user_version of the file).
-inline constexpr int kManagerSchemaVersion = 2;
+inline constexpr int kManagerSchemaVersion = 3;
 
 namespace SchemaMigration {
 

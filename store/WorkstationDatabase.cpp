@@ -8,6 +8,7 @@
 #include "store/SqlUtil.h"
 
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <sqlite3.h>
@@ -104,6 +105,25 @@ std::optional<QStringList> WorkstationDatabase::column(const QString& table, con
         values << (sqlite3_column_type(q->handle(), 0) == SQLITE_TEXT ? textOf(q->handle(), 0)
                                                                       : valueOf(q->handle(), 0).toString());
     return values;
+}
+
+QString WorkstationDatabase::agentVersion() const {
+    // An extra the console can do without: nothing about it may fail the file.
+    try {
+        const QString table = QStringLiteral("PCAgentInfo");
+        requireTable(table);
+        const auto q = prepared(m_connection->handle(),
+                                "SELECT Value FROM PCAgentInfo WHERE Name = 'AgentVersion' AND "
+                                "typeof(Value) = 'text' AND length(Value) <= 32 LIMIT 1",
+                                table);
+        if (!q || !q->step())
+            return {};
+        const QString version = textOf(q->handle(), 0);
+        static const QRegularExpression sound(QStringLiteral("^[0-9A-Za-z.+-]{1,32}$"));
+        return sound.match(version).hasMatch() ? version : QString();
+    } catch (const VcError&) {
+        return {};
+    }
 }
 
 std::optional<QStringList> WorkstationDatabase::userNames() const {

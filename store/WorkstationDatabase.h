@@ -40,6 +40,11 @@ public:
     bool forEachDayRow(const std::function<void(const DayRow&)>& visit,
                        std::optional<QDate> after = std::nullopt) const;
 
+    // The agent version the file names in its PCAgentInfo table (Name 'AgentVersion'): up to
+    // 32 digits, letters, dots, dashes and pluses. Empty when the table, the row or a sound value
+    // is missing (older agents, the simulator); never fails the download.
+    QString agentVersion() const;
+
     // Work on one file is bounded: reads still running this long after the file was opened are
     // abandoned (they fail as a damaged file does).
     static constexpr std::chrono::seconds kReadBudget{60};

@@ -5,6 +5,7 @@
 #include "discovery/WorkstationHealth.h"
 #include "network/SimNetwork.h"
 #include "store/Dates.h"
+#include "store/WorkstationDatabase.h"
 #include "support/ManagerFixture.h"
 #include "support/SimNetworkWriter.h"
 #include "support/TestEnv.h"
@@ -13,6 +14,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <sqlite3.h>
 
 namespace {
 QString cell(const WorkstationHealth& model, int row, int column) {
@@ -39,6 +41,9 @@ private slots:
     void sortsByColumn();
     void serviceStatesIgnoreLetterCase();
     void damagedRecordsAreShownAsSuch();
+    void agentVersions_data();
+    void agentVersions();
+    void agentVersionsSortByNumber();
 };
 
 void TstWorkstationHealth::rowsAfterADownload_data() {
@@ -222,6 +227,68 @@ void TstWorkstationHealth::damagedRecordsAreShownAsSuch() {
     QCOMPARE(cell(model, 1, WorkstationHealth::Result), QString("Unknown result 7"));
     // A reason over several lines stays on the row's one line.
     QCOMPARE(cell(model, 2, WorkstationHealth::Result), QString("Could not be read: line one line two"));
+}
+
+// The version the agent writes into its file's PCAgentInfo table; files without it (older
+// agents, the simulator) and unsound values read as before, the version shown as unknown.
+void TstWorkstationHealth::agentVersions_data() {
+    QTest::addColumn<QString>("extra"); // SQL run on the agent file
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("no table") << QString() << "Unknown";
+    QTest::newRow("version, and a table the console does not know")
+        << "CREATE TABLE PCAgentInfo (Name TEXT PRIMARY KEY, Value TEXT);"
+           "INSERT INTO PCAgentInfo VALUES ('PublishDays', '35'), ('AgentVersion', '1.2.3');"
+           "CREATE TABLE PCFutureThing (x)"
+        << "1.2.3";
+    QTest::newRow("not text") << "CREATE TABLE PCAgentInfo (Name, Value);"
+                                 "INSERT INTO PCAgentInfo VALUES ('AgentVersion', X'0102')"
+                              << "Unknown";
+    QTest::newRow("too long") << "CREATE TABLE PCAgentInfo (Name, Value);"
+                                 "INSERT INTO PCAgentInfo VALUES ('AgentVersion', printf('%.40c', '1'))"
+                              << "Unknown";
+    QTest::newRow("markup") << "CREATE TABLE PCAgentInfo (Name, Value);"
+                               "INSERT INTO PCAgentInfo VALUES ('AgentVersion', '<b>1</b>')"
+                            << "Unknown";
+    QTest::newRow("a view") << "CREATE VIEW PCAgentInfo AS SELECT 'AgentVersion' AS Name, '9.9' AS Value"
+                            << "Unknown";
+    QTest::newRow("other columns") << "CREATE TABLE PCAgentInfo (Key, Text);"
+                                      "INSERT INTO PCAgentInfo VALUES ('AgentVersion', '1.0')"
+                                   << "Unknown";
+}
+
+void TstWorkstationHealth::agentVersions() {
+    QFETCH(QString, extra);
+    QFETCH(QString, shown);
+    ManagerFixture f;
+    f.registerWorkstations({"WS1"});
+    // A version seen before is forgotten when the next file names none.
+    f.db().recordAgentVersion(1, "0.9");
+    const QString file = f.filePath("WS1.mdb");
+    SimNetworkWriter::writeAgentFile(file, {"alice"}, {"Mail"}, {{"2024-03-01", "alice", "Mail", 60}});
+    if (!extra.isEmpty()) {
+        sqlite3* db = nullptr;
+        QCOMPARE(sqlite3_open(file.toUtf8().constData(), &db), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(db, extra.toUtf8().constData(), nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(db);
+    }
+    QCOMPARE(WorkstationMerge(f.db()).UpdateWorkstationInfo("WS1", WorkstationDatabase(file)).rowsImported,
+             1);
+    WorkstationHealth model;
+    model.load(f.db(), QDate(2024, 3, 2));
+    QCOMPARE(cell(model, 0, WorkstationHealth::AgentVersion), shown);
+    QCOMPARE(cell(model, 0, WorkstationHealth::Result), QString("Merged 1 row"));
+}
+
+void TstWorkstationHealth::agentVersionsSortByNumber() {
+    ManagerFixture f;
+    f.registerWorkstations({"WS1", "WS2", "WS3", "WS4"});
+    f.db().recordAgentVersion(1, "1.10.0");
+    f.db().recordAgentVersion(2, "1.9.2");
+    f.db().recordAgentVersion(4, "1.9.2-rc1");
+    WorkstationHealth model;
+    model.load(f.db(), QDate(2024, 3, 2));
+    model.sort(WorkstationHealth::AgentVersion, Qt::AscendingOrder);
+    QCOMPARE(columnTexts(model, WorkstationHealth::Name), (QStringList{"WS3", "WS2", "WS4", "WS1"}));
 }
 
 QTEST_GUILESS_MAIN(TstWorkstationHealth)
