@@ -43,11 +43,11 @@ struct Expected {
 
 QString applicationOf(const QString& title) {
     const QString folded = title.toCaseFolded();
-    if (folded.contains(QStringLiteral("mail")))
-        return QStringLiteral("Mail");
-    if (folded.contains(QStringLiteral("spreadsheet")))
-        return QStringLiteral("Spreadsheet");
-    return QStringLiteral("Undefined Applications");
+    if (folded.contains("mail"))
+        return "Mail";
+    if (folded.contains("spreadsheet"))
+        return "Spreadsheet";
+    return "Undefined Applications";
 }
 
 QString timeText(qint64 minutes) {
@@ -74,7 +74,7 @@ QString breadcrumb(const frmMain& window) {
 }
 
 qint64 usageRows(ManagerDatabase& db) {
-    QSqlQuery q = Sql::run(db.db(), QStringLiteral("SELECT count(*) FROM MGRDaySummary"));
+    QSqlQuery q = Sql::run(db.db(), "SELECT count(*) FROM MGRDaySummary");
     q.next();
     return q.value(0).toLongLong();
 }
@@ -108,20 +108,17 @@ private:
 
 void TstConsole::init() {
     m_dir = std::make_unique<QTemporaryDir>();
-    m_home = m_dir->filePath(QStringLiteral("home"));
-    m_network = m_home + QStringLiteral("/Network");
+    m_home = m_dir->filePath("home");
+    m_network = m_home + "/Network";
     ProgramFolder::install(m_home, TestEnv::buildDir());
-    QVERIFY(TestEnv::runAgent({QStringLiteral("generate"), QStringLiteral("--network"), m_network,
-                               QStringLiteral("--machines"), QStringLiteral("6"), QStringLiteral("--days"),
-                               QStringLiteral("4"), QStringLiteral("--rows-per-day"), QStringLiteral("12"),
-                               QStringLiteral("--quirks"), QStringLiteral("--seed"), QStringLiteral("7")}));
+    QVERIFY(TestEnv::runAgent({"generate", "--network", m_network, "--machines", "6", "--days", "4",
+                               "--rows-per-day", "12", "--quirks", "--seed", "7"}));
     // Groupings exist before the first start, so the criteria page lists them.
-    ManagerDatabase db(m_home + QStringLiteral("/Data/VCManager.mdb"));
-    Sql::run(db.db(),
-             QStringLiteral("INSERT INTO MGRGroupings (Alias, Rank) VALUES ('Mail', 1), ('Spreadsheet', 2)"));
+    ManagerDatabase db(m_home + "/Data/VCManager.mdb");
+    Sql::run(db.db(), "INSERT INTO MGRGroupings (Alias, Rank) VALUES ('Mail', 1), ('Spreadsheet', 2)");
     Sql::run(db.db(), QStringLiteral("INSERT INTO MGRGroupingsData (AliasKey, WindowTitle) VALUES "
                                      "('Mail', 'mail'), ('Spreadsheet', 'SPREADSHEET')"));
-    m_settings = std::make_unique<Settings>(m_dir->filePath(QStringLiteral("settings.ini")));
+    m_settings = std::make_unique<Settings>(m_dir->filePath("settings.ini"));
     m_feedback.clear();
     m_dialogs.shown.clear();
 }
@@ -140,8 +137,8 @@ void TstConsole::firstStartScansDownloadsAndReports() {
     // The status bar names exactly the monitored machines whose file could not be read.
     QStringList notRead;
     {
-        QSqlQuery q = Sql::run(window->database()->db(),
-                               QStringLiteral("SELECT Name FROM MGRWorkstations WHERE Monitored = 1"));
+        QSqlQuery q =
+            Sql::run(window->database()->db(), "SELECT Name FROM MGRWorkstations WHERE Monitored = 1");
         const QStringList readable = AgentOracle::agentMachines(m_network);
         while (q.next())
             if (!readable.contains(q.value(0).toString(), Qt::CaseInsensitive))
@@ -152,7 +149,7 @@ void TstConsole::firstStartScansDownloadsAndReports() {
         "^Workstation data download complete \\(\\d+ workstations? could not be read: (.*)\\)$"));
     const auto match = outcome.match(window->statusText());
     QVERIFY2(match.hasMatch(), qPrintable(window->statusText()));
-    QStringList named = match.captured(1).split(QStringLiteral(", "));
+    QStringList named = match.captured(1).split(", ");
     named.sort();
     notRead.sort();
     QCOMPARE(named, notRead);
@@ -160,33 +157,31 @@ void TstConsole::firstStartScansDownloadsAndReports() {
         QTextDocumentFragment::fromHtml(TestEnv::child<QLabel>(window.get(), "sbPanelStatus")->toolTip())
             .toPlainText();
     for (const QString& name : notRead)
-        QVERIFY2(reasons.contains(name + QStringLiteral(": ")), qPrintable(reasons));
-    QCOMPARE(breadcrumb(*window), QStringLiteral("Main -> Workstation Data"));
-    QCOMPARE(window->currentPageName(), QStringLiteral("Workstation Data"));
+        QVERIFY2(reasons.contains(name + ": "), qPrintable(reasons));
+    QCOMPARE(breadcrumb(*window), "Main -> Workstation Data");
+    QCOMPARE(window->currentPageName(), "Workstation Data");
 
     const Expected expected = expectedFrom(m_network);
     QVERIFY(expected.rows > 0);
     QCOMPARE(usageRows(*window->database()), expected.rows);
 
     // The Reports page writes the report; its numbers are those of the agent databases.
-    window->findChild<QAction*>(QStringLiteral("mnuMainReports"))->trigger();
-    QCOMPARE(breadcrumb(*window), QStringLiteral("Main -> Reports"));
-    const QString reportPath = m_home + QStringLiteral("/Data/HTML/Report.html");
+    window->findChild<QAction*>("mnuMainReports")->trigger();
+    QCOMPARE(breadcrumb(*window), "Main -> Reports");
+    const QString reportPath = m_home + "/Data/HTML/Report.html";
     QCOMPARE(TestEnv::child<frameReports>(window.get())->currentPath(), reportPath);
     QFile file(reportPath);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QString report = QString::fromLatin1(file.readAll());
-    const QStringList lines = report.split(QStringLiteral("\r\n"));
+    const QStringList lines = report.split("\r\n");
     QList<QDate> days;
     QMap<QDate, QList<QPair<QString, QString>>> appLines;
     QMap<QDate, QString> dayTotals;
-    static const QRegularExpression dayLine(QStringLiteral("^<B>(.*)</B>$"));
-    static const QRegularExpression appLine(
-        QStringLiteral("^<TD WIDTH=300> <FONT FACE=\"Arial\" SIZE=1>(.*)</FONT> </TD>$"));
+    static const QRegularExpression dayLine("^<B>(.*)</B>$");
+    static const QRegularExpression appLine("^<TD WIDTH=300> <FONT FACE=\"Arial\" SIZE=1>(.*)</FONT> </TD>$");
     static const QRegularExpression timeCell(
-        QStringLiteral("^<TD> <FONT FACE=\"Arial\" SIZE=1>(?:&nbsp;&nbsp;)?(\\d+:\\d\\d)</FONT> </TD>$"));
-    static const QRegularExpression totalCell(
-        QStringLiteral("<HR>(?:&nbsp;&nbsp;)?(\\d+:\\d\\d)</FONT> </TD>$"));
+        "^<TD> <FONT FACE=\"Arial\" SIZE=1>(?:&nbsp;&nbsp;)?(\\d+:\\d\\d)</FONT> </TD>$");
+    static const QRegularExpression totalCell("<HR>(?:&nbsp;&nbsp;)?(\\d+:\\d\\d)</FONT> </TD>$");
     for (int i = 0; i < lines.size(); ++i) {
         if (const auto m = dayLine.match(lines[i]); m.hasMatch()) {
             days << Dates::fromShortText(m.captured(1));
@@ -212,9 +207,7 @@ void TstConsole::firstStartScansDownloadsAndReports() {
         QCOMPARE(dayTotals[day], timeText(total));
     }
     for (const QString& ws : expected.workstations)
-        QVERIFY2(
-            report.contains(QStringLiteral("<FONT FACE=\"Arial\" SIZE=1>") + ws + QStringLiteral("</FONT>")),
-            qPrintable(ws));
+        QVERIFY2(report.contains("<FONT FACE=\"Arial\" SIZE=1>" + ws + "</FONT>"), qPrintable(ws));
     QVERIFY(m_feedback.messages.isEmpty());
 
     // Entering the page again regenerates the report.
@@ -227,44 +220,44 @@ void TstConsole::firstStartScansDownloadsAndReports() {
 void TstConsole::navigationKeepsMenuBarAndBarInStep() {
     auto window = start();
     QVERIFY(window);
-    window->findChild<QAction*>(QStringLiteral("mnuOptionsGroupings"))->trigger();
-    QCOMPARE(breadcrumb(*window), QStringLiteral("Options -> Application Groupings"));
+    window->findChild<QAction*>("mnuOptionsGroupings")->trigger();
+    QCOMPARE(breadcrumb(*window), "Options -> Application Groupings");
     QCOMPARE(TestEnv::child<VerticalMenu>(window.get(), "VerticalMenu1")->MenuCur(), 2);
-    window->findChild<QAction*>(QStringLiteral("mnuToolsCheck"))->trigger();
-    QCOMPARE(breadcrumb(*window), QStringLiteral("Tools -> Check Workstations"));
+    window->findChild<QAction*>("mnuToolsCheck")->trigger();
+    QCOMPARE(breadcrumb(*window), "Tools -> Check Workstations");
     QCOMPARE(TestEnv::child<VerticalMenu>(window.get(), "VerticalMenu1")->MenuCur(), 3);
-    window->findChild<QAction*>(QStringLiteral("mnuOptionsSecurity"))->trigger();
-    QCOMPARE(breadcrumb(*window), QStringLiteral("Options -> Security"));
-    window->findChild<QAction*>(QStringLiteral("mnuHelpVisit"))->trigger();
-    QCOMPARE(breadcrumb(*window), QStringLiteral("Help -> Vellumcrest Web Site"));
+    window->findChild<QAction*>("mnuOptionsSecurity")->trigger();
+    QCOMPARE(breadcrumb(*window), "Options -> Security");
+    window->findChild<QAction*>("mnuHelpVisit")->trigger();
+    QCOMPARE(breadcrumb(*window), "Help -> Vellumcrest Web Site");
     QVERIFY(TestEnv::child<QTextBrowser>(window.get(), "wbWeb")
                 ->source()
                 .toLocalFile()
                 .endsWith(QLatin1String("/Data/HTML/WebSite.html")));
-    window->findChild<QAction*>(QStringLiteral("mnuMainData"))->trigger();
-    QCOMPARE(breadcrumb(*window), QStringLiteral("Main -> Data Ranges"));
+    window->findChild<QAction*>("mnuMainData")->trigger();
+    QCOMPARE(breadcrumb(*window), "Main -> Data Ranges");
 
     // The navigation item "Scan Workstations" shows the check page; it scans nothing.
     const int nodes = TestEnv::child<frameConfiguration>(window.get())->workstationNodeCount();
     TestEnv::child<VerticalMenu>(window.get(), "VerticalMenu1")->setMenuCur(3);
     window->MenuItemClick(3, 1);
-    QCOMPARE(window->currentPageName(), QStringLiteral("Check Workstations"));
+    QCOMPARE(window->currentPageName(), "Check Workstations");
     QCOMPARE(TestEnv::child<frameConfiguration>(window.get())->workstationNodeCount(), nodes);
     // The health page, from the bar and from the menu bar, with a row per registered machine.
     window->MenuItemClick(3, 3);
-    QCOMPARE(window->currentPageName(), QStringLiteral("Workstation Health"));
+    QCOMPARE(window->currentPageName(), "Workstation Health");
     QCOMPARE(TestEnv::child<frameWorkstationHealth>(window.get())->model().rowCount(),
              int(window->database()->workstations().size()));
-    window->findChild<QAction*>(QStringLiteral("mnuToolsCheck"))->trigger();
-    window->findChild<QAction*>(QStringLiteral("mnuToolsHealth"))->trigger();
-    QCOMPARE(breadcrumb(*window), QStringLiteral("Tools -> Workstation Health"));
+    window->findChild<QAction*>("mnuToolsCheck")->trigger();
+    window->findChild<QAction*>("mnuToolsHealth")->trigger();
+    QCOMPARE(breadcrumb(*window), "Tools -> Workstation Health");
     window->MenuItemClick(3, 1);
     // Combinations outside the table do nothing.
     window->MenuItemClick(3, 4);
     window->MenuItemClick(5, 1);
     window->MenuItemClick(1, 11); // not the Groupings page
     window->MenuItemClick(2, -9); // not the Workstation Data page
-    QCOMPARE(window->currentPageName(), QStringLiteral("Check Workstations"));
+    QCOMPARE(window->currentPageName(), "Check Workstations");
     window->close();
 }
 
@@ -279,17 +272,15 @@ void TstConsole::laterStartsUseTheRegistryAndTakeOnlyNewDays() {
     }
     // A second start on the same day takes nothing; the tree comes from the registry even
     // when the network cannot be enumerated.
-    QVERIFY(TestEnv::runAgent(
-        {QStringLiteral("enumeration"), QStringLiteral("--network"), m_network, QStringLiteral("--fail")}));
+    QVERIFY(TestEnv::runAgent({"enumeration", "--network", m_network, "--fail"}));
     {
         auto window = start();
         QCOMPARE(usageRows(*window->database()), before);
         QCOMPARE(TestEnv::child<frameConfiguration>(window.get())->workstationNodeCount(), nodes);
         window->close();
     }
-    QVERIFY(TestEnv::runAgent(
-        {QStringLiteral("enumeration"), QStringLiteral("--network"), m_network, QStringLiteral("--ok")}));
-    QVERIFY(TestEnv::runAgent({QStringLiteral("advance"), QStringLiteral("--network"), m_network}));
+    QVERIFY(TestEnv::runAgent({"enumeration", "--network", m_network, "--ok"}));
+    QVERIFY(TestEnv::runAgent({"advance", "--network", m_network}));
     const Expected expected = expectedFrom(m_network);
     auto window = start();
     QCOMPARE(usageRows(*window->database()), expected.rows);
@@ -301,10 +292,9 @@ void TstConsole::laterStartsUseTheRegistryAndTakeOnlyNewDays() {
     const AgentOracle::Import newDay =
         AgentOracle::expected(m_network, AgentOracle::agentMachines(m_network), newest.addDays(-1));
     QVERIFY(!newDay.withNewDays.isEmpty());
-    QSqlQuery q =
-        Sql::run(window->database()->db(),
-                 QStringLiteral("SELECT count(DISTINCT WorkstationKey) FROM MGRDaySummary WHERE Date = ?"),
-                 {Dates::toStored(newest)});
+    QSqlQuery q = Sql::run(window->database()->db(),
+                           "SELECT count(DISTINCT WorkstationKey) FROM MGRDaySummary WHERE Date = ?",
+                           {Dates::toStored(newest)});
     QVERIFY(q.next());
     QCOMPARE(q.value(0).toLongLong(), qint64(newDay.workstations.size()));
     q = Sql::run(window->database()->db(),
@@ -317,7 +307,7 @@ void TstConsole::laterStartsUseTheRegistryAndTakeOnlyNewDays() {
 
 void TstConsole::reportButtons() {
     auto window = start();
-    window->showPageByName(QStringLiteral("Reports"));
+    window->showPageByName("Reports");
     frameReports* page = TestEnv::child<frameReports>(window.get());
     // Without an icon theme Print shows the program's own printer, not Export's disk.
     const QImage printIcon = page->cmdPrintReport->icon().pixmap(16).toImage();
@@ -329,37 +319,37 @@ void TstConsole::reportButtons() {
     QCOMPARE(m_feedback.printDialogs, 1);
     QVERIFY(page->cmdPrintReport->isEnabled());
     // Export writes the shown page as it is on disk.
-    const QString saved = m_dir->filePath(QStringLiteral("saved.html"));
+    const QString saved = m_dir->filePath("saved.html");
     m_feedback.fileAnswers = {saved};
     page->cmdExportReport->click();
     QFile a(saved), b(page->currentPath());
     QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
     QCOMPARE(a.readAll(), b.readAll());
     // CSV is the shown report's rows, one per day and application, as the report lists them.
-    const QString csv = m_dir->filePath(QStringLiteral("saved.csv"));
+    const QString csv = m_dir->filePath("saved.csv");
     m_feedback.fileAnswers = {csv};
     page->cmdExportReport->click();
-    QVERIFY(m_feedback.fileDialogs.last().filter.contains(QStringLiteral("*.csv")));
+    QVERIFY(m_feedback.fileDialogs.last().filter.contains("*.csv"));
     QFile rows(csv);
     QVERIFY(rows.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = rows.readAll().split('\n');
     QCOMPARE(lines.first(), QByteArray("Date,Application,Minutes,Percent\r"));
     QCOMPARE(lines.size() - 2,
-             b.seek(0) ? QString::fromLatin1(b.readAll()).count(QStringLiteral("<TD WIDTH=300> <FONT")) : -1);
+             b.seek(0) ? QString::fromLatin1(b.readAll()).count("<TD WIDTH=300> <FONT") : -1);
     // A command the view cannot run disables its own button, and only that one, for good.
     page->setStatusQuery([](frameReports::Command c) { return c != frameReports::Command::SaveAs; });
     page->cmdExportReport->click();
     QVERIFY(!page->cmdExportReport->isEnabled());
     QVERIFY(page->cmdPrintReport->isEnabled());
     page->setStatusQuery({});
-    window->showPageByName(QStringLiteral("Reports"));
+    window->showPageByName("Reports");
     QVERIFY(!page->cmdExportReport->isEnabled());
     QVERIFY(page->cmdPrintReport->isEnabled());
     // The shown report displays the trade mark and blanks, not raw entity text.
-    QVERIFY(!page->brwReport->toPlainText().contains(QStringLiteral("&nbsp")));
+    QVERIFY(!page->brwReport->toPlainText().contains("&nbsp"));
     // "Charts" (as --page names it): the Reports page generated anew, its charts shown.
-    QVERIFY(window->showPageByName(QStringLiteral("charts")));
-    QCOMPARE(window->currentPageName(), QStringLiteral("Reports"));
+    QVERIFY(window->showPageByName("charts"));
+    QCOMPARE(window->currentPageName(), "Reports");
     QVERIFY(page->chartsShown());
     QVERIFY(page->rptCharts->hasCharts());
     m_feedback.clear();
@@ -369,21 +359,21 @@ void TstConsole::reportButtons() {
 void TstConsole::failedReportSaysWhyAndIsNotSaved() {
     auto window = start();
     // A folder where the report file goes: the file cannot be written.
-    QVERIFY(QDir().mkpath(m_home + QStringLiteral("/Data/HTML/Report.html/x")));
+    QVERIFY(QDir().mkpath(m_home + "/Data/HTML/Report.html/x"));
     m_feedback.clear();
-    window->showPageByName(QStringLiteral("Reports"));
+    window->showPageByName("Reports");
     frameReports* page = TestEnv::child<frameReports>(window.get());
     QCOMPARE(m_feedback.messages.size(), 1);
     const QString shown = page->brwReport->toPlainText();
-    QVERIFY2(!shown.contains(QStringLiteral("Preparing the report")), qPrintable(shown));
-    QVERIFY(shown.contains(QStringLiteral("The report could not be produced.")));
+    QVERIFY2(!shown.contains("Preparing the report"), qPrintable(shown));
+    QVERIFY(shown.contains("The report could not be produced."));
     QVERIFY(shown.contains(m_feedback.messages[0].text)); // and why
-    const QString saved = m_dir->filePath(QStringLiteral("saved.html"));
+    const QString saved = m_dir->filePath("saved.html");
     m_feedback.fileAnswers = {saved};
     page->cmdExportReport->click();
     QVERIFY(!QFile::exists(saved));
     QCOMPARE(m_feedback.messages.size(), 2);
-    QVERIFY(m_feedback.messages[1].text.startsWith(QStringLiteral("There is no report to export.")));
+    QVERIFY(m_feedback.messages[1].text.startsWith("There is no report to export."));
     window->close();
 }
 
@@ -406,35 +396,34 @@ void TstConsole::closeStoresPositionUnlessMinimised() {
 }
 
 void TstConsole::corruptedPositionClosesAndStoresAnew() {
-    m_settings->setValue(QStringLiteral("Settings"), QStringLiteral("MainLeft"), QStringLiteral("abc"));
+    m_settings->setValue("Settings", "MainLeft", "abc");
     m_feedback.clear();
     auto window = start();
     QVERIFY(window);
     QVERIFY(!window->isVisible());
     QCOMPARE(m_feedback.messages.size(), 1);
     QCOMPARE(m_feedback.messages[0].text, corruptedSettingsMessage());
-    QCOMPARE(m_feedback.messages[0].title, QStringLiteral("Vellumcrest\u2122 Manager"));
+    QCOMPARE(m_feedback.messages[0].title, "Vellumcrest\u2122 Manager");
     // The close stored a readable position again, so the next start works.
     bool readable = false;
-    m_settings->value(QStringLiteral("Settings"), QStringLiteral("MainLeft"), QString()).toInt(&readable);
+    m_settings->value("Settings", "MainLeft", QString()).toInt(&readable);
     QVERIFY(readable);
     m_feedback.clear();
 }
 
 void TstConsole::helpWithoutGuide() {
     QTemporaryDir bare;
-    QDir().mkpath(bare.filePath(QStringLiteral("Data/HTML")));
+    QDir().mkpath(bare.filePath("Data/HTML"));
     Startup startup(*m_settings, m_feedback, m_dialogs, [](int) { QFAIL("terminated"); });
-    auto window = startup.run(bare.path(), TestEnv::network(QStringLiteral("sim:") + m_network, bare.path()));
+    auto window = startup.run(bare.path(), TestEnv::network("sim:" + m_network, bare.path()));
     QVERIFY(window);
     m_feedback.clear();
-    window->findChild<QAction*>(QStringLiteral("mnuHelpContents"))->trigger();
+    window->findChild<QAction*>("mnuHelpContents")->trigger();
     QCOMPARE(m_feedback.messages.size(), 1);
-    QCOMPARE(
-        m_feedback.messages[0].text,
-        QStringLiteral("Unable to display Help Contents. There is no Help associated with this project."));
+    QCOMPARE(m_feedback.messages[0].text,
+             "Unable to display Help Contents. There is no Help associated with this project.");
     QCOMPARE(m_feedback.messages[0].icon, Feedback::Icon::Information);
-    QCOMPARE(m_feedback.messages[0].title, QStringLiteral("Vellumcrest\u2122 Manager"));
+    QCOMPARE(m_feedback.messages[0].title, "Vellumcrest\u2122 Manager");
     window->close();
 }
 

@@ -59,7 +59,7 @@ private:
 
 void TstStartup::init() {
     m_dir = std::make_unique<QTemporaryDir>();
-    m_settings = std::make_unique<Settings>(m_dir->filePath(QStringLiteral("settings.ini")));
+    m_settings = std::make_unique<Settings>(m_dir->filePath("settings.ini"));
     m_feedback.clear();
     m_terminations.clear();
 }
@@ -80,16 +80,16 @@ void TstStartup::firstStartOpensMainWindow() {
 void TstStartup::passwordProtectedForms_data() {
     QTest::addColumn<QString>("stored");
     QTest::addColumn<bool>("asks");
-    QTest::newRow("digit 1 (check box)") << Base64Encode(QStringLiteral("1")) << true;
-    QTest::newRow("word True") << Base64Encode(QStringLiteral("True")) << true;
-    QTest::newRow("digit 0") << Base64Encode(QStringLiteral("0")) << false;
-    QTest::newRow("word False") << Base64Encode(QStringLiteral("False")) << false;
+    QTest::newRow("digit 1 (check box)") << Base64Encode("1") << true;
+    QTest::newRow("word True") << Base64Encode("True") << true;
+    QTest::newRow("digit 0") << Base64Encode("0") << false;
+    QTest::newRow("word False") << Base64Encode("False") << false;
 }
 
 void TstStartup::passwordProtectedForms() {
     QFETCH(QString, stored);
     QFETCH(bool, asks);
-    m_settings->setValue(QStringLiteral("Settings"), QStringLiteral("PasswordProtected"), stored);
+    m_settings->setValue("Settings", "PasswordProtected", stored);
     Startup startup(*m_settings, m_feedback, m_dialogs, terminator());
     int prompts = 0;
     startup.setLoginPrompt([&] { return ++prompts, true; });
@@ -100,8 +100,7 @@ void TstStartup::passwordProtectedForms() {
 }
 
 void TstStartup::corruptedFlagEndsProgram() {
-    m_settings->setValue(QStringLiteral("Settings"), QStringLiteral("PasswordProtected"),
-                         QStringLiteral("True"));
+    m_settings->setValue("Settings", "PasswordProtected", "True");
     Startup startup(*m_settings, m_feedback, m_dialogs, terminator());
     startup.setLoginPrompt([] { return true; });
     auto window = startup.run(m_dir->path(), TestEnv::network(QString(), m_dir->path()));
@@ -109,8 +108,8 @@ void TstStartup::corruptedFlagEndsProgram() {
     QCOMPARE(m_feedback.messages.size(), 1);
     QCOMPARE(m_feedback.messages[0].text, corruptedSettingsMessage());
     QVERIFY(m_feedback.messages[0].text.startsWith(
-        QStringLiteral("The registry settings for this application have been corrupted.  Please reinstall")));
-    QCOMPARE(m_feedback.messages[0].title, QStringLiteral("Vellumcrest\u2122 Manager"));
+        "The registry settings for this application have been corrupted.  Please reinstall"));
+    QCOMPARE(m_feedback.messages[0].title, "Vellumcrest\u2122 Manager");
     QCOMPARE(m_feedback.messages[0].icon, Feedback::Icon::Critical);
     QCOMPARE(m_terminations, QList<int>{1});
 }
@@ -131,7 +130,7 @@ void TstStartup::errorHandlerReactions_data() {
     QTest::newRow("type mismatch") << 13 << corruptedSettingsMessage() << 1;
     QTest::newRow("invalid argument") << 5 << corruptedSettingsMessage() << 1;
     QTest::newRow("unloaded object") << 364 << QString() << 0;
-    QTest::newRow("anything else") << 3146 << QStringLiteral("Unhandled error #3146 (disk I/O error)") << 1;
+    QTest::newRow("anything else") << 3146 << "Unhandled error #3146 (disk I/O error)" << 1;
 }
 
 void TstStartup::errorHandlerReactions() {
@@ -139,7 +138,7 @@ void TstStartup::errorHandlerReactions() {
     QFETCH(QString, text);
     QFETCH(int, exitCode);
     Startup startup(*m_settings, m_feedback, m_dialogs, terminator());
-    startup.handleError(VcError(number, QStringLiteral("disk I/O error")));
+    startup.handleError(VcError(number, "disk I/O error"));
     QCOMPARE(m_terminations, QList<int>{exitCode});
     if (text.isEmpty()) {
         QVERIFY(m_feedback.messages.isEmpty());
@@ -159,11 +158,11 @@ void TstStartup::emptyStoredPasswordAcceptsEmptyEntry() {
 }
 
 void TstStartup::wrongPasswordsThenRight() {
-    m_settings->storePassword(Password::hash(QStringLiteral("Open Sesame")));
+    m_settings->storePassword(Password::hash("Open Sesame"));
     frmLogin login(*m_settings, m_feedback);
     login.show();
     QVERIFY(QTest::qWaitForWindowExposed(&login));
-    for (const QString& wrong : {QStringLiteral("open sesame"), QStringLiteral("x"), QString()}) {
+    for (const QString& wrong : QStringList{"open sesame", "x", QString()}) {
         box(login, "txtPassword")->setText(wrong);
         QTest::mouseClick(TestEnv::child<QPushButton>(&login, "cmdOK"), Qt::LeftButton);
         QVERIFY(!login.loginSucceeded());
@@ -172,42 +171,42 @@ void TstStartup::wrongPasswordsThenRight() {
     }
     QCOMPARE(m_feedback.messages.size(), 3);
     for (const auto& message : m_feedback.messages) {
-        QCOMPARE(message.text, QStringLiteral("Invalid Password, try again!"));
-        QCOMPARE(message.title, QStringLiteral("Vellumcrest\u2122 Login"));
+        QCOMPARE(message.text, "Invalid Password, try again!");
+        QCOMPARE(message.title, "Vellumcrest\u2122 Login");
         QCOMPARE(message.icon, Feedback::Icon::Warning);
     }
-    box(login, "txtPassword")->setText(QStringLiteral("Open Sesame"));
+    box(login, "txtPassword")->setText("Open Sesame");
     QTest::mouseClick(TestEnv::child<QPushButton>(&login, "cmdOK"), Qt::LeftButton);
     QVERIFY(login.loginSucceeded());
     QCOMPARE(m_feedback.messages.size(), 3);
 }
 
 void TstStartup::olderPasswordIsUpgradedToHash() {
-    m_settings->storePassword(Base64Encode(QStringLiteral("Tr\u00e8s secret")));
+    m_settings->storePassword(Base64Encode("Tr\u00e8s secret"));
     {
         frmLogin login(*m_settings, m_feedback);
-        box(login, "txtPassword")->setText(QStringLiteral("tr\u00e8s secret"));
+        box(login, "txtPassword")->setText("tr\u00e8s secret");
         QTest::mouseClick(TestEnv::child<QPushButton>(&login, "cmdOK"), Qt::LeftButton);
         QVERIFY(!login.loginSucceeded());
-        QCOMPARE(m_settings->storedPassword(), Base64Encode(QStringLiteral("Tr\u00e8s secret")));
+        QCOMPARE(m_settings->storedPassword(), Base64Encode("Tr\u00e8s secret"));
     }
     frmLogin login(*m_settings, m_feedback);
-    box(login, "txtPassword")->setText(QStringLiteral("Tr\u00e8s secret"));
+    box(login, "txtPassword")->setText("Tr\u00e8s secret");
     QTest::mouseClick(TestEnv::child<QPushButton>(&login, "cmdOK"), Qt::LeftButton);
     QVERIFY(login.loginSucceeded());
     const QString stored = m_settings->storedPassword();
     QVERIFY(Password::isHash(stored));
-    QVERIFY(!stored.contains(QStringLiteral("secret")));
-    QVERIFY(Password::verify(stored, QStringLiteral("Tr\u00e8s secret")).matches);
-    QVERIFY(!Password::verify(stored, QStringLiteral("Tres secret")).matches);
+    QVERIFY(!stored.contains("secret"));
+    QVERIFY(Password::verify(stored, "Tr\u00e8s secret").matches);
+    QVERIFY(!Password::verify(stored, "Tres secret").matches);
 }
 
 void TstStartup::securityPageWriteThrough() {
-    m_settings->storePassword(Password::hash(QStringLiteral("old")));
+    m_settings->storePassword(Password::hash("old"));
     const QString before = m_settings->storedPassword();
     frameSecurity page(*m_settings);
-    page.load(QStringLiteral("operator"), false);
-    QCOMPARE(box(page, "txtUserName")->text(), QStringLiteral("operator"));
+    page.load("operator", false);
+    QCOMPARE(box(page, "txtUserName")->text(), "operator");
     QVERIFY(box(page, "txtPassword")->text().isEmpty());
     QVERIFY(!box(page, "txtPassword")->isEnabled());
     // Loading writes nothing, and a box never edited changes nothing.
@@ -216,21 +215,19 @@ void TstStartup::securityPageWriteThrough() {
 
     TestEnv::child<QCheckBox>(&page, "chkPasswordProtected")->click();
     QVERIFY(box(page, "txtPassword")->isEnabled());
-    QCOMPARE(m_settings->value(QStringLiteral("Settings"), QStringLiteral("PasswordProtected"), QString()),
-             Base64Encode(QStringLiteral("1")));
+    QCOMPARE(m_settings->value("Settings", "PasswordProtected", QString()), Base64Encode("1"));
     QVERIFY(m_settings->passwordProtected());
 
     page.show();
     box(page, "txtPassword")->setFocus();
-    QTest::keyClicks(box(page, "txtPassword"), QStringLiteral("n3w"));
+    QTest::keyClicks(box(page, "txtPassword"), "n3w");
     QCOMPARE(m_settings->storedPassword(), before); // not at every keystroke
     QTest::keyClick(box(page, "txtPassword"), Qt::Key_Return);
-    QVERIFY(Password::verify(m_settings->storedPassword(), QStringLiteral("n3w")).matches);
+    QVERIFY(Password::verify(m_settings->storedPassword(), "n3w").matches);
 
     TestEnv::child<QCheckBox>(&page, "chkPasswordProtected")->click();
     QVERIFY(!box(page, "txtPassword")->isEnabled());
-    QCOMPARE(m_settings->value(QStringLiteral("Settings"), QStringLiteral("PasswordProtected"), QString()),
-             Base64Encode(QStringLiteral("0")));
+    QCOMPARE(m_settings->value("Settings", "PasswordProtected", QString()), Base64Encode("0"));
 }
 
 void TstStartup::settingsFileIsOwnerOnly() {
@@ -242,15 +239,14 @@ void TstStartup::settingsFileIsOwnerOnly() {
     QVERIFY(m_settings->previouslyLoaded());
     Settings reread(m_settings->filePath());
     QVERIFY(reread.previouslyLoaded());
-    QCOMPARE(reread.value(QStringLiteral("Settings"), QStringLiteral("PreviouslyLoaded"), QString()),
-             QStringLiteral("VHJ1ZQ=="));
+    QCOMPARE(reread.value("Settings", "PreviouslyLoaded", QString()), "VHJ1ZQ==");
 }
 
 // The database holds every user's usage: created owner-only whatever the umask was, and an
 // older world-readable one is reported once.
 void TstStartup::usageFilesAreOwnerOnly() {
     ::umask(S_IWGRP | S_IWOTH);
-    const QString database = m_dir->filePath(QStringLiteral("Data/VCManager.mdb"));
+    const QString database = m_dir->filePath("Data/VCManager.mdb");
     const auto start = [this] {
         Startup startup(*m_settings, m_feedback, m_dialogs, terminator());
         return startup.run(m_dir->path(), TestEnv::network(QString(), m_dir->path())) != nullptr;
@@ -263,7 +259,7 @@ void TstStartup::usageFilesAreOwnerOnly() {
         QFile::setPermissions(database, QFile::permissions(database) | QFile::ReadGroup | QFile::ReadOther));
     QVERIFY(start());
     QCOMPARE(m_feedback.messages.size(), 1);
-    QVERIFY(m_feedback.messages[0].text.contains(QStringLiteral("can be read by other users")));
+    QVERIFY(m_feedback.messages[0].text.contains("can be read by other users"));
     QVERIFY(start());
     QCOMPARE(m_feedback.messages.size(), 1);
 }

@@ -26,8 +26,7 @@ void makeProgram(const QString& folder, const QString& name, bool executable = t
 QList<SystemInfoProgram> programs(const QStringList& names) {
     QList<SystemInfoProgram> list;
     for (const QString& name : names)
-        list.append({name, name == QLatin1String("overview") ? QStringList{QStringLiteral("--about")}
-                                                             : QStringList{}});
+        list.append({name, name == QLatin1String("overview") ? QStringList{"--about"} : QStringList{}});
     return list;
 }
 } // namespace
@@ -48,7 +47,7 @@ void TstSysInfo::start_data() {
     QTest::addColumn<QStringList>("searchFolders"); // joined into the search path
     QTest::addColumn<QString>("expected");          // "folder/name" started, or empty: the message
 
-    const QStringList ab{QStringLiteral("hardinfo"), QStringLiteral("kinfocenter")};
+    const QStringList ab{"hardinfo", "kinfocenter"};
     QTest::newRow("first listed installed")
         << ab << QStringList{"a/hardinfo", "a/kinfocenter"} << QStringList{"a"} << "a/hardinfo";
     QTest::newRow("only a later one installed")
@@ -104,7 +103,7 @@ void TstSysInfo::start() {
         QVERIFY(!result);
         QVERIFY(started.isEmpty());
         QCOMPARE(feedback.messages.size(), 1);
-        QCOMPARE(feedback.messages[0].text, QStringLiteral("System Information Is Unavailable At This Time"));
+        QCOMPARE(feedback.messages[0].text, "System Information Is Unavailable At This Time");
         QCOMPARE(feedback.messages[0].title, Captions::kProduct);
         QCOMPARE(feedback.messages[0].icon, Feedback::Icon::None);
         QCOMPARE(feedback.messages[0].buttons, Feedback::Buttons::Ok);
@@ -113,34 +112,32 @@ void TstSysInfo::start() {
         QCOMPARE(started, QStringList{root.filePath(expected)});
         QVERIFY(feedback.messages.isEmpty());
         if (expected.endsWith(QLatin1String("overview")))
-            QCOMPARE(startedArguments, QStringList{QStringLiteral("--about")});
+            QCOMPARE(startedArguments, QStringList{"--about"});
     }
 }
 
 void TstSysInfo::emptySearchPathNeverUsesTheEnvironment() {
     // "sh" is on every machine's PATH; an empty or relative-only search path must still find nothing.
-    for (const QString& path : {QString(), QStringLiteral("bin:usr/bin"), QString(QDir::listSeparator())}) {
-        QVERIFY2(findSystemInfoProgram(programs({QStringLiteral("sh")}), path).path.isEmpty(),
-                 qPrintable(path));
+    for (const QString& path : QStringList{QString(), "bin:usr/bin", QString(QDir::listSeparator())}) {
+        QVERIFY2(findSystemInfoProgram(programs({"sh"}), path).path.isEmpty(), qPrintable(path));
     }
-    QVERIFY(!findSystemInfoProgram(programs({QStringLiteral("sh")}), QStringLiteral("/bin:/usr/bin"))
-                 .path.isEmpty());
+    QVERIFY(!findSystemInfoProgram(programs({"sh"}), "/bin:/usr/bin").path.isEmpty());
 }
 
 void TstSysInfo::defaultStarterStartsARealProgram() {
     QTemporaryDir root;
     QVERIFY(root.isValid());
-    const QString marker = root.filePath(QStringLiteral("ran"));
-    QDir().mkpath(root.filePath(QStringLiteral("bin")));
-    QFile script(root.filePath(QStringLiteral("bin/sysinfo-probe")));
+    const QString marker = root.filePath("ran");
+    QDir().mkpath(root.filePath("bin"));
+    QFile script(root.filePath("bin/sysinfo-probe"));
     QVERIFY(script.open(QIODevice::WriteOnly));
     script.write(QStringLiteral("#!/bin/sh\ntouch '%1'\n").arg(marker).toLocal8Bit());
     script.close();
     QVERIFY(script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
 
     SystemInfoSource source;
-    source.programs = programs({QStringLiteral("sysinfo-probe")});
-    source.searchPath = root.filePath(QStringLiteral("bin"));
+    source.programs = programs({"sysinfo-probe"});
+    source.searchPath = root.filePath("bin");
     ScriptedFeedback feedback;
     QVERIFY(StartSysInfo(feedback, source));
     QVERIFY(feedback.messages.isEmpty());

@@ -29,10 +29,10 @@ void TstSettings::writeFailureIsReported() {
     QFETCH(bool, fails);
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    QFile blocker(dir.filePath(QStringLiteral("blocker")));
+    QFile blocker(dir.filePath("blocker"));
     QVERIFY(blocker.open(QIODevice::WriteOnly));
     blocker.close();
-    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("folder.ini")));
+    QVERIFY(QDir(dir.path()).mkpath("folder.ini"));
 
     Settings settings(dir.filePath(relativePath));
     QStringList reports;
@@ -41,7 +41,7 @@ void TstSettings::writeFailureIsReported() {
 
     QCOMPARE(reports.size(), fails ? 1 : 0);
     if (fails) {
-        QVERIFY(reports[0].startsWith(QStringLiteral("The setting could not be saved to ")));
+        QVERIFY(reports[0].startsWith("The setting could not be saved to "));
         QVERIFY(reports[0].contains(QDir::toNativeSeparators(dir.filePath(relativePath))));
     }
     // The next start reads the file (QSettings shares its memory within one process).
@@ -69,7 +69,7 @@ void TstSettings::daysBehindLimit() {
     QFETCH(QString, stored);
     QFETCH(int, limit);
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("Vellumcrest.ini"));
+    const QString path = dir.filePath("Vellumcrest.ini");
     {
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));

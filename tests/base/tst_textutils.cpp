@@ -105,7 +105,7 @@ void TstTextUtils::textToBoolean_data() {
     QTest::newRow("nan") << "nan" << -1;
     QTest::newRow("inf") << "inf" << -1;
     QTest::newRow("-inf") << "-inf" << -1;
-    QTest::newRow("decoded garbage") << Base64Decode(QStringLiteral("True")) << -1;
+    QTest::newRow("decoded garbage") << Base64Decode("True") << -1;
 }
 
 void TstTextUtils::textToBoolean() {
@@ -143,16 +143,16 @@ void TstTextUtils::visibleControls() {
 }
 
 void TstTextUtils::blanking() {
-    const QString text = QStringLiteral("Bob's 'big' \"deal\"");
+    const QString text = "Bob's 'big' \"deal\"";
     const QString blanked = BlankQuotes(text);
     QCOMPARE(blanked.size(), text.size());
-    QCOMPARE(blanked, QStringLiteral("Bob s  big   deal "));
-    QCOMPARE(BlankDoubleQuotes(text), QStringLiteral("Bob's 'big'  deal "));
+    QCOMPARE(blanked, "Bob s  big   deal ");
+    QCOMPARE(BlankDoubleQuotes(text), "Bob's 'big'  deal ");
 }
 
 void TstTextUtils::cutAtNullAndDateOnly() {
-    QCOMPARE(CutAtNull(QStringLiteral("abc")), QStringLiteral("abc"));
-    QCOMPARE(CutAtNull(QString::fromUtf16(u"ab\0cd", 5)), QStringLiteral("ab"));
+    QCOMPARE(CutAtNull("abc"), "abc");
+    QCOMPARE(CutAtNull(QString::fromUtf16(u"ab\0cd", 5)), "ab");
     QCOMPARE(DateOnly(QDateTime(QDate(2003, 1, 2), QTime(14, 57))), QDate(2003, 1, 2));
 }
 

@@ -46,41 +46,35 @@ private slots:
         QTest::addColumn<QStringList>("groupings");
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("expected");
-        const QStringList three{QStringLiteral("Mail:inbox"), QStringLiteral("Browser:explorer"),
-                                QStringLiteral("Files:inbox|explorer")};
-        QTest::newRow("letter case ignored") << QStringList{QStringLiteral("Notes:Notes")}
-                                             << QStringLiteral("NOTES") << QStringLiteral("Notes");
-        QTest::newRow("partial title") << QStringList{QStringLiteral("Writer:writer")}
-                                       << QStringLiteral("Letter.doc - WRITER") << QStringLiteral("Writer");
-        QTest::newRow("positions 3 and 1: 1 wins")
-            << three << QStringLiteral("Inbox - Files") << QStringLiteral("Mail");
-        QTest::newRow("positions 3 and 2: 2 wins")
-            << three << QStringLiteral("Explorer") << QStringLiteral("Browser");
-        QTest::newRow("no match") << three << QStringLiteral("Solitaire") << kUndefinedApplications;
+        const QStringList three{"Mail:inbox", "Browser:explorer", "Files:inbox|explorer"};
+        QTest::newRow("letter case ignored") << QStringList{"Notes:Notes"} << "NOTES"
+                                             << "Notes";
+        QTest::newRow("partial title") << QStringList{"Writer:writer"} << "Letter.doc - WRITER"
+                                       << "Writer";
+        QTest::newRow("positions 3 and 1: 1 wins") << three << "Inbox - Files"
+                                                   << "Mail";
+        QTest::newRow("positions 3 and 2: 2 wins") << three << "Explorer"
+                                                   << "Browser";
+        QTest::newRow("no match") << three << "Solitaire" << kUndefinedApplications;
         QTest::newRow("empty entry catches the rest")
-            << QStringList{QStringLiteral("Mail:inbox"), QStringLiteral("Any:"),
-                           QStringLiteral("Late:solitaire")}
-            << QStringLiteral("Solitaire") << QStringLiteral("Any");
-        QTest::newRow("empty entry below a match")
-            << QStringList{QStringLiteral("Mail:inbox"), QStringLiteral("Any:")} << QStringLiteral("Inbox")
-            << QStringLiteral("Mail");
-        QTest::newRow("grouping without entries")
-            << QStringList{QStringLiteral("Desktop")} << QStringLiteral("x") << kUndefinedApplications;
-        QTest::newRow("suffix of a longer entry")
-            << QStringList{QStringLiteral("Short:bc"), QStringLiteral("Long:abcd")} << QStringLiteral("xabcd")
-            << QStringLiteral("Short");
-        QTest::newRow("longer entry ranked first")
-            << QStringList{QStringLiteral("Long:abcd"), QStringLiteral("Short:bc")} << QStringLiteral("xabcd")
-            << QStringLiteral("Long");
-        QTest::newRow("non-ASCII case") << QStringList{QStringLiteral("Greek:λέξη")}
-                                        << QStringLiteral("ΛΈΞΗ notes") << QStringLiteral("Greek");
-        QTest::newRow("German case") << QStringList{QStringLiteral("Docs:übersicht")}
-                                     << QStringLiteral("ÜBERSICHT 2024") << QStringLiteral("Docs");
-        QTest::newRow("no groupings") << QStringList{} << QStringLiteral("x") << kUndefinedApplications;
+            << QStringList{"Mail:inbox", "Any:", "Late:solitaire"} << "Solitaire"
+            << "Any";
+        QTest::newRow("empty entry below a match") << QStringList{"Mail:inbox", "Any:"} << "Inbox"
+                                                   << "Mail";
+        QTest::newRow("grouping without entries") << QStringList{"Desktop"} << "x" << kUndefinedApplications;
+        QTest::newRow("suffix of a longer entry") << QStringList{"Short:bc", "Long:abcd"} << "xabcd"
+                                                  << "Short";
+        QTest::newRow("longer entry ranked first") << QStringList{"Long:abcd", "Short:bc"} << "xabcd"
+                                                   << "Long";
+        QTest::newRow("non-ASCII case") << QStringList{"Greek:λέξη"} << "ΛΈΞΗ notes"
+                                        << "Greek";
+        QTest::newRow("German case") << QStringList{"Docs:übersicht"} << "ÜBERSICHT 2024"
+                                     << "Docs";
+        QTest::newRow("no groupings") << QStringList{} << "x" << kUndefinedApplications;
         // Entries are stored with quotes blanked; captured titles keep their apostrophes.
         QTest::newRow("picked title with an apostrophe")
-            << QStringList{QStringLiteral("Letters:Bob s Letter.doc - Writer")}
-            << QStringLiteral("Bob's Letter.doc - Writer") << QStringLiteral("Letters");
+            << QStringList{"Letters:Bob s Letter.doc - Writer"} << "Bob's Letter.doc - Writer"
+            << "Letters";
     }
     void rule() {
         QFETCH(QStringList, groupings);
@@ -92,23 +86,20 @@ private slots:
     }
 
     void entriesJoinTheirGroupingIgnoringCase() {
-        ApplicationNames names({{1, QStringLiteral("Writer"), 0}},
-                               {{1, QStringLiteral("WRITER"), QStringLiteral("doc")}});
-        QCOMPARE(names.GetApplicationName(QStringLiteral("a.doc")), QStringLiteral("Writer"));
+        ApplicationNames names({{1, "Writer", 0}}, {{1, "WRITER", "doc"}});
+        QCOMPARE(names.GetApplicationName("a.doc"), "Writer");
     }
 
     void rankNotTableOrderDecides() {
-        ApplicationNames names({{1, QStringLiteral("Second"), 1}, {2, QStringLiteral("First"), 0}},
-                               {{1, QStringLiteral("Second"), QStringLiteral("a")},
-                                {2, QStringLiteral("First"), QStringLiteral("a")}});
-        QCOMPARE(names.GetApplicationName(QStringLiteral("a")), QStringLiteral("First"));
+        ApplicationNames names({{1, "Second", 1}, {2, "First", 0}}, {{1, "Second", "a"}, {2, "First", "a"}});
+        QCOMPARE(names.GetApplicationName("a"), "First");
     }
 
     // Many overlapping entries over a small alphabet: the automaton must agree with the
     // one-entry-at-a-time rule on every title.
     void agreesWithEntryByEntryRule() {
         QRandomGenerator random(42);
-        const QString alphabet = QStringLiteral("abAB");
+        const QString alphabet = "abAB";
         auto word = [&](int maxLength) {
             QString w;
             const int length = random.bounded(maxLength + 1);
@@ -127,7 +118,7 @@ private slots:
                 for (int e = 0; e < n; ++e) {
                     QString entry = word(4);
                     if (entry.isEmpty() && random.bounded(4) != 0)
-                        entry = QStringLiteral("ab");
+                        entry = "ab";
                     entries.append({0, alias, entry});
                 }
             }

@@ -47,7 +47,7 @@ void TstAbout::version() {
     QCoreApplication::setApplicationVersion(applicationVersion);
     ScriptedFeedback feedback;
     frmAbout about(feedback);
-    QCOMPARE(about.findChild<QLabel*>(QStringLiteral("lblVersion"))->text(), expected);
+    QCOMPARE(about.findChild<QLabel*>("lblVersion")->text(), expected);
     QCoreApplication::setApplicationVersion(QString());
 }
 
@@ -63,8 +63,8 @@ void TstAbout::systemInfo() {
     QFETCH(bool, installed);
     QFETCH(bool, startSucceeds);
     SystemInfoSource source;
-    source.programs = {{installed ? QStringLiteral("sh") : QStringLiteral("no-such-sysinfo-program"), {}}};
-    source.searchPath = QStringLiteral("/usr/bin:/bin");
+    source.programs = {{installed ? "sh" : "no-such-sysinfo-program", {}}};
+    source.searchPath = "/usr/bin:/bin";
     QStringList started;
     source.start = [&](const QString& program, const QStringList&) {
         started << program;
@@ -72,23 +72,22 @@ void TstAbout::systemInfo() {
     };
     ScriptedFeedback feedback;
     frmAbout about(feedback, nullptr, source);
-    QTest::mouseClick(about.findChild<QPushButton*>(QStringLiteral("cmdSysInfo")), Qt::LeftButton);
+    QTest::mouseClick(about.findChild<QPushButton*>("cmdSysInfo"), Qt::LeftButton);
 
     QCOMPARE(started.size(), installed ? 1 : 0);
     if (installed && startSucceeds) {
         QVERIFY(feedback.messages.isEmpty());
     } else {
         QCOMPARE(feedback.messages.size(), 1);
-        QCOMPARE(feedback.messages[0].text, QStringLiteral("System Information Is Unavailable At This Time"));
+        QCOMPARE(feedback.messages[0].text, "System Information Is Unavailable At This Time");
     }
 }
 
 void TstAbout::okCloses() {
     ScriptedFeedback feedback;
     frmAbout about(feedback);
-    QTimer::singleShot(0, &about, [&about] {
-        QTest::mouseClick(about.findChild<QPushButton*>(QStringLiteral("cmdOK")), Qt::LeftButton);
-    });
+    QTimer::singleShot(
+        0, &about, [&about] { QTest::mouseClick(about.findChild<QPushButton*>("cmdOK"), Qt::LeftButton); });
     QCOMPARE(about.exec(), int(QDialog::Accepted));
     QVERIFY(!about.isVisible());
 }

@@ -77,7 +77,7 @@ Page readPage(const QString& path) {
                 page.names.insert(name);
         }
     }
-    static const QRegularExpression attribute(QStringLiteral("(?:href|src)\\s*=\\s*\"([^\"]*)\""),
+    static const QRegularExpression attribute("(?:href|src)\\s*=\\s*\"([^\"]*)\"",
                                               QRegularExpression::CaseInsensitiveOption);
     for (auto match = attribute.globalMatch(html); match.hasNext();)
         page.links << match.next().captured(1);
@@ -136,7 +136,7 @@ private slots:
         QStringList viewed;
         const HelpOutcome outcome = showHelpContents(program.path(), feedback, [&](const QString& file) {
             viewed << file;
-            return QStringLiteral("The viewer could not start");
+            return "The viewer could not start";
         });
         QCOMPARE(outcome, HelpOutcome::Failed);
         QCOMPARE(viewed, QStringList{program.filePath("Help/index.html")});

@@ -41,12 +41,12 @@ private slots:
         window.openMainWindowBar();
         window.show();
         if (edit)
-            window.control()->setToolTipText(QStringLiteral("changed"));
+            window.control()->setToolTipText("changed");
         if (openAnotherMenu)
             window.control()->setMenuCur(2);
         QTemporaryDir dir;
         if (save)
-            QVERIFY(window.saveFile(dir.filePath(QStringLiteral("bar.vmenu"))));
+            QVERIFY(window.saveFile(dir.filePath("bar.vmenu")));
         QCOMPARE(window.close(), closed);
         QCOMPARE(feedback.messages.size(), questions);
     }
@@ -56,16 +56,16 @@ private slots:
         feedback.answers << Feedback::Answer::No;
         DesignerWindow window(feedback);
         window.openMainWindowBar();
-        window.control()->setToolTipText(QStringLiteral("changed"));
+        window.control()->setToolTipText("changed");
         QAction* open = nullptr;
         for (QAction* action : window.menuBar()->actions().first()->menu()->actions())
-            if (action->text() == QStringLiteral("&Open..."))
+            if (action->text() == "&Open...")
                 open = action;
         QVERIFY(open);
         open->trigger();
         QCOMPARE(feedback.messages.size(), 1);
         QCOMPARE(feedback.fileDialogs.size(), 0); // kept: no file was even asked for
-        QCOMPARE(window.control()->ToolTipText(), QStringLiteral("changed"));
+        QCOMPARE(window.control()->ToolTipText(), "changed");
     }
 };
 

@@ -53,14 +53,14 @@ private slots:
         menues.setSelectedControls({&f.bar});
         menuObjects.setSelectedControls({&f.bar});
         itemObjects.setSelectedControls({&f.bar});
-        QCOMPARE(field(menues, "txtMenusMax"), QStringLiteral("4"));
-        QCOMPARE(field(menues, "txtMenuCur"), QStringLiteral("2"));
-        QCOMPARE(field(menuObjects, "txtMenuItemsMax"), QStringLiteral("2"));
-        QCOMPARE(field(menuObjects, "txtMenuCaption"), QStringLiteral("Options"));
-        QCOMPARE(field(itemObjects, "txtMenuItemCaption"), QStringLiteral("Security"));
+        QCOMPARE(field(menues, "txtMenusMax"), "4");
+        QCOMPARE(field(menues, "txtMenuCur"), "2");
+        QCOMPARE(field(menuObjects, "txtMenuItemsMax"), "2");
+        QCOMPARE(field(menuObjects, "txtMenuCaption"), "Options");
+        QCOMPARE(field(itemObjects, "txtMenuItemCaption"), "Security");
         QVERIFY(!itemObjects.picture().isNull());
         QVERIFY(!menues.Changed());
-        edit(menues, "txtMenuStartup", QStringLiteral("3"));
+        edit(menues, "txtMenuStartup", "3");
         QVERIFY(menues.Changed());
     }
 
@@ -101,15 +101,15 @@ private slots:
         Fixture f;
         MenuObjects page;
         page.setSelectedControls({&f.bar});
-        edit(page, "txtMenuItemsMax", QStringLiteral("2"));
-        edit(page, "txtMenuItemCur", QStringLiteral("3"));
-        edit(page, "txtMenuCaption", QStringLiteral("Start"));
+        edit(page, "txtMenuItemsMax", "2");
+        edit(page, "txtMenuItemCur", "3");
+        edit(page, "txtMenuCaption", "Start");
         page.ApplyChanges();
         QCOMPARE(f.feedback.messages.size(), 1);
         QCOMPARE(f.bar.MenuItemsMax(), 2);
         QCOMPARE(f.bar.MenuItemCur(), 1);
-        QCOMPARE(f.bar.MenuCaption(), QStringLiteral("Start"));
-        QCOMPARE(f.bar.menus().Caption(1), QStringLiteral("Start"));
+        QCOMPARE(f.bar.MenuCaption(), "Start");
+        QCOMPARE(f.bar.menus().Caption(1), "Start");
     }
 
     void menuItemObjectsAppliesToTheCurrentItem() {
@@ -117,16 +117,16 @@ private slots:
         f.bar.setMenuItemCur(3);
         MenuItemObjects page(f.feedback);
         page.setSelectedControls({&f.bar});
-        edit(page, "txtMenuItemCaption", QStringLiteral("Report"));
-        edit(page, "txtMenuItemKey", QStringLiteral("report"));
-        edit(page, "txtMenuItemTag", QStringLiteral("t"));
+        edit(page, "txtMenuItemCaption", "Report");
+        edit(page, "txtMenuItemKey", "report");
+        edit(page, "txtMenuItemTag", "t");
         page.ApplyChanges();
         const MenuItem* item = f.bar.menus().Item(1)->MenuItemItem(3);
-        QCOMPARE(item->Caption(), QStringLiteral("Report"));
-        QCOMPARE(item->Key(), QStringLiteral("report"));
-        QCOMPARE(item->Tag(), QStringLiteral("t"));
+        QCOMPARE(item->Caption(), "Report");
+        QCOMPARE(item->Key(), "report");
+        QCOMPARE(item->Tag(), "t");
         QVERIFY(!item->Button().value<QImage>().isNull());
-        QCOMPARE(f.bar.menus().Item(1)->MenuItemItem(2)->Caption(), QStringLiteral("Report Criteria"));
+        QCOMPARE(f.bar.menus().Item(1)->MenuItemItem(2)->Caption(), "Report Criteria");
     }
 
     void browse_data() {
@@ -142,7 +142,7 @@ private slots:
         page.setSelectedControls({&f.bar});
         const QImage before = page.picture();
         QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("new.ico"));
+        const QString path = dir.filePath("new.ico");
         QImage icon(32, 32, QImage::Format_ARGB32);
         icon.fill(Qt::magenta);
         QFile text(path);
@@ -152,7 +152,7 @@ private slots:
         if (answer != 0)
             f.feedback.fileAnswers << path;
 
-        page.findChild<QPushButton*>(QStringLiteral("cmdBrowse"))->click();
+        page.findChild<QPushButton*>("cmdBrowse")->click();
 
         QCOMPARE(f.feedback.fileDialogs.size(), 1);
         if (answer == 1) {

@@ -46,9 +46,9 @@ private slots:
         QTest::addColumn<QString>("property");
         QTest::addColumn<int>("value");
         QTest::addColumn<QString>("message");
-        const QString menus = QStringLiteral("MenusMax must be between 0 and 6");
-        const QString items = QStringLiteral("MenuItemsMax must be between 0 and 10");
-        const QString current = QStringLiteral("The current item must be between 0 and MenuItemsMax");
+        const QString menus = "MenusMax must be between 0 and 6";
+        const QString items = "MenuItemsMax must be between 0 and 10";
+        const QString current = "The current item must be between 0 and MenuItemsMax";
         QTest::newRow("MenusMax 7") << "MenusMax" << 7 << menus;
         QTest::newRow("MenusMax -1") << "MenusMax" << -1 << menus;
         QTest::newRow("MenuItemsMax 11") << "MenuItemsMax" << 11 << items;
@@ -87,7 +87,7 @@ private slots:
         auto bar = makeBar(feedback);
         QSignalSpy changed(bar.get(), &VerticalMenu::propertyChanged);
         bar->setMenusMax(3);
-        QVERIFY(changed.contains(QVariantList{QStringLiteral("MenusMax")}));
+        QVERIFY(changed.contains(QVariantList{"MenusMax"}));
         QCOMPARE(bar->menus().Item(3)->MenuItemCount(), 1);
         QCOMPARE(bar->MenuCur(), 1);
 
@@ -138,9 +138,9 @@ private slots:
         QVERIFY(first->loadMainWindowBar());
         first->setMenuCur(2);
         first->setMenuItemCur(2);
-        first->setMenuItemKey(QStringLiteral("sec"));
-        first->setMenuItemTag(QStringLiteral("tag \"quoted\""));
-        first->setToolTipText(QStringLiteral("Navigation"));
+        first->setMenuItemKey("sec");
+        first->setMenuItemTag("tag \"quoted\"");
+        first->setToolTipText("Navigation");
         first->setWhatsThisHelpID(42);
         first->setMousePointer(11);
         first->setEnabledProperty(true);
@@ -148,7 +148,7 @@ private slots:
         first->setMenuStartup(3);
         first->setMenuCur(3);
         QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("bar.vmenu"));
+        const QString path = dir.filePath("bar.vmenu");
         QVERIFY(first->saveFile(path));
 
         auto second = makeBar(feedback);
@@ -191,16 +191,16 @@ private slots:
 
     void loadingOpensMenuStartupAndIgnoresCase() {
         PropertyBag bag;
-        bag.write(QStringLiteral("menusmax"), 3, 1);
-        bag.write(QStringLiteral("MENUCUR"), 3, 1);
-        bag.write(QStringLiteral("MenuStartup"), 2, 1);
-        bag.write(QStringLiteral("menucaption2"), QStringLiteral("Second"), QStringLiteral("Menu"));
+        bag.write("menusmax", 3, 1);
+        bag.write("MENUCUR", 3, 1);
+        bag.write("MenuStartup", 2, 1);
+        bag.write("menucaption2", "Second", "Menu");
         ScriptedFeedback feedback;
         auto bar = makeBar(feedback);
         bar->ReadProperties(bag);
         QCOMPARE(bar->MenusMax(), 3);
         QCOMPARE(bar->MenuCur(), 2);
-        QCOMPARE(bar->MenuCaption(), QStringLiteral("Second"));
+        QCOMPARE(bar->MenuCaption(), "Second");
     }
 
     // Loading stores the saved MenuCur; it must not open it, so a saved 0 or a saved menu with
@@ -215,10 +215,10 @@ private slots:
         QFETCH(int, menuCur);
         QFETCH(int, itemsOfMenu2);
         PropertyBag bag;
-        bag.write(QStringLiteral("MenusMax"), 2, 1);
-        bag.write(QStringLiteral("MenuItemsMax2"), itemsOfMenu2, 1);
-        bag.write(QStringLiteral("MenuCur"), menuCur, 1);
-        bag.write(QStringLiteral("MenuStartup"), 1, 1);
+        bag.write("MenusMax", 2, 1);
+        bag.write("MenuItemsMax2", itemsOfMenu2, 1);
+        bag.write("MenuCur", menuCur, 1);
+        bag.write("MenuStartup", 1, 1);
         ScriptedFeedback feedback;
         auto bar = makeBar(feedback);
         bar->ReadProperties(bag);
@@ -230,7 +230,7 @@ private slots:
 
     void brokenFileLeavesTheBar() {
         QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("broken.vmenu"));
+        const QString path = dir.filePath("broken.vmenu");
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("{\"format\": \"something else\"}");
@@ -241,13 +241,13 @@ private slots:
         QString error;
         QVERIFY(!bar->loadFile(path, &error));
         QVERIFY(!error.isEmpty());
-        QVERIFY(!bar->loadFile(dir.filePath(QStringLiteral("missing.vmenu"))));
+        QVERIFY(!bar->loadFile(dir.filePath("missing.vmenu")));
         QCOMPARE(bar->MenusMax(), 4);
     }
 
     void picturePathsLoadAsynchronously() {
         QTemporaryDir dir;
-        const QString picture = dir.filePath(QStringLiteral("icon.png"));
+        const QString picture = dir.filePath("icon.png");
         QVERIFY(solid(Qt::green).save(picture));
         ScriptedFeedback feedback;
         auto bar = makeBar(feedback);
@@ -271,8 +271,8 @@ private slots:
         bar->setMenuItemCur(2);
         bar->setMenuItemPictureURL(QUrl::fromLocalFile(picture).toString());
         bar->WriteProperties(bag);
-        QVERIFY(bag.contains(QStringLiteral("MenuItemPictureURL22")));
-        QVERIFY(!bag.contains(QStringLiteral("MenuItemIcon22")));
+        QVERIFY(bag.contains("MenuItemPictureURL22"));
+        QVERIFY(!bag.contains("MenuItemIcon22"));
 
         auto loaded = makeBar(feedback);
         loaded->setHostProbe([] { return false; });
@@ -288,7 +288,7 @@ private slots:
         bar->setMenuCur(2);
         bar->setMenuItemsMax(10);
         bar->setMenuCur(1);
-        bar->AsyncReadComplete(QStringLiteral("210"), solid(Qt::blue));
+        bar->AsyncReadComplete("210", solid(Qt::blue));
         QCOMPARE(bar->menus().Item(2)->MenuItemItem(10)->Button().value<QImage>().pixel(3, 3),
                  QColor(Qt::blue).rgb());
         QCOMPARE(bar->MenuCur(), 1);

@@ -17,7 +17,7 @@ private slots:
 };
 
 void TstDesktopFeedback::markupIsShownNotInterpreted() {
-    const QString text = QStringLiteral("<b>WS001</b> <img src=\"/etc/passwd\"> could not be read");
+    const QString text = "<b>WS001</b> <img src=\"/etc/passwd\"> could not be read";
     QString shown;
     Qt::TextFormat format = Qt::AutoText;
     QTimer::singleShot(0, [&] {
@@ -29,23 +29,23 @@ void TstDesktopFeedback::markupIsShownNotInterpreted() {
         box->accept();
     });
     DesktopFeedback feedback;
-    feedback.message(text, QStringLiteral("Title"), Feedback::Icon::Critical, Feedback::Buttons::Ok);
+    feedback.message(text, "Title", Feedback::Icon::Critical, Feedback::Buttons::Ok);
     QCOMPARE(format, Qt::PlainText);
     QCOMPARE(shown, text);
 }
 
 void TstDesktopFeedback::labelsAndToolTipsShowNamesLiterally() {
-    const QString name = QStringLiteral("<b>WS001</b>\t<img src=x>");
-    QLabel label(QStringLiteral("<i>before</i>"));
+    const QString name = "<b>WS001</b>\t<img src=x>";
+    QLabel label("<i>before</i>");
     PlainText::show(&label, name);
     QCOMPARE(label.textFormat(), Qt::PlainText);
-    QCOMPARE(label.text(), QStringLiteral("<b>WS001</b>\u2409<img src=x>"));
+    QCOMPARE(label.text(), "<b>WS001</b>\u2409<img src=x>");
 
-    const QString tip = PlainText::toolTip(name + QStringLiteral("\nWS002: file is not a database"));
-    QVERIFY(!tip.contains(QStringLiteral("<b>")) && !tip.contains(QStringLiteral("<img")));
-    QVERIFY(tip.contains(QStringLiteral("&lt;b&gt;WS001&lt;/b&gt;")));
+    const QString tip = PlainText::toolTip(name + "\nWS002: file is not a database");
+    QVERIFY(!tip.contains("<b>") && !tip.contains("<img"));
+    QVERIFY(tip.contains("&lt;b&gt;WS001&lt;/b&gt;"));
     QCOMPARE(QTextDocumentFragment::fromHtml(tip).toPlainText(),
-             QStringLiteral("<b>WS001</b>\u2409<img src=x>\nWS002: file is not a database"));
+             "<b>WS001</b>\u2409<img src=x>\nWS002: file is not a database");
 }
 
 QTEST_MAIN(TstDesktopFeedback)
