@@ -15,12 +15,11 @@
 #include "network/NetworkFactory.h"
 #include "report/GenerateData.h"
 #include "report/ReportCsv.h"
-#include "report/ReportDisplay.h"
-#include "report/ReportOutline.h"
+#include "report/ReportHtml.h"
 #include "report/ReportPdf.h"
 #include "report/ReportProgress.h"
 #include "report/ReportScreenDocument.h"
-#include "report/WriteReportFile.h"
+#include "report/ReportSums.h"
 #include "store/ManagerDatabase.h"
 
 #include <QDate>
@@ -28,9 +27,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
-#include <QTemporaryDir>
 #include <QTextDocument>
-#include <QUrl>
 
 #include <cerrno>
 #include <cstring>
@@ -257,34 +254,22 @@ private:
         criteria.workstations =
             choose(m_options.workstations, workstations, QStringLiteral("workstations"), Qt::CaseInsensitive);
 
+        const QString& output = m_options.output;
+        const bool csv = m_options.format == QLatin1String("csv");
+        ReportSums report(csv && ReportCsv::kindOf(output) == ReportCsv::Kind::Detail
+                              ? ReportSums::Detail::Kept
+                              : ReportSums::Detail::Dropped);
         ReportProgress progress;
         int progressStep = 1;
-        const ExtractionCounts counts = GenerateData(database, criteria, progress, progressStep);
-        const QString& output = m_options.output;
-        if (m_options.format == QLatin1String("csv")) {
-            ReportCsv::write(database, output, ReportCsv::kindOf(output));
+        const ExtractionCounts counts = GenerateData(database, criteria, progress, progressStep, report);
+        if (csv) {
+            ReportCsv::write(report, output, ReportCsv::kindOf(output));
         } else if (m_options.format == QLatin1String("html")) {
-            WriteReportFile(database, output, progress, progressStep);
+            ReportHtml::write(report, output);
         } else {
-            QTemporaryDir work;
-            if (!work.isValid())
-                throw Fatal{QStringLiteral("No temporary folder for the report: ") + work.errorString()};
-            const QString html = work.filePath(QStringLiteral("Report.html"));
-            WriteReportFile(database, html, progress, progressStep);
-            QFile file(html);
-            if (!file.open(QIODevice::ReadOnly))
-                throw Fatal{QStringLiteral("Could not read the report back: ") + file.errorString()};
-            // Laid out as the Reports page shows it (frameReports::navigate).
-            const QByteArray bytes = file.readAll();
+            // Laid out as the Reports page shows it.
             QObject owner;
-            QTextDocument* document = nullptr;
-            if (const std::optional<ReportOutline> outline = ReportOutline::parse(bytes)) {
-                document = ReportScreenDocument::build(*outline, &owner);
-            } else {
-                document = new QTextDocument(&owner);
-                document->setHtml(reportHtmlForDisplay(bytes));
-            }
-            document->setBaseUrl(QUrl::fromLocalFile(work.path() + QLatin1Char('/')));
+            QTextDocument* document = ReportScreenDocument::build(report, &owner);
             const QString error = writeReportPdf(*document, output);
             if (!error.isEmpty())
                 throw Fatal{QStringLiteral("Could not write the report to ") + output + QStringLiteral(": ") +

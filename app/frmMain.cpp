@@ -20,9 +20,6 @@
 #include "report/frameData.h"
 #include "report/frameReports.h"
 #include "report/frmGenerateReport.h"
-#include "report/GenerateData.h"
-#include "report/ReportCsv.h"
-#include "report/ReportProgress.h"
 #include "store/Dates.h"
 #include "store/ManagerDatabase.h"
 #include "verticalmenu/VerticalMenu.h"
@@ -437,34 +434,15 @@ void frmMain::showPage(const QString& name) {
 // The Reports page makes a new report whenever it is shown.
 void frmMain::generateReport() {
     pageReports->showPlaceholder(htmlPage(QStringLiteral("Blank.html")));
-    pageReports->setCsvWriter({});
-    pageReports->setChartTotals(nullptr);
     repaintNow();
     if (!pageData || !m_database)
         return;
     WaitCursor busy;
-    const ReportCriteria criteria = pageData->criteria();
-    frmGenerateReport generate(*m_database, criteria, m_context.programFolder, m_context.feedback, this);
-    connect(&generate, &frmGenerateReport::totalsChosen, pageReports, &frameReports::setChartTotals);
+    frmGenerateReport generate(*m_database, pageData->criteria(), m_context.programFolder, m_context.feedback,
+                               this);
+    // The page keeps the report's sums: its screen, charts and CSV files all come from them.
     connect(&generate, &frmGenerateReport::pageChosen, pageReports, &frameReports::navigate);
     connect(&generate, &frmGenerateReport::failed, pageReports, &frameReports::showFailure);
-    // The report keeps no rows: CSV extracts them again with the shown report's criteria (the
-    // page makes a new report, and a new writer, whenever it is shown again).
-    connect(&generate, &frmGenerateReport::pageChosen, this, [this, criteria](const QString& path) {
-        if (path != htmlPage(QStringLiteral("Report.html")))
-            return;
-        pageReports->setCsvWriter([database = m_database.get(), criteria](const QString& target) {
-            try {
-                ReportProgress progress;
-                int progressStep = 1;
-                GenerateData(*database, criteria, progress, progressStep);
-                ReportCsv::write(*database, target, ReportCsv::kindOf(target));
-            } catch (const VcError& error) {
-                return error.description();
-            }
-            return QString();
-        });
-    });
     execDialog(generate);
 }
 

@@ -1,6 +1,7 @@
 // Chart series from the report's minutes.
 #include "report/ChartData.h"
 
+#include "report/ReportSums.h"
 #include "report/ReportText.h"
 #include "store/Dates.h"
 
@@ -57,17 +58,17 @@ std::vector<QDate> barsOf(QDate first, QDate last, ChartData::Period period, qsi
 
 } // namespace
 
-ChartData ChartData::build(const ReportTotals& totals, int maxBars, int maxSeries) {
+ChartData ChartData::build(const ReportSums& report, int maxBars, int maxSeries) {
     ChartData data;
-    if (totals.days.empty())
+    if (report.isEmpty())
         return data;
-    const QDate firstRow = totals.days.front().date;
-    const QDate lastRow = totals.days.back().date;
+    const QDate firstRow = report.days().begin()->first;
+    const QDate lastRow = report.days().rbegin()->first;
     QDate first = firstRow;
     QDate last = lastRow;
-    if (totals.firstDay.isValid() && totals.lastDay.isValid() && totals.firstDay <= totals.lastDay) {
-        first = std::min(first, totals.firstDay);
-        last = std::max(last, totals.lastDay);
+    if (report.firstDay().isValid() && report.lastDay().isValid() && report.firstDay() <= report.lastDay()) {
+        first = std::min(first, report.firstDay());
+        last = std::max(last, report.lastDay());
     }
     const qsizetype limit = std::max(maxBars, 1);
     const auto choose = [&data, limit](QDate from, QDate until) {
@@ -89,23 +90,21 @@ ChartData ChartData::build(const ReportTotals& totals, int maxBars, int maxSerie
     }
     const size_t bars = data.m_barStarts.size();
 
-    std::vector<Series> all(static_cast<size_t>(totals.applications.size()));
+    std::vector<Series> all(static_cast<size_t>(report.applications().groups()));
     std::vector<char> present(all.size(), 0);
-    for (const ReportTotals::Day& day : totals.days) {
+    for (const auto& [date, day] : report.days()) {
         const auto bar =
-            static_cast<size_t>(std::upper_bound(data.m_barStarts.begin(), data.m_barStarts.end(), day.date) -
+            static_cast<size_t>(std::upper_bound(data.m_barStarts.begin(), data.m_barStarts.end(), date) -
                                 data.m_barStarts.begin() - 1);
-        for (const ReportTotals::Cell& cell : day.cells) {
-            const auto index = static_cast<size_t>(cell.application);
-            if (index >= all.size())
-                continue;
+        for (const ReportSums::Application& cell : day.applications) {
+            const auto index = static_cast<size_t>(cell.group);
             Series& series = all[index];
             if (!present[index]) {
                 present[index] = 1;
-                series.name = totals.applications.at(cell.application);
+                series.name = report.applications().firstSpelling(cell.group);
                 series.minutes.assign(bars, 0);
             }
-            const auto minutes = static_cast<qint64>(ReportText::roundHalfEven(cell.minutes));
+            const auto minutes = static_cast<qint64>(ReportText::roundHalfEven(cell.minutes()));
             series.minutes[bar] += minutes;
             series.total += minutes;
         }

@@ -2,13 +2,13 @@
 // application's share of the time, from the minutes the report shows.
 #pragma once
 
-#include "report/ReportTotals.h"
-
 #include <QDate>
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
 #include <vector>
+
+class ReportSums;
 
 class ChartData {
 public:
@@ -28,7 +28,7 @@ public:
     // years are more than maxBars) with the shortest period that gives at most maxBars bars
     // (years when nothing fits). Series are ordered by their total, largest
     // first (ties by name); past maxSeries, the smallest are gathered into one last series.
-    static ChartData build(const ReportTotals& totals, int maxBars, int maxSeries);
+    static ChartData build(const ReportSums& report, int maxBars, int maxSeries);
 
     bool isEmpty() const { return m_series.empty(); }
     Period period() const { return m_period; }

@@ -1,14 +1,12 @@
-// Set-based extraction: one pass over the date index, titles mapped once, sums per day.
+// Set-based extraction: one pass over the rows of the days, titles mapped once, sums per day.
 #include "report/GenerateData.h"
 
-#include "base/VcError.h"
 #include "groupings/ApplicationNames.h"
 #include "report/ReportProgress.h"
+#include "report/ReportSums.h"
 #include "report/ReportText.h"
 #include "store/Dates.h"
-#include "store/ManagerDatabase.h"
-#include "store/SqlStatement.h"
-#include "store/SqlTransaction.h"
+#include "store/UsageScan.h"
 
 #include <algorithm>
 #include <cstring>
@@ -30,15 +28,12 @@ struct NameTable {
     QList<QByteArray> utf8;      // index -> name
     std::vector<char> checked;   // index -> the name is a checked item
 
-    void load(sqlite3* db, const char* sql, const QStringList& checkedNames) {
-        const QSet<QString> wanted(checkedNames.begin(), checkedNames.end());
-        QHash<QString, int> byName;
-        SqlStatement rows(db, sql);
-        while (rows.step()) {
-            const qint64 key = rows.int64(0);
+    // Returns the visitor that takes the table's rows.
+    auto loader(const QStringList& checkedNames) {
+        return [this, wanted = QSet<QString>(checkedNames.begin(), checkedNames.end()),
+                byName = QHash<QString, int>()](qint64 key, const QString& name) mutable {
             if (key < 0 || key > (1 << 26))
-                continue; // never a counter this table hands out; no usage row can use it
-            const QString name = rows.text(1);
+                return; // never a counter this table hands out; no usage row can use it
             auto it = byName.constFind(name);
             if (it == byName.constEnd()) {
                 it = byName.insert(name, static_cast<int>(utf8.size()));
@@ -48,7 +43,7 @@ struct NameTable {
             if (static_cast<size_t>(key) >= indexOfKey.size())
                 indexOfKey.resize(static_cast<size_t>(key) + 1, kMissing);
             indexOfKey[static_cast<size_t>(key)] = it.value();
-        }
+        };
     }
     int indexOf(qint64 key) const {
         return key >= 0 && static_cast<size_t>(key) < indexOfKey.size() ? indexOfKey[static_cast<size_t>(key)]
@@ -59,10 +54,9 @@ struct NameTable {
 // Titles are mapped lazily: only those the range uses, each once.
 class TitleMap {
 public:
-    TitleMap(sqlite3* db, ApplicationNames& names, const QStringList& applications,
+    TitleMap(UsageScan& scan, ApplicationNames& names, const QStringList& applications,
              const QStringList& checked)
-        : m_names(names), m_lookup(db, "SELECT AppTitle FROM MGRAppTitles WHERE AppTitleID = ?"),
-          m_checked(checked.begin(), checked.end()) {
+        : m_scan(scan), m_names(names), m_checked(checked.begin(), checked.end()) {
         // Every name the rule can give, so the sums can be laid out before the first row.
         for (const QString& name : applications)
             indexOf(name);
@@ -84,12 +78,8 @@ public:
 
 private:
     int lookUp(qint64 key) {
-        m_lookup.bindInt64(1, key);
-        int app = kMissing;
-        if (m_lookup.step())
-            app = indexOf(m_names.GetApplicationName(m_lookup.text(0)));
-        m_lookup.reset();
-        return app;
+        const std::optional<QString> title = m_scan.title(key);
+        return title ? indexOf(m_names.GetApplicationName(*title)) : kMissing;
     }
     int indexOf(const QString& name) {
         auto it = m_indexOfName.constFind(name);
@@ -101,8 +91,8 @@ private:
         return it.value();
     }
 
+    UsageScan& m_scan;
     ApplicationNames& m_names;
-    SqlStatement m_lookup;
     QSet<QString> m_checked;
     std::vector<int> m_appOfKey;
     QHash<QString, int> m_indexOfName;
@@ -187,70 +177,43 @@ private:
 // Durations are seconds; a negative one (never written by the download) counts as stored.
 class Extraction {
 public:
-    Extraction(ManagerDatabase& database, const ReportCriteria& criteria, ReportProgress& progress,
-               ReportRowSink* sink)
-        : m_db(database.handle()), m_criteria(criteria), m_progress(progress), m_names(database),
-          m_sink(sink) {}
+    Extraction(const ManagerDatabase& database, const ReportCriteria& criteria, ReportProgress& progress,
+               ReportSums& sums)
+        : m_database(database), m_criteria(criteria), m_progress(progress), m_sums(sums) {}
 
     ExtractionCounts run(int& progressStep) {
-        if (!m_db)
-            throw VcError(ErrorNumber::DatabaseFailure, QStringLiteral("The manager database is not open"));
-        // Handed to a sink, the rows need only a consistent read; the table needs the write lock.
-        SqlTransaction transaction(m_db,
-                                   m_sink ? SqlTransaction::Lock::Deferred : SqlTransaction::Lock::Immediate);
-        if (!m_sink)
-            SqlStatement::exec(m_db, "DELETE FROM MGRDaySummaryTmp");
-        ExtractionCounts counts;
-        if (m_criteria.startDate && m_criteria.endDate)
-            counts = extract(progressStep);
-        transaction.commit();
-        return counts;
+        m_sums.setRange(m_criteria.startDate.value_or(QDate()), m_criteria.endDate.value_or(QDate()));
+        if (!m_criteria.startDate || !m_criteria.endDate)
+            return {};
+        const std::unique_ptr<UsageScan> scan =
+            openUsageScan(m_database, *m_criteria.startDate, *m_criteria.endDate);
+        return extract(*scan, progressStep);
     }
 
 private:
-    ExtractionCounts extract(int& progressStep) {
-        const QByteArray from = Dates::toStored(*m_criteria.startDate).toUtf8();
-        const QByteArray until = Dates::toStored(m_criteria.endDate->addDays(1)).toUtf8();
-
-        // Counting the range first costs a sixth of a two-year report. Handed to a sink, the
-        // rows are counted by the pass itself, and the bar meanwhile moves by days.
+    ExtractionCounts extract(UsageScan& scan, int& progressStep) {
+        // Counting the range first would cost a sixth of a two-year report: the pass counts the
+        // rows itself, and the bar meanwhile moves by days.
         const qint64 span = std::max<qint64>(m_criteria.startDate->daysTo(*m_criteria.endDate) + 1, 1);
-        double dayValue = m_progress.value(); // the value while the bar moves by days
-        if (m_sink) {
-            m_progress.setMaximum(4.0 * static_cast<double>(span));
-        } else {
-            SqlStatement count(m_db, "SELECT COUNT(*) FROM MGRDaySummary WHERE Date >= ? AND Date < ?");
-            count.bindStaticText(1, from);
-            count.bindStaticText(2, until);
-            m_progress.setMaximum(4.0 * static_cast<double>(count.step() ? count.int64(0) : 0));
-        }
+        m_progress.setMaximum(4.0 * static_cast<double>(span));
         const double start = m_progress.value();
+        double dayValue = start; // the value while the bar moves by days
 
+        // The rule and the names come from the scan's snapshot, as the rows do.
+        ApplicationNames names(scan.groupings(), scan.groupingTitles());
         NameTable users;
-        users.load(m_db, "SELECT UserNameID, UserName FROM MGRUsers", m_criteria.users);
+        scan.users(users.loader(m_criteria.users));
         NameTable workstations;
-        workstations.load(m_db, "SELECT WorkstationID, Name FROM MGRWorkstations", m_criteria.workstations);
-        TitleMap titles(m_db, m_names, m_names.applications(), m_criteria.applications);
+        scan.workstations(workstations.loader(m_criteria.workstations));
+        TitleMap titles(scan, names, names.applications(), m_criteria.applications);
         DaySums sums(titles.count(), static_cast<int>(users.utf8.size()),
                      static_cast<int>(workstations.utf8.size()));
 
-        std::optional<SqlStatement> insert;
-        if (!m_sink)
-            insert.emplace(m_db,
-                           "INSERT INTO MGRDaySummaryTmp (Workstation, Duration, Date, UserName, AppTitle) "
-                           "VALUES (?, ?, ?, ?, ?)");
-        SqlStatement rows(
-            m_db, "SELECT Date, AppTitleKey, UserNameKey, WorkstationKey, Duration FROM MGRDaySummary "
-                  "WHERE Date >= ? AND Date < ? ORDER BY Date");
-        rows.bindStaticText(1, from);
-        rows.bindStaticText(2, until);
-
         ExtractionCounts counts;
-        QByteArray day;     // calendar day (YYYY-MM-DD) of the rows being summed; empty when invalid
-        QDate date;         // the same day
+        QDate date;         // calendar day of the rows being summed; invalid when unreadable
         QByteArray dayText; // the first ten characters of the stored value being summed
         auto flush = [&]() {
-            if (day.isEmpty())
+            if (!date.isValid())
                 return;
             sums.drain([&](int app, int user, int workstation, double seconds) {
                 ++counts.merged;
@@ -258,24 +221,16 @@ private:
                     !workstations.checked[static_cast<size_t>(workstation)])
                     return;
                 ++counts.kept;
-                if (m_sink) {
-                    m_sink->row(date, app, titles.utf8(app), user, users.utf8.at(user), workstation,
-                                workstations.utf8.at(workstation), seconds / 60.0);
-                    return;
-                }
-                insert->bindStaticText(1, workstations.utf8.at(workstation));
-                insert->bindDouble(2, seconds / 60.0);
-                insert->bindStaticText(3, day);
-                insert->bindStaticText(4, users.utf8.at(user));
-                insert->bindStaticText(5, titles.utf8(app));
-                insert->run();
+                m_sums.add(date, titles.utf8(app), users.utf8.at(user), workstations.utf8.at(workstation),
+                           seconds / 60.0, app, user, workstation);
             });
         };
         qint64 visited = 0;
-        while (rows.step()) {
+        UsageScan::Row row;
+        while (scan.next(row)) {
             if (++visited % kProgressEvery == 0)
-                m_progress.setValue(m_sink ? dayValue : start + static_cast<double>(counts.extracted));
-            const QByteArray stored = rows.bytes(0);
+                m_progress.setValue(dayValue);
+            const QByteArray& stored = row.date;
             const qsizetype length = std::min<qsizetype>(stored.size(), 10);
             if (stored.isNull() || length != dayText.size() ||
                 std::memcmp(stored.constData(), dayText.constData(), size_t(length)) != 0) {
@@ -283,29 +238,27 @@ private:
                 dayText = QByteArray(stored.constData(), length);
                 // A stored value with a time of day belongs to its calendar day.
                 date = Dates::fromStored(QString::fromLatin1(dayText));
-                day = date.isValid() ? dayText : QByteArray();
-                if (m_sink && date.isValid()) {
+                if (date.isValid()) {
                     dayValue = start + static_cast<double>(
                                            std::clamp<qint64>(m_criteria.startDate->daysTo(date), 0, span));
                     m_progress.setValue(dayValue);
                 }
             }
-            if (day.isEmpty())
+            if (!date.isValid())
                 continue;
-            const int user = users.indexOf(rows.int64(2));
-            const int workstation = workstations.indexOf(rows.int64(3));
+            const int user = users.indexOf(row.userKey);
+            const int workstation = workstations.indexOf(row.workstationKey);
             if (user < 0 || workstation < 0)
                 continue;
-            const int app = titles.applicationOf(rows.int64(1));
+            const int app = titles.applicationOf(row.titleKey);
             if (app < 0)
                 continue;
             ++counts.extracted;
-            sums.add(app, user, workstation, rows.real(4));
+            sums.add(app, user, workstation, row.seconds);
         }
         flush();
 
-        if (m_sink)
-            m_progress.setMaximum(4.0 * static_cast<double>(visited));
+        m_progress.setMaximum(4.0 * static_cast<double>(visited));
         // The increments the row-by-row passes would have made: one per extracted row while
         // mapping, then progressStep per merged row (filter) and per kept row (conversion).
         if (counts.merged > 0)
@@ -320,23 +273,16 @@ private:
         return counts;
     }
 
-    sqlite3* m_db;
+    const ManagerDatabase& m_database;
     const ReportCriteria& m_criteria;
     ReportProgress& m_progress;
-    ApplicationNames m_names;
-    ReportRowSink* m_sink;
+    ReportSums& m_sums;
 };
 
 } // namespace
 
-ExtractionCounts GenerateData(ManagerDatabase& database, const ReportCriteria& criteria,
-                              ReportProgress& progress, int& progressStep) {
-    Extraction extraction(database, criteria, progress, nullptr);
-    return extraction.run(progressStep);
-}
-
-ExtractionCounts GenerateData(ManagerDatabase& database, const ReportCriteria& criteria,
-                              ReportProgress& progress, int& progressStep, ReportRowSink& sink) {
-    Extraction extraction(database, criteria, progress, &sink);
+ExtractionCounts GenerateData(const ManagerDatabase& database, const ReportCriteria& criteria,
+                              ReportProgress& progress, int& progressStep, ReportSums& sums) {
+    Extraction extraction(database, criteria, progress, sums);
     return extraction.run(progressStep);
 }

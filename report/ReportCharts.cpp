@@ -83,8 +83,8 @@ ReportCharts::ReportCharts(QWidget* parent) : QWidget(parent) {
     m_stack->addWidget(m_charts);
 }
 
-void ReportCharts::setTotals(std::shared_ptr<const ReportTotals> totals) {
-    m_totals = std::move(totals);
+void ReportCharts::setReport(std::shared_ptr<const ReportSums> report) {
+    m_report = std::move(report);
     m_stale = true;
     if (isVisible())
         rebuild();
@@ -98,10 +98,10 @@ void ReportCharts::showEvent(QShowEvent* event) {
 
 void ReportCharts::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    if (!isVisible() || m_stale || !m_totals)
+    if (!isVisible() || m_stale || !m_report)
         return;
     // A width that holds more or fewer bars may change the period; only then redraw.
-    ChartData resized = ChartData::build(*m_totals, barsThatFit(), kMaxSeries);
+    ChartData resized = ChartData::build(*m_report, barsThatFit(), kMaxSeries);
     if (resized.period() != m_data.period()) {
         m_data = std::move(resized);
         fillCharts();
@@ -116,7 +116,7 @@ int ReportCharts::barsThatFit() const {
 
 void ReportCharts::rebuild() {
     m_stale = false;
-    m_data = m_totals ? ChartData::build(*m_totals, barsThatFit(), kMaxSeries) : ChartData();
+    m_data = m_report ? ChartData::build(*m_report, barsThatFit(), kMaxSeries) : ChartData();
     fillCharts();
 }
 

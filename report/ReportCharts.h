@@ -3,7 +3,7 @@
 #pragma once
 
 #include "report/ChartData.h"
-#include "report/ReportTotals.h"
+#include "report/ReportSums.h"
 
 #include <memory>
 #include <QWidget>
@@ -19,9 +19,9 @@ class ReportCharts : public QWidget {
 public:
     explicit ReportCharts(QWidget* parent = nullptr);
 
-    // The minutes of the report now shown; nothing for a page without a report. The series are
-    // computed when the view is shown, so a hidden view costs the report nothing.
-    void setTotals(std::shared_ptr<const ReportTotals> totals);
+    // The report now shown; nothing for a page without a report. The series are computed when
+    // the view is shown, so a hidden view costs the report nothing.
+    void setReport(std::shared_ptr<const ReportSums> report);
 
     // The series the charts show; empty until the view was shown with a report.
     const ChartData& data() const { return m_data; }
@@ -53,7 +53,7 @@ private:
     void rebuild();
     void fillCharts();
 
-    std::shared_ptr<const ReportTotals> m_totals;
+    std::shared_ptr<const ReportSums> m_report;
     ChartData m_data;
     QStackedLayout* m_stack;
     QWidget* m_charts;

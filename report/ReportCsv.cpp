@@ -2,11 +2,11 @@
 #include "report/ReportCsv.h"
 
 #include "base/VcError.h"
-#include "report/ReportDays.h"
-#include "report/ReportProgress.h"
+#include "report/ReportSums.h"
 #include "report/ReportText.h"
 
 #include <algorithm>
+#include <cmath>
 #include <QSaveFile>
 
 namespace ReportCsv {
@@ -48,56 +48,64 @@ QByteArray field(const QString& text) {
     return '"' + quoted + '"';
 }
 
-QByteArray text(const ReportDays& days, Kind kind) {
+QByteArray text(const ReportSums& report, Kind kind) {
+    if (kind == Kind::Detail && !report.keepsDetail())
+        throw VcError(ErrorNumber::DatabaseFailure, QStringLiteral("The report kept no detail"));
     QByteArray out;
     if (kind == Kind::Summary)
         row(out, {"Date", "Application", "Minutes", "Percent"});
     else
         row(out, {"Date", "Application", "User", "Workstation", "Minutes"});
-    for (const auto& [date, day] : days.days()) {
+    const ReportNames& applications = report.applications();
+    for (const auto& [date, day] : report.days()) {
         const QByteArray dateText = date.toString(Qt::ISODate).toLatin1();
+        const std::vector<int> order = report.order(day);
         if (kind == Kind::Summary) {
-            const qint64 total = days.total(day);
-            for (const int i : days.order(day)) {
-                const ReportDays::Application& app = day.applications[static_cast<size_t>(i)];
-                row(out, {dateText, field(app.spelling), minutesText(app.minutes),
-                          QByteArray::number(ReportText::percent(app.minutes, total))});
+            const qint64 total = report.dayTotal(day);
+            for (const int i : order) {
+                const ReportSums::Application& app = day.applications[static_cast<size_t>(i)];
+                row(out, {dateText, field(applications.spelling(app.spelling)), minutesText(app.minutes()),
+                          QByteArray::number(ReportText::percent(app.minutes(), total))});
             }
             continue;
         }
-        // Cells in the report's application order, then users and workstations by folded name.
-        std::vector<std::pair<ReportDays::DetailKey, qint64>> cells(day.detailMilliseconds.begin(),
-                                                                    day.detailMilliseconds.end());
-        std::vector<int> rank(static_cast<size_t>(day.slotOfGroup.size()), 0);
-        const std::vector<int> order = days.order(day);
+        // Rows in the report's application order, then users and workstations by folded name;
+        // the rows of one cell then lie together and are summed.
+        std::vector<int> rank(day.slotOfGroup.size(), 0);
         for (size_t i = 0; i < order.size(); ++i)
             rank[static_cast<size_t>(day.applications[static_cast<size_t>(order[i])].group)] =
                 static_cast<int>(i);
-        std::sort(cells.begin(), cells.end(), [&](const auto& a, const auto& b) {
-            const auto& [appA, userA, wsA] = a.first;
-            const auto& [appB, userB, wsB] = b.first;
-            if (appA != appB)
-                return rank[static_cast<size_t>(appA)] < rank[static_cast<size_t>(appB)];
-            if (userA != userB)
-                return days.users().folded(userA) < days.users().folded(userB);
-            return days.workstations().folded(wsA) < days.workstations().folded(wsB);
-        });
-        for (const auto& [key, milliseconds] : cells) {
-            const auto& [app, user, workstation] = key;
-            const int slot = day.slotOfGroup[static_cast<size_t>(app)];
-            row(out, {dateText, field(day.applications[static_cast<size_t>(slot)].spelling),
-                      field(days.users().firstSpelling(user)),
-                      field(days.workstations().firstSpelling(workstation)),
-                      minutesText(static_cast<double>(milliseconds) / 60000.0)});
+        std::vector<size_t> rows(day.detail.size());
+        for (size_t i = 0; i < rows.size(); ++i)
+            rows[i] = i;
+        const auto before = [&](const ReportSums::Who& a, const ReportSums::Who& b) {
+            if (a.application != b.application)
+                return rank[static_cast<size_t>(a.application)] < rank[static_cast<size_t>(b.application)];
+            if (a.user != b.user)
+                return report.users().folded(a.user) < report.users().folded(b.user);
+            return a.workstation != b.workstation &&
+                   report.workstations().folded(a.workstation) < report.workstations().folded(b.workstation);
+        };
+        std::stable_sort(rows.begin(), rows.end(),
+                         [&](size_t a, size_t b) { return before(day.detail[a], day.detail[b]); });
+        for (size_t i = 0; i < rows.size();) {
+            const ReportSums::Who& who = day.detail[rows[i]];
+            qint64 milliseconds = 0;
+            for (; i < rows.size() && !before(who, day.detail[rows[i]]); ++i)
+                milliseconds += std::llround(day.rowMinutes[rows[i]] * 60000.0);
+            const int slot = day.slotOfGroup[static_cast<size_t>(who.application)];
+            row(out,
+                {dateText, field(applications.spelling(day.applications[static_cast<size_t>(slot)].spelling)),
+                 field(report.users().firstSpelling(who.user)),
+                 field(report.workstations().firstSpelling(who.workstation)),
+                 minutesText(static_cast<double>(milliseconds) / 60000.0)});
         }
     }
     return out;
 }
 
-void write(ManagerDatabase& database, const QString& path, Kind kind) {
-    ReportProgress progress;
-    const ReportDays days = ReportDays::read(database, progress, 0, kind == Kind::Detail);
-    const QByteArray bytes = text(days, kind);
+void write(const ReportSums& report, const QString& path, Kind kind) {
+    const QByteArray bytes = text(report, kind);
     QSaveFile file(path);
     // The rows are every user's usage: owner-only, whatever an older file allowed.
     if (!file.open(QIODevice::WriteOnly) ||

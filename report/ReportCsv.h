@@ -6,9 +6,7 @@
 #include <QString>
 #include <QStringList>
 
-class ManagerDatabase;
-class ReportDays;
-class ReportProgress;
+class ReportSums;
 
 namespace ReportCsv {
 
@@ -29,12 +27,13 @@ QByteArray field(const QString& text);
 // ascend as ISO dates (YYYY-MM-DD); applications, users and workstations come in the report's
 // order and spelling (names that differ only in letter case are one). Minutes are whole,
 // rounded half to even as the report's cells are; the percent is the report's, of the day's
-// total; detail minutes are rounded the same way per cell.
-QByteArray text(const ReportDays& days, Kind kind);
+// total; detail minutes are rounded the same way per cell. The detail needs sums that kept it
+// (VcError otherwise).
+QByteArray text(const ReportSums& report, Kind kind);
 
-// Reads the extracted rows (MGRDaySummaryTmp) and writes them to path under a temporary name
-// beside it, renamed into place when whole, readable by its owner only; the previous file stays
-// as it was on any failure. Throws VcError (the message names the file).
-void write(ManagerDatabase& database, const QString& path, Kind kind);
+// Writes the file to path under a temporary name beside it, renamed into place when whole,
+// readable by its owner only; the previous file stays as it was on any failure. Throws VcError
+// (the message names the file).
+void write(const ReportSums& report, const QString& path, Kind kind);
 
 } // namespace ReportCsv

@@ -1,7 +1,9 @@
-// Lays out a report outline as paragraphs: day headings, application lines, totals, lists.
+// Lays out the report's sums as paragraphs: day headings, application lines, totals, lists.
 #include "report/ReportScreenDocument.h"
 
-#include "report/ReportOutline.h"
+#include "report/ReportSums.h"
+#include "report/ReportText.h"
+#include "store/Dates.h"
 
 #include <QTextBlockFormat>
 #include <QTextCharFormat>
@@ -28,7 +30,7 @@ QTextCharFormat font(double points, bool bold = false, bool gray = false) {
 
 } // namespace
 
-QTextDocument* ReportScreenDocument::build(const ReportOutline& outline, QObject* parent) {
+QTextDocument* ReportScreenDocument::build(const ReportSums& report, QObject* parent) {
     auto* document = new QTextDocument(parent);
     document->setUndoRedoEnabled(false);
     QTextCursor cursor(document);
@@ -39,7 +41,7 @@ QTextDocument* ReportScreenDocument::build(const ReportOutline& outline, QObject
     title.setBottomMargin(8);
     cursor.setBlockFormat(title);
     cursor.setBlockCharFormat(font(kLarge, true));
-    cursor.insertText(outline.title, font(kLarge, true));
+    cursor.insertText(QStringLiteral("Application Usage Report"), font(kLarge, true));
 
     // Name from the indent, time right-aligned at the end of the file's 300-pixel name column,
     // percentage after it: the file's columns.
@@ -61,17 +63,24 @@ QTextDocument* ReportScreenDocument::build(const ReportOutline& outline, QObject
     const QTextCharFormat dayFont = font(kMedium, true);
     const QString tab(QLatin1Char('\t'));
 
-    for (const ReportOutline::Day& day : outline.days) {
+    for (const auto& [date, day] : report.days()) {
         cursor.insertBlock(heading, dayFont);
-        cursor.insertText(day.date, dayFont);
-        for (const ReportOutline::Application& app : day.applications) {
+        cursor.insertText(Dates::shortText(date), dayFont);
+        const qint64 total = report.dayTotal(day);
+        for (const int i : report.order(day)) {
+            const ReportSums::Application& app = day.applications[static_cast<size_t>(i)];
             cursor.insertBlock(line, small);
-            cursor.insertText(tab + app.name + tab + app.time + tab, small);
-            cursor.insertText(app.percent, smallGray);
+            cursor.insertText(tab + ReportText::shown(report.applications().spelling(app.spelling)) + tab +
+                                  QString::fromLatin1(ReportText::timeText(app.minutes())) + tab,
+                              small);
+            cursor.insertText(QStringLiteral("(%1%)").arg(ReportText::percent(app.minutes(), total)),
+                              smallGray);
         }
         cursor.insertBlock(rule, smallGray);
         cursor.insertBlock(totalLine, smallGray);
-        cursor.insertText(tab + QStringLiteral("Total for day") + tab + day.total, smallGray);
+        cursor.insertText(tab + QStringLiteral("Total for day") + tab +
+                              QString::fromLatin1(ReportText::timeText(static_cast<double>(total))),
+                          smallGray);
     }
 
     QTextBlockFormat grand;
@@ -80,7 +89,7 @@ QTextDocument* ReportScreenDocument::build(const ReportOutline& outline, QObject
     cursor.insertBlock(grand, font(kMedium, true));
     cursor.insertText(QStringLiteral("Total for all days  "), font(kMedium, true));
     cursor.insertText(QStringLiteral(" (in hours and minutes)"), small);
-    cursor.insertText(tab + outline.grandTotal, small);
+    cursor.insertText(tab + QString::fromLatin1(ReportText::grandTotal(report.grandTotal())), small);
     QTextBlockFormat fullRule;
     fullRule.setProperty(QTextFormat::BlockTrailingHorizontalRulerWidth,
                          QTextLength(QTextLength::PercentageLength, 100));
@@ -95,11 +104,11 @@ QTextDocument* ReportScreenDocument::build(const ReportOutline& outline, QObject
         cursor.insertText(caption, small);
         for (const QString& name : names) {
             cursor.insertBlock(listItem, small);
-            cursor.insertText(name, small);
+            cursor.insertText(ReportText::shown(name), small);
         }
     };
-    list(QStringLiteral("Users monitored:"), outline.users);
-    list(QStringLiteral("Workstations monitored:"), outline.workstations);
+    list(QStringLiteral("Users monitored:"), report.userList());
+    list(QStringLiteral("Workstations monitored:"), report.workstationList());
     cursor.endEditBlock();
     return document;
 }

@@ -3,13 +3,13 @@
 
 class QObject;
 class QTextDocument;
-struct ReportOutline;
+class ReportSums;
 
 namespace ReportScreenDocument {
 
 // A document with what the report file shows, laid out like it. The file's nested tables cost
 // the viewer seconds and hundreds of megabytes on a two-year report; paragraphs aligned by tab
 // stops show the same columns for a small part of that, and keep selection, find and print.
-QTextDocument* build(const ReportOutline& outline, QObject* parent);
+QTextDocument* build(const ReportSums& report, QObject* parent);
 
 } // namespace ReportScreenDocument

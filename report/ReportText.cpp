@@ -50,21 +50,49 @@ QByteArray percentText(double part, qint64 total) {
     return prefix + QByteArray::number(percent) + "%)</FONT>";
 }
 
-QByteArray grandTotalText(qint64 minutes) {
+QByteArray grandTotal(qint64 minutes) {
     const qint64 hours = minutes / 60;
     const qint64 rest = minutes - 60 * hours;
-    QByteArray text = hours < 10 ? QByteArrayLiteral("&nbsp;&nbsp;") : QByteArray();
-    text += QByteArray::number(hours) + ':';
+    QByteArray text = QByteArray::number(hours) + ':';
     if (rest >= 0 && rest < 10)
         text += '0';
     return text + QByteArray::number(rest);
 }
 
-QByteArray html(const QString& name) {
-    QByteArray out;
+QByteArray grandTotalText(qint64 minutes) {
+    return (minutes / 60 < 10 ? QByteArrayLiteral("&nbsp;&nbsp;") : QByteArray()) + grandTotal(minutes);
+}
+
+QString shown(const QString& name) {
+    QString out;
     out.reserve(name.size());
     for (qsizetype i = 0; i < name.size(); ++i) {
         const QChar c = name.at(i);
+        const char16_t unit = c.unicode();
+        // Control characters would reach the file raw (or, as references, be read as other
+        // letters), and the screen would break lines at them.
+        if (unit < 0x20 || unit == 0x7F) {
+            out += QChar(unit == 0x7F ? char16_t(0x2421) : char16_t(0x2400 + unit));
+        } else if (unit >= 0x80 && unit <= 0x9F) {
+            out += QChar(QChar::ReplacementCharacter);
+        } else if (c.isHighSurrogate() && i + 1 < name.size() && name.at(i + 1).isLowSurrogate()) {
+            out += c;
+            out += name.at(++i);
+        } else if (c.isSurrogate()) {
+            out += QChar(QChar::ReplacementCharacter);
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+QByteArray html(const QString& name) {
+    const QString text = shown(name);
+    QByteArray out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
         switch (c.unicode()) {
         case '&':
             out += "&amp;";
@@ -82,22 +110,9 @@ QByteArray html(const QString& name) {
             break;
         }
         char32_t codePoint = c.unicode();
-        // Control characters would reach the file raw (or, as references, be read as other
-        // letters): show C0 and DEL as their control pictures, the rest as the replacement mark.
-        if (codePoint < 0x20 || codePoint == 0x7F) {
-            out += "&#" + QByteArray::number(codePoint == 0x7F ? 0x2421u : 0x2400u + codePoint) + ';';
-            continue;
-        }
-        if ((codePoint >= 0x80 && codePoint <= 0x9F) ||
-            (c.isSurrogate() &&
-             !(c.isHighSurrogate() && i + 1 < name.size() && name.at(i + 1).isLowSurrogate()))) {
-            out += "&#65533;";
-            continue;
-        }
-        if (c.isHighSurrogate() && i + 1 < name.size() && name.at(i + 1).isLowSurrogate()) {
-            codePoint = QChar::surrogateToUcs4(c, name.at(i + 1));
-            ++i;
-        } else if (const auto byte = Win1252::toByte(c); byte && !c.isSurrogate()) {
+        if (c.isHighSurrogate()) { // shown() leaves only whole pairs
+            codePoint = QChar::surrogateToUcs4(c, text.at(++i));
+        } else if (const auto byte = Win1252::toByte(c)) {
             out += static_cast<char>(*byte);
             continue;
         }

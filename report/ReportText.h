@@ -24,11 +24,17 @@ qint64 percent(double part, qint64 total);
 // the closing ")</FONT>".
 QByteArray percentText(double part, qint64 total);
 
-// The grand total: pad, hours, ":" and two-digit minutes.
+// The grand total: hours, ":" and two-digit minutes.
+QByteArray grandTotal(qint64 minutes);
+// The same with the pad that lines up fewer than ten hours, as the file has it.
 QByteArray grandTotalText(qint64 minutes);
 
-// A name from the database as Windows-1252 bytes: &, <, > and " escaped, and characters the
-// code page cannot hold written as numeric character references.
+// A name from the database as the report shows it: C0 controls and DEL as their control
+// pictures, C1 controls and lone surrogates as the replacement character.
+QString shown(const QString& name);
+
+// The shown name as Windows-1252 bytes: &, <, > and " escaped, and characters the code page
+// cannot hold written as numeric character references.
 QByteArray html(const QString& name);
 
 } // namespace ReportText

@@ -3,10 +3,11 @@
 
 #include "base/Captions.h"
 #include "base/Feedback.h"
+#include "base/VcError.h"
 #include "report/PdfFile.h"
 #include "report/ReportCharts.h"
+#include "report/ReportCsv.h"
 #include "report/ReportDisplay.h"
-#include "report/ReportOutline.h"
 #include "report/ReportPdf.h"
 #include "report/ReportScreenDocument.h"
 
@@ -73,10 +74,6 @@ frameReports::frameReports(Feedback& feedback, QWidget* parent) : QWidget(parent
     connect(cmdCharts, &QPushButton::toggled, this, &frameReports::showCharts);
 }
 
-void frameReports::setChartTotals(std::shared_ptr<const ReportTotals> totals) {
-    rptCharts->setTotals(std::move(totals));
-}
-
 void frameReports::showCharts(bool shown) {
     cmdCharts->setChecked(shown);
     m_views->setCurrentWidget(shown ? static_cast<QWidget*>(rptCharts) : brwReport);
@@ -86,25 +83,23 @@ bool frameReports::chartsShown() const {
     return m_views->currentWidget() == rptCharts;
 }
 
-void frameReports::navigate(const QString& path) {
+void frameReports::navigate(const QString& path, std::shared_ptr<const ReportSums> report) {
     m_path = path;
     m_noReport.clear();
+    m_report = std::move(report);
+    rptCharts->setReport(m_report);
+    if (m_report) {
+        // Parented to the view, so the view deletes it when the next page replaces it.
+        brwReport->setDocument(ReportScreenDocument::build(*m_report, brwReport));
+        return;
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         brwReport->clear();
         return;
     }
-    const QByteArray bytes = file.readAll();
-    const QUrl base = QUrl::fromLocalFile(QFileInfo(path).absolutePath() + QLatin1Char('/'));
-    if (const std::optional<ReportOutline> outline = ReportOutline::parse(bytes)) {
-        // Parented to the view, so the view deletes it when the next page replaces it.
-        QTextDocument* document = ReportScreenDocument::build(*outline, brwReport);
-        document->setBaseUrl(base);
-        brwReport->setDocument(document);
-        return;
-    }
-    brwReport->document()->setBaseUrl(base);
-    brwReport->setHtml(reportHtmlForDisplay(bytes));
+    brwReport->document()->setBaseUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath() + QLatin1Char('/')));
+    brwReport->setHtml(reportHtmlForDisplay(file.readAll()));
 }
 
 void frameReports::showPlaceholder(const QString& path) {
@@ -114,6 +109,8 @@ void frameReports::showPlaceholder(const QString& path) {
 
 void frameReports::showFailure(const QString& reason) {
     m_path.clear();
+    m_report.reset();
+    rptCharts->setReport(nullptr);
     m_noReport = QStringLiteral("The report could not be produced: ") + reason;
     brwReport->setHtml(
         QStringLiteral(
@@ -173,9 +170,9 @@ void frameReports::exportReport() {
     dialog.title = QStringLiteral("Export Report");
     dialog.initialName = QFileInfo(m_path).fileName();
     dialog.filter = QStringLiteral("HTML Files (*.html)|*.html|PDF Files (*.pdf)|*.pdf");
-    // The rows behind the report, when the page shows one: per day and application, or with a
-    // row per user and workstation for names ending ".detail.csv".
-    if (m_csv)
+    // The report's numbers, when the page shows one: per day and application, or with a row per
+    // user and workstation for names ending ".detail.csv".
+    if (m_report)
         dialog.filter +=
             QStringLiteral("|CSV Files (*.csv)|*.csv|Detailed CSV Files (*.detail.csv)|*.detail.csv");
     dialog.defaultSuffix = QStringLiteral("html");
@@ -186,8 +183,12 @@ void frameReports::exportReport() {
     QString error;
     if (target->endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)) {
         error = writePdf(*target);
-    } else if (m_csv && target->endsWith(QLatin1String(".csv"), Qt::CaseInsensitive)) {
-        error = m_csv(*target);
+    } else if (m_report && target->endsWith(QLatin1String(".csv"), Qt::CaseInsensitive)) {
+        try {
+            ReportCsv::write(*m_report, *target, ReportCsv::kindOf(*target));
+        } catch (const VcError& failure) {
+            error = failure.description();
+        }
     } else {
         // The saved page is the file itself, exactly as written.
         QFile source(m_path);

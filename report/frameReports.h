@@ -1,7 +1,7 @@
 // The Reports page: the report view with its Print and Export buttons.
 #pragma once
 
-#include "report/ReportTotals.h"
+#include "report/ReportSums.h"
 
 #include <functional>
 #include <memory>
@@ -21,9 +21,10 @@ public:
 
     explicit frameReports(Feedback& feedback, QWidget* parent = nullptr);
 
-    // Shows a local HTML file (the written report or a fixed page); the report writer's own
-    // files are laid out as a light document, anything else as HTML.
-    void navigate(const QString& path);
+    // Shows a report: the file at path (Report.html, which Export saves as it is) laid out as a
+    // light document from its sums, which also give its charts and CSV files. Without sums the
+    // file is shown as HTML (the fixed pages), with no charts and no CSV.
+    void navigate(const QString& path, std::shared_ptr<const ReportSums> report = {});
     // Shows a page that stands in for a report being prepared: Print and Export refuse it.
     void showPlaceholder(const QString& path);
     // Shows that the report could not be produced, and why; Print and Export refuse it.
@@ -34,16 +35,9 @@ public:
     using StatusQuery = std::function<bool(Command)>;
     void setStatusQuery(StatusQuery query) { m_query = std::move(query); }
 
-    // Writes the shown report's rows as CSV to a path; the error text, or nothing when written.
-    // Unset (the default) while the page shows no report: CSV is then not offered.
-    using CsvWriter = std::function<QString(const QString& target)>;
-    void setCsvWriter(CsvWriter writer) { m_csv = std::move(writer); }
-
     void printReport();
     void exportReport();
 
-    // The minutes of the report just generated, for the charts; nothing for the other pages.
-    void setChartTotals(std::shared_ptr<const ReportTotals> totals);
     // Shows the charts instead of the report (the Charts button's state); Print and Export
     // then act on the charts.
     void showCharts(bool shown);
@@ -70,5 +64,5 @@ private:
     QString m_path;
     QString m_noReport; // why what is shown is no report; empty when it is one
     StatusQuery m_query;
-    CsvWriter m_csv;
+    std::shared_ptr<const ReportSums> m_report; // the shown report's sums; nothing for other pages
 };

@@ -65,19 +65,16 @@ frmGenerateReport::frmGenerateReport(ManagerDatabase& database, ReportCriteria c
 bool frmGenerateReport::GenerateReport() {
     m_pagePath.clear();
     BarProgress progress(pbReport);
-    std::shared_ptr<const ReportTotals> totals;
+    ReportOutcome outcome;
     try {
-        ReportOutcome outcome =
-            ::GenerateReport(m_database, m_criteria, m_programFolder, progress, ProgressStep);
-        m_pagePath = outcome.path;
-        totals = std::move(outcome.totals);
+        outcome = generateReport(m_database, m_criteria, m_programFolder, progress, ProgressStep);
     } catch (const VcError& error) {
         m_feedback.message(error.description(), kCaption, Feedback::Icon::Critical);
         emit failed(error.description());
         return false;
     }
-    emit totalsChosen(std::move(totals));
-    emit pageChosen(m_pagePath);
+    m_pagePath = outcome.path;
+    emit pageChosen(m_pagePath, std::move(outcome.report));
     return true;
 }
 

@@ -20,8 +20,8 @@ public:
                       Feedback& feedback, QWidget* parent = nullptr);
 
     // The whole generation: extraction, then the report, NoData or NoSelection page. Emits
-    // pageChosen and returns true with the page's path; on a failure shows the error, emits
-    // failed with it and returns false. Runs by itself on the window's first show.
+    // pageChosen and returns true; on a failure shows the error, emits failed with it and
+    // returns false. Runs by itself on the window's first show.
     bool GenerateReport();
 
     // The page chosen by the last generation; empty when it failed or has not run.
@@ -34,10 +34,8 @@ public:
     QProgressBar* pbReport;
 
 signals:
-    // The report's minutes for the views beside it (nothing for the other pages); emitted just
-    // before pageChosen.
-    void totalsChosen(std::shared_ptr<const ReportTotals> totals);
-    void pageChosen(const QString& path);
+    // The page's path, and for the report page the report's sums.
+    void pageChosen(const QString& path, std::shared_ptr<const ReportSums> report);
     void failed(const QString& reason);
 
 protected:

@@ -62,7 +62,7 @@ Timing runReport(ManagerDatabase& database, const ReportCriteria& criteria, cons
     const double cpu = cpuSeconds();
     QElapsedTimer timer;
     timer.start();
-    const ReportOutcome outcome = GenerateReport(database, criteria, programFolder, progress, step);
+    const ReportOutcome outcome = generateReport(database, criteria, programFolder, progress, step);
     Timing t;
     t.seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
     t.cpu = cpuSeconds() - cpu;

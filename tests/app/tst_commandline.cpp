@@ -69,6 +69,7 @@ private slots:
     void reportIsTheConsolesReport();
     void reportRefusesUnknownNames_data();
     void reportRefusesUnknownNames();
+    void reportWhileAnotherProcessWrites();
     void exportWritesTheDataExport();
     void password_data();
     void password();
@@ -334,13 +335,14 @@ void TstCommandLine::reportIsTheConsolesReport() {
     }
     ReportProgress progress;
     int step = 1;
-    const ReportOutcome console = GenerateReport(db, criteriaPage.criteria(), m_home, progress, step);
+    const ReportOutcome console = generateReport(db, criteriaPage.criteria(), m_home, progress, step);
     QCOMPARE(int(console.page), int(ReportPage::Report));
     if (format == "html") {
         QCOMPARE(written, readAll(console.path));
     } else if (format.endsWith("csv")) {
+        // The Reports page's CSV of its report, as its Export Report dialog writes it.
         const QString mine = m_dir->filePath("console." + format);
-        ReportCsv::write(db, mine, ReportCsv::kindOf(mine));
+        ReportCsv::write(*console.report, mine, ReportCsv::kindOf(mine));
         QCOMPARE(written, readAll(mine));
         QVERIFY(written.count('\n') > 1);
     } else {
@@ -377,6 +379,30 @@ void TstCommandLine::reportRefusesUnknownNames() {
     QCOMPARE(outcome.code, 2);
     QVERIFY2(outcome.err.contains(unknown), qPrintable(outcome.err));
     QVERIFY(!QFile::exists(output));
+}
+
+// A collect (or any other writer) in the middle of its transaction: the report neither waits for
+// it nor sees its unfinished work.
+void TstCommandLine::reportWhileAnotherProcessWrites() {
+    const QStringList days = collected();
+    QVERIFY(!days.isEmpty());
+    const QString before = m_dir->filePath("before.html");
+    QCOMPARE(run(QStringList{"report"} + days + QStringList{"--format", "html", "--output", before}).code, 0);
+
+    QProcess writer;
+    writer.start("sqlite3", {database()});
+    QVERIFY2(writer.waitForStarted(), "the sqlite3 tool is missing");
+    writer.write("BEGIN IMMEDIATE;\nDELETE FROM MGRDaySummary;\nSELECT 'held';\n");
+    while (!writer.readAllStandardOutput().contains("held"))
+        QVERIFY2(writer.waitForReadyRead(10000), qPrintable(writer.readAllStandardError()));
+    const QString during = m_dir->filePath("during.html");
+    const Outcome outcome =
+        run(QStringList{"report"} + days + QStringList{"--format", "html", "--output", during});
+    writer.write("ROLLBACK;\n");
+    writer.closeWriteChannel();
+    QVERIFY(writer.waitForFinished(10000));
+    QVERIFY2(outcome.code == 0, qPrintable(outcome.out + outcome.err));
+    QCOMPARE(readAll(during), readAll(before));
 }
 
 void TstCommandLine::exportWritesTheDataExport() {

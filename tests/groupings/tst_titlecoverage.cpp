@@ -4,8 +4,8 @@
 #include "groupings/TitleCoverage.h"
 #include "report/GenerateData.h"
 #include "report/ReportProgress.h"
+#include "report/ReportSums.h"
 #include "store/Dates.h"
-#include "store/SqlUtil.h"
 #include "support/ManagerFixture.h"
 #include "support/TestEnv.h"
 
@@ -109,13 +109,13 @@ private slots:
 
         QuietProgress progress;
         int step = 0;
+        ReportSums report;
         GenerateData(f.db(), {kFrom, kTo, f.allApplications(), f.allUsers(), f.allWorkstations()}, progress,
-                     step);
-        QSqlQuery rows =
-            Sql::run(f.db().db(), "SELECT AppTitle, SUM(Duration) FROM MGRDaySummaryTmp GROUP BY AppTitle");
+                     step, report);
         QHash<QString, double> minutes;
-        while (rows.next())
-            minutes.insert(rows.value(0).toString(), rows.value(1).toDouble());
+        for (const auto& [date, day] : report.days())
+            for (const ReportSums::Application& app : day.applications)
+                minutes[report.applications().firstSpelling(app.group)] += app.minutes();
         QCOMPARE(minutes.value(kUndefinedApplications), double(unmatched) / 60.0);
         for (const QString app : {"Word", "Mail", "People"})
             QCOMPARE(minutes.value(app), double(coverage.caughtBy(app).seconds) / 60.0);

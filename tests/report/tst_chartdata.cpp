@@ -3,7 +3,6 @@
 #include "report/ChartData.h"
 #include "report/GenerateReport.h"
 #include "report/ReportProgress.h"
-#include "report/WriteReportFile.h"
 #include "store/Dates.h"
 #include "store/SqlUtil.h"
 #include "support/ManagerFixture.h"
@@ -47,16 +46,15 @@ Cells readReport(const QString& path) {
     return cells;
 }
 
-ReportTotals totalsOf(const QList<QPair<QDate, QList<double>>>& days, const QStringList& applications) {
-    ReportTotals totals;
-    totals.applications = applications;
+// The report's sums of one row per day and application.
+std::unique_ptr<ReportSums> sumsOf(const QList<QPair<QDate, QList<double>>>& days,
+                                   const QStringList& applications) {
+    auto sums = std::make_unique<ReportSums>();
     for (const auto& [date, minutes] : days) {
-        ReportTotals::Day& day = totals.days.emplace_back();
-        day.date = date;
         for (int i = 0; i < minutes.size(); ++i)
-            day.cells.push_back({i, minutes[i]});
+            sums->add(date, applications[i].toUtf8(), "u", "w", minutes[i]);
     }
-    return totals;
+    return sums;
 }
 
 const ChartData::Series* seriesNamed(const ChartData& data, const QString& folded) {
@@ -110,13 +108,13 @@ void TstChartData::seriesAreTheReportsCells() {
     int step = 0;
     const ReportCriteria criteria{QDate(2024, 2, 18), QDate(2024, 3, 22), f.allApplications(), f.allUsers(),
                                   f.allWorkstations()};
-    const ReportOutcome outcome = GenerateReport(f.db(), criteria, f.programFolder(), progress, step);
+    const ReportOutcome outcome = generateReport(f.db(), criteria, f.programFolder(), progress, step);
     QCOMPARE(int(outcome.page), int(ReportPage::Report));
-    QVERIFY(outcome.totals);
+    QVERIFY(outcome.report);
     const Cells report = readReport(outcome.path);
     QCOMPARE(report.size(), 26);
 
-    const ChartData daily = ChartData::build(*outcome.totals, 1000, 1000);
+    const ChartData daily = ChartData::build(*outcome.report, 1000, 1000);
     QCOMPARE(int(daily.period()), int(ChartData::Period::Day));
     QCOMPARE(daily.barStarts().size(), size_t(34));
     QSet<QString> applications;
@@ -144,7 +142,7 @@ void TstChartData::seriesAreTheReportsCells() {
     QVERIFY(qAbs(shares - 100.0) < 1e-9);
 
     // By week: each bar is the report's cells of its Monday-to-Sunday days within the range.
-    const ChartData weekly = ChartData::build(*outcome.totals, 6, 1000);
+    const ChartData weekly = ChartData::build(*outcome.report, 6, 1000);
     QCOMPARE(int(weekly.period()), int(ChartData::Period::Week));
     QCOMPARE(weekly.barStarts().size(), size_t(6)); // Sunday 18 Feb, then Mondays up to 18 Mar
     for (const QString& application : applications) {
@@ -169,22 +167,17 @@ void TstChartData::rounding_data() {
     QTest::newRow("sixtieths add up") << QList<double>(6, 10.0 / 60.0) << qint64(1);
 }
 
-// The same rows through the report writer: the chart's minutes are the cell the report shows.
+// The chart's minutes are the cell the report shows: rows summed, then rounded.
 void TstChartData::rounding() {
     QFETCH(QList<double>, rows);
     QFETCH(qint64, shown);
-    ManagerFixture f;
+    ReportSums sums;
     for (const double minutes : rows)
-        f.addExtractedRow(QStringLiteral("2024-03-01"), QStringLiteral("Mail"), minutes);
-    f.addExtractedRow(QStringLiteral("2024-03-02"), QStringLiteral("Mail"), 3);
-    const QString path = f.filePath(QStringLiteral("r.html"));
-    ReportProgress progress;
-    ReportTotals totals;
-    WriteReportFile(f.db(), path, progress, 1, &totals);
-    const ChartData data = ChartData::build(totals, 100, 100);
+        sums.add(QDate(2024, 3, 1), "Mail", "u", "w", minutes);
+    sums.add(QDate(2024, 3, 2), "Mail", "u", "w", 3);
+    const ChartData data = ChartData::build(sums, 100, 100);
     QCOMPARE(data.series().size(), size_t(1));
     QCOMPARE(data.series()[0].minutes, (std::vector<qint64>{shown, 3}));
-    QCOMPARE(readReport(path).value(QDate(2024, 3, 1)).value(QStringLiteral("mail"), -1), shown);
 }
 
 void TstChartData::periods_data() {
@@ -233,12 +226,11 @@ void TstChartData::periods() {
     // Rows on the range's first and last day (or on 2 and 4 March), each 1.5 minutes (shown as 2).
     const QDate from = firstDay.isValid() && firstDay.year() > 1 ? firstDay : QDate(2024, 3, 2);
     const QDate until = firstDay.isValid() && firstDay.year() > 1 ? lastDay : QDate(2024, 3, 4);
-    ReportTotals totals = totalsOf({{from, {1.5, 0.25}}, {until, {1.5, 0.75}}}, {"Mail", "Chat"});
-    totals.firstDay = firstDay;
-    totals.lastDay = lastDay;
+    const auto sums = sumsOf({{from, {1.5, 0.25}}, {until, {1.5, 0.75}}}, {"Mail", "Chat"});
+    sums->setRange(firstDay, lastDay);
     if (!firstDay.isValid() || firstDay.year() == 1)
-        totals.days.insert(totals.days.begin() + 1, {QDate(2024, 3, 3), {{0, 1.5}}});
-    const ChartData data = ChartData::build(totals, maxBars, 12);
+        sums->add(QDate(2024, 3, 3), "Mail", "u", "w", 1.5);
+    const ChartData data = ChartData::build(*sums, maxBars, 12);
     QCOMPARE(int(data.period()), period);
     QCOMPARE(int(data.barStarts().size()), bars);
     for (int i = 0; i < someStarts.size(); ++i)
@@ -264,8 +256,8 @@ void TstChartData::restGatheredIntoOneSeries() {
         day2.append(i);
     }
     day1[4] = day1[5]; // App05 and App06 tie: by name
-    const ReportTotals totals = totalsOf({{QDate(2024, 3, 1), day1}, {QDate(2024, 3, 2), day2}}, names);
-    const ChartData data = ChartData::build(totals, 10, 12);
+    const ChartData data =
+        ChartData::build(*sumsOf({{QDate(2024, 3, 1), day1}, {QDate(2024, 3, 2), day2}}, names), 10, 12);
     QCOMPARE(data.series().size(), size_t(12));
     QCOMPARE(data.series()[0].name, QStringLiteral("App30"));
     QCOMPARE(data.series()[10].name, QStringLiteral("App20"));
@@ -278,8 +270,8 @@ void TstChartData::restGatheredIntoOneSeries() {
                                          std::accumulate(day2.begin(), day2.end(), 0.0)));
 
     // Few enough: every application by name, ties in name order whatever their case.
-    const ReportTotals tie = totalsOf({{QDate(2024, 3, 1), {5, 5, 7}}}, {"beta", "Alpha", "gamma"});
-    const ChartData few = ChartData::build(tie, 10, 3);
+    const ChartData few =
+        ChartData::build(*sumsOf({{QDate(2024, 3, 1), {5, 5, 7}}}, {"beta", "Alpha", "gamma"}), 10, 3);
     QStringList order;
     for (const ChartData::Series& series : few.series())
         order.append(series.name);

@@ -162,7 +162,7 @@ void run(const QString& name, const QString& application, const QString& machine
     int step = 0;
     const ReportCriteria criteria{QDate(2024, 3, 1), QDate(2024, 3, 2), f.allApplications(), f.allUsers(),
                                   f.allWorkstations()};
-    const ReportOutcome outcome = GenerateReport(f.db(), criteria, f.programFolder(), progress, step);
+    const ReportOutcome outcome = generateReport(f.db(), criteria, f.programFolder(), progress, step);
     QCOMPARE(int(outcome.page), int(ReportPage::Report));
     QFile report(outcome.path);
     QVERIFY(report.open(QIODevice::ReadOnly));

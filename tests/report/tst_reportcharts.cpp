@@ -25,7 +25,7 @@
 namespace {
 
 // A report of three weeks: five applications, every day.
-std::shared_ptr<const ReportTotals> generateReport(ManagerFixture& f, QString* path) {
+std::shared_ptr<const ReportSums> threeWeeks(ManagerFixture& f, QString* path) {
     f.addGrouping(QStringLiteral("Mail"), {QStringLiteral("inbox")});
     f.addGrouping(QStringLiteral("Writer"), {QStringLiteral("writer")});
     f.addGrouping(QStringLiteral("Browser"), {QStringLiteral("browser")});
@@ -39,25 +39,20 @@ std::shared_ptr<const ReportTotals> generateReport(ManagerFixture& f, QString* p
     int step = 0;
     const ReportCriteria criteria{QDate(2024, 3, 1), QDate(2024, 3, 21), f.allApplications(), f.allUsers(),
                                   f.allWorkstations()};
-    const ReportOutcome outcome = GenerateReport(f.db(), criteria, f.programFolder(), progress, step);
+    const ReportOutcome outcome = generateReport(f.db(), criteria, f.programFolder(), progress, step);
     *path = outcome.path;
-    return outcome.totals;
+    return outcome.report;
 }
 
 // Two years of 40 applications, as a long-running site has them.
-std::shared_ptr<const ReportTotals> twoYears() {
-    auto totals = std::make_shared<ReportTotals>();
-    for (int i = 0; i < 40; ++i)
-        totals->applications.append(QStringLiteral("Application %1").arg(i));
-    totals->firstDay = QDate(2023, 1, 1);
-    totals->lastDay = QDate(2024, 12, 30);
-    for (QDate day = totals->firstDay; day <= totals->lastDay; day = day.addDays(1)) {
-        ReportTotals::Day& row = totals->days.emplace_back();
-        row.date = day;
+std::shared_ptr<const ReportSums> twoYears() {
+    auto sums = std::make_shared<ReportSums>();
+    sums->setRange(QDate(2023, 1, 1), QDate(2024, 12, 30));
+    for (QDate day = sums->firstDay(); day <= sums->lastDay(); day = day.addDays(1)) {
         for (int i = 0; i < 40; ++i)
-            row.cells.push_back({i, double(i % 7 + 1)});
+            sums->add(day, QByteArray("Application ") + QByteArray::number(i), "u", "w", double(i % 7 + 1));
     }
-    return totals;
+    return sums;
 }
 
 QStringList entries(const QTemporaryDir& dir, const QString& except) {
@@ -86,13 +81,12 @@ private slots:
 void TstReportCharts::toggleShowsTheReportsNumbers() {
     ManagerFixture f;
     QString path;
-    const auto totals = generateReport(f, &path);
-    QVERIFY(totals);
+    const auto report = threeWeeks(f, &path);
+    QVERIFY(report);
     ScriptedFeedback feedback;
     frameReports page(feedback);
     page.resize(1400, 600);
-    page.navigate(path);
-    page.setChartTotals(totals);
+    page.navigate(path, report);
     page.show();
     QVERIFY(QTest::qWaitForWindowExposed(&page));
     // Nothing is computed for charts nobody looks at.
@@ -102,7 +96,7 @@ void TstReportCharts::toggleShowsTheReportsNumbers() {
     QVERIFY(page.rptCharts->isVisible());
     QVERIFY(!page.brwReport->isVisible());
     const ChartData& data = page.rptCharts->data();
-    const ChartData expected = ChartData::build(*totals, 21, ReportCharts::kMaxSeries);
+    const ChartData expected = ChartData::build(*report, 21, ReportCharts::kMaxSeries);
     QCOMPARE(int(data.period()), int(ChartData::Period::Day));
     const auto* stacked =
         qobject_cast<QStackedBarSeries*>(page.rptCharts->chvMinutes->chart()->series().value(0));
@@ -127,7 +121,7 @@ void TstReportCharts::toggleShowsTheReportsNumbers() {
 
     // A report generated while the charts are shown replaces them at once; a wider page gets
     // shorter bars.
-    page.setChartTotals(twoYears());
+    page.navigate(path, twoYears());
     QCOMPARE(int(page.rptCharts->data().period()), int(ChartData::Period::Month));
     page.resize(5400, 600);
     QTRY_COMPARE(int(page.rptCharts->data().period()), int(ChartData::Period::Week));
@@ -172,8 +166,8 @@ void TstReportCharts::save() {
     ScriptedFeedback feedback;
     frameReports page(feedback);
     page.resize(900, 600);
-    page.setChartTotals(generateReport(f, &path));
-    page.navigate(path);
+    const auto report = threeWeeks(f, &path);
+    page.navigate(path, report);
     page.showCharts(true);
     page.show();
     QVERIFY(QTest::qWaitForWindowExposed(&page));
@@ -218,13 +212,14 @@ void TstReportCharts::nothingToChart() {
     // With charts, Print asks first; a cancelled dialog prints nothing and says nothing.
     ManagerFixture f;
     QString path;
-    page.setChartTotals(generateReport(f, &path));
+    const auto report = threeWeeks(f, &path);
+    page.navigate(path, report);
     QVERIFY(!page.rptCharts->lblNoCharts->isVisible());
     feedback.printAnswers = {false};
     page.cmdPrintReport->click();
     QCOMPARE(feedback.printDialogs, 1);
     QVERIFY(feedback.messages.isEmpty());
-    page.setChartTotals(nullptr);
+    page.navigate(f.programFolder() + QStringLiteral("/Data/HTML/NoData.html"));
     QVERIFY(page.rptCharts->lblNoCharts->isVisible());
 }
 

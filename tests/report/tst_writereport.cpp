@@ -2,9 +2,8 @@
 // grouping and the lists, and what a failed write leaves behind.
 #include "base/VcError.h"
 #include "report/GenerateReport.h"
+#include "report/ReportHtml.h"
 #include "report/ReportProgress.h"
-#include "report/WriteReportFile.h"
-#include "store/SqlUtil.h"
 #include "support/ManagerFixture.h"
 #include "support/TestEnv.h"
 
@@ -19,6 +18,13 @@ QList<QByteArray> linesOf(const QByteArray& file) {
     for (QByteArray& line : lines)
         line.chop(line.endsWith('\r') ? 1 : 0);
     return lines;
+}
+
+// One row of minutes on a day given as text.
+void add(ReportSums& sums, const char* day, const QString& application, double minutes,
+         const QString& user = QStringLiteral("u"), const QString& workstation = QStringLiteral("w")) {
+    sums.add(QDate::fromString(QLatin1String(day), Qt::ISODate), application.toUtf8(), user.toUtf8(),
+             workstation.toUtf8(), minutes);
 }
 
 } // namespace
@@ -55,7 +61,7 @@ private slots:
         int step = 0;
         const ReportCriteria criteria{QDate(2024, 3, 1), QDate(2024, 3, 3), f.allApplications(), f.allUsers(),
                                       f.allWorkstations()};
-        const ReportOutcome outcome = GenerateReport(f.db(), criteria, f.programFolder(), progress, step);
+        const ReportOutcome outcome = generateReport(f.db(), criteria, f.programFolder(), progress, step);
         QCOMPARE(int(outcome.page), int(ReportPage::Report));
         QCOMPARE(outcome.path, f.programFolder() + QStringLiteral("/Data/HTML/Report.html"));
         const QByteArray expected =
@@ -70,15 +76,13 @@ private slots:
     }
 
     void namesDifferingOnlyInCaseAreOne() {
-        ManagerFixture f;
-        const QString d = QStringLiteral("2024-03-01");
-        f.addExtractedRow(d, QStringLiteral("Écrire"), 30, QStringLiteral("élise"), QStringLiteral("WS-Ä"));
-        f.addExtractedRow(d, QStringLiteral("ÉCRIRE"), 30, QStringLiteral("ÉLISE"), QStringLiteral("ws-ä"));
-        f.addExtractedRow(d, QStringLiteral("Mail"), 45, QStringLiteral("Élise"), QStringLiteral("WS-Ä"));
-        const QString path = f.folder() + QStringLiteral("/r.html");
-        ReportProgress progress;
-        WriteReportFile(f.db(), path, progress, 1);
-        const QByteArray file = ManagerFixture::readFile(path);
+        ReportSums sums;
+        add(sums, "2024-03-01", QStringLiteral("Écrire"), 30, QStringLiteral("élise"),
+            QStringLiteral("WS-Ä"));
+        add(sums, "2024-03-01", QStringLiteral("ÉCRIRE"), 30, QStringLiteral("ÉLISE"),
+            QStringLiteral("ws-ä"));
+        add(sums, "2024-03-01", QStringLiteral("Mail"), 45, QStringLiteral("Élise"), QStringLiteral("WS-Ä"));
+        const QByteArray file = ReportHtml::bytes(sums);
         QCOMPARE(file.count("SIZE=1>\xC9"
                             "crire</FONT>"),
                  1); // first spelling, once
@@ -93,19 +97,12 @@ private slots:
     }
 
     void daysInAscendingOrderWithApplicationsByName() {
-        ManagerFixture f;
-        f.addExtractedRow(QStringLiteral("2024-03-03"), QStringLiteral("b"), 1, QStringLiteral("u"),
-                          QStringLiteral("w"));
-        f.addExtractedRow(QStringLiteral("2024-03-01"), QStringLiteral("b"), 1, QStringLiteral("u"),
-                          QStringLiteral("w"));
-        f.addExtractedRow(QStringLiteral("2024-03-01"), QStringLiteral("A"), 1, QStringLiteral("u"),
-                          QStringLiteral("w"));
-        f.addExtractedRow(QStringLiteral("2024-03-02"), QStringLiteral("c"), 1, QStringLiteral("u"),
-                          QStringLiteral("w"));
-        const QString path = f.folder() + QStringLiteral("/r.html");
-        ReportProgress progress;
-        WriteReportFile(f.db(), path, progress, 1);
-        const QByteArray file = ManagerFixture::readFile(path);
+        ReportSums sums;
+        add(sums, "2024-03-03", QStringLiteral("b"), 1);
+        add(sums, "2024-03-01", QStringLiteral("b"), 1);
+        add(sums, "2024-03-01", QStringLiteral("A"), 1);
+        add(sums, "2024-03-02", QStringLiteral("c"), 1);
+        const QByteArray file = ReportHtml::bytes(sums);
         const auto d1 = file.indexOf("<B>3/1/2024</B>");
         const auto d2 = file.indexOf("<B>3/2/2024</B>");
         const auto d3 = file.indexOf("<B>3/3/2024</B>");
@@ -116,117 +113,29 @@ private slots:
 
     // Sixtieths of a minute that add up to whole minutes show those minutes, not one less.
     void wholeMinutesFromManySmallRows() {
-        ManagerFixture f;
+        ReportSums sums;
         for (int i = 0; i < 6; ++i)
-            f.addExtractedRow(QStringLiteral("2024-03-01"), QStringLiteral("Mail"), 10.0 / 60.0,
-                              QStringLiteral("u%1").arg(i), QStringLiteral("w"));
+            add(sums, "2024-03-01", QStringLiteral("Mail"), 10.0 / 60.0, QStringLiteral("u%1").arg(i));
         for (int i = 0; i < 60; ++i)
-            f.addExtractedRow(QStringLiteral("2024-03-01"), QStringLiteral("Chat"), 7.0 / 60.0,
-                              QStringLiteral("u%1").arg(i), QStringLiteral("w"));
-        const QString path = f.folder() + QStringLiteral("/r.html");
-        ReportProgress progress;
-        WriteReportFile(f.db(), path, progress, 1);
-        const QByteArray file = ManagerFixture::readFile(path);
+            add(sums, "2024-03-01", QStringLiteral("Chat"), 7.0 / 60.0, QStringLiteral("u%1").arg(i));
+        const QByteArray file = ReportHtml::bytes(sums);
         QVERIFY(
             file.contains("Mail</FONT> </TD>\r\n<TD> <FONT FACE=\"Arial\" SIZE=1>&nbsp;&nbsp;0:01</FONT>"));
         QVERIFY(
             file.contains("Chat</FONT> </TD>\r\n<TD> <FONT FACE=\"Arial\" SIZE=1>&nbsp;&nbsp;0:07</FONT>"));
     }
 
-    void writerProgressNeverPassesTheMaximum() {
+    void failedWriteSaysWhichFile() {
         ManagerFixture f;
-        for (int i = 0; i < 10; ++i)
-            f.addExtractedRow(QStringLiteral("2024-03-01"), QStringLiteral("a%1").arg(i), 1,
-                              QStringLiteral("u"), QStringLiteral("w"));
-        ReportProgress progress;
-        progress.setMaximum(20);
-        progress.setValue(13);
-        WriteReportFile(f.db(), f.folder() + QStringLiteral("/r.html"), progress, 3);
-        QCOMPARE(progress.value(), 19.0); // two steps fit, the third would pass 20
-    }
-
-    void failedWriteLeavesThePreviousReport() {
-        ManagerFixture f;
-        f.addExtractedRow(QStringLiteral("2024-03-01"), QStringLiteral("a"), 1, QStringLiteral("u"),
-                          QStringLiteral("w"));
-        ReportProgress progress;
-        QVERIFY_THROWS_EXCEPTION(
-            VcError, WriteReportFile(f.db(), f.folder() + QStringLiteral("/missing/r.html"), progress, 1));
-
-        const QString path = f.folder() + QStringLiteral("/r.html");
-        QFile previous(path);
-        QVERIFY(previous.open(QIODevice::WriteOnly));
-        previous.write("previous report");
-        previous.close();
-        // A row whose date cannot be read stops the report before the file is touched.
-        f.addExtractedRow(QStringLiteral("garbage"), QStringLiteral("a"), 1, QStringLiteral("u"),
-                          QStringLiteral("w"));
-        QVERIFY_THROWS_EXCEPTION(VcError, WriteReportFile(f.db(), path, progress, 1));
-        QCOMPARE(ManagerFixture::readFile(path), QByteArray("previous report"));
-    }
-
-    // The report hands its rows straight to the writer; its file must be the one the table's
-    // rows give, whatever the rows hold.
-    void reportEqualsTheTablesFile_data() {
-        QTest::addColumn<int>("variant");
-        QTest::newRow("plain") << 0;
-        QTest::newRow("times of day and a damaged date") << 1;
-        QTest::newRow("names in several letter cases") << 2;
-        QTest::newRow("negative and odd seconds") << 3;
-        QTest::newRow("unchecked user and workstation") << 4;
-    }
-    void reportEqualsTheTablesFile() {
-        QFETCH(int, variant);
-        ManagerFixture f;
-        f.addGrouping(QStringLiteral("Writer"), {QStringLiteral("writer")});
-        f.addGrouping(QStringLiteral("Mail"), {QStringLiteral("inbox")});
-        const QStringList days{QStringLiteral("2024-03-01"), QStringLiteral("2024-03-02"),
-                               QStringLiteral("2024-03-04")};
-        int n = 0;
-        for (const QString& day : days) {
-            for (const char* title : {"Letter - Writer", "Inbox - Mail", "solitaire", "Memo - WRITER"}) {
-                for (const char* user : {"anna", "bob"}) {
-                    ++n;
-                    QString stored = day;
-                    QString ws = n % 3 ? QStringLiteral("WS-1") : QStringLiteral("WS-2");
-                    QString who = QString::fromLatin1(user);
-                    qint64 seconds = 60 * n + 7;
-                    if (variant == 1 && n % 4 == 0)
-                        stored += QStringLiteral(" 10:30:00");
-                    if (variant == 2 && n % 5 == 0) {
-                        who = who.toUpper();
-                        ws = ws.toLower();
-                    }
-                    if (variant == 3)
-                        seconds = n % 2 ? -13 * n : n;
-                    f.addRawUsage(ws, who, QString::fromLatin1(title), stored, seconds);
-                }
-            }
+        ReportSums sums;
+        add(sums, "2024-03-01", QStringLiteral("a"), 1);
+        const QString path = f.filePath(QStringLiteral("missing/r.html"));
+        try {
+            ReportHtml::write(sums, path);
+            QFAIL("written into a missing folder");
+        } catch (const VcError& error) {
+            QVERIFY2(error.description().contains(path), qPrintable(error.description()));
         }
-        if (variant == 1)
-            f.addRawUsage(QStringLiteral("WS-1"), QStringLiteral("anna"), QStringLiteral("x"),
-                          QStringLiteral("2024-02-30"), 600);
-        ReportCriteria criteria{QDate(2024, 3, 1), QDate(2024, 3, 4), f.allApplications(), f.allUsers(),
-                                f.allWorkstations()};
-        if (variant == 4) {
-            criteria.users.removeAll(QStringLiteral("bob"));
-            criteria.workstations.removeAll(QStringLiteral("WS-2"));
-        }
-
-        ReportProgress tableProgress;
-        int tableStep = 0;
-        GenerateData(f.db(), criteria, tableProgress, tableStep);
-        const QString fromTable = f.folder() + QStringLiteral("/table.html");
-        WriteReportFile(f.db(), fromTable, tableProgress, tableStep);
-
-        ReportProgress progress;
-        int step = 0;
-        const ReportOutcome outcome = GenerateReport(f.db(), criteria, f.programFolder(), progress, step);
-        QCOMPARE(int(outcome.page), int(ReportPage::Report));
-        QCOMPARE(ManagerFixture::readFile(outcome.path), ManagerFixture::readFile(fromTable));
-        QCOMPARE(step, tableStep);
-        QCOMPARE(progress.maximum(), tableProgress.maximum());
-        QCOMPARE(progress.value(), tableProgress.value());
     }
 
     void pageChoice_data() {
@@ -260,7 +169,7 @@ private slots:
             criteria.startDate = criteria.endDate = std::nullopt;
         ReportProgress progress;
         int step = 0;
-        const ReportOutcome outcome = GenerateReport(f.db(), criteria, f.programFolder(), progress, step);
+        const ReportOutcome outcome = generateReport(f.db(), criteria, f.programFolder(), progress, step);
         QCOMPARE(int(outcome.page), page);
         QVERIFY(QFile::exists(outcome.path));
         QCOMPARE(ManagerFixture::readFile(report), QByteArray("earlier report"));

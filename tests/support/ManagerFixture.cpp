@@ -234,10 +234,3 @@ QByteArray ManagerFixture::readFile(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
-
-void ManagerFixture::addExtractedRow(const QString& date, const QString& application, double minutes,
-                                     const QString& user, const QString& workstation) {
-    exec(QStringLiteral("INSERT INTO MGRDaySummaryTmp (Workstation, Duration, Date, UserName, AppTitle) "
-                        "VALUES (?, ?, ?, ?, ?)"),
-         {workstation, minutes, date, user, application});
-}

@@ -35,10 +35,6 @@ public:
                      const QString& date, qint64 seconds);
     // Workstations in MGRWorkstations, monitored.
     void registerWorkstations(const QStringList& names);
-    // One row of the report's extraction table (application names already resolved).
-    void addExtractedRow(const QString& date, const QString& application, double minutes,
-                         const QString& user = QStringLiteral("u"),
-                         const QString& workstation = QStringLiteral("w"));
     // The stored usage, one "workstation|user|title|date|duration" line per row, sorted.
     QStringList usage();
 
