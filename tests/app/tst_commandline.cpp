@@ -110,6 +110,8 @@ Outcome TstCommandLine::run(const QStringList& arguments, const QString& home) {
     // The report's dates are in the locale's short format: the same locale as this test's.
     environment.insert("LC_ALL", "en_US.UTF-8");
     process.setProcessEnvironment(environment);
+    // Relative paths in the arguments are the test folder's.
+    process.setWorkingDirectory(m_dir->path());
     process.start(TestEnv::buildDir() + "/vellumcrest-manager",
                   QStringList{"--home", home.isEmpty() ? m_home : home, "--network", "sim:" + m_network,
                               "--settings", m_settings} +
