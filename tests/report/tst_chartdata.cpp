@@ -1,50 +1,13 @@
-// The charts' series: the report's own numbers per day and application on a generated store,
-// longer bars for long ranges, the rest gathered when there are too many applications.
+// The charts' series: the report's cells as it shows them per day and application, longer
+// bars for long ranges, the rest gathered when there are too many applications.
 #include "report/ChartData.h"
-#include "report/GenerateReport.h"
-#include "report/ReportProgress.h"
-#include "store/Dates.h"
-#include "store/SqlUtil.h"
-#include "support/ManagerFixture.h"
+#include "report/ReportSums.h"
 #include "support/TestEnv.h"
 
-#include <QFile>
-#include <QMap>
-#include <QRandomGenerator>
-#include <QRegularExpression>
+#include <numeric>
 #include <QtTest>
 
 namespace {
-
-using Cells = QMap<QDate, QHash<QString, qint64>>; // day -> folded application -> minutes
-
-// What the report file shows: each day's applications and their "H:MM" cells, read back.
-Cells readReport(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    static const QRegularExpression dayLine(QStringLiteral("^<B>([0-9/]+)</B>$"));
-    static const QRegularExpression nameLine(
-        QStringLiteral("^<TD WIDTH=300> <FONT FACE=\"Arial\" SIZE=1>(.*)</FONT> </TD>$"));
-    static const QRegularExpression timeLine(QStringLiteral(
-        "^<TD> <FONT FACE=\"Arial\" SIZE=1>(?:&nbsp;&nbsp;)?([0-9]+):([0-9]{2})</FONT> </TD>$"));
-    Cells cells;
-    QDate day;
-    QString name;
-    for (QByteArray line : file.readAll().split('\n')) {
-        line.chop(line.endsWith('\r') ? 1 : 0);
-        const QString text = QString::fromLatin1(line);
-        if (const auto m = dayLine.match(text); m.hasMatch()) {
-            day = Dates::fromShortText(m.captured(1));
-        } else if (const auto n = nameLine.match(text); n.hasMatch()) {
-            name = n.captured(1).toCaseFolded();
-        } else if (const auto t = timeLine.match(text); t.hasMatch() && !name.isEmpty()) {
-            cells[day][name] = t.captured(1).toLongLong() * 60 + t.captured(2).toLongLong();
-            name.clear();
-        }
-    }
-    return cells;
-}
 
 // The report's sums of one row per day and application.
 std::unique_ptr<ReportSums> sumsOf(const QList<QPair<QDate, QList<double>>>& days,
@@ -57,13 +20,6 @@ std::unique_ptr<ReportSums> sumsOf(const QList<QPair<QDate, QList<double>>>& day
     return sums;
 }
 
-const ChartData::Series* seriesNamed(const ChartData& data, const QString& folded) {
-    for (const ChartData::Series& series : data.series())
-        if (series.name.toCaseFolded() == folded)
-            return &series;
-    return nullptr;
-}
-
 } // namespace
 
 class TstChartData : public QObject {
@@ -71,89 +27,12 @@ class TstChartData : public QObject {
 private slots:
     void initTestCase() { TestEnv::setUp(); }
 
-    void seriesAreTheReportsCells();
     void rounding_data();
     void rounding();
     void periods_data();
     void periods();
     void restGatheredIntoOneSeries();
 };
-
-// A generated store: many rows per day of half-minute durations, so that day sums land on
-// halves; days without rows inside the range; applications in two letter cases.
-void TstChartData::seriesAreTheReportsCells() {
-    ManagerFixture f;
-    f.addGrouping(QStringLiteral("Mail"), {QStringLiteral("inbox")});
-    f.addGrouping(QStringLiteral("Writer"), {QStringLiteral("writer")});
-    f.addGrouping(QStringLiteral("Browser"), {QStringLiteral("browser")});
-    f.addGrouping(QStringLiteral("Chat"), {QStringLiteral("chat")});
-    const QStringList titles{QStringLiteral("Inbox - Mail"),   QStringLiteral("Letter - Writer"),
-                             QStringLiteral("News - Browser"), QStringLiteral("Team chat"),
-                             QStringLiteral("Solitaire"),      QStringLiteral("INBOX (3)")};
-    const QStringList users{QStringLiteral("anna"), QStringLiteral("bob"), QStringLiteral("Carl")};
-    const QStringList workstations{QStringLiteral("WS1"), QStringLiteral("WS2"), QStringLiteral("ws3")};
-    QRandomGenerator random(18);
-    const QDate first(2024, 2, 20);
-    for (int d = 0; d < 30; ++d) {
-        if (d % 7 == 3)
-            continue;
-        for (int row = 0; row < 14; ++row)
-            f.addUsage(workstations[random.bounded(3)], users[random.bounded(3)], titles[random.bounded(6)],
-                       first.addDays(d), 30 * random.bounded(0, 90));
-    }
-    // Rows of the same application caught under a different case: one application in the report.
-    Sql::run(f.db().db(), QStringLiteral("UPDATE MGRGroupings SET Alias = 'MAIL' WHERE Alias = 'Mail'"));
-
-    ReportProgress progress;
-    int step = 0;
-    const ReportCriteria criteria{QDate(2024, 2, 18), QDate(2024, 3, 22), f.allApplications(), f.allUsers(),
-                                  f.allWorkstations()};
-    const ReportOutcome outcome = generateReport(f.db(), criteria, f.programFolder(), progress, step);
-    QCOMPARE(int(outcome.page), int(ReportPage::Report));
-    QVERIFY(outcome.report);
-    const Cells report = readReport(outcome.path);
-    QCOMPARE(report.size(), 26);
-
-    const ChartData daily = ChartData::build(*outcome.report, 1000, 1000);
-    QCOMPARE(int(daily.period()), int(ChartData::Period::Day));
-    QCOMPARE(daily.barStarts().size(), size_t(34));
-    QSet<QString> applications;
-    qint64 all = 0;
-    for (const auto& day : report)
-        for (auto it = day.begin(); it != day.end(); ++it) {
-            applications.insert(it.key());
-            all += it.value();
-        }
-    QCOMPARE(daily.series().size(), size_t(applications.size()));
-    QCOMPARE(daily.totalMinutes(), all);
-    double shares = 0;
-    for (const QString& application : applications) {
-        const ChartData::Series* series = seriesNamed(daily, application);
-        QVERIFY2(series, qPrintable(application));
-        qint64 total = 0;
-        for (size_t bar = 0; bar < daily.barStarts().size(); ++bar) {
-            const qint64 shown = report.value(daily.barStarts()[bar]).value(application, 0);
-            QCOMPARE(series->minutes[bar], shown);
-            total += shown;
-        }
-        QCOMPARE(series->total, total);
-        shares += daily.sharePercent(*series);
-    }
-    QVERIFY(qAbs(shares - 100.0) < 1e-9);
-
-    // By week: each bar is the report's cells of its Monday-to-Sunday days within the range.
-    const ChartData weekly = ChartData::build(*outcome.report, 6, 1000);
-    QCOMPARE(int(weekly.period()), int(ChartData::Period::Week));
-    QCOMPARE(weekly.barStarts().size(), size_t(6)); // Sunday 18 Feb, then Mondays up to 18 Mar
-    for (const QString& application : applications) {
-        const ChartData::Series* series = seriesNamed(weekly, application);
-        QVERIFY(series);
-        std::vector<qint64> expected(6, 0);
-        for (auto it = report.begin(); it != report.end(); ++it)
-            expected[size_t(QDate(2024, 2, 12).daysTo(it.key()) / 7)] += it.value().value(application, 0);
-        QCOMPARE(series->minutes, expected);
-    }
-}
 
 void TstChartData::rounding_data() {
     QTest::addColumn<QList<double>>("rows"); // minutes of the rows of one application and day

@@ -4,10 +4,10 @@
 #include "report/GenerateData.h"
 #include "report/ReportProgress.h"
 #include "report/ReportSums.h"
+#include "store/SqlStatement.h"
+#include "store/SqlTransaction.h"
 #include "support/ManagerFixture.h"
 #include "support/TestEnv.h"
-
-#include <sqlite3.h>
 
 #include <QtTest>
 
@@ -276,21 +276,18 @@ private slots:
         ManagerFixture f;
         f.addRawUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("t"),
                       QStringLiteral("2024-03-01"), 60);
-        sqlite3* writer = nullptr;
-        QCOMPARE(sqlite3_open(QFile::encodeName(f.db().path()).constData(), &writer), SQLITE_OK);
-        QCOMPARE(sqlite3_exec(writer,
-                              "BEGIN IMMEDIATE; INSERT INTO MGRDaySummary "
-                              "(UserNameKey, AppTitleKey, WorkstationKey, Duration, Date) "
-                              "SELECT UserNameKey, AppTitleKey, WorkstationKey, 600, Date FROM MGRDaySummary",
-                              nullptr, nullptr, nullptr),
-                 SQLITE_OK);
+        ManagerDatabase writer(f.db().path());
+        SqlTransaction held(writer.handle(), SqlTransaction::Lock::Immediate);
+        SqlStatement::exec(writer.handle(), "INSERT INTO MGRDaySummary "
+                                            "(UserNameKey, AppTitleKey, WorkstationKey, Duration, Date) "
+                                            "SELECT UserNameKey, AppTitleKey, WorkstationKey, 600, Date "
+                                            "FROM MGRDaySummary");
         RecordedProgress progress;
         int step = 0;
         QCOMPARE(extracted(f, everything(f, kDay1, kDay1), progress, step),
                  QStringList{QStringLiteral("2024-03-01|Undefined Applications|anna|WS1|1")});
         // The writer's transaction is whole and can still commit.
-        QCOMPARE(sqlite3_exec(writer, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
-        sqlite3_close(writer);
+        held.commit();
         QCOMPARE(extracted(f, everything(f, kDay1, kDay1), progress, step),
                  QStringList{QStringLiteral("2024-03-01|Undefined Applications|anna|WS1|11")});
     }

@@ -96,35 +96,6 @@ private slots:
         QCOMPARE(file.count("WS-\xC4</FONT>") + file.count("ws-\xE4</FONT>"), 1);
     }
 
-    void daysInAscendingOrderWithApplicationsByName() {
-        ReportSums sums;
-        add(sums, "2024-03-03", QStringLiteral("b"), 1);
-        add(sums, "2024-03-01", QStringLiteral("b"), 1);
-        add(sums, "2024-03-01", QStringLiteral("A"), 1);
-        add(sums, "2024-03-02", QStringLiteral("c"), 1);
-        const QByteArray file = ReportHtml::bytes(sums);
-        const auto d1 = file.indexOf("<B>3/1/2024</B>");
-        const auto d2 = file.indexOf("<B>3/2/2024</B>");
-        const auto d3 = file.indexOf("<B>3/3/2024</B>");
-        QVERIFY(d1 > 0 && d1 < d2 && d2 < d3);
-        QCOMPARE(file.count("<B>3/1/2024</B>"), 1);
-        QVERIFY(file.indexOf(">A</FONT>", d1) < file.indexOf(">b</FONT>", d1));
-    }
-
-    // Sixtieths of a minute that add up to whole minutes show those minutes, not one less.
-    void wholeMinutesFromManySmallRows() {
-        ReportSums sums;
-        for (int i = 0; i < 6; ++i)
-            add(sums, "2024-03-01", QStringLiteral("Mail"), 10.0 / 60.0, QStringLiteral("u%1").arg(i));
-        for (int i = 0; i < 60; ++i)
-            add(sums, "2024-03-01", QStringLiteral("Chat"), 7.0 / 60.0, QStringLiteral("u%1").arg(i));
-        const QByteArray file = ReportHtml::bytes(sums);
-        QVERIFY(
-            file.contains("Mail</FONT> </TD>\r\n<TD> <FONT FACE=\"Arial\" SIZE=1>&nbsp;&nbsp;0:01</FONT>"));
-        QVERIFY(
-            file.contains("Chat</FONT> </TD>\r\n<TD> <FONT FACE=\"Arial\" SIZE=1>&nbsp;&nbsp;0:07</FONT>"));
-    }
-
     void failedWriteSaysWhichFile() {
         ManagerFixture f;
         ReportSums sums;
