@@ -39,10 +39,6 @@ public:
     // Most applications shown by name; the rest are one series (12 distinct colours).
     static constexpr int kMaxSeries = 12;
 
-    QChartView* chvMinutes;
-    QChartView* chvShares;
-    QLabel* lblNoCharts;
-
 protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -52,6 +48,10 @@ private:
     int barsThatFit() const;
     void rebuild();
     void fillCharts();
+
+    QChartView* chvMinutes;
+    QChartView* chvShares;
+    QLabel* lblNoCharts;
 
     std::shared_ptr<const ReportSums> m_report;
     ChartData m_data;

@@ -49,6 +49,17 @@ public:
     // All of the above in one value, for the report and the export.
     ReportCriteria criteria() const;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void fillList(QListWidget* list, QStringList names);
+    void startDatePicked(int index);
+    void endDatePicked(int index);
+    void listItemChanged(QListWidget* list, QListWidgetItem* item);
+    // The start day lies after the end day (never allowed to stand).
+    bool datesReversed() const;
+
     QListWidget* lstApplications;
     QListWidget* lstUsers;
     QListWidget* lstWorkstations;
@@ -60,17 +71,6 @@ public:
     QLabel* lblStartDate;
     QLabel* lblEndDate;
     QLabel* lblDataInfo;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
-    void fillList(QListWidget* list, QStringList names);
-    void startDatePicked(int index);
-    void endDatePicked(int index);
-    void listItemChanged(QListWidget* list, QListWidgetItem* item);
-    // The start day lies after the end day (never allowed to stand).
-    bool datesReversed() const;
 
     ManagerDatabase& m_database;
     Feedback& m_feedback;

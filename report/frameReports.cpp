@@ -51,6 +51,7 @@ frameReports::frameReports(Feedback& feedback, QWidget* parent) : QWidget(parent
     lblReportsInfo->setWordWrap(true);
     lblReportsInfo->setFont(QFont(QStringLiteral("Arial"), 9));
     rptCharts = new ReportCharts(this);
+    rptCharts->setObjectName(QStringLiteral("rptCharts"));
     cmdCharts = new QPushButton(QStringLiteral("Charts"), this);
     cmdCharts->setObjectName(QStringLiteral("cmdCharts"));
     cmdCharts->setCheckable(true);

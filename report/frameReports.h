@@ -43,13 +43,6 @@ public:
     void showCharts(bool shown);
     bool chartsShown() const;
 
-    QTextBrowser* brwReport;
-    ReportCharts* rptCharts;
-    QPushButton* cmdCharts;
-    QPushButton* cmdPrintReport;
-    QPushButton* cmdExportReport;
-    QLabel* lblReportsInfo;
-
 private:
     bool available(Command command) const;
     // Tells the operator that no report is shown, when none is; true then.
@@ -58,6 +51,13 @@ private:
     void exportCharts();
     // Writes the shown report as a PDF file; the error text, or nothing when it was written.
     QString writePdf(const QString& target) const;
+
+    QTextBrowser* brwReport;
+    ReportCharts* rptCharts;
+    QPushButton* cmdCharts;
+    QPushButton* cmdPrintReport;
+    QPushButton* cmdExportReport;
+    QLabel* lblReportsInfo;
 
     Feedback& m_feedback;
     QStackedWidget* m_views;

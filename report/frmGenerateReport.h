@@ -30,9 +30,6 @@ public:
     // The progress increment per report row, shared by every report of the program run.
     static int ProgressStep;
 
-    QLabel* Label1;
-    QProgressBar* pbReport;
-
 signals:
     // The page's path, and for the report page the report's sums.
     void pageChosen(const QString& path, std::shared_ptr<const ReportSums> report);
@@ -43,6 +40,9 @@ protected:
 
 private:
     void generateAndClose();
+
+    QLabel* Label1;
+    QProgressBar* pbReport;
 
     ManagerDatabase& m_database;
     ReportCriteria m_criteria;

@@ -206,8 +206,9 @@ int reportsPage(const QString& store) {
                      qPrintable(page.currentPath()));
         return 1;
     }
+    const auto* shown = page.findChild<QTextBrowser*>(QStringLiteral("brwReport"));
     std::printf("page: %lld characters shown\n",
-                static_cast<long long>(page.brwReport->document()->characterCount()));
+                static_cast<long long>(shown ? shown->document()->characterCount() : 0));
     bench("report_page_s", seconds, "s");
     bench("report_page_cpu_s", cpuSeconds() - cpu, "s");
     bench("report_page_peak_rss", peakRssMb(), "MB");

@@ -331,9 +331,10 @@ void TstCommandLine::reportIsTheConsolesReport() {
     frameData criteriaPage(db, feedback);
     criteriaPage.LoadReportCriteria();
     if (subset) {
-        keepOnly(criteriaPage.lstApplications, {"Mail", "Undefined Applications"});
-        keepOnly(criteriaPage.lstUsers, {user});
-        keepOnly(criteriaPage.lstWorkstations, {workstation});
+        keepOnly(TestEnv::child<QListWidget>(&criteriaPage, "lstApplications"),
+                 {"Mail", "Undefined Applications"});
+        keepOnly(TestEnv::child<QListWidget>(&criteriaPage, "lstUsers"), {user});
+        keepOnly(TestEnv::child<QListWidget>(&criteriaPage, "lstWorkstations"), {workstation});
     }
     ReportProgress progress;
     int step = 1;

@@ -309,26 +309,28 @@ void TstConsole::reportButtons() {
     auto window = start();
     window->showPageByName("Reports");
     frameReports* page = TestEnv::child<frameReports>(window.get());
+    auto* cmdPrintReport = TestEnv::child<QPushButton>(page, "cmdPrintReport");
+    auto* cmdExportReport = TestEnv::child<QPushButton>(page, "cmdExportReport");
     // Without an icon theme Print shows the program's own printer, not Export's disk.
-    const QImage printIcon = page->cmdPrintReport->icon().pixmap(16).toImage();
+    const QImage printIcon = cmdPrintReport->icon().pixmap(16).toImage();
     QVERIFY(!printIcon.isNull());
-    QVERIFY(printIcon != page->cmdExportReport->icon().pixmap(16).toImage());
+    QVERIFY(printIcon != cmdExportReport->icon().pixmap(16).toImage());
     // Print dialog cancelled: nothing changes.
     m_feedback.printAnswers = {false};
-    page->cmdPrintReport->click();
+    cmdPrintReport->click();
     QCOMPARE(m_feedback.printDialogs, 1);
-    QVERIFY(page->cmdPrintReport->isEnabled());
+    QVERIFY(cmdPrintReport->isEnabled());
     // Export writes the shown page as it is on disk.
     const QString saved = m_dir->filePath("saved.html");
     m_feedback.fileAnswers = {saved};
-    page->cmdExportReport->click();
+    cmdExportReport->click();
     QFile a(saved), b(page->currentPath());
     QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
     QCOMPARE(a.readAll(), b.readAll());
     // CSV is the shown report's rows, one per day and application, as the report lists them.
     const QString csv = m_dir->filePath("saved.csv");
     m_feedback.fileAnswers = {csv};
-    page->cmdExportReport->click();
+    cmdExportReport->click();
     QVERIFY(m_feedback.fileDialogs.last().filter.contains("*.csv"));
     QFile rows(csv);
     QVERIFY(rows.open(QIODevice::ReadOnly));
@@ -338,20 +340,20 @@ void TstConsole::reportButtons() {
              b.seek(0) ? QString::fromLatin1(b.readAll()).count("<TD WIDTH=300> <FONT") : -1);
     // A command the view cannot run disables its own button, and only that one, for good.
     page->setStatusQuery([](frameReports::Command c) { return c != frameReports::Command::SaveAs; });
-    page->cmdExportReport->click();
-    QVERIFY(!page->cmdExportReport->isEnabled());
-    QVERIFY(page->cmdPrintReport->isEnabled());
+    cmdExportReport->click();
+    QVERIFY(!cmdExportReport->isEnabled());
+    QVERIFY(cmdPrintReport->isEnabled());
     page->setStatusQuery({});
     window->showPageByName("Reports");
-    QVERIFY(!page->cmdExportReport->isEnabled());
-    QVERIFY(page->cmdPrintReport->isEnabled());
+    QVERIFY(!cmdExportReport->isEnabled());
+    QVERIFY(cmdPrintReport->isEnabled());
     // The shown report displays the trade mark and blanks, not raw entity text.
-    QVERIFY(!page->brwReport->toPlainText().contains("&nbsp"));
+    QVERIFY(!TestEnv::child<QTextBrowser>(page, "brwReport")->toPlainText().contains("&nbsp"));
     // "Charts" (as --page names it): the Reports page generated anew, its charts shown.
     QVERIFY(window->showPageByName("charts"));
     QCOMPARE(window->currentPageName(), "Reports");
     QVERIFY(page->chartsShown());
-    QVERIFY(page->rptCharts->hasCharts());
+    QVERIFY(TestEnv::child<ReportCharts>(page)->hasCharts());
     m_feedback.clear();
     window->close();
 }
@@ -364,13 +366,13 @@ void TstConsole::failedReportSaysWhyAndIsNotSaved() {
     window->showPageByName("Reports");
     frameReports* page = TestEnv::child<frameReports>(window.get());
     QCOMPARE(m_feedback.messages.size(), 1);
-    const QString shown = page->brwReport->toPlainText();
+    const QString shown = TestEnv::child<QTextBrowser>(page, "brwReport")->toPlainText();
     QVERIFY2(!shown.contains("Preparing the report"), qPrintable(shown));
     QVERIFY(shown.contains("The report could not be produced."));
     QVERIFY(shown.contains(m_feedback.messages[0].text)); // and why
     const QString saved = m_dir->filePath("saved.html");
     m_feedback.fileAnswers = {saved};
-    page->cmdExportReport->click();
+    TestEnv::child<QPushButton>(page, "cmdExportReport")->click();
     QVERIFY(!QFile::exists(saved));
     QCOMPARE(m_feedback.messages.size(), 2);
     QVERIFY(m_feedback.messages[1].text.startsWith("There is no report to export."));

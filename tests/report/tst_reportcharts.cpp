@@ -23,18 +23,29 @@
 #include <QtTest>
 
 namespace {
+// The page's own controls, found as the operator's tools name them.
+ReportCharts* charts(const frameReports& page) {
+    return TestEnv::child<ReportCharts>(&page, "rptCharts");
+}
+QPushButton* button(const frameReports& page, const char* name) {
+    return TestEnv::child<QPushButton>(&page, name);
+}
+template <typename Series> const Series* seriesOf(const ReportCharts* charts, const char* view) {
+    return qobject_cast<Series*>(TestEnv::child<QChartView>(charts, view)->chart()->series().value(0));
+}
+bool noChartsShown(const frameReports& page) {
+    return TestEnv::child<QLabel>(charts(page), "lblNoCharts")->isVisible();
+}
 
 // A report of three weeks: five applications, every day.
 std::shared_ptr<const ReportSums> threeWeeks(ManagerFixture& f, QString* path) {
-    f.addGrouping(QStringLiteral("Mail"), {QStringLiteral("inbox")});
-    f.addGrouping(QStringLiteral("Writer"), {QStringLiteral("writer")});
-    f.addGrouping(QStringLiteral("Browser"), {QStringLiteral("browser")});
-    const QStringList titles{QStringLiteral("Inbox"), QStringLiteral("a - Writer"), QStringLiteral("Browser"),
-                             QStringLiteral("Solitaire"), QStringLiteral("Desktop")};
+    f.addGrouping("Mail", {"inbox"});
+    f.addGrouping("Writer", {"writer"});
+    f.addGrouping("Browser", {"browser"});
+    const QStringList titles{"Inbox", "a - Writer", "Browser", "Solitaire", "Desktop"};
     for (int d = 0; d < 21; ++d)
         for (int t = 0; t < titles.size(); ++t)
-            f.addUsage(QStringLiteral("WS1"), QStringLiteral("anna"), titles[t], QDate(2024, 3, 1).addDays(d),
-                       90 * (t + 1) + 30 * d);
+            f.addUsage("WS1", "anna", titles[t], QDate(2024, 3, 1).addDays(d), 90 * (t + 1) + 30 * d);
     ReportProgress progress;
     int step = 0;
     const ReportCriteria criteria{QDate(2024, 3, 1), QDate(2024, 3, 21), f.allApplications(), f.allUsers(),
@@ -90,16 +101,15 @@ void TstReportCharts::toggleShowsTheReportsNumbers() {
     page.show();
     QVERIFY(QTest::qWaitForWindowExposed(&page));
     // Nothing is computed for charts nobody looks at.
-    QVERIFY(page.rptCharts->data().isEmpty());
+    QVERIFY(charts(page)->data().isEmpty());
 
-    page.cmdCharts->click();
-    QVERIFY(page.rptCharts->isVisible());
-    QVERIFY(!page.brwReport->isVisible());
-    const ChartData& data = page.rptCharts->data();
+    button(page, "cmdCharts")->click();
+    QVERIFY(charts(page)->isVisible());
+    QVERIFY(!TestEnv::child<QTextBrowser>(&page, "brwReport")->isVisible());
+    const ChartData& data = charts(page)->data();
     const ChartData expected = ChartData::build(*report, 21, ReportCharts::kMaxSeries);
     QCOMPARE(int(data.period()), int(ChartData::Period::Day));
-    const auto* stacked =
-        qobject_cast<QStackedBarSeries*>(page.rptCharts->chvMinutes->chart()->series().value(0));
+    const auto* stacked = seriesOf<QStackedBarSeries>(charts(page), "chvMinutes");
     QVERIFY(stacked);
     QCOMPARE(size_t(stacked->count()), expected.series().size());
     for (int i = 0; i < stacked->count(); ++i) {
@@ -111,8 +121,7 @@ void TstReportCharts::toggleShowsTheReportsNumbers() {
             QCOMPARE(set->at(bar), double(series.minutes[size_t(bar)]));
     }
     // One share bar per application, the largest at the top.
-    const auto* horizontal =
-        qobject_cast<QHorizontalStackedBarSeries*>(page.rptCharts->chvShares->chart()->series().value(0));
+    const auto* horizontal = seriesOf<QHorizontalStackedBarSeries>(charts(page), "chvShares");
     QVERIFY(horizontal);
     const int n = horizontal->count();
     QCOMPARE(size_t(n), data.series().size());
@@ -122,16 +131,16 @@ void TstReportCharts::toggleShowsTheReportsNumbers() {
     // A report generated while the charts are shown replaces them at once; a wider page gets
     // shorter bars.
     page.navigate(path, twoYears());
-    QCOMPARE(int(page.rptCharts->data().period()), int(ChartData::Period::Month));
+    QCOMPARE(int(charts(page)->data().period()), int(ChartData::Period::Month));
     page.resize(5400, 600);
-    QTRY_COMPARE(int(page.rptCharts->data().period()), int(ChartData::Period::Week));
-    stacked = qobject_cast<QStackedBarSeries*>(page.rptCharts->chvMinutes->chart()->series().value(0));
+    QTRY_COMPARE(int(charts(page)->data().period()), int(ChartData::Period::Week));
+    stacked = seriesOf<QStackedBarSeries>(charts(page), "chvMinutes");
     QVERIFY(stacked);
-    QCOMPARE(size_t(stacked->barSets().value(0)->count()), page.rptCharts->data().barStarts().size());
+    QCOMPARE(size_t(stacked->barSets().value(0)->count()), charts(page)->data().barStarts().size());
 
-    page.cmdCharts->click();
+    button(page, "cmdCharts")->click();
     QVERIFY(!page.chartsShown());
-    QVERIFY(page.brwReport->isVisible());
+    QVERIFY(TestEnv::child<QTextBrowser>(&page, "brwReport")->isVisible());
 }
 
 void TstReportCharts::save_data() {
@@ -155,8 +164,8 @@ void TstReportCharts::save() {
         QFile file(dir.filePath(QString::fromLatin1(name)));
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write("older content") > 0);
     }
-    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder.png")));
-    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder.pdf")));
+    QVERIFY(QDir(dir.path()).mkdir("folder.png"));
+    QVERIFY(QDir(dir.path()).mkdir("folder.pdf"));
     const QStringList before = entries(dir, target);
     const QString file = QDir::isAbsolutePath(target) ? target : dir.filePath(target);
     const QByteArray previous = readAll(file);
@@ -172,7 +181,7 @@ void TstReportCharts::save() {
     page.show();
     QVERIFY(QTest::qWaitForWindowExposed(&page));
     feedback.fileAnswers = {file};
-    page.cmdExportReport->click();
+    button(page, "cmdExportReport")->click();
     QCOMPARE(feedback.fileDialogs.size(), 1);
 
     const QByteArray bytes = readAll(file);
@@ -182,12 +191,12 @@ void TstReportCharts::save() {
         if (signature.startsWith("\x89"))
             QVERIFY(QImage::fromData(bytes, "PNG").width() >= 800);
     } else {
-        QVERIFY(feedback.messages[0].text.startsWith(QStringLiteral("Could not save the charts to ") + file));
+        QVERIFY(feedback.messages[0].text.startsWith("Could not save the charts to " + file));
         QCOMPARE(bytes, previous);
     }
     // Nothing else appears beside the target, and what was there before is still there.
     QCOMPARE(entries(dir, target), before);
-    for (const QString& old : {QStringLiteral("old.png"), QStringLiteral("OLD.PDF")})
+    for (const char* old : {"old.png", "OLD.PDF"})
         if (old != target)
             QCOMPARE(readAll(dir.filePath(old)), QByteArray("older content"));
 }
@@ -199,28 +208,28 @@ void TstReportCharts::nothingToChart() {
     page.showCharts(true);
     page.show();
     QVERIFY(QTest::qWaitForWindowExposed(&page));
-    QVERIFY(page.rptCharts->lblNoCharts->isVisible());
+    QVERIFY(noChartsShown(page));
     // Nothing to save or print: a beep, no dialog, and the report's buttons stay usable.
-    page.cmdExportReport->click();
-    page.cmdPrintReport->click();
+    button(page, "cmdExportReport")->click();
+    button(page, "cmdPrintReport")->click();
     QCOMPARE(feedback.beeps, 2);
     QVERIFY(feedback.fileDialogs.isEmpty());
     QCOMPARE(feedback.printDialogs, 0);
-    QVERIFY(page.cmdExportReport->isEnabled());
-    QVERIFY(page.cmdPrintReport->isEnabled());
+    QVERIFY(button(page, "cmdExportReport")->isEnabled());
+    QVERIFY(button(page, "cmdPrintReport")->isEnabled());
 
     // With charts, Print asks first; a cancelled dialog prints nothing and says nothing.
     ManagerFixture f;
     QString path;
     const auto report = threeWeeks(f, &path);
     page.navigate(path, report);
-    QVERIFY(!page.rptCharts->lblNoCharts->isVisible());
+    QVERIFY(!noChartsShown(page));
     feedback.printAnswers = {false};
-    page.cmdPrintReport->click();
+    button(page, "cmdPrintReport")->click();
     QCOMPARE(feedback.printDialogs, 1);
     QVERIFY(feedback.messages.isEmpty());
-    page.navigate(f.programFolder() + QStringLiteral("/Data/HTML/NoData.html"));
-    QVERIFY(page.rptCharts->lblNoCharts->isVisible());
+    page.navigate(f.programFolder() + "/Data/HTML/NoData.html");
+    QVERIFY(noChartsShown(page));
 }
 
 QTEST_MAIN(TstReportCharts)

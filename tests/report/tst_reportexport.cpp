@@ -18,6 +18,13 @@
 
 namespace {
 
+QTextBrowser* browser(const frameReports& page) {
+    return TestEnv::child<QTextBrowser>(&page, "brwReport");
+}
+QPushButton* button(const frameReports& page, const char* name) {
+    return TestEnv::child<QPushButton>(&page, name);
+}
+
 QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
     QFile file(dir.filePath(name));
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() ? file.fileName() : QString();
@@ -25,7 +32,7 @@ QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArra
 
 // What a reader sees of a text, blanks of any kind aside.
 QStringList words(const QString& text) {
-    static const QRegularExpression blanks(QStringLiteral("[\\s\\x{00A0}\\x{2029}]+"));
+    static const QRegularExpression blanks("[\\s\\x{00A0}\\x{2029}]+");
     return text.split(blanks, Qt::SkipEmptyParts);
 }
 
@@ -36,14 +43,10 @@ std::shared_ptr<ReportSums> hostileReport() {
                          double minutes) {
         sums->add(day, app.toUtf8(), user.toUtf8(), ws.toUtf8(), minutes);
     };
-    add(QDate(2024, 3, 1), QStringLiteral("Web & <Mail>"), QStringLiteral("Bob \"B\""),
-        QStringLiteral("WS-A"), 105);
-    add(QDate(2024, 3, 1), QStringLiteral("web & <MAIL>"), QStringLiteral("anna"), QStringLiteral("ПК-1"),
-        2.5);
-    add(QDate(2024, 3, 1), QStringLiteral("Writer\x01\x7f\u0085"), QStringLiteral("Zoë"),
-        QStringLiteral("WS-A"), 15);
-    add(QDate(2024, 3, 2), QStringLiteral("Ελληνικά 😀"), QStringLiteral("ANNA"), QStringLiteral("ws-a"),
-        600.5);
+    add(QDate(2024, 3, 1), "Web & <Mail>", "Bob \"B\"", "WS-A", 105);
+    add(QDate(2024, 3, 1), "web & <MAIL>", "anna", "ПК-1", 2.5);
+    add(QDate(2024, 3, 1), "Writer\x01\x7f\u0085", "Zoë", "WS-A", 15);
+    add(QDate(2024, 3, 2), "Ελληνικά 😀", "ANNA", "ws-a", 600.5);
     return sums;
 }
 
@@ -84,24 +87,24 @@ void TstReportExport::pdf() {
     const QString shown = writeFile(dir, "shown.html", "<HTML><BODY>Usage <B>report</B></BODY></HTML>");
     QVERIFY(!writeFile(dir, "old.pdf", "older content").isEmpty());
     QVERIFY(!writeFile(dir, "blocker", "a file, not a folder").isEmpty());
-    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder.pdf")));
+    QVERIFY(QDir(dir.path()).mkdir("folder.pdf"));
     const QStringList before = entries(dir, target);
 
     ScriptedFeedback feedback;
     frameReports page(feedback);
     page.navigate(shown);
     feedback.fileAnswers = {dir.filePath(target)};
-    page.cmdExportReport->click();
+    button(page, "cmdExportReport")->click();
 
     QFile result(dir.filePath(target));
     QCOMPARE(feedback.messages.size(), written ? 0 : 1);
     if (written)
         QVERIFY(result.open(QIODevice::ReadOnly) && result.readAll().startsWith("%PDF-"));
     else
-        QVERIFY(feedback.messages[0].text.startsWith(QStringLiteral("Could not save the report to ")));
+        QVERIFY(feedback.messages[0].text.startsWith("Could not save the report to "));
     // Nothing else appears beside the target, and what was there before is still there.
     QCOMPARE(entries(dir, target), before);
-    QFile old(dir.filePath(QStringLiteral("old.pdf")));
+    QFile old(dir.filePath("old.pdf"));
     if (target != QLatin1String("old.pdf"))
         QVERIFY(old.open(QIODevice::ReadOnly) && old.readAll() == "older content");
 }
@@ -123,27 +126,27 @@ void TstReportExport::nothingSavedWithoutReport() {
     frameReports page(feedback);
     page.showPlaceholder(writeFile(dir, "Blank.html", "<HTML><BODY>Preparing the report...</BODY></HTML>"));
     if (failed) {
-        page.showFailure(QStringLiteral("Could not write <Report.html>: disk full"));
-        const QString shown = page.brwReport->toPlainText();
-        QVERIFY(shown.contains(QStringLiteral("Could not write <Report.html>: disk full")));
-        QVERIFY(!shown.contains(QStringLiteral("Preparing")));
+        page.showFailure("Could not write <Report.html>: disk full");
+        const QString shown = browser(page)->toPlainText();
+        QVERIFY(shown.contains("Could not write <Report.html>: disk full"));
+        QVERIFY(!shown.contains("Preparing"));
     }
     target = dir.filePath(target);
     feedback.fileAnswers = {target};
     feedback.printAnswers = {true};
-    page.cmdExportReport->click();
-    page.cmdPrintReport->click();
+    button(page, "cmdExportReport")->click();
+    button(page, "cmdPrintReport")->click();
     QVERIFY(!QFile::exists(target));
     QCOMPARE(feedback.printDialogs, 0);
     QCOMPARE(feedback.messages.size(), 2);
-    QCOMPARE(feedback.messages[0].text.contains(QStringLiteral("disk full")), failed);
-    QVERIFY(page.cmdPrintReport->isEnabled());
+    QCOMPARE(feedback.messages[0].text.contains("disk full"), failed);
+    QVERIFY(button(page, "cmdPrintReport")->isEnabled());
 
     // The next report shown is saved as usual.
     page.navigate(QStringLiteral(VC_REPORT_TEST_DATA "/expected_report.html"));
     feedback.clear();
     feedback.fileAnswers = {target};
-    page.cmdExportReport->click();
+    button(page, "cmdExportReport")->click();
     QVERIFY(feedback.messages.isEmpty());
     QVERIFY(QFile::exists(target));
 }
@@ -156,19 +159,18 @@ void TstReportExport::reportShownLikeTheFile() {
     ScriptedFeedback feedback;
     frameReports page(feedback);
     page.navigate(file, report);
-    QCOMPARE(page.brwReport->document()->parent(), page.brwReport);
+    QCOMPARE(browser(page)->document()->parent(), browser(page));
     QTextDocument html;
     html.setHtml(reportHtmlForDisplay(ManagerFixture::readFile(file)));
-    QCOMPARE(words(page.brwReport->toPlainText()), words(html.toPlainText()));
-    QVERIFY(page.brwReport->toPlainText().contains(QStringLiteral("Writer\u2401\u2421\uFFFD")));
-    QVERIFY(page.brwReport->find(QStringLiteral("ελληνικά")));
-    QCOMPARE(page.brwReport->textCursor().selectedText(), QStringLiteral("Ελληνικά"));
+    QCOMPARE(words(browser(page)->toPlainText()), words(html.toPlainText()));
+    QVERIFY(browser(page)->toPlainText().contains("Writer\u2401\u2421\uFFFD"));
+    QVERIFY(browser(page)->find("ελληνικά"));
+    QCOMPARE(browser(page)->textCursor().selectedText(), "Ελληνικά");
     // A page without sums is shown from its HTML.
     page.navigate(
         writeFile(dir, "NoData.html",
                   "<HTML><BODY><P>There is no usage data&nbsp;for the chosen criteria.</P></BODY></HTML>"));
-    QCOMPARE(page.brwReport->toPlainText(),
-             QStringLiteral("There is no usage data for the chosen criteria."));
+    QCOMPARE(browser(page)->toPlainText(), "There is no usage data for the chosen criteria.");
 }
 
 void TstReportExport::csv_data() {
@@ -196,9 +198,9 @@ void TstReportExport::csv() {
         page.navigate(writeFile(dir, "shown.html", "<HTML><BODY>Usage</BODY></HTML>"));
     target = dir.filePath(target);
     feedback.fileAnswers = {target};
-    page.cmdExportReport->click();
+    button(page, "cmdExportReport")->click();
     QCOMPARE(feedback.fileDialogs.size(), 1);
-    QCOMPARE(feedback.fileDialogs[0].filter.contains(QStringLiteral("*.csv")), report);
+    QCOMPARE(feedback.fileDialogs[0].filter.contains("*.csv"), report);
     const QByteArray bytes = QFile::exists(target) ? ManagerFixture::readFile(target) : QByteArray();
     if (!report) // saved as the shown page
         QCOMPARE(bytes, QByteArray("<HTML><BODY>Usage</BODY></HTML>"));
