@@ -282,7 +282,6 @@ void TstCommandLine::reportIsTheConsolesReport_data() {
     QTest::addColumn<QString>("format");
     QTest::addColumn<bool>("subset"); // one application, the first user, a workstation in lower case
     QTest::newRow("html, everything") << "html" << false;
-    QTest::newRow("html, chosen names") << "html" << true;
     QTest::newRow("csv, everything") << "csv" << false;
     QTest::newRow("detail csv, chosen names") << "detail.csv" << true;
     QTest::newRow("pdf") << "pdf" << false;

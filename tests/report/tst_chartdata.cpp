@@ -118,7 +118,7 @@ void TstChartData::periods() {
     QCOMPARE(int(data.barLabels().size()), bars);
     // Every minute lands in exactly one bar: the rows' day cells, rounded, summed.
     const qint64 mail = firstDay.isValid() && firstDay.year() > 1 ? 4 : 6;
-    QCOMPARE(data.series()[0].name, QStringLiteral("Mail"));
+    QCOMPARE(data.series()[0].name, "Mail");
     QCOMPARE(std::accumulate(data.series()[0].minutes.begin(), data.series()[0].minutes.end(), qint64(0)),
              mail);
     QCOMPARE(data.series()[0].minutes.front(), bars == 1 ? mail : qint64(2));
@@ -138,8 +138,8 @@ void TstChartData::restGatheredIntoOneSeries() {
     const ChartData data =
         ChartData::build(*sumsOf({{QDate(2024, 3, 1), day1}, {QDate(2024, 3, 2), day2}}, names), 10, 12);
     QCOMPARE(data.series().size(), size_t(12));
-    QCOMPARE(data.series()[0].name, QStringLiteral("App30"));
-    QCOMPARE(data.series()[10].name, QStringLiteral("App20"));
+    QCOMPARE(data.series()[0].name, "App30");
+    QCOMPARE(data.series()[10].name, "App20");
     const ChartData::Series& rest = data.series()[11];
     QCOMPARE(rest.applications, 19);
     QCOMPARE(rest.minutes,

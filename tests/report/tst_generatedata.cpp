@@ -70,22 +70,20 @@ private slots:
 
     void mergesTitlesOfOneApplication_data() {
         QTest::addColumn<QString>("laterTitle");
-        QTest::newRow("another document") << QStringLiteral("Memo.doc - Writer");
-        QTest::newRow("exactly the grouping name") << QStringLiteral("Writer");
+        QTest::newRow("another document") << "Memo.doc - Writer";
+        QTest::newRow("exactly the grouping name") << "Writer";
     }
     void mergesTitlesOfOneApplication() {
         QFETCH(QString, laterTitle);
         ManagerFixture f;
-        f.addGrouping(QStringLiteral("Writer"), {QStringLiteral("writer")});
-        f.addRawUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("Letter.doc - Writer"),
-                      QStringLiteral("2024-03-01"), 600);
-        f.addRawUsage(QStringLiteral("WS1"), QStringLiteral("anna"), laterTitle, QStringLiteral("2024-03-01"),
-                      300);
+        f.addGrouping("Writer", {"writer"});
+        f.addRawUsage("WS1", "anna", "Letter.doc - Writer", "2024-03-01", 600);
+        f.addRawUsage("WS1", "anna", laterTitle, "2024-03-01", 300);
         RecordedProgress progress;
         int step = 0;
         ExtractionCounts counts;
         QCOMPARE(extracted(f, everything(f, kDay1, kDay1), progress, step, &counts),
-                 QStringList{QStringLiteral("2024-03-01|Writer|anna|WS1|15")});
+                 QStringList{"2024-03-01|Writer|anna|WS1|15"});
         QCOMPARE(counts.extracted, 2);
         QCOMPARE(counts.merged, 1);
         QCOMPARE(step, 2);
@@ -103,10 +101,9 @@ private slots:
         QFETCH(QList<qint64>, seconds);
         QFETCH(QString, row);
         ManagerFixture f;
-        f.addGrouping(QStringLiteral("Writer"), {QStringLiteral("writer")});
+        f.addGrouping("Writer", {"writer"});
         for (const qint64 s : seconds)
-            f.addRawUsage(QStringLiteral("WS1"), QStringLiteral("anna"),
-                          QStringLiteral("Letter.doc - Writer"), QStringLiteral("2024-03-01"), s);
+            f.addRawUsage("WS1", "anna", "Letter.doc - Writer", "2024-03-01", s);
         RecordedProgress progress;
         int step = 0;
         QCOMPARE(extracted(f, everything(f, kDay1, kDay1), progress, step), QStringList{row});
@@ -119,13 +116,11 @@ private slots:
         QTest::addColumn<QStringList>("groupings"); // "alias:entry", in rank order
         QTest::addColumn<QStringList>("rows");
         QTest::newRow("not caught by any entry")
-            << QStringList{QStringLiteral("Mail:inbox")}
-            << QStringList{QStringLiteral("2024-03-01|Mail|anna|WS1|10"),
-                           QStringLiteral("2024-03-01|Undefined Applications|anna|WS1|5")};
+            << QStringList{"Mail:inbox"}
+            << QStringList{"2024-03-01|Mail|anna|WS1|10", "2024-03-01|Undefined Applications|anna|WS1|5"};
         QTest::newRow("caught by a higher grouping")
-            << QStringList{QStringLiteral("Post:mail"), QStringLiteral("Mail:inbox")}
-            << QStringList{QStringLiteral("2024-03-01|Mail|anna|WS1|10"),
-                           QStringLiteral("2024-03-01|Post|anna|WS1|5")};
+            << QStringList{"Post:mail", "Mail:inbox"}
+            << QStringList{"2024-03-01|Mail|anna|WS1|10", "2024-03-01|Post|anna|WS1|5"};
     }
     void titleEqualToAGroupingsNameKeepsItsOwnMapping() {
         QFETCH(QStringList, groupings);
@@ -133,10 +128,8 @@ private slots:
         ManagerFixture f;
         for (const QString& g : groupings)
             f.addGrouping(g.section(QLatin1Char(':'), 0, 0), {g.section(QLatin1Char(':'), 1)});
-        f.addRawUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("Inbox - Letters"),
-                      QStringLiteral("2024-03-01"), 600);
-        f.addRawUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("Mail"),
-                      QStringLiteral("2024-03-01"), 300);
+        f.addRawUsage("WS1", "anna", "Inbox - Letters", "2024-03-01", 600);
+        f.addRawUsage("WS1", "anna", "Mail", "2024-03-01", 300);
         RecordedProgress progress;
         int step = 0;
         QCOMPARE(extracted(f, everything(f, kDay1, kDay1), progress, step), rows);
@@ -144,26 +137,25 @@ private slots:
 
     void keepsRowsApart() {
         ManagerFixture f;
-        f.addGrouping(QStringLiteral("Writer"), {QStringLiteral("writer")});
-        f.addGrouping(QStringLiteral("Mail"), {QStringLiteral("inbox")});
-        const QString d1 = QStringLiteral("2024-03-01");
-        f.addRawUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("a - Writer"), d1, 60);
-        f.addRawUsage(QStringLiteral("WS2"), QStringLiteral("anna"), QStringLiteral("a - Writer"), d1, 120);
-        f.addRawUsage(QStringLiteral("WS1"), QStringLiteral("Bob"), QStringLiteral("a - Writer"), d1, 90);
-        f.addRawUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("Inbox"), d1, 30);
-        f.addRawUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("Solitaire"), d1, 6);
-        f.addRawUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("a - Writer"),
-                      QStringLiteral("2024-03-02"), 60);
+        f.addGrouping("Writer", {"writer"});
+        f.addGrouping("Mail", {"inbox"});
+        const QString d1 = "2024-03-01";
+        f.addRawUsage("WS1", "anna", "a - Writer", d1, 60);
+        f.addRawUsage("WS2", "anna", "a - Writer", d1, 120);
+        f.addRawUsage("WS1", "Bob", "a - Writer", d1, 90);
+        f.addRawUsage("WS1", "anna", "Inbox", d1, 30);
+        f.addRawUsage("WS1", "anna", "Solitaire", d1, 6);
+        f.addRawUsage("WS1", "anna", "a - Writer", "2024-03-02", 60);
         RecordedProgress progress;
         int step = 0;
         QCOMPARE(extracted(f, everything(f, kDay1, kDay2), progress, step),
                  (QStringList{
-                     QStringLiteral("2024-03-01|Mail|anna|WS1|0.5"),
-                     QStringLiteral("2024-03-01|Undefined Applications|anna|WS1|0.1"),
-                     QStringLiteral("2024-03-01|Writer|Bob|WS1|1.5"),
-                     QStringLiteral("2024-03-01|Writer|anna|WS1|1"),
-                     QStringLiteral("2024-03-01|Writer|anna|WS2|2"),
-                     QStringLiteral("2024-03-02|Writer|anna|WS1|1"),
+                     "2024-03-01|Mail|anna|WS1|0.5",
+                     "2024-03-01|Undefined Applications|anna|WS1|0.1",
+                     "2024-03-01|Writer|Bob|WS1|1.5",
+                     "2024-03-01|Writer|anna|WS1|1",
+                     "2024-03-01|Writer|anna|WS2|2",
+                     "2024-03-02|Writer|anna|WS1|1",
                  }));
     }
 
@@ -172,21 +164,19 @@ private slots:
         QTest::addColumn<QStringList>("users");
         QTest::addColumn<QStringList>("workstations");
         QTest::addColumn<QStringList>("expected");
-        const QStringList apps{QStringLiteral("Writer"), kUndefinedApplications};
-        const QStringList users{QStringLiteral("anna"), QStringLiteral("Bob")};
-        const QStringList ws{QStringLiteral("WS1")};
-        const QString annaWriter = QStringLiteral("2024-03-01|Writer|anna|WS1|1");
-        const QString bobWriter = QStringLiteral("2024-03-01|Writer|Bob|WS1|1");
-        const QString annaOther = QStringLiteral("2024-03-01|Undefined Applications|anna|WS1|1");
+        const QStringList apps{"Writer", kUndefinedApplications};
+        const QStringList users{"anna", "Bob"};
+        const QStringList ws{"WS1"};
+        const QString annaWriter = "2024-03-01|Writer|anna|WS1|1";
+        const QString bobWriter = "2024-03-01|Writer|Bob|WS1|1";
+        const QString annaOther = "2024-03-01|Undefined Applications|anna|WS1|1";
         QTest::newRow("all") << apps << users << ws << QStringList{annaOther, bobWriter, annaWriter};
         QTest::newRow("user unchecked")
-            << apps << QStringList{QStringLiteral("anna")} << ws << QStringList{annaOther, annaWriter};
-        QTest::newRow("case differs: not checked")
-            << apps << QStringList{QStringLiteral("bob")} << ws << QStringList{};
+            << apps << QStringList{"anna"} << ws << QStringList{annaOther, annaWriter};
+        QTest::newRow("case differs: not checked") << apps << QStringList{"bob"} << ws << QStringList{};
         QTest::newRow("undefined unchecked")
-            << QStringList{QStringLiteral("Writer")} << users << ws << QStringList{bobWriter, annaWriter};
-        QTest::newRow("workstation unchecked")
-            << apps << users << QStringList{QStringLiteral("WS2")} << QStringList{};
+            << QStringList{"Writer"} << users << ws << QStringList{bobWriter, annaWriter};
+        QTest::newRow("workstation unchecked") << apps << users << QStringList{"WS2"} << QStringList{};
     }
     void selectsCheckedItemsExactly() {
         QFETCH(QStringList, applications);
@@ -194,11 +184,11 @@ private slots:
         QFETCH(QStringList, workstations);
         QFETCH(QStringList, expected);
         ManagerFixture f;
-        f.addGrouping(QStringLiteral("Writer"), {QStringLiteral("writer")});
-        const QString d1 = QStringLiteral("2024-03-01");
-        f.addRawUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("a - Writer"), d1, 60);
-        f.addRawUsage(QStringLiteral("WS1"), QStringLiteral("Bob"), QStringLiteral("a - Writer"), d1, 60);
-        f.addRawUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("Solitaire"), d1, 60);
+        f.addGrouping("Writer", {"writer"});
+        const QString d1 = "2024-03-01";
+        f.addRawUsage("WS1", "anna", "a - Writer", d1, 60);
+        f.addRawUsage("WS1", "Bob", "a - Writer", d1, 60);
+        f.addRawUsage("WS1", "anna", "Solitaire", d1, 60);
         RecordedProgress progress;
         int step = 0;
         const ReportCriteria criteria{kDay1, kDay1, applications, users, workstations};
@@ -221,8 +211,7 @@ private slots:
         QFETCH(int, rows);
         ManagerFixture f;
         for (const char* day : {"2024-03-01", "2024-03-02 13:45:00", "2024-03-03"})
-            f.addRawUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("t"),
-                          QLatin1String(day), 60);
+            f.addRawUsage("WS1", "anna", "t", QLatin1String(day), 60);
         RecordedProgress progress;
         int step = 0;
         QCOMPARE(extracted(f, everything(f, from, to), progress, step).size(), rows);
@@ -238,13 +227,11 @@ private slots:
         QFETCH(int, titles);
         QFETCH(int, expectedStep);
         ManagerFixture f;
-        f.addGrouping(QStringLiteral("Writer"), {QStringLiteral("writer")});
+        f.addGrouping("Writer", {"writer"});
         // All titles but one are Writer's, on one workstation; the last is undefined.
         for (int i = 0; i < titles - 1; ++i)
-            f.addRawUsage(QStringLiteral("WS1"), QStringLiteral("anna"),
-                          QStringLiteral("d%1 - Writer").arg(i), QStringLiteral("2024-03-01"), 60);
-        f.addRawUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("other"),
-                      QStringLiteral("2024-03-01"), 60);
+            f.addRawUsage("WS1", "anna", QStringLiteral("d%1 - Writer").arg(i), "2024-03-01", 60);
+        f.addRawUsage("WS1", "anna", "other", "2024-03-01", 60);
         RecordedProgress progress;
         int step = 0;
         extracted(f, everything(f, kDay1, kDay1), progress, step);
@@ -258,8 +245,7 @@ private slots:
 
     void progressStepKeptWhenNothingIsExtracted() {
         ManagerFixture f;
-        f.addRawUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("t"),
-                      QStringLiteral("2024-03-01"), 60);
+        f.addRawUsage("WS1", "anna", "t", "2024-03-01", 60);
         RecordedProgress progress;
         int step = 7;
         QVERIFY(extracted(f, everything(f, kDay2, kDay3), progress, step).isEmpty());
@@ -274,8 +260,7 @@ private slots:
     // reads the last committed state without waiting, and writes nothing the writer would wait for.
     void readsWhileAnotherConnectionWrites() {
         ManagerFixture f;
-        f.addRawUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("t"),
-                      QStringLiteral("2024-03-01"), 60);
+        f.addRawUsage("WS1", "anna", "t", "2024-03-01", 60);
         ManagerDatabase writer(f.db().path());
         SqlTransaction held(writer.handle(), SqlTransaction::Lock::Immediate);
         SqlStatement::exec(writer.handle(), "INSERT INTO MGRDaySummary "
@@ -285,11 +270,11 @@ private slots:
         RecordedProgress progress;
         int step = 0;
         QCOMPARE(extracted(f, everything(f, kDay1, kDay1), progress, step),
-                 QStringList{QStringLiteral("2024-03-01|Undefined Applications|anna|WS1|1")});
+                 QStringList{"2024-03-01|Undefined Applications|anna|WS1|1"});
         // The writer's transaction is whole and can still commit.
         held.commit();
         QCOMPARE(extracted(f, everything(f, kDay1, kDay1), progress, step),
-                 QStringList{QStringLiteral("2024-03-01|Undefined Applications|anna|WS1|11")});
+                 QStringList{"2024-03-01|Undefined Applications|anna|WS1|11"});
     }
 };
 

@@ -76,17 +76,16 @@ struct Parsed {
 };
 
 QString resolved(const QString& text) {
-    static const QRegularExpression reference(QStringLiteral("&(#[0-9]+|[a-zA-Z]+);"));
+    static const QRegularExpression reference("&(#[0-9]+|[a-zA-Z]+);");
     static const QHash<QString, QString> named{
         {"amp", "&"}, {"lt", "<"}, {"gt", ">"}, {"quot", "\""}, {"nbsp", "\u00a0"}};
     QString out;
     qsizetype at = 0;
     for (const QRegularExpressionMatch& m : reference.globalMatch(text)) {
         const char32_t codePoint = m.captured(1).mid(1).toUInt();
-        out +=
-            text.mid(at, m.capturedStart() - at) + (m.captured(1).startsWith(QLatin1Char('#'))
-                                                        ? QString::fromUcs4(&codePoint, 1)
-                                                        : named.value(m.captured(1), QStringLiteral("&?")));
+        out += text.mid(at, m.capturedStart() - at) + (m.captured(1).startsWith(QLatin1Char('#'))
+                                                           ? QString::fromUcs4(&codePoint, 1)
+                                                           : named.value(m.captured(1), "&?"));
         at = m.capturedEnd();
     }
     return out + text.mid(at);
@@ -95,7 +94,7 @@ QString resolved(const QString& text) {
 Parsed parse(const QByteArray& report) {
     Parsed parsed;
     const QString text = Win1252::decode(report);
-    static const QRegularExpression tag(QStringLiteral("<[^<>]*>"));
+    static const QRegularExpression tag("<[^<>]*>");
     qsizetype at = 0;
     for (const QRegularExpressionMatch& m : tag.globalMatch(text)) {
         parsed.texts << resolved(text.mid(at, m.capturedStart() - at));
@@ -111,17 +110,17 @@ Parsed parse(const QByteArray& report) {
 QString machineFor(const QString& name) {
     QString folder = stored(name.left(40));
     folder.replace(QLatin1Char('/'), QLatin1Char('_')).replace(QLatin1Char('\\'), QLatin1Char('_'));
-    return QStringLiteral("WS ") + folder;
+    return "WS " + folder;
 }
 
 // A user (whose window title is the name and " - Writer"), an application the operator types in
 // (the editor trims it) and a machine, from the agent file to the export. Fails the test on the way.
 void run(const QString& name, const QString& application, const QString& machine, Pass& pass) {
     QTemporaryDir dir;
-    const QString title = name + QStringLiteral(" - Writer");
+    const QString title = name + " - Writer";
     const QString alias = application.trimmed();
-    SimNetworkWriter writer(dir.filePath(QStringLiteral("net")));
-    writer.writeNetwork(QStringLiteral("SIMNET"), {machine});
+    SimNetworkWriter writer(dir.filePath("net"));
+    writer.writeNetwork("SIMNET", {machine});
     writer.writeAgentService(machine);
     writer.writeAgentDatabase(
         machine, {name}, {title},
@@ -134,7 +133,7 @@ void run(const QString& name, const QString& application, const QString& machine
         const DownloadSummary summary = downloadWorkstations(merge, network, {machine});
         QVERIFY2(summary.merged == 1 && summary.rowsImported == 2, qPrintable(downloadOutcomeText(summary)));
     }
-    const QString path = f.filePath(QStringLiteral("VCManager.mdb"));
+    const QString path = f.filePath("VCManager.mdb");
     QCOMPARE(ManagerFixture::query(path, "SELECT hex(UserName) FROM MGRUsers"),
              QStringList{hex(stored(name))});
     QCOMPARE(ManagerFixture::query(path, "SELECT hex(AppTitle) FROM MGRAppTitles"),
@@ -168,7 +167,7 @@ void run(const QString& name, const QString& application, const QString& machine
     QVERIFY(report.open(QIODevice::ReadOnly));
     pass.report = report.readAll();
 
-    const QString exportPath = dir.filePath(QStringLiteral("export.mdb"));
+    const QString exportPath = dir.filePath("export.mdb");
     QVERIFY(DataExport(feedback, f.db()).ExportData(exportPath, QDate(2024, 3, 1), QDate(2024, 3, 2)));
     pass.exported = ManagerFixture::query(
         exportPath,
@@ -182,7 +181,7 @@ class TstHostileNames : public QObject {
 private slots:
     void initTestCase() {
         TestEnv::setUp();
-        run(QStringLiteral("PlainUser"), QStringLiteral("PlainApp"), QStringLiteral("WS PlainHost"), m_plain);
+        run("PlainUser", "PlainApp", "WS PlainHost", m_plain);
     }
     void throughEverything_data();
     void throughEverything();
@@ -193,28 +192,28 @@ private:
 
 void TstHostileNames::throughEverything_data() {
     QTest::addColumn<QString>("name");
-    QTest::newRow("bold") << QStringLiteral("<b>Bold</b>");
-    QTest::newRow("image") << QStringLiteral("<img src=x onerror=alert(1)>");
-    QTest::newRow("closing tags") << QStringLiteral("</table></TD></TR><script>x</script>");
-    QTest::newRow("references") << QStringLiteral("&amp; &lt;b&gt; &#60; & &");
-    QTest::newRow("quotes") << QStringLiteral("Bob's \"Letter\" ''");
-    QTest::newRow("sql") << QStringLiteral("x'); DROP TABLE MGRUsers; --");
-    QTest::newRow("format markers") << QStringLiteral("%1 %2 %L1 %n %%");
+    QTest::newRow("bold") << "<b>Bold</b>";
+    QTest::newRow("image") << "<img src=x onerror=alert(1)>";
+    QTest::newRow("closing tags") << "</table></TD></TR><script>x</script>";
+    QTest::newRow("references") << "&amp; &lt;b&gt; &#60; & &";
+    QTest::newRow("quotes") << "Bob's \"Letter\" ''";
+    QTest::newRow("sql") << "x'); DROP TABLE MGRUsers; --";
+    QTest::newRow("format markers") << "%1 %2 %L1 %n %%";
     QTest::newRow("C0") << QStringLiteral("a\x01"
                                           "b\x02"
                                           "c\x1b[31m\x1f");
-    QTest::newRow("DEL") << QStringLiteral("d\x7f");
-    QTest::newRow("CR LF tab") << QStringLiteral("line1\r\nline2\tcol\rend");
-    QTest::newRow("C1") << QStringLiteral("c1\u0085\u0091\u009b");
-    QTest::newRow("Windows-1252") << QStringLiteral("\u20ac \u2013 \u201cq\u201d \u2018s\u2019 \u00f1");
-    QTest::newRow("CJK") << QStringLiteral("\u65e5\u672c\u8a9e\u306e\u30bf\u30a4\u30c8\u30eb");
-    QTest::newRow("emoji") << QStringLiteral("\U0001F600 \U0001F469\u200D\U0001F4BB");
-    QTest::newRow("lone surrogates") << QString(QChar(0xD800)) + QStringLiteral("x") + QChar(0xDC00);
-    QTest::newRow("spaces") << QStringLiteral("  padded  ");
-    QTest::newRow("backslashes") << QStringLiteral("C:\\new\\table");
+    QTest::newRow("DEL") << "d\x7f";
+    QTest::newRow("CR LF tab") << "line1\r\nline2\tcol\rend";
+    QTest::newRow("C1") << "c1\u0085\u0091\u009b";
+    QTest::newRow("Windows-1252") << "\u20ac \u2013 \u201cq\u201d \u2018s\u2019 \u00f1";
+    QTest::newRow("CJK") << "\u65e5\u672c\u8a9e\u306e\u30bf\u30a4\u30c8\u30eb";
+    QTest::newRow("emoji") << "\U0001F600 \U0001F469\u200D\U0001F4BB";
+    QTest::newRow("lone surrogates") << QString(QChar(0xD800)) + "x" + QChar(0xDC00);
+    QTest::newRow("spaces") << "  padded  ";
+    QTest::newRow("backslashes") << "C:\\new\\table";
     QString huge;
     while (huge.size() < 65536)
-        huge += QStringLiteral("<b>&'\"\t\u65e5\U0001F600");
+        huge += "<b>&'\"\t\u65e5\U0001F600";
     QTest::newRow("64 KB") << huge;
 }
 
@@ -226,8 +225,7 @@ void TstHostileNames::throughEverything() {
         return;
 
     // No control byte but the line ends, which are CR LF.
-    static const QRegularExpression control(
-        QStringLiteral("[\\x00-\\x09\\x0B\\x0C\\x0E-\\x1F\\x7F]|\\r(?!\\n)|(?<!\\r)\\n"));
+    static const QRegularExpression control("[\\x00-\\x09\\x0B\\x0C\\x0E-\\x1F\\x7F]|\\r(?!\\n)|(?<!\\r)\\n");
     const QRegularExpressionMatch raw = control.match(QString::fromLatin1(pass.report));
     QVERIFY2(!raw.hasMatch(), qPrintable(QStringLiteral("raw byte at %1").arg(raw.capturedStart())));
     // The same tags as the report of plain names, and the same text with each name in place
@@ -238,9 +236,9 @@ void TstHostileNames::throughEverything() {
     QCOMPARE(got.texts.size(), plain.texts.size());
     for (qsizetype i = 0; i < got.texts.size(); ++i) {
         const QString want = QString(plain.texts[i])
-                                 .replace(QStringLiteral("WS PlainHost"), visible(stored(machineFor(name))))
-                                 .replace(QStringLiteral("PlainUser"), visible(stored(name)))
-                                 .replace(QStringLiteral("PlainApp"), visible(typed(name.trimmed())));
+                                 .replace("WS PlainHost", visible(stored(machineFor(name))))
+                                 .replace("PlainUser", visible(stored(name)))
+                                 .replace("PlainApp", visible(typed(name.trimmed())));
         QCOMPARE(got.texts[i], want);
     }
     // The export holds every name exactly as the store does.

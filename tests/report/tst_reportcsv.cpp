@@ -59,31 +59,30 @@ private slots:
 
     void namesSurviveARoundTrip_data() {
         QTest::addColumn<QString>("name");
-        QTest::newRow("comma") << QStringLiteral("Budget, final.xls - Sheet");
-        QTest::newRow("quotes") << QStringLiteral("\"Quoted\" title \"\"");
-        QTest::newRow("line breaks") << QStringLiteral("line one\r\nline two\nthree\rfour");
-        QTest::newRow("leading tab") << QStringLiteral("\tIndented");
-        QTest::newRow("leading CR") << QStringLiteral("\rReturn first");
-        QTest::newRow("blanks at both ends") << QStringLiteral("  spaced  ");
-        QTest::newRow("formula, left as it is") << QStringLiteral("=HYPERLINK(\"x\",\"y\")");
-        QTest::newRow("plus and minus signs") << QStringLiteral("+1-2@3");
-        QTest::newRow("non-Latin") << QStringLiteral("日本語 – Ελληνικά 😀");
+        QTest::newRow("comma") << "Budget, final.xls - Sheet";
+        QTest::newRow("quotes") << "\"Quoted\" title \"\"";
+        QTest::newRow("line breaks") << "line one\r\nline two\nthree\rfour";
+        QTest::newRow("leading tab") << "\tIndented";
+        QTest::newRow("leading CR") << "\rReturn first";
+        QTest::newRow("blanks at both ends") << "  spaced  ";
+        QTest::newRow("formula, left as it is") << "=HYPERLINK(\"x\",\"y\")";
+        QTest::newRow("plus and minus signs") << "+1-2@3";
+        QTest::newRow("non-Latin") << "日本語 – Ελληνικά 😀";
     }
     void namesSurviveARoundTrip() {
         QFETCH(QString, name);
         ManagerFixture f;
         ReportSums sums(ReportSums::Detail::Kept);
-        add(sums, "2024-03-01", name, 90, name + QStringLiteral("-user"), name + QStringLiteral("-ws"));
-        const QString summary = f.filePath(QStringLiteral("r.csv"));
-        const QString detail = f.filePath(QStringLiteral("r.detail.csv"));
+        add(sums, "2024-03-01", name, 90, name + "-user", name + "-ws");
+        const QString summary = f.filePath("r.csv");
+        const QString detail = f.filePath("r.detail.csv");
         ReportCsv::write(sums, summary, ReportCsv::kindOf(summary));
         ReportCsv::write(sums, detail, ReportCsv::kindOf(detail));
         QCOMPARE(readCsv(summary), (QList<QStringList>{{"Date", "Application", "Minutes", "Percent"},
                                                        {"2024-03-01", name, "90", "100"}}));
         QCOMPARE(readCsv(detail),
                  (QList<QStringList>{{"Date", "Application", "User", "Workstation", "Minutes"},
-                                     {"2024-03-01", name, name + QStringLiteral("-user"),
-                                      name + QStringLiteral("-ws"), "90"}}));
+                                     {"2024-03-01", name, name + "-user", name + "-ws", "90"}}));
     }
 
     // One row per application of a day, as the report lists it: letter cases summed, minutes
@@ -91,19 +90,14 @@ private slots:
     void rowsAreTheReportsCells() {
         ManagerFixture f;
         ReportSums sums;
-        add(sums, "2024-03-01", QStringLiteral("Writer"), 2.5, QStringLiteral("anna"),
-            QStringLiteral("WS-A"));
-        add(sums, "2024-03-01", QStringLiteral("Mail"), 3.5, QStringLiteral("anna"), QStringLiteral("WS-A"));
-        add(sums, "2024-03-01", QStringLiteral("Chat"), 0.4, QStringLiteral("bob"), QStringLiteral("WS-B"));
-        add(sums, "2024-03-01", QStringLiteral("MAIL"), 600.25, QStringLiteral("bob"),
-            QStringLiteral("WS-B"));
-        add(sums, "2024-03-02", QStringLiteral("Writer"), 59.5, QStringLiteral("bob"),
-            QStringLiteral("ws-a"));
-        add(sums, "2024-03-02", QStringLiteral("Games"), 1.0 / 3, QStringLiteral("bob"),
-            QStringLiteral("WS-A"));
-        add(sums, "2024-03-02", QStringLiteral("Games"), 1.0 / 3, QStringLiteral("anna"),
-            QStringLiteral("WS-A"));
-        const QString csv = f.filePath(QStringLiteral("r.csv"));
+        add(sums, "2024-03-01", "Writer", 2.5, "anna", "WS-A");
+        add(sums, "2024-03-01", "Mail", 3.5, "anna", "WS-A");
+        add(sums, "2024-03-01", "Chat", 0.4, "bob", "WS-B");
+        add(sums, "2024-03-01", "MAIL", 600.25, "bob", "WS-B");
+        add(sums, "2024-03-02", "Writer", 59.5, "bob", "ws-a");
+        add(sums, "2024-03-02", "Games", 1.0 / 3, "bob", "WS-A");
+        add(sums, "2024-03-02", "Games", 1.0 / 3, "anna", "WS-A");
+        const QString csv = f.filePath("r.csv");
         ReportCsv::write(sums, csv, ReportCsv::Kind::Summary);
         // Checked by hand: Mail and MAIL summed (603.75 of a 606-minute day), halves to even (2.5, 59.5).
         QCOMPARE(readCsv(csv), (QList<QStringList>{{"Date", "Application", "Minutes", "Percent"},
@@ -118,13 +112,13 @@ private slots:
     void detailPerUserAndWorkstation() {
         ManagerFixture f;
         ReportSums sums(ReportSums::Detail::Kept);
-        add(sums, "2024-03-01", QStringLiteral("Mail"), 10, QStringLiteral("anna"), QStringLiteral("WS-A"));
-        add(sums, "2024-03-01", QStringLiteral("mail"), 20.5, QStringLiteral("ANNA"), QStringLiteral("ws-a"));
-        add(sums, "2024-03-01", QStringLiteral("Mail"), 5, QStringLiteral("bob"), QStringLiteral("WS-A"));
-        add(sums, "2024-03-01", QStringLiteral("Mail"), 1, QStringLiteral("anna"), QStringLiteral("WS-B"));
-        add(sums, "2024-03-01", QStringLiteral("Chat"), 2, QStringLiteral("bob"), QStringLiteral("WS-B"));
-        add(sums, "2024-02-29", QStringLiteral("Chat"), 3, QStringLiteral("bob"), QStringLiteral("WS-B"));
-        const QString csv = f.filePath(QStringLiteral("R.DETAIL.CSV"));
+        add(sums, "2024-03-01", "Mail", 10, "anna", "WS-A");
+        add(sums, "2024-03-01", "mail", 20.5, "ANNA", "ws-a");
+        add(sums, "2024-03-01", "Mail", 5, "bob", "WS-A");
+        add(sums, "2024-03-01", "Mail", 1, "anna", "WS-B");
+        add(sums, "2024-03-01", "Chat", 2, "bob", "WS-B");
+        add(sums, "2024-02-29", "Chat", 3, "bob", "WS-B");
+        const QString csv = f.filePath("R.DETAIL.CSV");
         QCOMPARE(int(ReportCsv::kindOf(csv)), int(ReportCsv::Kind::Detail));
         ReportCsv::write(sums, csv, ReportCsv::kindOf(csv));
         QCOMPARE(readCsv(csv), (QList<QStringList>{{"Date", "Application", "User", "Workstation", "Minutes"},
@@ -147,11 +141,11 @@ private slots:
         QFETCH(QString, target);
         QFETCH(bool, written);
         ManagerFixture f;
-        QFile old(f.filePath(QStringLiteral("old.csv")));
+        QFile old(f.filePath("old.csv"));
         QVERIFY(old.open(QIODevice::WriteOnly) && old.write("older content") > 0);
         old.close();
         QVERIFY(old.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
-        QVERIFY(QDir(f.folder()).mkdir(QStringLiteral("folder.csv")));
+        QVERIFY(QDir(f.folder()).mkdir("folder.csv"));
         const QString path = f.filePath(target);
         try {
             ReportCsv::write(ReportSums(), path, ReportCsv::Kind::Summary);
@@ -162,11 +156,10 @@ private slots:
         } catch (const VcError& error) {
             QVERIFY(!written);
             QVERIFY2(error.description().contains(path), qPrintable(error.description()));
-            QCOMPARE(ManagerFixture::readFile(f.filePath(QStringLiteral("old.csv"))),
-                     QByteArray("older content"));
+            QCOMPARE(ManagerFixture::readFile(f.filePath("old.csv")), QByteArray("older content"));
         }
         for (const QString& name : QDir(f.folder()).entryList(QDir::Files | QDir::Hidden))
-            QVERIFY2(!name.contains(QStringLiteral("r.csv.")), qPrintable(name)); // no temporary left
+            QVERIFY2(!name.contains("r.csv."), qPrintable(name)); // no temporary left
     }
 };
 

@@ -22,7 +22,7 @@ QList<QByteArray> linesOf(const QByteArray& file) {
 
 // One row of minutes on a day given as text.
 void add(ReportSums& sums, const char* day, const QString& application, double minutes,
-         const QString& user = QStringLiteral("u"), const QString& workstation = QStringLiteral("w")) {
+         const QString& user = "u", const QString& workstation = "w") {
     sums.add(QDate::fromString(QLatin1String(day), Qt::ISODate), application.toUtf8(), user.toUtf8(),
              workstation.toUtf8(), minutes);
 }
@@ -36,26 +36,18 @@ private slots:
 
     void wholeReportMatchesTheHandCheckedFile() {
         ManagerFixture f;
-        f.addGrouping(QStringLiteral("Writer"), {QStringLiteral("writer")});
-        f.addGrouping(QStringLiteral("Web & <Mail>"), {QStringLiteral("browser")});
-        f.addGrouping(QStringLiteral("Ελληνικά"), {QStringLiteral("λέξη")});
-        const QString bob = QStringLiteral("Bob \"B\"");
-        f.addRawUsage(QStringLiteral("WS-A"), QStringLiteral("anna"), QStringLiteral("Letter.doc - Writer"),
-                      QStringLiteral("2024-03-01"), 600);
-        f.addRawUsage(QStringLiteral("WS-A"), QStringLiteral("anna"), QStringLiteral("Memo.doc - WRITER"),
-                      QStringLiteral("2024-03-01"), 300);
-        f.addRawUsage(QStringLiteral("WS-A"), bob, QStringLiteral("Inbox - Browser"),
-                      QStringLiteral("2024-03-01"), 2700);
-        f.addRawUsage(QStringLiteral("WS-B"), bob, QStringLiteral("Inbox - Browser"),
-                      QStringLiteral("2024-03-01"), 3600);
-        f.addRawUsage(QStringLiteral("WS-B"), bob, QStringLiteral("solitaire"), QStringLiteral("2024-03-01"),
-                      90);
-        f.addRawUsage(QStringLiteral("ПК-1"), QStringLiteral("Zoë"), QStringLiteral("ΛΈΞΗ notes"),
-                      QStringLiteral("2024-03-02"), 36000);
-        f.addRawUsage(QStringLiteral("ПК-1"), QStringLiteral("Zoë"), QStringLiteral("日本語 - Writer"),
-                      QStringLiteral("2024-03-02"), 0);
-        f.addRawUsage(QStringLiteral("WS-a"), QStringLiteral("ANNA"), QStringLiteral("Letter - Writer"),
-                      QStringLiteral("2024-03-03"), 0);
+        f.addGrouping("Writer", {"writer"});
+        f.addGrouping("Web & <Mail>", {"browser"});
+        f.addGrouping("Ελληνικά", {"λέξη"});
+        const QString bob = "Bob \"B\"";
+        f.addRawUsage("WS-A", "anna", "Letter.doc - Writer", "2024-03-01", 600);
+        f.addRawUsage("WS-A", "anna", "Memo.doc - WRITER", "2024-03-01", 300);
+        f.addRawUsage("WS-A", bob, "Inbox - Browser", "2024-03-01", 2700);
+        f.addRawUsage("WS-B", bob, "Inbox - Browser", "2024-03-01", 3600);
+        f.addRawUsage("WS-B", bob, "solitaire", "2024-03-01", 90);
+        f.addRawUsage("ПК-1", "Zoë", "ΛΈΞΗ notes", "2024-03-02", 36000);
+        f.addRawUsage("ПК-1", "Zoë", "日本語 - Writer", "2024-03-02", 0);
+        f.addRawUsage("WS-a", "ANNA", "Letter - Writer", "2024-03-03", 0);
 
         ReportProgress progress;
         int step = 0;
@@ -63,7 +55,7 @@ private slots:
                                       f.allWorkstations()};
         const ReportOutcome outcome = generateReport(f.db(), criteria, f.programFolder(), progress, step);
         QCOMPARE(int(outcome.page), int(ReportPage::Report));
-        QCOMPARE(outcome.path, f.programFolder() + QStringLiteral("/Data/HTML/Report.html"));
+        QCOMPARE(outcome.path, f.programFolder() + "/Data/HTML/Report.html");
         const QByteArray expected =
             ManagerFixture::readFile(QStringLiteral(VC_REPORT_TEST_DATA "/expected_report.html"));
         const QByteArray written = ManagerFixture::readFile(outcome.path);
@@ -77,11 +69,9 @@ private slots:
 
     void namesDifferingOnlyInCaseAreOne() {
         ReportSums sums;
-        add(sums, "2024-03-01", QStringLiteral("Écrire"), 30, QStringLiteral("élise"),
-            QStringLiteral("WS-Ä"));
-        add(sums, "2024-03-01", QStringLiteral("ÉCRIRE"), 30, QStringLiteral("ÉLISE"),
-            QStringLiteral("ws-ä"));
-        add(sums, "2024-03-01", QStringLiteral("Mail"), 45, QStringLiteral("Élise"), QStringLiteral("WS-Ä"));
+        add(sums, "2024-03-01", "Écrire", 30, "élise", "WS-Ä");
+        add(sums, "2024-03-01", "ÉCRIRE", 30, "ÉLISE", "ws-ä");
+        add(sums, "2024-03-01", "Mail", 45, "Élise", "WS-Ä");
         const QByteArray file = ReportHtml::bytes(sums);
         QCOMPARE(file.count("SIZE=1>\xC9"
                             "crire</FONT>"),
@@ -99,8 +89,8 @@ private slots:
     void failedWriteSaysWhichFile() {
         ManagerFixture f;
         ReportSums sums;
-        add(sums, "2024-03-01", QStringLiteral("a"), 1);
-        const QString path = f.filePath(QStringLiteral("missing/r.html"));
+        add(sums, "2024-03-01", "a", 1);
+        const QString path = f.filePath("missing/r.html");
         try {
             ReportHtml::write(sums, path);
             QFAIL("written into a missing folder");
@@ -114,13 +104,13 @@ private slots:
         QTest::addColumn<QStringList>("users");
         QTest::addColumn<QDate>("day");
         QTest::addColumn<int>("page");
-        const QStringList users{QStringLiteral("anna")};
+        const QStringList users{"anna"};
         QTest::newRow("no user checked")
             << true << QStringList{} << QDate(2024, 3, 1) << int(ReportPage::NoSelection);
         QTest::newRow("no dates") << false << users << QDate(2024, 3, 1) << int(ReportPage::NoSelection);
         QTest::newRow("no rows in range") << true << users << QDate(2024, 3, 9) << int(ReportPage::NoData);
         QTest::newRow("only unchecked rows")
-            << true << QStringList{QStringLiteral("ANNA")} << QDate(2024, 3, 1) << int(ReportPage::NoData);
+            << true << QStringList{"ANNA"} << QDate(2024, 3, 1) << int(ReportPage::NoData);
     }
     void pageChoice() {
         QFETCH(bool, withDates);
@@ -128,9 +118,8 @@ private slots:
         QFETCH(QDate, day);
         QFETCH(int, page);
         ManagerFixture f;
-        f.addRawUsage(QStringLiteral("WS1"), QStringLiteral("anna"), QStringLiteral("t"),
-                      QStringLiteral("2024-03-01"), 60);
-        const QString report = f.programFolder() + QStringLiteral("/Data/HTML/Report.html");
+        f.addRawUsage("WS1", "anna", "t", "2024-03-01", 60);
+        const QString report = f.programFolder() + "/Data/HTML/Report.html";
         QFile old(report);
         QVERIFY(old.open(QIODevice::WriteOnly));
         old.write("earlier report");
