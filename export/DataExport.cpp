@@ -4,9 +4,9 @@
 #include "base/Captions.h"
 #include "base/Feedback.h"
 #include "base/VcError.h"
-#include "export/ExportFile.h"
 #include "groupings/ApplicationNames.h"
 #include "store/Dates.h"
+#include "store/ExportFile.h"
 #include "store/ManagerDatabase.h"
 #include "store/SqlStatement.h"
 #include "store/SqlTransaction.h"
@@ -58,11 +58,8 @@ struct CachedName {
     bool null = false;
 };
 
-void bindName(SqlStatement& statement, int index, const CachedName& name) {
-    if (name.null)
-        statement.bindNull(index);
-    else
-        statement.bindStaticText(index, name.utf8);
+const QByteArray* textOf(const CachedName& name) {
+    return name.null ? nullptr : &name.utf8;
 }
 
 // The text of one row of a name table, found by its key.
@@ -154,7 +151,7 @@ void DataExport::writeNewFile(const QString& path, std::optional<QDate> from, st
     try {
         ExportFile file(building, ExportFile::Mode::CreateNew, path);
         {
-            SqlTransaction transaction(file.handle(), SqlTransaction::Lock::Immediate,
+            SqlTransaction transaction(file.database(), SqlTransaction::Lock::Immediate,
                                        QStringLiteral("Could not write to ") + path);
             file.ensureTable();
             m_rowsAdded = WriteExportRows(file, m_database, from, to);
@@ -176,7 +173,7 @@ void DataExport::addToFile(const QString& path, std::optional<QDate> from, std::
     ExportFile file(path, ExportFile::Mode::OpenExisting);
     {
         // Immediate reads the file header at once, so a file that is no database fails here.
-        SqlTransaction transaction(file.handle(), SqlTransaction::Lock::Immediate,
+        SqlTransaction transaction(file.database(), SqlTransaction::Lock::Immediate,
                                    QStringLiteral("Could not write to ") + path);
         file.ensureTable();
         m_rowsAdded = WriteExportRows(file, m_database, from, to);
@@ -196,26 +193,16 @@ qint64 DataExport::WriteExportRows(ExportFile& file, const ManagerDatabase& data
     // Every key the table already holds: the lookup each source row makes is one probe here.
     NameNumbers numbers;
     QSet<ExportKey> keys;
-    {
-        SqlStatement existing(
-            file.handle(),
-            "SELECT Workstation, UserName, \"Application Title\", Date FROM \"All Existing Data\"",
-            QStringLiteral("Could not read ") + file.shownPath());
-        while (existing.step()) {
-            const QDate day = Dates::fromStored(existing.text(3));
-            // A value that is no day can never equal the day of an exported row.
-            if (!day.isValid())
-                continue;
-            keys.insert({numbers.of(existing.text(0)), numbers.of(existing.text(1)),
-                         numbers.of(existing.text(2)), day.toJulianDay()});
-        }
-    }
+    file.forEachKey([&](const QString& workstation, const QString& user, const QString& application,
+                        const QString& date) {
+        const QDate day = Dates::fromStored(date);
+        // A value that is no day can never equal the day of an exported row.
+        if (!day.isValid())
+            return;
+        keys.insert({numbers.of(workstation), numbers.of(user), numbers.of(application), day.toJulianDay()});
+    });
 
-    SqlStatement insert(
-        file.handle(),
-        "INSERT INTO \"All Existing Data\" (Workstation, \"Application Title\", Duration, Date, "
-        "UserName) VALUES (?, ?, ?, ?, ?)",
-        QStringLiteral("Could not write to ") + file.shownPath());
+    file.prepareRows();
     // The usage rows come through the day index alone, in its order; each name is read once
     // per key. A key without its name row drops the usage row, as a join would.
     const QString readContext = QStringLiteral("Could not read the usage data");
@@ -300,12 +287,8 @@ qint64 DataExport::WriteExportRows(ExportFile& file, const ManagerDatabase& data
         if (keys.size() == known)
             continue;
 
-        bindName(insert, 1, workstationText);
-        bindName(insert, 2, applicationName);
-        insert.bindInt64(3, rows.int64(3));
-        insert.bindStaticText(4, lastDayText);
-        bindName(insert, 5, userText);
-        insert.run();
+        file.addRow(textOf(workstationText), textOf(applicationName), rows.int64(3), lastDayText,
+                    textOf(userText));
         ++added;
     }
     return added;

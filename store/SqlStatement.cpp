@@ -1,7 +1,11 @@
 // Prepared statements and the engine's errors.
 #include "store/SqlStatement.h"
 
+#include "base/TextUtils.h"
 #include "base/VcError.h"
+#include "store/FileDatabase.h"
+
+#include <QVariant>
 
 VcError sqlError(sqlite3* db, int rc, const QString& context) {
     const QString engine = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
@@ -23,6 +27,9 @@ SqlStatement::SqlStatement(sqlite3* db, const char* sql, const QString& context)
     }
 }
 
+SqlStatement::SqlStatement(FileDatabase& db, const char* sql, const QString& context)
+    : SqlStatement(db.handle(), sql, context) {}
+
 SqlStatement::~SqlStatement() {
     sqlite3_finalize(m_statement);
 }
@@ -42,6 +49,32 @@ void SqlStatement::run() {
     sqlite3_clear_bindings(m_statement);
     if (rc != SQLITE_DONE && rc != SQLITE_ROW)
         fail(rc);
+}
+
+void SqlStatement::bindText(int index, const QString& text) {
+    bindText(index, wellFormedText(text).toUtf8());
+}
+
+QString SqlStatement::utf16Text(int column) const {
+    const auto* text = static_cast<const QChar*>(sqlite3_column_text16(m_statement, column));
+    return text ? QString(text, sqlite3_column_bytes16(m_statement, column) / qsizetype(sizeof(QChar)))
+                : QString();
+}
+
+QVariant SqlStatement::value(int column) const {
+    switch (sqlite3_column_type(m_statement, column)) {
+    case SQLITE_INTEGER:
+        return QVariant(qint64(sqlite3_column_int64(m_statement, column)));
+    case SQLITE_FLOAT:
+        return QVariant(sqlite3_column_double(m_statement, column));
+    case SQLITE_NULL:
+        return QVariant(QMetaType::fromType<QString>());
+    case SQLITE_BLOB:
+        return QVariant(QByteArray(static_cast<const char*>(sqlite3_column_blob(m_statement, column)),
+                                   sqlite3_column_bytes(m_statement, column)));
+    default:
+        return QVariant(utf16Text(column));
+    }
 }
 
 void SqlStatement::exec(sqlite3* db, const char* sql, const QString& context) {

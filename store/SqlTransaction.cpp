@@ -2,6 +2,7 @@
 #include "store/SqlTransaction.h"
 
 #include "base/VcError.h"
+#include "store/FileDatabase.h"
 #include "store/SqlStatement.h"
 
 #include <sqlite3.h>
@@ -24,6 +25,9 @@ SqlTransaction::SqlTransaction(sqlite3* db, Lock lock, const QString& context)
                        context.isEmpty() ? QStringLiteral("Could not begin a transaction") : context);
     m_open = true;
 }
+
+SqlTransaction::SqlTransaction(FileDatabase& db, Lock lock, const QString& context)
+    : SqlTransaction(db.handle(), lock, context) {}
 
 SqlTransaction::~SqlTransaction() {
     rollback();

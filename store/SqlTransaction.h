@@ -4,6 +4,7 @@
 
 #include <QString>
 
+class FileDatabase;
 struct sqlite3;
 
 class SqlTransaction {
@@ -13,6 +14,7 @@ public:
 
     // Throws VcError when the unit cannot begin. context starts the message of a failure to
     // begin or commit.
+    explicit SqlTransaction(FileDatabase& db, Lock lock = Lock::Deferred, const QString& context = QString());
     explicit SqlTransaction(sqlite3* db, Lock lock = Lock::Deferred, const QString& context = QString());
     ~SqlTransaction();
     SqlTransaction(const SqlTransaction&) = delete;

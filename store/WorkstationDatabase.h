@@ -11,7 +11,7 @@
 #include <QStringList>
 #include <QVariant>
 
-class SqlConnection;
+class FileDatabase;
 
 class WorkstationDatabase {
 public:
@@ -53,8 +53,7 @@ private:
     // table and field are fixed identifiers of the agent schema, never operator input.
     std::optional<QStringList> column(const QString& table, const QString& field) const;
     void requireTable(const QString& table) const;
-    std::unique_ptr<SqlConnection> m_connection;
-    std::chrono::steady_clock::time_point m_deadline;
+    std::unique_ptr<FileDatabase> m_file;
 };
 
 // Creates an empty workstation database with the agent's tables (PCUsers, PCAppTitles,

@@ -1,9 +1,14 @@
 // The export file: a standalone SQLite database holding the table "All Existing Data".
 #pragma once
 
+#include "store/FileDatabase.h"
+
+#include <functional>
+#include <memory>
+#include <QByteArray>
 #include <QString>
 
-struct sqlite3;
+class SqlStatement;
 
 inline const QString kExportTable = QStringLiteral("All Existing Data");
 
@@ -14,7 +19,7 @@ public:
     // Opens the database at path. Throws VcError; NotADatabase when the file is something else.
     // Messages name shownPath when given (a file built under another name before it is moved in).
     ExportFile(const QString& path, Mode mode, const QString& shownPath = QString());
-    // Writes go through SqlTransaction on handle(); one left open is rolled back by its guard
+    // Writes go through SqlTransaction on database(); one left open is rolled back by its guard
     // before the file closes.
     ~ExportFile();
     ExportFile(const ExportFile&) = delete;
@@ -24,19 +29,30 @@ public:
     // target that may be replaced from a failure that came from somewhere else.
     static bool isUnrecognised(const QString& path);
 
-    sqlite3* handle() const { return m_db; }
-    QString path() const { return m_path; }
+    FileDatabase& database() { return m_file; }
+    QString path() const { return m_file.path(); }
     QString shownPath() const { return m_shownPath; }
 
     // Creates the table with its five fields unless a table of that name is already there;
     // an existing table is used as it is, whatever its fields. True when it was created.
     bool ensureTable();
 
+    // The key fields of every row of the table, in table order.
+    void forEachKey(const std::function<void(const QString& workstation, const QString& user,
+                                             const QString& application, const QString& date)>& visit);
+
+    // Prepares the statement that appends rows, so that a table it cannot fill fails now,
+    // whether or not a row comes.
+    void prepareRows();
+    // Appends one row (after prepareRows); a null name is stored as NULL. The texts are UTF-8.
+    void addRow(const QByteArray* workstation, const QByteArray* application, qint64 duration,
+                const QByteArray& date, const QByteArray* user);
+
     // Closes the file; throws when the engine cannot release it.
     void close();
 
 private:
-    QString m_path;
+    FileDatabase m_file;
     QString m_shownPath;
-    sqlite3* m_db = nullptr;
+    std::unique_ptr<SqlStatement> m_insert;
 };
