@@ -1,11 +1,13 @@
 // Share file copies over SMB: one libsmbclient context per copy, so copies run on any thread.
 #include "network/SmbShareFile.h"
 
+#include "base/VcError.h"
 #include "network/MachineName.h"
 #include "network/SambaClientLock.h"
 #include "network/ShareCopies.h"
 #include "network/SmbCredentials.h"
 #include "network/SmbPort.h"
+#include "store/FileDatabase.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,7 +20,6 @@
 #include <fcntl.h>
 #include <libsmbclient.h>
 #include <mutex>
-#include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -189,20 +190,13 @@ bool passesQuickCheck(const QString& path) {
     // SQLite takes an empty file for an empty database; an agent file is never empty.
     if (QFileInfo(path).size() == 0)
         return false;
-    sqlite3* db = nullptr;
-    bool ok = false;
-    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr) ==
-        SQLITE_OK) {
-        sqlite3_stmt* statement = nullptr;
-        if (sqlite3_prepare_v2(db, "PRAGMA quick_check(1)", -1, &statement, nullptr) == SQLITE_OK &&
-            sqlite3_step(statement) == SQLITE_ROW) {
-            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
-            ok = text && std::strcmp(text, "ok") == 0;
-        }
-        sqlite3_finalize(statement);
+    try {
+        FileDatabase copy(path, FileDatabase::Access::ReadOnly);
+        copy.distrust();
+        return copy.passesQuickCheck();
+    } catch (const VcError&) {
+        return false;
     }
-    sqlite3_close(db);
-    return ok;
 }
 
 std::unique_ptr<ShareFileCopy> copy(const QString& machine, const QString& relativePath,
