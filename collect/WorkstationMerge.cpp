@@ -122,14 +122,18 @@ WorkstationMerge::WorkstationMerge(ManagerDatabase& db)
     // New rows of a first download land all over a large store's date index; a cache that
     // holds much of it spares re-reading and re-spilling the same pages. Given back afterwards.
     m_previousCacheSize = pragmaValue(m_db.handle(), "PRAGMA cache_size");
-    sqlite3_exec(m_db.handle(), "PRAGMA cache_size = -262144", nullptr, nullptr, nullptr);
+    SqlStatement::exec(m_db.handle(), "PRAGMA cache_size = -262144");
 }
 
 void WorkstationMerge::restoreCacheSize() {
-    sqlite3* handle = m_db.handle();
-    const QByteArray sql = "PRAGMA cache_size = " + QByteArray::number(m_previousCacheSize);
-    sqlite3_exec(handle, sql.constData(), nullptr, nullptr, nullptr);
-    sqlite3_exec(handle, "PRAGMA shrink_memory", nullptr, nullptr, nullptr);
+    const QByteArray sql =
+        "PRAGMA cache_size = " + QByteArray::number(m_previousCacheSize) + "; PRAGMA shrink_memory";
+    try {
+        SqlStatement::exec(m_db.handle(), sql.constData());
+    } catch (const VcError& error) {
+        // Only memory is at stake: the store stays as the merge left it.
+        qWarning("The merge's cache could not be given back: %s", error.what());
+    }
 }
 
 WorkstationMerge::~WorkstationMerge() {

@@ -2,14 +2,15 @@
 // beside the target and renamed into place, so readers only ever see a whole file.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <QString>
 #include <string>
 #include <string_view>
 #include <unordered_set>
 
-struct sqlite3;
-struct sqlite3_stmt;
+class FileDatabase;
+class SqlStatement;
 
 class AgentDatabaseWriter {
 public:
@@ -18,7 +19,7 @@ public:
         Append, // a copy of the existing database, extended
     };
 
-    // Opens the temporary file and starts the one transaction; throws std::runtime_error.
+    // Opens the temporary file and starts the one transaction; throws std::exception.
     AgentDatabaseWriter(const QString& path, Mode mode);
     // Without commit() the temporary file is removed and the target stays as it was.
     ~AgentDatabaseWriter();
@@ -42,19 +43,15 @@ public:
 
 private:
     void open(Mode mode);
-    void exec(const char* sql);
-    sqlite3_stmt* prepare(const char* sql);
-    void step(sqlite3_stmt* statement);
-    [[noreturn]] void fail(const std::string& what);
     void loadNames(const char* sql, std::unordered_set<std::string>& into);
     void close();
 
     QString m_path;
     QString m_tempPath;
-    sqlite3* m_db = nullptr;
-    sqlite3_stmt* m_insertRow = nullptr;
-    sqlite3_stmt* m_insertUser = nullptr;
-    sqlite3_stmt* m_insertTitle = nullptr;
+    std::unique_ptr<FileDatabase> m_db;
+    std::unique_ptr<SqlStatement> m_insertRow;
+    std::unique_ptr<SqlStatement> m_insertUser;
+    std::unique_ptr<SqlStatement> m_insertTitle;
     std::unordered_set<std::string> m_users;
     std::unordered_set<std::string> m_titles;
     long long m_rows = 0;

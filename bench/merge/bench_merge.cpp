@@ -3,7 +3,9 @@
 #include "collect/DataDownload.h"
 #include "collect/WorkstationMerge.h"
 #include "network/SimNetwork.h"
+#include "store/FileDatabase.h"
 #include "store/ManagerDatabase.h"
+#include "store/SqlStatement.h"
 
 #include <cmath>
 #include <cstdio>
@@ -17,7 +19,6 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTextStream>
-#include <sqlite3.h>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -38,22 +39,6 @@ double cpuSeconds() {
 
 void note(const QString& text) {
     std::fprintf(stderr, "%s\n", qPrintable(text));
-}
-
-void check(int rc, sqlite3* db, const char* what) {
-    if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW)
-        throw std::runtime_error(std::string(what) + ": " + sqlite3_errmsg(db));
-}
-
-void execSql(sqlite3* db, const char* sql) {
-    check(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), db, sql);
-}
-
-sqlite3* openRaw(const QString& path, int flags = SQLITE_OPEN_READWRITE) {
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2(path.toUtf8().constData(), &db, flags, nullptr) != SQLITE_OK)
-        throw std::runtime_error("cannot open " + path.toStdString());
-    return db;
 }
 
 void runAgent(const QString& agent, const QStringList& arguments) {
@@ -88,16 +73,13 @@ qint64 agentRows(const QString& networkDir, const QStringList& machines, const c
             networkDir + QLatin1Char('/') + machine + QStringLiteral("/Vellumcrest$/Data/VCWorkstation.mdb");
         if (!QFile::exists(path))
             continue;
-        sqlite3* db = openRaw(path, SQLITE_OPEN_READONLY);
-        sqlite3_stmt* q = nullptr;
+        FileDatabase db(path, FileDatabase::Access::ReadOnly);
         const std::string sql = std::string("SELECT count(*) FROM PCDaySummary ") + where;
-        check(sqlite3_prepare_v2(db, sql.c_str(), -1, &q, nullptr), db, "count");
-        if (sqlite3_step(q) == SQLITE_ROW && sqlite3_column_int64(q, 0) > 0) {
-            total += sqlite3_column_int64(q, 0);
+        SqlStatement q(db, sql.c_str());
+        if (q.step() && q.int64(0) > 0) {
+            total += q.int64(0);
             ++found;
         }
-        sqlite3_finalize(q);
-        sqlite3_close(db);
     }
     if (withData)
         *withData = found;
@@ -108,89 +90,73 @@ qint64 agentRows(const QString& networkDir, const QStringList& machines, const c
 // days, so the new rows land between existing ones in the date index.
 void buildStore(const QString& path, const QStringList& machines, qint64 existingRows, QDate from, int days) {
     ManagerDatabase::create(path);
-    sqlite3* db = openRaw(path);
-    execSql(db, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;");
-    execSql(db, "DROP INDEX MGRDaySummary_WorkstationDate; DROP INDEX MGRDaySummary_Date;");
-    execSql(db, "BEGIN");
+    FileDatabase db(path, FileDatabase::Access::ReadWrite);
+    db.exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;");
+    // The usage table's indexes as the schema makes them: dropped while the rows go in, made
+    // again afterwards.
+    QList<QByteArray> indexes;
+    {
+        SqlStatement schema(db, "SELECT name, sql FROM sqlite_master WHERE type = 'index' AND "
+                                "tbl_name = 'MGRDaySummary' AND sql IS NOT NULL ORDER BY rowid");
+        while (schema.step()) {
+            db.exec("DROP INDEX \"" + schema.text(0) + '"');
+            indexes.append(schema.bytes(1) + ';');
+        }
+    }
+    db.exec("BEGIN");
     const int oldWorkstations = 2000;
     const int oldUsers = 3000;
     const int oldTitles = 20000;
-    sqlite3_stmt* ws = nullptr;
-    check(sqlite3_prepare_v2(db, "INSERT INTO MGRWorkstations (Name, Monitored) VALUES (?, ?)", -1, &ws,
-                             nullptr),
-          db, "ws");
-    for (int i = 0; i < oldWorkstations; ++i) {
-        const QByteArray name = QStringLiteral("RETIRED%1").arg(i, 4, 10, QLatin1Char('0')).toUtf8();
-        sqlite3_bind_text(ws, 1, name.constData(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_int(ws, 2, 0);
-        check(sqlite3_step(ws), db, "ws");
-        sqlite3_reset(ws);
-    }
-    for (const QString& machine : machines) {
-        const QByteArray name = machine.toUtf8();
-        sqlite3_bind_text(ws, 1, name.constData(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_int(ws, 2, 1);
-        check(sqlite3_step(ws), db, "ws");
-        sqlite3_reset(ws);
-    }
-    sqlite3_finalize(ws);
-    sqlite3_stmt* named = nullptr;
-    check(sqlite3_prepare_v2(db, "INSERT INTO MGRUsers (UserName) VALUES (?)", -1, &named, nullptr), db,
-          "users");
-    for (int i = 0; i < oldUsers; ++i) {
-        const QByteArray name = QStringLiteral("former.user%1").arg(i).toUtf8();
-        sqlite3_bind_text(named, 1, name.constData(), -1, SQLITE_TRANSIENT);
-        check(sqlite3_step(named), db, "users");
-        sqlite3_reset(named);
-    }
-    sqlite3_finalize(named);
-    check(sqlite3_prepare_v2(db, "INSERT INTO MGRAppTitles (AppTitle) VALUES (?)", -1, &named, nullptr), db,
-          "titles");
-    for (int i = 0; i < oldTitles; ++i) {
-        const QByteArray name = QStringLiteral("Archived document %1 - Editor").arg(i).toUtf8();
-        sqlite3_bind_text(named, 1, name.constData(), -1, SQLITE_TRANSIENT);
-        check(sqlite3_step(named), db, "titles");
-        sqlite3_reset(named);
-    }
-    sqlite3_finalize(named);
+    {
+        SqlStatement ws(db, "INSERT INTO MGRWorkstations (Name, Monitored) VALUES (?, ?)");
+        for (int i = 0; i < oldWorkstations; ++i) {
+            ws.bindText(1, QStringLiteral("RETIRED%1").arg(i, 4, 10, QLatin1Char('0')));
+            ws.bindInt64(2, 0);
+            ws.run();
+        }
+        for (const QString& machine : machines) {
+            ws.bindText(1, machine);
+            ws.bindInt64(2, 1);
+            ws.run();
+        }
+        SqlStatement users(db, "INSERT INTO MGRUsers (UserName) VALUES (?)");
+        for (int i = 0; i < oldUsers; ++i) {
+            users.bindText(1, QStringLiteral("former.user%1").arg(i));
+            users.run();
+        }
+        SqlStatement titles(db, "INSERT INTO MGRAppTitles (AppTitle) VALUES (?)");
+        for (int i = 0; i < oldTitles; ++i) {
+            titles.bindText(1, QStringLiteral("Archived document %1 - Editor").arg(i));
+            titles.run();
+        }
 
-    std::vector<QByteArray> dayTexts;
-    for (int d = 0; d < days; ++d)
-        dayTexts.push_back(from.addDays(d).toString(Qt::ISODate).toUtf8());
-    sqlite3_stmt* insert = nullptr;
-    check(sqlite3_prepare_v2(
-              db,
-              "INSERT INTO MGRDaySummary (UserNameKey, AppTitleKey, WorkstationKey, Duration, Date) "
-              "VALUES (?, ?, ?, ?, ?)",
-              -1, &insert, nullptr),
-          db, "rows");
-    std::uint64_t state = 88172645463325252ULL;
-    const auto next = [&state] {
-        state ^= state << 13;
-        state ^= state >> 7;
-        state ^= state << 17;
-        return state;
-    };
-    for (qint64 i = 0; i < existingRows; ++i) {
-        const std::uint64_t r = next();
-        const int workstation = 1 + int(i % oldWorkstations);
-        const QByteArray& day = dayTexts[size_t((i / oldWorkstations) % days)];
-        sqlite3_bind_int(insert, 1, 1 + int(r % oldUsers));
-        sqlite3_bind_int(insert, 2, 1 + int((r >> 20) % oldTitles));
-        sqlite3_bind_int(insert, 3, workstation);
-        sqlite3_bind_int64(insert, 4, qint64((r >> 40) % 7200));
-        sqlite3_bind_text(insert, 5, day.constData(), int(day.size()), SQLITE_STATIC);
-        check(sqlite3_step(insert), db, "rows");
-        sqlite3_reset(insert);
+        std::vector<QByteArray> dayTexts;
+        for (int d = 0; d < days; ++d)
+            dayTexts.push_back(from.addDays(d).toString(Qt::ISODate).toUtf8());
+        SqlStatement insert(db, "INSERT INTO MGRDaySummary (UserNameKey, AppTitleKey, WorkstationKey, "
+                                "Duration, Date) VALUES (?, ?, ?, ?, ?)");
+        std::uint64_t state = 88172645463325252ULL;
+        const auto next = [&state] {
+            state ^= state << 13;
+            state ^= state >> 7;
+            state ^= state << 17;
+            return state;
+        };
+        for (qint64 i = 0; i < existingRows; ++i) {
+            const std::uint64_t r = next();
+            const int workstation = 1 + int(i % oldWorkstations);
+            const QByteArray& day = dayTexts[size_t((i / oldWorkstations) % days)];
+            insert.bindInt64(1, 1 + int(r % oldUsers));
+            insert.bindInt64(2, 1 + int((r >> 20) % oldTitles));
+            insert.bindInt64(3, workstation);
+            insert.bindInt64(4, qint64((r >> 40) % 7200));
+            insert.bindStaticText(5, day);
+            insert.run();
+        }
     }
-    sqlite3_finalize(insert);
-    execSql(db, "COMMIT");
-    execSql(
-        db,
-        "CREATE INDEX MGRDaySummary_WorkstationDate ON MGRDaySummary (WorkstationKey, Date);"
-        "CREATE INDEX MGRDaySummary_Date ON MGRDaySummary (Date, AppTitleKey, UserNameKey, WorkstationKey, "
-        "Duration);");
-    sqlite3_close(db);
+    db.exec("COMMIT");
+    for (const QByteArray& index : indexes)
+        db.exec(index.constData());
 }
 
 struct KeyedRow {
@@ -201,36 +167,24 @@ struct KeyedRow {
     QByteArray date;
 };
 
-std::vector<KeyedRow> rowsAfter(ManagerDatabase& db, qint64 rowid) {
+std::vector<KeyedRow> rowsAfter(const QString& path, qint64 rowid) {
     std::vector<KeyedRow> rows;
-    sqlite3* h = db.handle();
-    sqlite3_stmt* q = nullptr;
-    check(sqlite3_prepare_v2(
-              h,
-              "SELECT UserNameKey, AppTitleKey, WorkstationKey, Duration, Date FROM MGRDaySummary "
-              "WHERE rowid > ? ORDER BY rowid",
-              -1, &q, nullptr),
-          h, "read back");
-    sqlite3_bind_int64(q, 1, rowid);
-    while (sqlite3_step(q) == SQLITE_ROW) {
-        rows.push_back({sqlite3_column_int(q, 0), sqlite3_column_int(q, 1), sqlite3_column_int(q, 2),
-                        sqlite3_column_int64(q, 3),
-                        QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(q, 4)),
-                                   sqlite3_column_bytes(q, 4))});
+    FileDatabase db(path, FileDatabase::Access::ReadOnly);
+    SqlStatement q(db, "SELECT UserNameKey, AppTitleKey, WorkstationKey, Duration, Date FROM MGRDaySummary "
+                       "WHERE rowid > ? ORDER BY rowid");
+    q.bindInt64(1, rowid);
+    while (q.step()) {
+        const QByteArray date = q.bytes(4);
+        rows.push_back({int(q.int64(0)), int(q.int64(1)), int(q.int64(2)), q.int64(3),
+                        QByteArray(date.constData(), date.size())});
     }
-    sqlite3_finalize(q);
     return rows;
 }
 
-qint64 maxRowid(ManagerDatabase& db) {
-    sqlite3* h = db.handle();
-    sqlite3_stmt* q = nullptr;
-    check(sqlite3_prepare_v2(h, "SELECT coalesce(max(rowid), 0) FROM MGRDaySummary", -1, &q, nullptr), h,
-          "max");
-    sqlite3_step(q);
-    const qint64 v = sqlite3_column_int64(q, 0);
-    sqlite3_finalize(q);
-    return v;
+qint64 maxRowid(const QString& path) {
+    FileDatabase db(path, FileDatabase::Access::ReadOnly);
+    SqlStatement q(db, "SELECT coalesce(max(rowid), 0) FROM MGRDaySummary");
+    return q.step() ? q.int64(0) : 0;
 }
 
 // The floor: the same rows into an empty copy of the table (same indexes), one prepared
@@ -242,29 +196,25 @@ struct Timing {
 
 Timing floorSeconds(const QString& path, const std::vector<KeyedRow>& rows) {
     ManagerDatabase db(path);
-    sqlite3* h = db.handle();
     QElapsedTimer timer;
     timer.start();
     const double cpu = cpuSeconds();
-    execSql(h, "BEGIN");
-    sqlite3_stmt* insert = nullptr;
-    check(sqlite3_prepare_v2(
-              h,
-              "INSERT INTO MGRDaySummary (UserNameKey, AppTitleKey, WorkstationKey, Duration, Date) "
-              "VALUES (?, ?, ?, ?, ?)",
-              -1, &insert, nullptr),
-          h, "floor");
-    for (const KeyedRow& row : rows) {
-        sqlite3_bind_int(insert, 1, row.user);
-        sqlite3_bind_int(insert, 2, row.title);
-        sqlite3_bind_int(insert, 3, row.workstation);
-        sqlite3_bind_int64(insert, 4, row.duration);
-        sqlite3_bind_text(insert, 5, row.date.constData(), int(row.date.size()), SQLITE_STATIC);
-        check(sqlite3_step(insert), h, "floor");
-        sqlite3_reset(insert);
+    SqlStatement::exec(db.handle(), "BEGIN");
+    {
+        SqlStatement insert(db.handle(),
+                            "INSERT INTO MGRDaySummary (UserNameKey, AppTitleKey, WorkstationKey, "
+                            "Duration, Date) VALUES (?, ?, ?, ?, ?)");
+        for (const KeyedRow& row : rows) {
+            insert.bindInt64(1, row.user);
+            insert.bindInt64(2, row.title);
+            insert.bindInt64(3, row.workstation);
+            insert.bindInt64(4, row.duration);
+            insert.bindStaticText(5, row.date);
+            insert.step();
+            insert.reset();
+        }
     }
-    sqlite3_finalize(insert);
-    execSql(h, "COMMIT");
+    SqlStatement::exec(db.handle(), "COMMIT");
     return {double(timer.nsecsElapsed()) / 1e9, cpuSeconds() - cpu};
 }
 
@@ -358,8 +308,8 @@ int main(int argc, char** argv) {
         SimNetwork network(networkDir);
         std::vector<KeyedRow> imported;
         {
+            const qint64 before = maxRowid(storePath);
             ManagerDatabase db(storePath);
-            const qint64 before = maxRowid(db);
             QElapsedTimer timer;
             timer.start();
             const double cpu = cpuSeconds();
@@ -375,7 +325,7 @@ int main(int argc, char** argv) {
                 note(QStringLiteral("warning: imported %1 rows of %2 in the network")
                          .arg(summary.rowsImported)
                          .arg(networkRows));
-            imported = rowsAfter(db, before);
+            imported = rowsAfter(storePath, before);
 
             const Timing floor = floorSeconds(work + QStringLiteral("/Floor.mdb"), imported);
             bench("merge_floor_seconds", floor.wall, "s");

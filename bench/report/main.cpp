@@ -31,7 +31,6 @@
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QTextDocument>
-#include <sqlite3.h>
 #include <sys/resource.h>
 #include <vector>
 

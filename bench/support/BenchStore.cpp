@@ -3,7 +3,9 @@
 
 #include "base/VcError.h"
 #include "store/Dates.h"
+#include "store/FileDatabase.h"
 #include "store/ManagerDatabase.h"
+#include "store/SqlStatement.h"
 
 #include <algorithm>
 #include <array>
@@ -12,7 +14,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <sqlite3.h>
 #include <vector>
 
 namespace BenchStore {
@@ -70,40 +71,6 @@ QString titleText(int i, int groupings, int entriesPerGrouping) {
     return text + QStringLiteral(" - ") + QString::fromUtf8(kApplications[static_cast<size_t>(application)]);
 }
 
-void check(int rc, sqlite3* db, const char* what) {
-    if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW)
-        throw VcError(
-            ErrorNumber::DatabaseFailure,
-            QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromUtf8(sqlite3_errmsg(db))));
-}
-
-class Statement {
-public:
-    Statement(sqlite3* db, const char* sql) : m_db(db) {
-        check(sqlite3_prepare_v2(db, sql, -1, &m_statement, nullptr), db, sql);
-    }
-    ~Statement() { sqlite3_finalize(m_statement); }
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
-    sqlite3_stmt* get() const { return m_statement; }
-    void step() {
-        check(sqlite3_step(m_statement), m_db, "step");
-        sqlite3_reset(m_statement);
-    }
-
-private:
-    sqlite3* m_db;
-    sqlite3_stmt* m_statement = nullptr;
-};
-
-void exec(sqlite3* db, const char* sql) {
-    check(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), db, sql);
-}
-
-void bindText(sqlite3_stmt* s, int column, const QByteArray& text) {
-    sqlite3_bind_text(s, column, text.constData(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
-}
-
 struct Usage {
     int title;
     int user;
@@ -111,47 +78,44 @@ struct Usage {
     int duration;
 };
 
-void fill(sqlite3* db, const Parameters& p) {
-    exec(db, "PRAGMA journal_mode=OFF");
-    exec(db, "PRAGMA synchronous=OFF");
-    exec(db, "PRAGMA cache_size=-65536");
-    exec(db, "BEGIN");
+void fill(FileDatabase& db, const Parameters& p) {
+    db.exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA cache_size=-65536; BEGIN");
     {
-        Statement ws(db, "INSERT INTO MGRWorkstations (Name, Monitored) VALUES (?, 1)");
+        SqlStatement ws(db, "INSERT INTO MGRWorkstations (Name, Monitored) VALUES (?, 1)");
         for (int w = 0; w < p.workstations; ++w) {
-            bindText(ws.get(), 1, workstationName(w).toUtf8());
-            ws.step();
+            ws.bindText(1, workstationName(w).toUtf8());
+            ws.run();
         }
-        Statement users(db, "INSERT INTO MGRUsers (UserName) VALUES (?)");
+        SqlStatement users(db, "INSERT INTO MGRUsers (UserName) VALUES (?)");
         for (int u = 0; u < p.users; ++u) {
-            bindText(users.get(), 1, userName(u).toUtf8());
-            users.step();
+            users.bindText(1, userName(u).toUtf8());
+            users.run();
         }
-        Statement titles(db, "INSERT INTO MGRAppTitles (AppTitle) VALUES (?)");
+        SqlStatement titles(db, "INSERT INTO MGRAppTitles (AppTitle) VALUES (?)");
         for (int t = 0; t < p.titles; ++t) {
-            bindText(titles.get(), 1, titleText(t, p.groupings, p.entriesPerGrouping).toUtf8());
-            titles.step();
+            titles.bindText(1, titleText(t, p.groupings, p.entriesPerGrouping).toUtf8());
+            titles.run();
         }
-        Statement groupings(db, "INSERT INTO MGRGroupings (Alias, Rank) VALUES (?, ?)");
-        Statement entries(db, "INSERT INTO MGRGroupingsData (AliasKey, WindowTitle) VALUES (?, ?)");
+        SqlStatement groupings(db, "INSERT INTO MGRGroupings (Alias, Rank) VALUES (?, ?)");
+        SqlStatement entries(db, "INSERT INTO MGRGroupingsData (AliasKey, WindowTitle) VALUES (?, ?)");
         for (int g = 0; g < p.groupings; ++g) {
             const QByteArray alias = groupingName(g).toUtf8();
-            bindText(groupings.get(), 1, alias);
-            sqlite3_bind_int(groupings.get(), 2, g + 1);
-            groupings.step();
+            groupings.bindText(1, alias);
+            groupings.bindInt64(2, g + 1);
+            groupings.run();
             // Most entries are project markers few titles hold; one, part way down the list,
             // is the application's own suffix, so a typical title is decided late.
             const int suffixAt = p.entriesPerGrouping / 2 + g % std::max(1, p.entriesPerGrouping / 2);
             for (int e = 0; e < p.entriesPerGrouping; ++e) {
                 QString entry = e == suffixAt ? QStringLiteral(" - ") + groupingName(g).toLower()
                                               : QStringLiteral("project %1-%2 plan").arg(g).arg(e);
-                bindText(entries.get(), 1, alias);
-                bindText(entries.get(), 2, entry.toUtf8());
-                entries.step();
+                entries.bindText(1, alias);
+                entries.bindText(2, entry.toUtf8());
+                entries.run();
             }
         }
 
-        Statement usage(
+        SqlStatement usage(
             db, "INSERT INTO MGRDaySummary (UserNameKey, AppTitleKey, WorkstationKey, Duration, Date) "
                 "VALUES (?, ?, ?, ?, ?)");
         const qint64 cells = static_cast<qint64>(p.days) * p.workstations;
@@ -189,18 +153,17 @@ void fill(sqlite3* db, const Parameters& p) {
                 return a.workstation < b.workstation;
             });
             const QByteArray date = Dates::toStored(p.firstDay.addDays(d)).toUtf8();
-            sqlite3_stmt* s = usage.get();
-            sqlite3_bind_text(s, 5, date.constData(), static_cast<int>(date.size()), SQLITE_STATIC);
             for (const Usage& row : day) {
-                sqlite3_bind_int(s, 1, row.user + 1);
-                sqlite3_bind_int(s, 2, row.title + 1);
-                sqlite3_bind_int(s, 3, row.workstation + 1);
-                sqlite3_bind_int(s, 4, row.duration);
-                usage.step();
+                usage.bindInt64(1, row.user + 1);
+                usage.bindInt64(2, row.title + 1);
+                usage.bindInt64(3, row.workstation + 1);
+                usage.bindInt64(4, row.duration);
+                usage.bindStaticText(5, date);
+                usage.run();
             }
         }
     }
-    exec(db, "COMMIT");
+    db.exec("COMMIT");
 }
 
 } // namespace
@@ -234,17 +197,13 @@ QString key(const Parameters& p) {
 
 void build(const QString& path, const Parameters& parameters) {
     ManagerDatabase::create(path);
-    sqlite3* db = nullptr;
-    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
     try {
-        check(rc, db, "open");
+        FileDatabase db(path, FileDatabase::Access::ReadWrite);
         fill(db, parameters);
     } catch (...) {
-        sqlite3_close(db);
         QFile::remove(path);
         throw;
     }
-    sqlite3_close(db);
 }
 
 QString cachedPath(const Parameters& parameters, const QString& cacheDir) {

@@ -2,6 +2,9 @@
 // file from another machine could be damaged (or crafted).
 #include "HostileAgentFile.h"
 
+#include "base/VcError.h"
+#include "store/FileDatabase.h"
+#include "store/SqlStatement.h"
 #include "support/SimNetworkWriter.h"
 
 #include <cmath>
@@ -12,7 +15,6 @@
 #include <QFile>
 #include <QList>
 #include <QVariant>
-#include <sqlite3.h>
 #include <vector>
 
 namespace {
@@ -33,52 +35,51 @@ struct Value {
     bool rawText = false;
 };
 
-void bind(sqlite3_stmt* statement, int index, const Value& v) {
+void bind(SqlStatement& statement, int index, const Value& v) {
     const QVariant& value = v.value;
     if (value.isNull()) {
-        sqlite3_bind_null(statement, index);
+        statement.bindNull(index);
     } else if (value.typeId() == QMetaType::LongLong || value.typeId() == QMetaType::Int) {
-        sqlite3_bind_int64(statement, index, value.toLongLong());
+        statement.bindInt64(index, value.toLongLong());
     } else if (value.typeId() == QMetaType::Double) {
-        sqlite3_bind_double(statement, index, value.toDouble());
+        statement.bindDouble(index, value.toDouble());
     } else if (value.typeId() == QMetaType::QByteArray) {
-        const QByteArray bytes = value.toByteArray();
         if (v.rawText)
-            sqlite3_bind_text(statement, index, bytes.constData(), int(bytes.size()), SQLITE_TRANSIENT);
+            statement.bindText(index, value.toByteArray());
         else
-            sqlite3_bind_blob(statement, index, bytes.constData(), int(bytes.size()), SQLITE_TRANSIENT);
+            statement.bindBlob(index, value.toByteArray());
     } else {
-        const QByteArray utf8 = value.toString().toUtf8();
-        sqlite3_bind_text(statement, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+        statement.bindText(index, value.toString().toUtf8());
     }
 }
 
 // Runs one statement with its parameters. A mutation may not apply to a file an earlier one
 // already changed (a table gone); it then leaves the file as it was.
-void run(sqlite3* db, const QString& sql, const QList<Value>& values = {}) {
-    sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &statement, nullptr) != SQLITE_OK)
-        return;
-    for (int i = 0; i < values.size(); ++i)
-        bind(statement, i + 1, values[i]);
-    while (sqlite3_step(statement) == SQLITE_ROW) {
+void run(FileDatabase& db, const QString& sql, const QList<Value>& values = {}) {
+    try {
+        SqlStatement statement(db, sql.toUtf8().constData());
+        for (int i = 0; i < values.size(); ++i)
+            bind(statement, i + 1, values[i]);
+        while (statement.step()) {
+        }
+    } catch (const VcError&) {
     }
-    sqlite3_finalize(statement);
 }
 
-void script(sqlite3* db, const char* sql) {
-    sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+void script(FileDatabase& db, const char* sql) {
+    try {
+        db.exec(sql);
+    } catch (const VcError&) {
+    }
 }
 
-qint64 maxRowid(sqlite3* db, const QString& table) {
-    sqlite3_stmt* statement = nullptr;
-    qint64 result = 0;
-    if (sqlite3_prepare_v2(db, ("SELECT max(rowid) FROM " + table).toUtf8().constData(), -1, &statement,
-                           nullptr) == SQLITE_OK &&
-        sqlite3_step(statement) == SQLITE_ROW)
-        result = sqlite3_column_int64(statement, 0);
-    sqlite3_finalize(statement);
-    return result;
+qint64 maxRowid(FileDatabase& db, const QString& table) {
+    try {
+        SqlStatement statement(db, ("SELECT max(rowid) FROM " + table).toUtf8().constData());
+        return statement.step() ? statement.int64(0) : 0;
+    } catch (const VcError&) {
+        return 0;
+    }
 }
 
 const QStringList kTables = {"PCUsers", "PCAppTitles", "PCDaySummary"};
@@ -92,7 +93,7 @@ QString pickTable(Random& r) {
 }
 
 // Sets a field of one to eight rows, chosen by the seed, to values drawn from a list.
-void setField(sqlite3* db, Random& r, const QString& table, const QString& field,
+void setField(FileDatabase& db, Random& r, const QString& table, const QString& field,
               const std::vector<Value>& values) {
     const qint64 rows = maxRowid(db, table);
     for (std::uint64_t n = 1 + below(r, 8); n > 0; --n)
@@ -105,7 +106,7 @@ QString pastDay(Random& r) {
 }
 
 // Adds usage rows for a name it also lists, so that the name has to travel all the way.
-void addNamed(sqlite3* db, Random& r, const Value& user, const Value& title, int rows) {
+void addNamed(FileDatabase& db, Random& r, const Value& user, const Value& title, int rows) {
     run(db, "INSERT INTO PCUsers (UserName) VALUES (?)", {user});
     run(db, "INSERT INTO PCAppTitles (AppTitle) VALUES (?)", {title});
     for (int i = 0; i < rows; ++i)
@@ -210,8 +211,8 @@ void flip(QByteArray& bytes, Random& r, PageKind kind) {
 
 struct Mutation {
     const char* name;
-    std::function<void(sqlite3*, Random&)> sql;    // changes the file through the engine, or
-    std::function<void(QByteArray&, Random&)> raw; // changes its bytes
+    std::function<void(FileDatabase&, Random&)> sql; // changes the file through the engine, or
+    std::function<void(QByteArray&, Random&)> raw;   // changes its bytes
 };
 
 const std::vector<Value> kDurations = {{qint64(-1)},
@@ -305,7 +306,7 @@ const std::vector<Mutation>& mutations() {
          [](QByteArray& b, Random&) { b = QByteArray("This is no database.\r\n").repeated(200); }},
         {"grown", {}, [](QByteArray& b, Random& r) { b += randomBytes(r, qsizetype(1 + below(r, 8192))); }},
         {"wrong-types",
-         [](sqlite3* db, Random& r) {
+         [](FileDatabase& db, Random& r) {
              const QString table = pickTable(r);
              setField(db, r, table,
                       pick(r, std::vector<QString>(kFields.at(table).begin(), kFields.at(table).end())),
@@ -319,7 +320,7 @@ const std::vector<Mutation>& mutations() {
          },
          {}},
         {"nulls",
-         [](sqlite3* db, Random& r) {
+         [](FileDatabase& db, Random& r) {
              const QString table = pickTable(r);
              setField(db, r, table,
                       pick(r, std::vector<QString>(kFields.at(table).begin(), kFields.at(table).end())),
@@ -327,11 +328,13 @@ const std::vector<Mutation>& mutations() {
          },
          {}},
         {"durations",
-         [](sqlite3* db, Random& r) { setField(db, r, "PCDaySummary", "Duration", kDurations); },
+         [](FileDatabase& db, Random& r) { setField(db, r, "PCDaySummary", "Duration", kDurations); },
          {}},
-        {"dates", [](sqlite3* db, Random& r) { setField(db, r, "PCDaySummary", "Date", oddDates()); }, {}},
+        {"dates",
+         [](FileDatabase& db, Random& r) { setField(db, r, "PCDaySummary", "Date", oddDates()); },
+         {}},
         {"huge-title",
-         [](sqlite3* db, Random& r) {
+         [](FileDatabase& db, Random& r) {
              QString title = QStringLiteral("Huge \"<b>'");
              while (title.size() < (1 << 20))
                  title += QString::number(r(), 36);
@@ -339,14 +342,14 @@ const std::vector<Mutation>& mutations() {
          },
          {}},
         {"view",
-         [](sqlite3* db, Random& r) {
+         [](FileDatabase& db, Random& r) {
              const QString table = pickTable(r);
              run(db, QStringLiteral("ALTER TABLE %1 RENAME TO %1Data").arg(table));
              run(db, QStringLiteral("CREATE VIEW %1 AS SELECT * FROM %1Data").arg(table));
          },
          {}},
         {"recursive-view",
-         [](sqlite3* db, Random& r) {
+         [](FileDatabase& db, Random& r) {
              const QString table = pickTable(r);
              const std::map<QString, QString> columns = {
                  {"PCUsers", "'u' || n AS UserName"},
@@ -361,7 +364,7 @@ const std::vector<Mutation>& mutations() {
          },
          {}},
         {"trigger",
-         [](sqlite3* db, Random& r) {
+         [](FileDatabase& db, Random& r) {
              const QString table = pickTable(r);
              run(db,
                  QStringLiteral("CREATE TRIGGER Hostile%1 AFTER INSERT ON %2 BEGIN DELETE FROM PCUsers; END")
@@ -370,7 +373,7 @@ const std::vector<Mutation>& mutations() {
          },
          {}},
         {"extra-column",
-         [](sqlite3* db, Random& r) {
+         [](FileDatabase& db, Random& r) {
              const QString table = pickTable(r);
              run(db, QStringLiteral("ALTER TABLE %1 ADD COLUMN Extra TEXT DEFAULT 'x'").arg(table));
              if (below(r, 2))
@@ -379,17 +382,17 @@ const std::vector<Mutation>& mutations() {
          },
          {}},
         {"renamed-column",
-         [](sqlite3* db, Random& r) {
+         [](FileDatabase& db, Random& r) {
              const QString table = pickTable(r);
              const QString field =
                  pick(r, std::vector<QString>(kFields.at(table).begin(), kFields.at(table).end()));
              run(db, QStringLiteral("ALTER TABLE %1 RENAME COLUMN %2 TO %2Old").arg(table, field));
          },
          {}},
-        {"dropped-table", [](sqlite3* db, Random& r) { run(db, "DROP TABLE " + pickTable(r)); }, {}},
-        {"emptied-table", [](sqlite3* db, Random& r) { run(db, "DELETE FROM " + pickTable(r)); }, {}},
+        {"dropped-table", [](FileDatabase& db, Random& r) { run(db, "DROP TABLE " + pickTable(r)); }, {}},
+        {"emptied-table", [](FileDatabase& db, Random& r) { run(db, "DELETE FROM " + pickTable(r)); }, {}},
         {"letter-case",
-         [](sqlite3* db, Random& r) {
+         [](FileDatabase& db, Random& r) {
              const QString table = pickTable(r);
              run(db, QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(table, table.toLower()));
              run(db,
@@ -397,7 +400,7 @@ const std::vector<Mutation>& mutations() {
          },
          {}},
         {"many-users",
-         [](sqlite3* db, Random& r) {
+         [](FileDatabase& db, Random& r) {
              script(db, "BEGIN");
              for (int i = 0; i < 20000; ++i)
                  run(db, "INSERT INTO PCUsers (UserName) VALUES (?)", {{QStringLiteral("user%1").arg(i)}});
@@ -410,39 +413,35 @@ const std::vector<Mutation>& mutations() {
          },
          {}},
         {"invalid-utf8",
-         [](sqlite3* db, Random& r) {
+         [](FileDatabase& db, Random& r) {
              const std::vector<QByteArray> names = {QByteArray("\xed\xa0\x80surrogate"),
                                                     QByteArray("\xff\xfe"), QByteArray("over\xc0\xaflong"),
                                                     QByteArray("\x80lead"), QByteArray("cut\xe2\x82")};
              addNamed(db, r, {pick(r, names), true}, {pick(r, names), true}, 1 + int(below(r, 4)));
          },
          {}},
-        {"wal", [](sqlite3* db, Random&) { script(db, "PRAGMA journal_mode=WAL"); }, {}},
+        {"wal", [](FileDatabase& db, Random&) { script(db, "PRAGMA journal_mode=WAL"); }, {}},
         {"page-size",
-         [](sqlite3* db, Random& r) {
+         [](FileDatabase& db, Random& r) {
              script(db, below(r, 2) ? "PRAGMA page_size=512" : "PRAGMA page_size=65536");
              script(db, "VACUUM");
          },
          {}},
         {"utf16",
-         [](sqlite3* db, Random&) {
+         [](FileDatabase& db, Random&) {
              // The same content in a file whose text is UTF-16: made in a new database, then
              // copied over this one page by page.
-             sqlite3* other = nullptr;
-             if (sqlite3_open(":memory:", &other) == SQLITE_OK) {
+             try {
+                 FileDatabase other(QStringLiteral(":memory:"), FileDatabase::Access::Create);
                  script(other, "PRAGMA encoding='UTF-16le'");
-                 sqlite3_backup* backup = sqlite3_backup_init(other, "main", db, "main");
-                 sqlite3_backup_step(backup, -1);
-                 sqlite3_backup_finish(backup);
-                 sqlite3_backup* back = sqlite3_backup_init(db, "main", other, "main");
-                 sqlite3_backup_step(back, -1);
-                 sqlite3_backup_finish(back);
+                 db.copyTo(other);
+                 other.copyTo(db);
+             } catch (const VcError&) {
              }
-             sqlite3_close(other);
          },
          {}},
         {"without-rowid",
-         [](sqlite3* db, Random&) {
+         [](FileDatabase& db, Random&) {
              script(db,
                     "CREATE TABLE Users2 (UserName TEXT PRIMARY KEY) WITHOUT ROWID;"
                     "INSERT OR IGNORE INTO Users2 SELECT UserName FROM PCUsers WHERE UserName IS NOT NULL;"
@@ -450,18 +449,18 @@ const std::vector<Mutation>& mutations() {
          },
          {}},
         {"duplicate-rows",
-         [](sqlite3* db, Random& r) {
+         [](FileDatabase& db, Random& r) {
              run(db, "INSERT INTO PCDaySummary SELECT * FROM PCDaySummary WHERE rowid <= ?",
                  {{qint64(1 + below(r, 50))}});
          },
          {}},
         {"expression-index",
-         [](sqlite3* db, Random&) {
+         [](FileDatabase& db, Random&) {
              script(db, "CREATE INDEX Hostile ON PCDaySummary (lower(AppTitle), Duration * 2)");
          },
          {}},
         {"quoted-titles",
-         [](sqlite3* db, Random& r) {
+         [](FileDatabase& db, Random& r) {
              setField(db, r, "PCAppTitles", "AppTitle",
                       {{QStringLiteral("\"Quoted\" - Writer")}, {QStringLiteral("Bob's \"Letter\".doc")}});
              run(db, "UPDATE PCDaySummary SET AppTitle = replace(AppTitle, 'Mail', '\"Mail\"')");
@@ -501,16 +500,16 @@ void HostileAgentFile::writeValid(const QString& path) {
                      titles[qsizetype(below(std::uint64_t(titles.size())))], qint64(1 + below(3600))});
     SimNetworkWriter::writeAgentFile(path, users, titles, rows);
 
-    sqlite3* db = nullptr;
-    if (sqlite3_open(path.toUtf8().constData(), &db) == SQLITE_OK) {
+    try {
+        FileDatabase db(path, FileDatabase::Access::Create);
         // An index (interior and leaf pages of its own), and a dropped table's pages on the free list.
         script(
             db,
             "CREATE INDEX DayIndex ON PCDaySummary (Date, UserName, AppTitle);"
             "CREATE TABLE Scratch (x); INSERT INTO Scratch SELECT zeroblob(1500) FROM PCDaySummary LIMIT 24;"
             "DROP TABLE Scratch;");
+    } catch (const VcError&) {
     }
-    sqlite3_close(db);
 }
 
 QStringList HostileAgentFile::mutate(const QString& path) {
@@ -528,18 +527,17 @@ QStringList HostileAgentFile::mutate(const QString& path) {
     for (const Mutation* m : chosen)
         names << QString::fromLatin1(m->name);
     if (chosen[0]->sql) {
-        sqlite3* db = nullptr;
-        if (sqlite3_open(path.toUtf8().constData(), &db) == SQLITE_OK) {
+        try {
+            FileDatabase db(path, FileDatabase::Access::Create);
             // A mutation that reads what an earlier one made a recursive view would never end:
             // the generator's own statements stop after a bounded amount of work.
             int budget = 20000;
-            sqlite3_progress_handler(
-                db, 1000, [](void* left) -> int { return --*static_cast<int*>(left) < 0 ? 1 : 0; }, &budget);
+            db.stopWhen([&budget] { return --budget < 0; }, 1000);
             for (const Mutation* m : chosen)
                 if (m->sql)
                     m->sql(db, m_random);
+        } catch (const VcError&) {
         }
-        sqlite3_close(db);
     }
     if (!chosen.back()->sql) {
         QFile file(path);

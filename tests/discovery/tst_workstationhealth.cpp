@@ -5,6 +5,7 @@
 #include "discovery/WorkstationHealth.h"
 #include "network/SimNetwork.h"
 #include "store/Dates.h"
+#include "store/FileDatabase.h"
 #include "store/WorkstationDatabase.h"
 #include "support/ManagerFixture.h"
 #include "support/SimNetworkWriter.h"
@@ -14,7 +15,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <sqlite3.h>
 
 namespace {
 QString cell(const WorkstationHealth& model, int row, int column) {
@@ -265,12 +265,8 @@ void TstWorkstationHealth::agentVersions() {
     f.db().recordAgentVersion(1, "0.9");
     const QString file = f.filePath("WS1.mdb");
     SimNetworkWriter::writeAgentFile(file, {"alice"}, {"Mail"}, {{"2024-03-01", "alice", "Mail", 60}});
-    if (!extra.isEmpty()) {
-        sqlite3* db = nullptr;
-        QCOMPARE(sqlite3_open(file.toUtf8().constData(), &db), SQLITE_OK);
-        QCOMPARE(sqlite3_exec(db, extra.toUtf8().constData(), nullptr, nullptr, nullptr), SQLITE_OK);
-        sqlite3_close(db);
-    }
+    if (!extra.isEmpty())
+        FileDatabase(file, FileDatabase::Access::ReadWrite).exec(extra);
     QCOMPARE(WorkstationMerge(f.db()).UpdateWorkstationInfo("WS1", WorkstationDatabase(file)).rowsImported,
              1);
     WorkstationHealth model;

@@ -2,11 +2,10 @@
 // key's own result, and work never runs unboundedly ahead of it.
 #include "network/OrderedPrefetch.h"
 #include "network/SmbShareFile.h"
+#include "store/FileDatabase.h"
 #include "support/TestEnv.h"
 
 #include <QFile>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -108,18 +107,11 @@ void TstOrderedPrefetch::quickCheck() {
     QTemporaryDir dir;
     const QString good = dir.filePath("good.mdb");
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "quick");
-        db.setDatabaseName(good);
-        QVERIFY(db.open());
-        QSqlQuery q(db);
-        QVERIFY(q.exec("CREATE TABLE t(x TEXT)"));
-        QVERIFY(db.transaction());
-        for (int i = 0; i < 2000; ++i)
-            QVERIFY(q.exec(QString("INSERT INTO t VALUES('%1')").arg(QString(100, 'x'))));
-        QVERIFY(db.commit());
-        db.close();
+        FileDatabase db(good, FileDatabase::Access::Create);
+        db.exec("CREATE TABLE t(x TEXT); BEGIN; WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 "
+                "FROM n WHERE i < 2000) INSERT INTO t SELECT replace(hex(zeroblob(100)), '00', 'x') FROM n; "
+                "COMMIT");
     }
-    QSqlDatabase::removeDatabase("quick");
     QVERIFY(SmbShareFile::passesQuickCheck(good));
 
     QFile source(good);

@@ -10,14 +10,14 @@
 #include "network/NetworkFactory.h"
 #include "network/SmbCredentials.h"
 #include "network/SmbNetworkConfig.h"
+#include "store/FileDatabase.h"
 #include "store/ManagerDatabase.h"
+#include "store/SqlStatement.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QListWidget>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 
 #include <cstdio>
 
@@ -85,20 +85,19 @@ int main(int argc, char** argv) {
             std::fflush(stdout);
             return 0;
         }
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("probe"));
-            db.setDatabaseName(copy->path());
-            db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-            QSqlQuery query(db);
-            if (!db.open() || !query.exec(QStringLiteral("SELECT COUNT(*) FROM PCDaySummary")) ||
-                !query.next()) {
-                std::printf("UNREADABLE\n");
-                std::fflush(stdout);
-                return 0;
-            }
-            std::printf("%lld rows\n", query.value(0).toLongLong());
+        qint64 rows = 0;
+        try {
+            FileDatabase db(copy->path(), FileDatabase::Access::ReadOnly);
+            SqlStatement count(db, "SELECT COUNT(*) FROM PCDaySummary");
+            if (!count.step())
+                throw VcError(ErrorNumber::DatabaseFailure, QStringLiteral("no count"));
+            rows = count.int64(0);
+        } catch (const VcError&) {
+            std::printf("UNREADABLE\n");
+            std::fflush(stdout);
+            return 0;
         }
-        QSqlDatabase::removeDatabase(QStringLiteral("probe"));
+        std::printf("%lld rows\n", static_cast<long long>(rows));
     } else if (command.startsWith(QLatin1String("download:"))) {
         // For the benchmark: every machine of the settings' list file registered as monitored
         // and downloaded into a new manager database, as the start-up download does.

@@ -1,5 +1,6 @@
 // Schema versions of the manager database: older files are migrated whole, newer ones refused.
 #include "base/VcError.h"
+#include "store/FileDatabase.h"
 #include "store/ManagerDatabase.h"
 #include "store/schema.h"
 #include "store/SchemaMigration.h"
@@ -13,31 +14,20 @@
 #include <QtTest>
 
 namespace {
-class Connection {
-public:
-    explicit Connection(const QString& path) { sqlite3_open(path.toUtf8().constData(), &m_db); }
-    ~Connection() { sqlite3_close_v2(m_db); }
-    sqlite3* get() const { return m_db; }
-
-private:
-    sqlite3* m_db = nullptr;
-};
 
 // A file of the first schema with some usage, as a long-used installation holds it.
 void writeVersion1(const QString& path, int userVersion, const QByteArray& extra = QByteArray()) {
-    Connection db(path);
-    SqlStatement::exec(db.get(), kManagerSchemaSql); // the first version, as installed then
-    SqlStatement::exec(
-        db.get(),
-        "INSERT INTO MGRWorkstations (Name, Monitored) VALUES ('WS1', 1), ('WS2', 0);"
-        "INSERT INTO MGRUsers (UserName) VALUES ('anna');"
-        "INSERT INTO MGRAppTitles (AppTitle) VALUES ('Inbox - Mail');"
-        "INSERT INTO MGRDaySummary VALUES (1, 1, 1, 600, '2024-03-01'), (1, 1, 2, 60, '2024-03-04');"
-        "INSERT INTO MGRGroupings (Alias, Rank) VALUES ('Mail', 1);"
-        "INSERT INTO MGRGroupingsData (AliasKey, WindowTitle) VALUES ('Mail', 'Inbox');");
-    SqlStatement::exec(db.get(), ("PRAGMA user_version = " + QByteArray::number(userVersion)).constData());
+    FileDatabase db(path, FileDatabase::Access::Create);
+    db.exec(kManagerSchemaSql); // the first version, as installed then
+    db.exec("INSERT INTO MGRWorkstations (Name, Monitored) VALUES ('WS1', 1), ('WS2', 0);"
+            "INSERT INTO MGRUsers (UserName) VALUES ('anna');"
+            "INSERT INTO MGRAppTitles (AppTitle) VALUES ('Inbox - Mail');"
+            "INSERT INTO MGRDaySummary VALUES (1, 1, 1, 600, '2024-03-01'), (1, 1, 2, 60, '2024-03-04');"
+            "INSERT INTO MGRGroupings (Alias, Rank) VALUES ('Mail', 1);"
+            "INSERT INTO MGRGroupingsData (AliasKey, WindowTitle) VALUES ('Mail', 'Inbox');");
+    db.exec(("PRAGMA user_version = " + QByteArray::number(userVersion)).constData());
     if (!extra.isEmpty())
-        SqlStatement::exec(db.get(), extra.constData());
+        db.exec(extra.constData());
 }
 
 QByteArray fileHash(const QString& path) {
@@ -48,8 +38,8 @@ QByteArray fileHash(const QString& path) {
 }
 
 int userVersion(const QString& path) {
-    Connection db(path);
-    SqlStatement version(db.get(), "PRAGMA user_version");
+    FileDatabase db(path, FileDatabase::Access::Create);
+    SqlStatement version(db, "PRAGMA user_version");
     return version.step() ? int(version.int64(0)) : -1;
 }
 } // namespace
@@ -106,12 +96,12 @@ void TstSchema::newerFileIsRefusedUntouched() {
     const QString path = dir.filePath("VCManager.mdb");
     ManagerDatabase::create(path);
     {
-        Connection db(path);
+        FileDatabase db(path, FileDatabase::Access::Create);
         // As a newer program would leave it: another table, its own version, write-ahead log on.
-        SqlStatement::exec(db.get(), ("CREATE TABLE MGRFuture (x); PRAGMA journal_mode = WAL; "
-                                      "PRAGMA user_version = " +
-                                      QByteArray::number(kManagerSchemaVersion + 1))
-                                         .constData());
+        db.exec(("CREATE TABLE MGRFuture (x); PRAGMA journal_mode = WAL; "
+                 "PRAGMA user_version = " +
+                 QByteArray::number(kManagerSchemaVersion + 1))
+                    .constData());
     }
     const QByteArray before = fileHash(path);
     QVERIFY(!before.isEmpty());
@@ -160,10 +150,9 @@ void TstSchema::stepsRunInOrderAsOneUnit() {
     QFETCH(int, version);
     QFETCH(QStringList, log);
     QTemporaryDir dir;
-    Connection db(dir.filePath("steps.db"));
-    SqlStatement::exec(db.get(), ("CREATE TABLE Log (Step TEXT); PRAGMA user_version = " +
-                                  QByteArray::number(from == 4 ? 4 : 1))
-                                     .constData());
+    FileDatabase db(dir.filePath("steps.db"), FileDatabase::Access::Create);
+    db.exec(("CREATE TABLE Log (Step TEXT); PRAGMA user_version = " + QByteArray::number(from == 4 ? 4 : 1))
+                .constData());
     const SchemaMigration::Step steps[] = {
         {2, "INSERT INTO Log VALUES ('2')"},
         {3, "INSERT INTO Log VALUES ('3')"},
@@ -171,18 +160,18 @@ void TstSchema::stepsRunInOrderAsOneUnit() {
                       : "INSERT INTO Log VALUES ('4')"},
     };
     try {
-        SchemaMigration::migrate(db.get(), from, steps);
+        SchemaMigration::migrate(db.handle(), from, steps);
         QVERIFY(!lastFails);
     } catch (const VcError& error) {
         QVERIFY(lastFails);
         QVERIFY2(error.description().contains("version 4"), qPrintable(error.description()));
     }
     QStringList seen;
-    SqlStatement rows(db.get(), "SELECT Step FROM Log ORDER BY rowid");
+    SqlStatement rows(db, "SELECT Step FROM Log ORDER BY rowid");
     while (rows.step())
         seen << rows.text(0);
     QCOMPARE(seen, log);
-    SqlStatement current(db.get(), "PRAGMA user_version");
+    SqlStatement current(db, "PRAGMA user_version");
     QVERIFY(current.step());
     QCOMPARE(int(current.int64(0)), version);
 }

@@ -1,5 +1,6 @@
 // The one SQLite layer: statements that carry the engine's errors, units that nest as savepoints.
 #include "base/VcError.h"
+#include "store/FileDatabase.h"
 #include "store/SqlStatement.h"
 #include "store/SqlTransaction.h"
 
@@ -8,21 +9,7 @@
 #include <QtTest>
 
 namespace {
-// An open engine connection on a file of its own, closed on every exit path.
-class Connection {
-public:
-    explicit Connection(const QString& path) {
-        sqlite3_open(path.toUtf8().constData(), &m_db);
-        sqlite3_extended_result_codes(m_db, 1);
-    }
-    ~Connection() { sqlite3_close_v2(m_db); }
-    sqlite3* get() const { return m_db; }
-
-private:
-    sqlite3* m_db = nullptr;
-};
-
-QStringList names(sqlite3* db) {
+QStringList names(FileDatabase& db) {
     QStringList result;
     SqlStatement rows(db, "SELECT Name FROM Items ORDER BY rowid");
     while (rows.step())
@@ -30,7 +17,7 @@ QStringList names(sqlite3* db) {
     return result;
 }
 
-void add(sqlite3* db, const char* name) {
+void add(FileDatabase& db, const char* name) {
     SqlStatement insert(db, "INSERT INTO Items (Name) VALUES (?)");
     insert.bindText(1, QByteArray(name));
     insert.run();
@@ -52,14 +39,14 @@ private slots:
 
 private:
     QTemporaryDir m_dir;
-    std::unique_ptr<Connection> m_connection;
-    sqlite3* db() const { return m_connection->get(); }
+    std::unique_ptr<FileDatabase> m_connection;
+    FileDatabase& db() const { return *m_connection; }
 };
 
 void TstSql::init() {
     QFile::remove(m_dir.filePath("t.db"));
-    m_connection = std::make_unique<Connection>(m_dir.filePath("t.db"));
-    SqlStatement::exec(db(), "CREATE TABLE Items (Name TEXT UNIQUE)");
+    m_connection = std::make_unique<FileDatabase>(m_dir.filePath("t.db"), FileDatabase::Access::Create);
+    db().exec("CREATE TABLE Items (Name TEXT UNIQUE)");
 }
 
 void TstSql::unitsNest_data() {
@@ -96,23 +83,23 @@ void TstSql::unitsNest() {
             else if (inner == "rollback")
                 innerUnit.rollback();
         }
-        QVERIFY(SqlTransaction::active(db()));
+        QVERIFY(db().inTransaction());
         if (outer == "commit")
             outerUnit.commit();
         else if (outer == "rollback")
             outerUnit.rollback();
     }
-    QVERIFY(!SqlTransaction::active(db()));
+    QVERIFY(!db().inTransaction());
     QCOMPARE(names(db()), kept);
 }
 
 void TstSql::failedCommitRollsBack() {
     // A deferred constraint is checked at COMMIT, so the commit itself fails.
-    SqlStatement::exec(db(), "PRAGMA foreign_keys = ON; CREATE TABLE Uses (Item TEXT REFERENCES Items (Name) "
-                             "DEFERRABLE INITIALLY DEFERRED)");
+    db().exec("PRAGMA foreign_keys = ON; CREATE TABLE Uses (Item TEXT REFERENCES Items (Name) "
+              "DEFERRABLE INITIALLY DEFERRED)");
     SqlTransaction unit(db());
     add(db(), "kept only if committed");
-    SqlStatement::exec(db(), "INSERT INTO Uses VALUES ('nothing')");
+    db().exec("INSERT INTO Uses VALUES ('nothing')");
     try {
         unit.commit();
         QFAIL("committed");
@@ -120,7 +107,7 @@ void TstSql::failedCommitRollsBack() {
         QVERIFY2(error.description().contains("FOREIGN KEY"), qPrintable(error.description()));
     }
     QVERIFY(!unit.isOpen());
-    QVERIFY(!SqlTransaction::active(db()));
+    QVERIFY(!db().inTransaction());
     QCOMPARE(names(db()), QStringList{});
 }
 
@@ -154,10 +141,9 @@ void TstSql::notADatabaseIsToldApart() {
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(QByteArray(4096, 'x'));
     file.close();
-    Connection other(text);
     try {
-        SqlStatement::exec(other.get(), "SELECT count(*) FROM sqlite_master");
-        QFAIL("read");
+        FileDatabase other(text, FileDatabase::Access::ReadWrite);
+        QFAIL("opened");
     } catch (const VcError& error) {
         QCOMPARE(error.number(), ErrorNumber::NotADatabase);
     }

@@ -1,8 +1,10 @@
 // Manager database installation and shared queries; reading agent databases.
 #include "base/VcError.h"
 #include "store/Dates.h"
+#include "store/FileDatabase.h"
 #include "store/ManagerDatabase.h"
 #include "store/SchemaMigration.h"
+#include "store/SqlStatement.h"
 #include "store/SqlUtil.h"
 #include "store/WorkstationDatabase.h"
 #include "support/TestEnv.h"
@@ -22,16 +24,9 @@ QByteArray fileHash(const QString& path) {
 
 // Writes an agent-like database with the given statements.
 void writeDatabase(const QString& path, const QStringList& statements) {
-    const QString name = QStringLiteral("fixture");
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(path);
-        QVERIFY(db.open());
-        for (const QString& s : statements)
-            Sql::run(db, s);
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(name);
+    FileDatabase db(path, FileDatabase::Access::Create);
+    for (const QString& s : statements)
+        db.exec(s);
 }
 } // namespace
 
@@ -277,16 +272,12 @@ void TstStore::damagedOrForeignTablesFailTheFile() {
     } else {
         qint64 root = 0;
         {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("root"));
-            db.setDatabaseName(path);
-            QVERIFY(db.open());
-            QSqlQuery q(db);
-            QVERIFY(
-                q.exec(QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = '%1'").arg(table)));
-            QVERIFY(q.next());
-            root = q.value(0).toLongLong();
+            FileDatabase db(path, FileDatabase::Access::ReadOnly);
+            SqlStatement q(db, "SELECT rootpage FROM sqlite_master WHERE name = ?");
+            q.bindText(1, table);
+            QVERIFY(q.step());
+            root = q.int64(0);
         }
-        QSqlDatabase::removeDatabase(QStringLiteral("root"));
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadWrite));
         QVERIFY(file.seek((root - 1) * 4096));

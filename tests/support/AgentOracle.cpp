@@ -2,13 +2,14 @@
 #include "support/AgentOracle.h"
 
 #include "base/TextUtils.h"
+#include "base/VcError.h"
+#include "store/FileDatabase.h"
+#include "store/SqlStatement.h"
 
+#include <memory>
 #include <optional>
 #include <QFile>
 #include <QRegularExpression>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
 
 namespace AgentOracle {
 namespace {
@@ -98,64 +99,65 @@ Import expected(const QString& network, const QStringList& machines, QDate since
         Import own;
         bool readable = true;
         {
-            QSqlDatabase agent =
-                QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("oracle"));
-            agent.setDatabaseName(path);
-            agent.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-            readable = agent.open();
-            QSqlQuery q(agent);
-            // Anything but a table under one of the names (a view may never end) is refused whole.
-            if (readable && q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type <> 'table' "
-                                                  "AND lower(name) IN ('pcusers', 'pcapptitles', "
-                                                  "'pcdaysummary')")))
-                readable = q.next() && q.value(0).toInt() == 0 && !q.lastError().isValid();
-            else
+            std::unique_ptr<FileDatabase> agent;
+            try {
+                agent = std::make_unique<FileDatabase>(path, FileDatabase::Access::ReadOnly);
+                // Anything but a table under one of the names (a view may never end) is refused whole.
+                SqlStatement q(*agent, "SELECT count(*) FROM sqlite_master WHERE type <> 'table' AND "
+                                       "lower(name) IN ('pcusers', 'pcapptitles', 'pcdaysummary')");
+                readable = q.step() && q.int64(0) == 0;
+            } catch (const VcError&) {
                 readable = false;
+            }
             // A statement that cannot be prepared means a missing table or field: nothing read
             // from it. A failure while reading makes the file unreadable.
-            const auto read = [&](const QString& sql, auto&& visit) {
-                if (!readable || !q.prepare(sql))
+            const auto read = [&](const char* sql, auto&& visit) {
+                if (!readable)
                     return;
-                readable = q.exec();
-                while (readable && q.next())
-                    visit(q);
-                readable = readable && !q.lastError().isValid();
+                std::unique_ptr<SqlStatement> q;
+                try {
+                    q = std::make_unique<SqlStatement>(*agent, sql);
+                } catch (const VcError&) {
+                    return;
+                }
+                try {
+                    while (q->step())
+                        visit(*q);
+                } catch (const VcError&) {
+                    readable = false;
+                }
             };
-            read(QStringLiteral("SELECT UserName FROM PCUsers"), [&](QSqlQuery& row) {
+            read("SELECT UserName FROM PCUsers", [&](const SqlStatement& row) {
                 const QString name = row.value(0).toString();
                 if (!name.isEmpty())
                     listedUsers.insert(name.toCaseFolded());
             });
-            read(QStringLiteral("SELECT AppTitle FROM PCAppTitles"), [&](QSqlQuery& row) {
+            read("SELECT AppTitle FROM PCAppTitles", [&](const SqlStatement& row) {
                 const QString title = BlankDoubleQuotes(row.value(0).toString());
                 if (!title.isEmpty())
                     listedTitles.insert(title.toCaseFolded());
             });
             const QSet<QString> knownUsers = users + listedUsers;
             const QSet<QString> knownTitles = titles + listedTitles;
-            read(QStringLiteral("SELECT Date, UserName, AppTitle, Duration FROM PCDaySummary"),
-                 [&](QSqlQuery& row) {
-                     const QDate day = dayOf(row.value(0));
-                     if (!day.isValid() || (since.isValid() && day <= since) || day > today)
-                         return;
-                     own.withNewDays.insert(machine);
-                     const QString user = row.value(1).toString();
-                     const QString title = BlankDoubleQuotes(row.value(2).toString());
-                     const std::optional<double> seconds = secondsOf(row.value(3));
-                     if (!seconds || user.isEmpty() || title.isEmpty() ||
-                         !knownUsers.contains(user.toCaseFolded()) ||
-                         !knownTitles.contains(title.toCaseFolded()))
-                         return;
-                     ++own.rows;
-                     own.seconds[day][title] += qint64(*seconds);
-                     Import::Day& total = own.byWorkstation[machine][day];
-                     ++total.rows;
-                     total.seconds += *seconds;
-                     own.workstations.insert(machine);
-                 });
-            agent.close();
+            read("SELECT Date, UserName, AppTitle, Duration FROM PCDaySummary", [&](const SqlStatement& row) {
+                const QDate day = dayOf(row.value(0));
+                if (!day.isValid() || (since.isValid() && day <= since) || day > today)
+                    return;
+                own.withNewDays.insert(machine);
+                const QString user = row.value(1).toString();
+                const QString title = BlankDoubleQuotes(row.value(2).toString());
+                const std::optional<double> seconds = secondsOf(row.value(3));
+                if (!seconds || user.isEmpty() || title.isEmpty() ||
+                    !knownUsers.contains(user.toCaseFolded()) || !knownTitles.contains(title.toCaseFolded()))
+                    return;
+                ++own.rows;
+                own.seconds[day][title] += qint64(*seconds);
+                Import::Day& total = own.byWorkstation[machine][day];
+                ++total.rows;
+                total.seconds += *seconds;
+                own.workstations.insert(machine);
+            });
         }
-        QSqlDatabase::removeDatabase(QStringLiteral("oracle"));
         if (!readable) {
             result.unreadable.insert(machine);
             continue;

@@ -1,8 +1,11 @@
 // The manager-database fixture.
 #include "support/ManagerFixture.h"
 
+#include "base/VcError.h"
 #include "groupings/ApplicationNames.h"
 #include "store/Dates.h"
+#include "store/FileDatabase.h"
+#include "store/SqlStatement.h"
 #include "store/SqlUtil.h"
 
 #include <QDir>
@@ -16,24 +19,29 @@
 namespace {
 // Runs work on a short-lived connection to a database file.
 template <typename Work> void withDatabase(const QString& path, Work work) {
-    static int counter = 0;
-    const QString name = QStringLiteral("fixture_") + QString::number(++counter);
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(path);
-        if (db.open())
-            work(db);
-        else
-            qWarning().noquote() << "cannot open" << path << db.lastError().text();
-        db.close();
+    try {
+        FileDatabase db(path, FileDatabase::Access::Create);
+        work(db);
+    } catch (const VcError& error) {
+        qWarning().noquote() << error.description();
     }
-    QSqlDatabase::removeDatabase(name);
 }
 
 QString refusal(const QString& event, const QString& table, const QString& when) {
     return QStringLiteral("CREATE TRIGGER \"refuse_%1_%2\" BEFORE %1 ON \"%2\" WHEN %3 BEGIN "
                           "SELECT RAISE(ABORT, 'refused by the test'); END")
         .arg(event, table, when);
+}
+
+QStringList rows(SqlStatement& q, const QString& nullText) {
+    QStringList lines;
+    while (q.step()) {
+        QStringList fields;
+        for (int i = 0; i < q.columnCount(); ++i)
+            fields << (q.isNull(i) ? nullText : q.value(i).toString());
+        lines << fields.join(QLatin1Char('|'));
+    }
+    return lines;
 }
 
 QStringList rows(QSqlQuery& q, const QString& nullText) {
@@ -200,19 +208,14 @@ void ManagerFixture::refuseIn(const QString& path, const QString& event, const Q
 }
 
 void ManagerFixture::execute(const QString& path, const QString& sql) {
-    withDatabase(path, [&](QSqlDatabase& db) {
-        QSqlQuery q(db);
-        if (!q.exec(sql))
-            qWarning().noquote() << sql << q.lastError().text();
-    });
+    withDatabase(path, [&](FileDatabase& db) { db.exec(sql); });
 }
 
 QStringList ManagerFixture::query(const QString& path, const QString& sql) {
     QStringList lines;
-    withDatabase(path, [&](QSqlDatabase& db) {
-        QSqlQuery q(db);
-        if (q.exec(sql))
-            lines = rows(q, QString());
+    withDatabase(path, [&](FileDatabase& db) {
+        SqlStatement q(db, sql.toUtf8().constData());
+        lines = rows(q, QString());
     });
     return lines;
 }

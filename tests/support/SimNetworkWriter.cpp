@@ -1,6 +1,9 @@
 // Writes simulated network folders for tests.
 #include "support/SimNetworkWriter.h"
 
+#include "store/FileDatabase.h"
+#include "store/SqlStatement.h"
+#include "store/SqlTransaction.h"
 #include "store/WorkstationDatabase.h"
 
 #include <cstdio>
@@ -8,63 +11,40 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <sqlite3.h>
 #include <stdexcept>
 
 namespace {
 
-void check(int rc, sqlite3* db, const char* what) {
-    if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW)
-        throw std::runtime_error(std::string(what) + ": " + (db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)));
-}
-
 // Binds a value as the agent would have stored it: text, whole number, real or null.
-void bind(sqlite3_stmt* statement, int index, const QVariant& value) {
-    if (value.isNull()) {
-        sqlite3_bind_null(statement, index);
-    } else if (value.typeId() == QMetaType::Int || value.typeId() == QMetaType::LongLong) {
-        sqlite3_bind_int64(statement, index, value.toLongLong());
-    } else if (value.typeId() == QMetaType::Double) {
-        sqlite3_bind_double(statement, index, value.toDouble());
-    } else {
-        const QByteArray utf8 = value.toString().toUtf8();
-        sqlite3_bind_text(statement, index, utf8.constData(), static_cast<int>(utf8.size()),
-                          SQLITE_TRANSIENT);
-    }
+void bind(SqlStatement& statement, int index, const QVariant& value) {
+    if (value.isNull())
+        statement.bindNull(index);
+    else if (value.typeId() == QMetaType::Int || value.typeId() == QMetaType::LongLong)
+        statement.bindInt64(index, value.toLongLong());
+    else if (value.typeId() == QMetaType::Double)
+        statement.bindDouble(index, value.toDouble());
+    else
+        statement.bindText(index, value.toString().toUtf8());
 }
 
 // One row per entry; the statement's parameter count says how many fields of each are used.
-void insertAll(sqlite3* db, const char* sql, const QList<AgentRow>& rows) {
-    sqlite3_stmt* statement = nullptr;
-    check(sqlite3_prepare_v2(db, sql, -1, &statement, nullptr), db, sql);
-    const int fields = sqlite3_bind_parameter_count(statement);
+void insertAll(FileDatabase& db, const char* sql, const QList<AgentRow>& rows) {
+    SqlStatement statement(db, sql);
+    const int fields = statement.parameterCount();
     for (const AgentRow& row : rows) {
         const QVariant values[] = {row.date, row.userName, row.appTitle, row.duration};
         for (int i = 0; i < fields; ++i)
             bind(statement, i + 1, values[i]);
-        const int rc = sqlite3_step(statement);
-        sqlite3_reset(statement);
-        if (rc != SQLITE_DONE) {
-            sqlite3_finalize(statement);
-            check(rc, db, sql);
-        }
+        statement.run();
     }
-    sqlite3_finalize(statement);
 }
 
 // Opens a file, runs work inside one transaction and closes it, whatever happens.
 template <typename Work> void withFile(const QString& path, Work work) {
-    sqlite3* db = nullptr;
-    check(sqlite3_open(path.toUtf8().constData(), &db), db, "open");
-    try {
-        check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db, "begin");
-        work(db);
-        check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db, "commit");
-    } catch (...) {
-        sqlite3_close(db);
-        throw;
-    }
-    sqlite3_close(db);
+    FileDatabase db(path, FileDatabase::Access::Create);
+    SqlTransaction transaction(db);
+    work(db);
+    transaction.commit();
 }
 
 } // namespace
@@ -128,9 +108,9 @@ void SimNetworkWriter::writeAgentFile(const QString& path, const QStringList& us
     QDir().mkpath(QFileInfo(path).absolutePath());
     const QString temp = path + QStringLiteral(".tmp");
     QFile::remove(temp);
-    withFile(temp, [&](sqlite3* db) {
-        check(sqlite3_exec(db, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr), db, "journal");
-        check(sqlite3_exec(db, kWorkstationSchemaSql, nullptr, nullptr, nullptr), db, "schema");
+    withFile(temp, [&](FileDatabase& db) {
+        db.exec("PRAGMA journal_mode=DELETE");
+        db.exec(kWorkstationSchemaSql);
         QList<AgentRow> names;
         for (const QString& user : users)
             names.append({user, {}, {}, {}});
@@ -147,7 +127,7 @@ void SimNetworkWriter::writeAgentFile(const QString& path, const QStringList& us
 }
 
 void SimNetworkWriter::appendAgentRows(const QString& path, const QList<AgentRow>& rows) {
-    withFile(path, [&](sqlite3* db) {
+    withFile(path, [&](FileDatabase& db) {
         insertAll(db, "INSERT INTO PCDaySummary (Date, UserName, AppTitle, Duration) VALUES (?, ?, ?, ?)",
                   rows);
     });
