@@ -16,6 +16,8 @@ namespace {
 // Rows per commit of a run: enough that the index pages shared by many workstations are
 // written once per batch, few enough that a run cut short loses little work.
 constexpr qint64 kRowsPerCommit = 250000;
+// Workstations named in the status bar's outcome; more are counted (the health page names them).
+constexpr qsizetype kNamesInOutcome = 3;
 } // namespace
 
 DownloadSummary downloadWorkstations(WorkstationMerge& merge, Network& network,
@@ -72,7 +74,7 @@ DownloadSummary downloadWorkstations(WorkstationMerge& merge, Network& network,
             if (observer.starting)
                 observer.starting(name);
             const QDateTime attempted = QDateTime::currentDateTimeUtc();
-            std::unique_ptr<ShareFileCopy> copy = network.openShareFile(name, kWorkstationDatabaseFile);
+            const ShareFile copy = network.openShareFile(name, kWorkstationDatabaseFile);
             std::optional<WorkstationDatabase> source;
             QString unreadable;
             if (copy) {
@@ -83,12 +85,25 @@ DownloadSummary downloadWorkstations(WorkstationMerge& merge, Network& network,
                     unreadable = error.description();
                 }
             }
+            if (!source && copy.stopsRun()) {
+                // The account was refused: no other workstation is tried in this run, so one
+                // wrong password is one failed logon, not one per workstation.
+                summary.stopped = network.problem().isEmpty() ? copy.reason : network.problem();
+                if (copy.failure == NetworkFailure::Logon)
+                    record(name, attempted, Result::Failed, copy.reason);
+                if (observer.finished)
+                    observer.finished(name);
+                break;
+            }
             if (!source) {
                 ++summary.unreachable;
-                summary.notRead.append({name, copy ? unreadable : QStringLiteral("could not be reached")});
+                const QString reason = copy                    ? unreadable
+                                       : copy.reason.isEmpty() ? QStringLiteral("could not be reached")
+                                                               : copy.reason;
+                summary.notRead.append({name, reason});
                 // A file that came but is no database could not be read; nothing came at all
                 // when the workstation could not be reached.
-                record(name, attempted, copy ? Result::Failed : Result::Unreachable, unreadable);
+                record(name, attempted, copy.unreachable() ? Result::Unreachable : Result::Failed, reason);
             } else {
                 if (observer.stepDone)
                     observer.stepDone();
@@ -130,9 +145,14 @@ DownloadSummary downloadWorkstations(WorkstationMerge& merge, Network& network,
 }
 
 QString downloadOutcomeText(const DownloadSummary& summary) {
-    QString text = QStringLiteral("Workstation data download complete");
+    QString text = summary.stopped.isEmpty()
+                       ? QStringLiteral("Workstation data download complete")
+                       : QStringLiteral("Workstation data download stopped: ") + summary.stopped;
     QStringList notes;
-    if (!summary.notRead.isEmpty()) {
+    if (summary.notRead.size() > kNamesInOutcome) {
+        notes.append(QStringLiteral("%1 workstations could not be read (see Workstation Health)")
+                         .arg(summary.notRead.size()));
+    } else if (!summary.notRead.isEmpty()) {
         QStringList names;
         for (const auto& [name, reason] : summary.notRead)
             names.append(name);
@@ -152,6 +172,8 @@ QString downloadOutcomeText(const DownloadSummary& summary) {
 
 QString downloadOutcomeDetails(const DownloadSummary& summary) {
     QStringList lines;
+    if (!summary.stopped.isEmpty())
+        lines.append(QStringLiteral("Stopped: ") + summary.stopped);
     for (const auto& [name, reason] : summary.notRead)
         lines.append(name + QStringLiteral(": ") + reason);
     for (const QString& name : summary.datedAfterToday)

@@ -31,10 +31,13 @@ struct DownloadSummary {
     QStringList datedAfterToday;
     // Workstations whose data did not come in this time, in order, each with the reason.
     QList<QPair<QString, QString>> notRead;
+    // Why the run stopped before its end (the account was refused); empty when it did not.
+    QString stopped;
 };
 
-// The status bar's text after a download: the system's "Workstation data download complete",
-// followed by what did not happen, if anything.
+// The status bar's text after a download: the system's "Workstation data download complete"
+// (or why it stopped), followed by what did not happen, if anything; more than three
+// workstations not read are counted, not named.
 QString downloadOutcomeText(const DownloadSummary& summary);
 // The reasons behind that text, one workstation a line (empty when everything came in).
 QString downloadOutcomeDetails(const DownloadSummary& summary);
@@ -43,9 +46,9 @@ QString downloadOutcomeDetails(const DownloadSummary& summary);
 inline const QString kWorkstationDatabaseFile = QStringLiteral("Data/VCWorkstation.mdb");
 
 // Merges every named workstation in order, committing several at a time. One that cannot be
-// opened is skipped silently; one whose merge fails leaves nothing behind and the run goes on,
-// so its days come in full next time; a run cut short keeps only whole workstations.
-// Failures of the manager database outside a workstation's merge are thrown. Every registered
+// opened is skipped with its reason; a refused account stops the run; one whose merge fails leaves nothing
+// behind and the run goes on, so its days come in full next time; a run cut short keeps only whole
+// workstations. Failures of the manager database outside a workstation's merge are thrown. Every registered
 // workstation attempted gets its download record (MGRDownloadStatus), a merged one in the
 // same transaction as its rows; records of a batch that could not be stored are written again
 // as failed.

@@ -16,14 +16,35 @@ public:
     virtual QString path() const = 0;
 };
 
-// A copy shared with a prefetch queue, handed to a caller that expects sole ownership.
-class HeldShareFileCopy : public ShareFileCopy {
-public:
-    explicit HeldShareFileCopy(std::shared_ptr<ShareFileCopy> copy) : m_copy(std::move(copy)) {}
-    QString path() const override { return m_copy->path(); }
+// Why a machine's file or service list could not be had, or why a run stopped.
+enum class NetworkFailure {
+    None,
+    Unreachable,  // no such name, no route, nothing listening on the port
+    TimedOut,     // a step had no answer within the timeout
+    Logon,        // the account itself was refused (wrong password, locked, disabled, expired)
+    Refused,      // this machine refused the account (access denied)
+    NoShare,      // the machine has no agent share
+    NotPublished, // the share has no agent file yet
+    Damaged,      // what came is damaged, too large, or not what was asked for
+    Setup,        // the machines' or this computer's set-up (Kerberos names, clock, encryption)
+    Stopped,      // not tried: the run stopped at a logon failure
+    Other,
+};
 
-private:
-    std::shared_ptr<ShareFileCopy> m_copy;
+// A share file, or why there is none: `reason` is in the operator's words.
+struct ShareFile {
+    std::shared_ptr<ShareFileCopy> copy;
+    NetworkFailure failure = NetworkFailure::None;
+    QString reason;
+
+    explicit operator bool() const { return copy != nullptr; }
+    const ShareFileCopy* operator->() const { return copy.get(); }
+    // The account was refused: nothing more is tried in this run.
+    bool stopsRun() const { return failure == NetworkFailure::Logon || failure == NetworkFailure::Stopped; }
+    // Nothing answered at all (as opposed to an answer that refused or lacked the file).
+    bool unreachable() const {
+        return failure == NetworkFailure::Unreachable || failure == NetworkFailure::TimedOut;
+    }
 };
 
 // Machine names compare without regard to letter case from end to end: every back end finds a
@@ -52,12 +73,20 @@ public:
         ServiceStage stage = ServiceStage::Ok;
         int errorCode = 0;
         QList<ServiceEntry> entries;
+        // Why the manager could not be opened, when a back end knows it.
+        NetworkFailure failure = NetworkFailure::None;
+        QString reason;
     };
 
     virtual ~Network() = default;
 
-    // Every machine name at once, in the network's order; nothing when enumeration fails.
+    // Every machine name at once, in the network's order; nothing when enumeration fails
+    // (problem() says why).
     virtual std::optional<QStringList> enumerateMachines() = 0;
+
+    // Why the last enumeration failed or the last run stopped, in the operator's words; empty
+    // when nothing went wrong as a whole.
+    virtual QString problem() const { return QString(); }
 
     // The domain name of this computer; empty when unknown.
     virtual QString domainName() = 0;
@@ -66,9 +95,8 @@ public:
     virtual ServiceList services(const QString& machine, int stateFilter) = 0;
 
     // A read-only copy of relativePath (e.g. "Data/VCWorkstation.mdb") on the machine's share
-    // "Vellumcrest$"; nothing when the share or file cannot be reached.
-    virtual std::unique_ptr<ShareFileCopy> openShareFile(const QString& machine,
-                                                         const QString& relativePath) = 0;
+    // "Vellumcrest$"; or why there is none.
+    virtual ShareFile openShareFile(const QString& machine, const QString& relativePath) = 0;
 
     // Says that openShareFile will be asked for relativePath of these machines, in this order,
     // so that a back end with slow machines may fetch several at once ahead of the caller.

@@ -16,12 +16,20 @@ class NoNetwork : public Network {
 public:
     std::optional<QStringList> enumerateMachines() override { return std::nullopt; }
     QString domainName() override { return hostDomainName(); }
+    QString problem() const override { return QStringLiteral("no network is configured"); }
     ServiceList services(const QString&, int) override {
         ServiceList list;
         list.stage = ServiceStage::ManagerUnavailable;
+        list.failure = NetworkFailure::Unreachable;
+        list.reason = problem();
         return list;
     }
-    std::unique_ptr<ShareFileCopy> openShareFile(const QString&, const QString&) override { return nullptr; }
+    ShareFile openShareFile(const QString&, const QString&) override {
+        ShareFile file;
+        file.failure = NetworkFailure::Unreachable;
+        file.reason = problem();
+        return file;
+    }
 };
 
 } // namespace

@@ -78,6 +78,12 @@ public:
         return result;
     }
 
+    // How many jobs have finished so far (taken or not).
+    qsizetype finished() const {
+        std::lock_guard lock(m_mutex);
+        return m_finished;
+    }
+
 private:
     void work() {
         std::unique_lock lock(m_mutex);
@@ -96,6 +102,7 @@ private:
             lock.lock();
             if (index >= m_consumed)
                 m_results[size_t(index)] = std::move(result);
+            ++m_finished;
             m_changed.notify_all();
         }
     }
@@ -103,11 +110,12 @@ private:
     const QStringList m_keys;
     const qsizetype m_lookahead;
     const Job m_job;
-    std::mutex m_mutex;
+    mutable std::mutex m_mutex;
     std::condition_variable m_changed;
     std::vector<std::optional<T>> m_results;
     qsizetype m_next = 0;
     qsizetype m_consumed = 0;
+    qsizetype m_finished = 0;
     bool m_stopping = false;
     std::vector<std::thread> m_workers;
 };

@@ -109,14 +109,19 @@ Network::ServiceList SimNetwork::services(const QString& machine, int stateFilte
     const auto lines = folder.isEmpty() ? std::nullopt : readLines(folder + QStringLiteral("/services.ini"));
     if (!lines) {
         result.stage = ServiceStage::ManagerUnavailable;
+        result.failure = NetworkFailure::Unreachable;
+        result.reason = QStringLiteral("the machine does not answer");
         return result;
     }
     std::optional<int> firstCallError;
     std::optional<int> secondCallError;
     for (const QString& line : *lines) {
-        if (line.compare(QLatin1String("unreachable"), Qt::CaseInsensitive) == 0 ||
-            line.compare(QLatin1String("access denied"), Qt::CaseInsensitive) == 0) {
+        const bool unreachable = line.compare(QLatin1String("unreachable"), Qt::CaseInsensitive) == 0;
+        if (unreachable || line.compare(QLatin1String("access denied"), Qt::CaseInsensitive) == 0) {
             result.stage = ServiceStage::ManagerUnavailable;
+            result.failure = unreachable ? NetworkFailure::Unreachable : NetworkFailure::Refused;
+            result.reason = unreachable ? QStringLiteral("the machine does not answer")
+                                        : QStringLiteral("access denied by the service manager");
             result.entries.clear();
             return result;
         }
@@ -168,44 +173,52 @@ void SimNetwork::prefetchShareFiles(const QStringList& machines, const QString& 
     m_filesAhead.reset();
     m_filesAheadPath = relativePath;
     // One worker is enough for local files; a few copies ahead keep it busy.
-    m_filesAhead = std::make_unique<OrderedPrefetch<std::shared_ptr<ShareFileCopy>>>(
-        machines, 1, 4, [this, relativePath](const QString& machine) -> std::shared_ptr<ShareFileCopy> {
-            return copyShareFile(machine, relativePath);
-        });
+    m_filesAhead = std::make_unique<OrderedPrefetch<ShareFile>>(
+        machines, 1, 4,
+        [this, relativePath](const QString& machine) { return copyShareFile(machine, relativePath); });
 }
 
-std::unique_ptr<ShareFileCopy> SimNetwork::openShareFile(const QString& machine,
-                                                         const QString& relativePath) {
+ShareFile SimNetwork::openShareFile(const QString& machine, const QString& relativePath) {
     if (m_filesAhead && relativePath == m_filesAheadPath) {
-        if (std::optional<std::shared_ptr<ShareFileCopy>> ready = m_filesAhead->take(machine))
-            return *ready ? std::make_unique<HeldShareFileCopy>(std::move(*ready)) : nullptr;
+        if (std::optional<ShareFile> ready = m_filesAhead->take(machine))
+            return std::move(*ready);
     }
     return copyShareFile(machine, relativePath);
 }
 
-std::unique_ptr<ShareFileCopy> SimNetwork::copyShareFile(const QString& machine,
-                                                         const QString& relativePath) const {
+ShareFile SimNetwork::copyShareFile(const QString& machine, const QString& relativePath) const {
+    const auto failed = [](NetworkFailure failure, const QString& reason) {
+        ShareFile file;
+        file.failure = failure;
+        file.reason = reason;
+        return file;
+    };
     const QString folder = machineFolder(machine);
-    if (folder.isEmpty())
-        return nullptr;
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        return failed(NetworkFailure::Unreachable, QStringLiteral("the machine does not answer"));
     const QString share = folder + QStringLiteral("/Vellumcrest$");
     if (!QFileInfo(share).isDir())
-        return nullptr;
+        return failed(NetworkFailure::NoShare, QStringLiteral("the machine has no share Vellumcrest$"));
     QStringList parts;
     for (const QString& part : QString(relativePath)
                                    .replace(QLatin1Char('\\'), QLatin1Char('/'))
                                    .split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
         if (!isSafeComponent(part))
-            return nullptr;
+            return failed(NetworkFailure::Other, QStringLiteral("not a file name: ") + relativePath);
         parts << part;
     }
     if (parts.isEmpty())
-        return nullptr;
+        return failed(NetworkFailure::Other, QStringLiteral("not a file name: ") + relativePath);
     const QString source = share + QLatin1Char('/') + parts.join(QLatin1Char('/'));
     if (!QFileInfo(source).isFile())
-        return nullptr;
+        return failed(NetworkFailure::NotPublished,
+                      QStringLiteral("the agent has not published its file yet"));
 
     // The agent replaces its file by renaming a finished one over it, so one open file is
     // always a whole version; the copy reads through that one handle.
-    return ShareCopies::copyFile(source, parts.last());
+    ShareFile file;
+    file.copy = ShareCopies::copyFile(source, parts.last());
+    if (!file.copy)
+        return failed(NetworkFailure::Other, QStringLiteral("the file could not be copied here"));
+    return file;
 }

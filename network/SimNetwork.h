@@ -16,8 +16,7 @@ public:
     std::optional<QStringList> enumerateMachines() override;
     QString domainName() override;
     ServiceList services(const QString& machine, int stateFilter) override;
-    std::unique_ptr<ShareFileCopy> openShareFile(const QString& machine,
-                                                 const QString& relativePath) override;
+    ShareFile openShareFile(const QString& machine, const QString& relativePath) override;
     // Copies the files a few machines ahead on a worker thread, so that copying overlaps the
     // merge of the machine before.
     void prefetchShareFiles(const QStringList& machines, const QString& relativePath) override;
@@ -34,9 +33,9 @@ private:
     std::optional<QHash<QString, QString>> readNetworkIni() const;
     // The machine's own folder, or empty when the name cannot name one safely.
     QString machineFolder(const QString& machine) const;
-    std::unique_ptr<ShareFileCopy> copyShareFile(const QString& machine, const QString& relativePath) const;
+    ShareFile copyShareFile(const QString& machine, const QString& relativePath) const;
 
     QString m_dir;
-    std::unique_ptr<OrderedPrefetch<std::shared_ptr<ShareFileCopy>>> m_filesAhead;
+    std::unique_ptr<OrderedPrefetch<ShareFile>> m_filesAhead;
     QString m_filesAheadPath;
 };

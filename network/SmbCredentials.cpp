@@ -2,15 +2,10 @@
 #include "network/SmbCredentials.h"
 
 #include "base/VcError.h"
+#include "network/ProtectedFile.h"
 
-#include <QFile>
-
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <sodium.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -19,15 +14,6 @@ constexpr qint64 kMaxFileSize = 64 * 1024;
 [[noreturn]] void refuse(const QString& path, const QString& why) {
     throw VcError(ErrorNumber::FileFailure,
                   QStringLiteral("Credentials file ") + path + QStringLiteral(": ") + why);
-}
-
-// Overwrites a buffer that held secret text; a plain assignment could be optimised away.
-void wipeBytes(QByteArray& bytes) {
-    if (!bytes.isEmpty() && !bytes.isDetached())
-        bytes = QByteArray(); // another copy still holds the bytes; it wipes them itself
-    if (!bytes.isEmpty())
-        sodium_memzero(bytes.data(), size_t(bytes.size()));
-    bytes.clear();
 }
 
 } // namespace
@@ -79,52 +65,14 @@ void SmbCredentials::setPassword(const char* text, size_t length) {
 }
 
 SmbCredentials SmbCredentials::load(const QString& path) {
-    const QByteArray native = QFile::encodeName(path);
-    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0)
-        refuse(path, QString::fromLocal8Bit(std::strerror(errno)));
-    struct stat info = {};
-    QByteArray text;
+    QByteArray text = ProtectedFile::read(path, QStringLiteral("Credentials file"),
+                                          ProtectedFile::Access::OwnerOnly, kMaxFileSize);
     try {
-        if (::fstat(fd, &info) != 0)
-            refuse(path, QString::fromLocal8Bit(std::strerror(errno)));
-        if (!S_ISREG(info.st_mode))
-            refuse(path, QStringLiteral("not a regular file"));
-        if ((info.st_mode & 077) != 0)
-            refuse(path, QStringLiteral("permissions 0%1 are too open; it must not be accessible by group or "
-                                        "others (chmod 600 it)")
-                             .arg(info.st_mode & 0777, 3, 8, QLatin1Char('0')));
-        if (info.st_uid != ::geteuid() && info.st_uid != 0)
-            refuse(path, QStringLiteral("owned by another user"));
-        if (info.st_size > kMaxFileSize)
-            refuse(path, QStringLiteral("larger than 64 KiB"));
-        text.resize(qsizetype(info.st_size) + 1);
-        qsizetype filled = 0;
-        while (filled < text.size()) {
-            const ssize_t got = ::read(fd, text.data() + filled, size_t(text.size() - filled));
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got < 0)
-                refuse(path, QString::fromLocal8Bit(std::strerror(errno)));
-            if (got == 0)
-                break;
-            filled += got;
-        }
-        if (filled > info.st_size)
-            refuse(path, QStringLiteral("changed while it was read"));
-        ::close(fd);
-    } catch (...) {
-        ::close(fd);
-        wipeBytes(text);
-        throw;
-    }
-    try {
-        text.truncate(qsizetype(info.st_size));
         SmbCredentials credentials = parse(text, path);
-        wipeBytes(text);
+        ProtectedFile::wipe(text);
         return credentials;
     } catch (...) {
-        wipeBytes(text);
+        ProtectedFile::wipe(text);
         throw;
     }
 }
@@ -177,9 +125,8 @@ SmbCredentials SmbCredentials::parse(const QByteArray& text, const QString& path
         if (credentials.m_domain.isEmpty())
             credentials.m_domain = credentials.m_username.left(backslash);
         credentials.m_username = credentials.m_username.mid(backslash + 1);
-    } else if (at > 0 && credentials.m_domain.isEmpty()) {
-        credentials.m_domain = credentials.m_username.mid(at + 1);
-        credentials.m_username = credentials.m_username.left(at);
+    } else if (at == 0 || at == credentials.m_username.size() - 1) {
+        refuse(pathForMessages, QStringLiteral("the user name is not a UPN (user@domain)"));
     }
     if (credentials.m_username.isEmpty())
         refuse(pathForMessages, QStringLiteral("no user name"));

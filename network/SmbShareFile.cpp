@@ -1,45 +1,34 @@
-// Share file copies over SMB: one libsmbclient context per copy, so copies run on any thread.
+// Share file copies over SMB, signed (and encrypted where the server can), in a worker process.
 #include "network/SmbShareFile.h"
 
 #include "base/VcError.h"
 #include "network/MachineName.h"
-#include "network/SambaClientLock.h"
-#include "network/ShareCopies.h"
-#include "network/SmbCredentials.h"
+#include "network/NetworkWorker.h"
 #include "network/SmbPort.h"
+#include "network/WorkerJobs.h"
 #include "store/FileDatabase.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
 #include <QUrl>
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <libsmbclient.h>
-#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
 namespace {
 
-// The client must not follow the host's smb.conf nor share the host's Samba caches (a name
-// cached there may point at an address the machine no longer has), and must resolve names
-// through DNS and the hosts file only, never by broadcasting NetBIOS queries on the network.
-const char kClientConfig[] = "[global]\n"
-                             "    name resolve order = host\n"
-                             "    name cache timeout = 0\n"
-                             "    client min protocol = SMB2_02\n"
-                             "    log level = 0\n"
-                             "    cache directory = %1\n"
-                             "    lock directory = %1\n"
-                             "    state directory = %1\n";
+using WorkerMessages::Reply;
 
-struct Auth {
-    const SmbCredentials* credentials = nullptr;
+// What the authentication callback hands the library for the current copy.
+struct Account {
+    QByteArray user;
+    QByteArray domain;
+    bool kerberos = true;
 };
 
 void copyInto(char* target, int size, const char* value, size_t length) {
@@ -52,135 +41,185 @@ void copyInto(char* target, int size, const char* value, size_t length) {
 
 void authenticate(SMBCCTX* context, const char*, const char*, char* workgroup, int workgroupSize, char* user,
                   int userSize, char* password, int passwordSize) {
-    const auto* auth = static_cast<const Auth*>(smbc_getOptionUserData(context));
-    if (!auth || !auth->credentials || auth->credentials->useKerberos())
-        return;
-    const SmbCredentials& c = *auth->credentials;
-    copyInto(workgroup, workgroupSize, c.domain().constData(), size_t(c.domain().size()));
-    copyInto(user, userSize, c.username().constData(), size_t(c.username().size()));
-    copyInto(password, passwordSize, c.password(), std::strlen(c.password()));
+    const auto* account = static_cast<const Account*>(smbc_getOptionUserData(context));
+    copyInto(workgroup, workgroupSize, account->domain.constData(), size_t(account->domain.size()));
+    copyInto(user, userSize, account->user.constData(), size_t(account->user.size()));
+    // Kerberos: the ticket cache only. NTLM: the password, asked for at the moment it is used;
+    // when the console refuses it the worker ends here, before any logon is attempted.
+    const char* secret = account->kerberos ? "" : NetworkWorker::password();
+    copyInto(password, passwordSize, secret, std::strlen(secret));
 }
 
-// The process's one libsmbclient context. The library's configuration is process-wide and is
-// dropped when its last context goes, and every new context re-opens the library's log (a
-// small leak each time): one context, made on first use and kept, avoids both. Used only
-// with sambaClientMutex() held.
+// The worker's one libsmbclient context. It reads its settings from the worker's private
+// home (~/.smb/smb.conf, written by the console with every security-relevant parameter), so
+// neither /etc/samba/smb.conf nor the user's own file is ever loaded.
 class Client {
 public:
-    static Client* instance() {
+    static Client& instance() {
         static Client client;
-        return client.m_context ? &client : nullptr;
+        return client;
     }
 
-    // Prepares the context for one copy with these credentials.
-    SMBCCTX* use(const SmbCredentials& credentials, int timeoutSeconds) {
-        m_auth.credentials = &credentials;
-        smbc_setTimeout(m_context, timeoutSeconds * 1000);
-        smbc_setOptionUseKerberos(m_context, credentials.useKerberos());
-        smbc_setOptionFallbackAfterKerberos(m_context, !credentials.useKerberos());
+    SMBCCTX* use(const WorkerMessages::Setup& setup, const QByteArray& principal) {
+        m_account.kerberos = setup.kerberos;
+        m_account.user = setup.kerberos ? principal : setup.username;
+        m_account.domain = setup.kerberos ? QByteArray() : setup.domain;
+        if (!m_context)
+            return nullptr;
+        smbc_setTimeout(m_context, setup.timeoutSeconds * 1000);
+        smbc_setOptionUseKerberos(m_context, setup.kerberos);
+        smbc_setOptionFallbackAfterKerberos(m_context, false);
+        smbc_setOptionUseCCache(m_context, setup.kerberos);
         return m_context;
     }
 
-    // Closes the connections of the last copy: the next machine's copy needs none of them,
-    // and a run over many machines must not keep one open per machine.
+    // Closes the last copy's connections: a worker going over many machines keeps none open.
     void done() {
-        smbc_getFunctionPurgeCachedServers(m_context)(m_context);
-        m_auth.credentials = nullptr;
+        if (m_context)
+            smbc_getFunctionPurgeCachedServers(m_context)(m_context);
     }
 
 private:
     Client() {
-        if (!m_folder.isValid())
-            return;
-        const QString path = m_folder.filePath(QStringLiteral("smb.conf"));
-        QFile file(path);
-        const QByteArray text = QString::fromLatin1(kClientConfig).arg(m_folder.path()).toUtf8();
-        if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
-            return;
-        file.close();
+        const QByteArray config = qgetenv("HOME") + "/.smb/smb.conf";
         SMBCCTX* context = smbc_new_context();
         if (!context)
             return;
         smbc_setDebug(context, 0);
-        smbc_setOptionUserData(context, &m_auth);
+        smbc_setOptionUserData(context, &m_account);
         smbc_setFunctionAuthDataWithContext(context, authenticate);
         smbc_setOptionNoAutoAnonymousLogin(context, true);
-        if (!smbc_init_context(context)) {
-            smbc_free_context(context, 1);
-            return;
-        }
-        if (smbc_setConfiguration(context, QFile::encodeName(path).constData()) != 0) {
+        if (!smbc_init_context(context) || smbc_setConfiguration(context, config.constData()) != 0) {
             smbc_free_context(context, 1);
             return;
         }
         m_context = context;
     }
-    // The context lives as long as the process: the library's state ends with it.
-    ~Client() = default;
 
-    QTemporaryDir m_folder{QDir::tempPath() + QStringLiteral("/vc-smbclient-XXXXXX")};
-    Auth m_auth;
+    Account m_account;
     SMBCCTX* m_context = nullptr;
 };
 
 enum class Outcome { Copied, Inconsistent, Failed };
 
+struct Fetch {
+    Outcome outcome = Outcome::Failed;
+    int error = 0; // errno of the failed open or read
+    bool tooLarge = false;
+    bool localFailure = false;
+};
+
 // Reads the remote file through one open handle into fd.
-Outcome fetch(SMBCCTX* context, const QByteArray& url, int fd) {
+Fetch fetch(SMBCCTX* context, const QByteArray& url, int fd) {
+    Fetch result;
     SMBCFILE* remote = smbc_getFunctionOpen(context)(context, url.constData(), O_RDONLY, 0);
-    if (!remote)
-        return Outcome::Failed;
-    Outcome outcome = Outcome::Copied;
+    if (!remote) {
+        result.error = errno;
+        return result;
+    }
     struct stat before = {};
     struct stat after = {};
     if (smbc_getFunctionFstat(context)(context, remote, &before) != 0) {
+        result.error = errno;
         smbc_getFunctionClose(context)(context, remote);
-        return Outcome::Failed;
+        return result;
     }
-    std::vector<char> buffer(1 << 16);
+    if (before.st_size > SmbShareFile::kMaxFileSize) {
+        result.tooLarge = true;
+        smbc_getFunctionClose(context)(context, remote);
+        return result;
+    }
+    // Large reads: the library keeps several requests in flight for one. Never past the size
+    // the file had when opened: some servers lose track of requests beyond its end.
+    std::vector<char> buffer(1 << 20);
     qint64 total = 0;
+    result.outcome = Outcome::Copied;
     for (;;) {
-        const ssize_t got = smbc_getFunctionRead(context)(context, remote, buffer.data(), buffer.size());
+        const qint64 left = before.st_size - total;
+        // At the end, one byte more: a file that grew meanwhile is not whole.
+        const size_t wanted = left > 0 ? size_t(std::min<qint64>(left, qint64(buffer.size()))) : 1;
+        const ssize_t got = smbc_getFunctionRead(context)(context, remote, buffer.data(), wanted);
         if (got < 0) {
-            outcome = Outcome::Failed;
+            result.error = errno;
+            result.outcome = Outcome::Failed;
             break;
         }
         if (got == 0)
             break;
+        total += got;
+        if (total > before.st_size) {
+            result.outcome = Outcome::Inconsistent;
+            break;
+        }
         for (ssize_t written = 0; written < got;) {
             const ssize_t w = ::write(fd, buffer.data() + written, size_t(got - written));
             if (w < 0 && errno == EINTR)
                 continue;
             if (w <= 0) {
+                result.localFailure = true;
+                result.outcome = Outcome::Failed;
                 smbc_getFunctionClose(context)(context, remote);
-                return Outcome::Failed;
+                return result;
             }
             written += w;
         }
-        total += got;
+        NetworkWorker::progress();
     }
-    if (outcome == Outcome::Copied) {
-        if (smbc_getFunctionFstat(context)(context, remote, &after) != 0)
-            outcome = Outcome::Failed;
-        else if (after.st_size != before.st_size || total != before.st_size ||
-                 after.st_mtime != before.st_mtime)
-            outcome = Outcome::Inconsistent;
+    if (result.outcome == Outcome::Copied) {
+        if (smbc_getFunctionFstat(context)(context, remote, &after) != 0) {
+            result.error = errno;
+            result.outcome = Outcome::Failed;
+        } else if (after.st_size != before.st_size || total != before.st_size ||
+                   after.st_mtime != before.st_mtime) {
+            result.outcome = Outcome::Inconsistent;
+        }
     }
     smbc_getFunctionClose(context)(context, remote);
-    return outcome;
+    return result;
 }
 
-class PrivateCopy : public ShareFileCopy {
-public:
-    PrivateCopy(std::unique_ptr<QTemporaryDir> folder, QString path)
-        : m_folder(std::move(folder)), m_path(std::move(path)) {}
-    ~PrivateCopy() override { QFile::remove(m_path); }
-    QString path() const override { return m_path; }
+Reply failed(NetworkFailure failure, const QString& reason) {
+    Reply reply;
+    reply.failure = failure;
+    reply.reason = reason;
+    return reply;
+}
 
-private:
-    std::unique_ptr<QTemporaryDir> m_folder;
-    QString m_path;
-};
+// Why the open failed, as precisely as can be found: the library says little (one errno for a
+// wrong password, a refused share and a Kerberos set-up problem), so a missing file is told
+// from a missing share by opening the share itself, and a refusal is looked at with a
+// connection to the same machine's service manager pipe, which reports the exact status.
+Reply diagnose(SMBCCTX* context, const WorkerMessages::Setup& setup, const WorkerMessages::Job& job,
+               const QByteArray& address, const Fetch& fetched) {
+    if (fetched.error == ETIMEDOUT)
+        return failed(NetworkFailure::TimedOut,
+                      QStringLiteral("no answer within %1 s").arg(setup.timeoutSeconds));
+    if (fetched.error == ENOENT || fetched.error == ENOTDIR) {
+        const QByteArray share =
+            QStringLiteral("smb://%1/%2/").arg(job.machine, SmbShareFile::kShareName).toUtf8();
+        SMBCFILE* dir = smbc_getFunctionOpendir(context)(context, share.constData());
+        if (dir) {
+            smbc_getFunctionClosedir(context)(context, dir);
+            return failed(NetworkFailure::NotPublished,
+                          QStringLiteral("the agent has not published its file yet"));
+        }
+        if (errno == ENOENT)
+            return failed(
+                NetworkFailure::NoShare,
+                QStringLiteral("the machine has no share Vellumcrest$ (the agent is not installed there)"));
+    }
+    WorkerMessages::Job probe = job;
+    probe.kind = WorkerMessages::JobKind::Prove;
+    const Reply proved = WorkerJobs::serviceQuery(setup, probe, address);
+    if (!proved.connected)
+        return proved;
+    if (fetched.error == EACCES || fetched.error == EPERM)
+        return failed(NetworkFailure::Refused,
+                      QStringLiteral("access denied: the account may not read the share "
+                                     "Vellumcrest$ or its file"));
+    return failed(NetworkFailure::Other,
+                  QStringLiteral("the copy failed: ") + QString::fromLocal8Bit(std::strerror(fetched.error)));
+}
 
 } // namespace
 
@@ -199,56 +238,72 @@ bool passesQuickCheck(const QString& path) {
     }
 }
 
-std::unique_ptr<ShareFileCopy> copy(const QString& machine, const QString& relativePath,
-                                    const SmbCredentials& credentials, int timeoutSeconds) {
-    if (!MachineName::isValid(machine))
-        return nullptr;
+Reply copy(const WorkerMessages::Setup& setup, const WorkerMessages::Job& job) {
+    if (!MachineName::isValid(job.machine))
+        return failed(NetworkFailure::Other, QStringLiteral("not a machine name"));
     QStringList parts;
-    for (const QString& part : QString(relativePath)
+    for (const QString& part : QString(job.relativePath)
                                    .replace(QLatin1Char('\\'), QLatin1Char('/'))
                                    .split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
         if (part == QLatin1String(".") || part == QLatin1String("..") || part.contains(QChar(0)))
-            return nullptr;
+            return failed(NetworkFailure::Other, QStringLiteral("not a file name: ") + job.relativePath);
         parts << QString::fromLatin1(QUrl::toPercentEncoding(part));
     }
     if (parts.isEmpty())
-        return nullptr;
-    // An unreachable machine costs its timeout here, outside the library's lock.
-    if (!smbPortAddress(machine, timeoutSeconds))
-        return nullptr;
+        return failed(NetworkFailure::Other, QStringLiteral("not a file name: ") + job.relativePath);
+    const SmbPortAnswer port = smbPortAddress(job.machine, setup.timeoutSeconds);
+    if (port.address.isEmpty())
+        return failed(port.reason.failure, port.reason.text);
 
+    const QString host = MachineName::isAddress(job.machine) && job.machine.contains(QLatin1Char(':'))
+                             ? QLatin1Char('[') + job.machine + QLatin1Char(']')
+                             : job.machine;
     const QByteArray url =
-        QStringLiteral("smb://%1/%2/%3").arg(machine, kShareName, parts.join(QLatin1Char('/'))).toUtf8();
-    // The owner-only folder of this process's copies, which a later start removes should this
-    // process be killed before it removes the copy itself.
-    std::unique_ptr<QTemporaryDir> folder = ShareCopies::newCopyFolder();
-    if (!folder)
-        return nullptr;
-    const QString path = folder->filePath(QStringLiteral("VCWorkstation.mdb"));
+        QStringLiteral("smb://%1/%2/%3").arg(host, kShareName, parts.join(QLatin1Char('/'))).toUtf8();
+    const QString path = job.folder + QLatin1Char('/') + kCopyName;
     const QByteArray native = QFile::encodeName(path);
+    SMBCCTX* context = Client::instance().use(setup, job.principal);
+    if (!context)
+        return failed(NetworkFailure::Other, QStringLiteral("the SMB client library could not be set up"));
 
     // A copy caught while the agent replaced its file is taken once more, then given up.
+    Reply reply = failed(NetworkFailure::Damaged, QString());
     for (int attempt = 0; attempt < 2; ++attempt) {
         const int fd =
-            ::open(native.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+            ::open(native.constData(),
+                   O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | (attempt == 0 ? O_EXCL : O_TRUNC), 0600);
         if (fd < 0)
-            return nullptr;
-        Outcome outcome = Outcome::Failed;
-        {
-            const std::lock_guard lock(sambaClientMutex());
-            if (Client* client = Client::instance()) {
-                outcome = fetch(client->use(credentials, timeoutSeconds), url, fd);
-                client->done();
-            }
-        }
+            return failed(NetworkFailure::Other, QStringLiteral("the copy could not be written here: ") +
+                                                     QString::fromLocal8Bit(std::strerror(errno)));
+        const Fetch fetched = fetch(context, url, fd);
+        Client::instance().done();
         const bool closed = ::close(fd) == 0;
-        if (outcome == Outcome::Failed || !closed)
-            return nullptr;
-        if (outcome == Outcome::Copied && passesQuickCheck(path))
-            return std::make_unique<PrivateCopy>(std::move(folder), path);
+        if (fetched.outcome == Outcome::Copied && closed && passesQuickCheck(path)) {
+            reply = Reply();
+            reply.connected = true;
+            reply.path = path;
+            return reply;
+        }
+        if (fetched.tooLarge) {
+            reply = failed(NetworkFailure::Damaged, QStringLiteral("the agent file is larger than 1 GiB"));
+            break;
+        }
+        if (fetched.localFailure || !closed) {
+            reply = failed(NetworkFailure::Other,
+                           QStringLiteral("the copy could not be written here (disk full?)"));
+            break;
+        }
+        if (fetched.outcome == Outcome::Failed) {
+            reply = diagnose(context, setup, job, port.address, fetched);
+            break;
+        }
+        reply = failed(NetworkFailure::Damaged,
+                       fetched.outcome == Outcome::Inconsistent
+                           ? QStringLiteral("the agent file changed while it was copied (twice)")
+                           : QStringLiteral("the agent file is damaged (it fails SQLite's quick check)"));
     }
     QFile::remove(path);
-    return nullptr;
+    return reply;
 }
 
 } // namespace SmbShareFile

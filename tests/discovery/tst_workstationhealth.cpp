@@ -53,7 +53,9 @@ void TstWorkstationHealth::rowsAfterADownload_data() {
     QTest::addColumn<QString>("result");    // the result text starts so
     QTest::addColumn<bool>("marked");
     QTest::newRow("read, up to yesterday") << "WS1" << 1 << 0 << "Merged 2 rows" << false;
-    QTest::newRow("no share: unreachable") << "WS2" << -1 << -1 << "Unreachable" << true;
+    // The machine answered: it lacks the share, which is what the page says.
+    QTest::newRow("no share") << "WS2" << -1 << -1
+                              << "Could not be read: the machine has no share Vellumcrest$" << true;
     QTest::newRow("damaged file") << "WS3" << -1 << -1 << "Could not be read: " << true;
     QTest::newRow("read, ten days old") << "WS4" << 10 << 9 << "Merged 1 row" << true;
     QTest::newRow("at the limit, not beyond") << "WS5" << 4 << 3 << "Merged 1 row" << false;

@@ -70,6 +70,29 @@ netns_add_host() { # netns_add_host NAME LAST-OCTET...: a host with one or more 
   mkdir -p "/etc/netns/$ns"
   cp "$work/hosts" "/etc/netns/$ns/hosts"
   printf 'domain lab.example\nnameserver 127.0.0.1\noptions timeout:1 attempts:1\n' > "/etc/netns/$ns/resolv.conf"
+  [ -f "$work/krb5.conf" ] && cp "$work/krb5.conf" "/etc/netns/$ns/krb5.conf"
+  return 0
+}
+
+# netns_add_private_run HOST: the host gets a /run/samba of its own. Samba's winbind clients
+# only know the compiled-in socket path there, so two Samba hosts on one machine need one each:
+# a process holds a mount namespace with a private tmpfs, and in_host enters it.
+netns_add_private_run() {
+  ip netns exec "${prefix}$1" unshare -m --propagation private \
+    sh -c 'mkdir -p /run/samba && mount -t tmpfs tmpfs /run/samba && exec sleep 100000' &
+  echo $! > "$work/$1.holder"
+  local _
+  for _ in $(seq 1 50); do
+    nsenter -t "$(cat "$work/$1.holder")" -m findmnt /run/samba > /dev/null 2>&1 && return 0
+    sleep 0.1
+  done
+  fail_setup "no private /run/samba for $1"
+}
+
+in_host() { # in_host HOST COMMAND...: in the host's network and its private /run/samba
+  local host=$1
+  shift
+  nsenter -t "$(cat "$work/$host.holder")" -m -n "$@"
 }
 
 in_ns() { # in_ns HOST COMMAND...

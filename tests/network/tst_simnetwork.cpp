@@ -119,8 +119,11 @@ void TstSimNetwork::shareCopyIsIndependentAndRemoved() {
     writer.writeAgentDatabase("M1", {"alice"}, {"Inbox"}, {{"2024-03-01", "alice", "Inbox", 60}});
     SimNetwork network(dir.path());
 
-    QVERIFY(!network.openShareFile("M2", "Data\\VCWorkstation.mdb")); // no share
-    QVERIFY(!network.openShareFile("M1", "Data\\Other.mdb"));
+    // Each missing piece says what is missing, as the health page shows it.
+    QVERIFY(QDir(dir.path()).mkpath("M2"));
+    QCOMPARE(network.openShareFile("M2", "Data\\VCWorkstation.mdb").failure, NetworkFailure::NoShare);
+    QCOMPARE(network.openShareFile("M1", "Data\\Other.mdb").failure, NetworkFailure::NotPublished);
+    QCOMPARE(network.openShareFile("M9", "Data\\VCWorkstation.mdb").failure, NetworkFailure::Unreachable);
 
     QString copyPath;
     {
