@@ -22,6 +22,8 @@ std::optional<QStringList> scanForAgents(Network& network, Feedback& feedback,
         }
         if (observer.asked)
             observer.asked(machine);
+        if (!network.problem().isEmpty())
+            return std::nullopt; // the account was refused: no other machine is asked
     }
     return agents;
 }

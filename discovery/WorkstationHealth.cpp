@@ -121,7 +121,8 @@ QString WorkstationHealth::resultText(const std::optional<ManagerDatabase::Downl
         return status->rowsMerged == 1 ? QStringLiteral("Merged 1 row")
                                        : QStringLiteral("Merged %1 rows").arg(status->rowsMerged);
     case Result::Unreachable:
-        return QStringLiteral("Unreachable");
+        return status->reason.isEmpty() ? QStringLiteral("Unreachable")
+                                        : QStringLiteral("Unreachable: ") + status->reason.simplified();
     case Result::Failed:
         return QStringLiteral("Could not be read: ") + status->reason.simplified();
     }

@@ -1,6 +1,8 @@
 // Check Workstations page: lists each machine with its agent service state.
 #include "discovery/frameCheckWorkstations.h"
 
+#include "base/Captions.h"
+#include "base/Feedback.h"
 #include "discovery/ServiceStatus.h"
 #include "discovery/WorkstationHealth.h"
 #include "network/Network.h"
@@ -44,13 +46,24 @@ void frameCheckWorkstations::checkWorkstations() {
     lstCheck->clear();
     WaitCursor hourglass;
     const auto machines = m_network.enumerateMachines();
-    if (!machines)
+    if (!machines) {
+        if (!m_network.problem().isEmpty())
+            m_feedback.message(QStringLiteral("The workstations could not be checked: ") +
+                                   m_network.problem(),
+                               Captions::kProduct, Feedback::Icon::Warning);
         return;
+    }
     for (const QString& machine : *machines) {
         const auto state = serviceStateIfListed(m_network, m_feedback, machine, kAgentServiceName);
         lstCheck->addItem(machine + serviceStateText(state.value_or(0)));
         emit serviceChecked(machine, state ? *state : WorkstationHealth::kNotReached);
         window()->repaint();
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        if (!m_network.problem().isEmpty()) {
+            // The account was refused on the way: one message, and no other machine is asked.
+            m_feedback.message(QStringLiteral("The check stopped: ") + m_network.problem(),
+                               Captions::kProduct, Feedback::Icon::Warning);
+            break;
+        }
     }
 }

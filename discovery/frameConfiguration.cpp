@@ -181,7 +181,9 @@ void frameConfiguration::LoadWorkstations() {
         m_dialogs.run(scan);
     }
     emit showWorkstationDataPageRequested();
-    emit statusText(WorkstationRegistry::foundText(workstationNodeCount()));
+    const QString problem = m_network.problem();
+    emit statusText(problem.isEmpty() ? WorkstationRegistry::foundText(workstationNodeCount())
+                                      : QStringLiteral("The network could not be scanned: ") + problem);
 }
 
 void frameConfiguration::GetServers(const QString& unused, qint32& count) {

@@ -92,6 +92,11 @@ frameWorkstationHealth::frameWorkstationHealth(Network& network, Feedback& feedb
     lblHealthInfo->setObjectName(QStringLiteral("lblHealthInfo"));
     lblHealthInfo->setWordWrap(true);
     lblHealthInfo->setFont(QFont(QStringLiteral("Arial"), 10));
+    lblNetworkProblem = new QLabel(this);
+    lblNetworkProblem->setObjectName(QStringLiteral("lblNetworkProblem"));
+    lblNetworkProblem->setWordWrap(true);
+    lblNetworkProblem->setTextFormat(Qt::PlainText);
+    lblNetworkProblem->hide();
 
     auto* controls = new QHBoxLayout;
     controls->addWidget(lblDaysBehind);
@@ -100,6 +105,7 @@ frameWorkstationHealth::frameWorkstationHealth(Network& network, Feedback& feedb
     controls->addWidget(cmdRefresh);
     controls->addWidget(cmdCheckServices);
     auto* layout = new QVBoxLayout(this);
+    layout->addWidget(lblNetworkProblem);
     layout->addWidget(tvHealth, 1);
     layout->addLayout(controls);
     layout->addWidget(lblHealthInfo);
@@ -112,7 +118,14 @@ frameWorkstationHealth::frameWorkstationHealth(Network& network, Feedback& feedb
 void frameWorkstationHealth::refresh() {
     if (m_database)
         m_model->load(*m_database, QDate::currentDate());
+    showNetworkProblem();
     emit markedChanged(m_model->markedNames());
+}
+
+void frameWorkstationHealth::showNetworkProblem() {
+    const QString problem = m_network.problem();
+    lblNetworkProblem->setText(QStringLiteral("The network could not be read: ") + problem);
+    lblNetworkProblem->setVisible(!problem.isEmpty());
 }
 
 void frameWorkstationHealth::checkServices() {
@@ -126,7 +139,10 @@ void frameWorkstationHealth::checkServices() {
         m_model->setServiceState(name, state ? *state : WorkstationHealth::kNotReached);
         window()->repaint();
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        if (!m_network.problem().isEmpty())
+            break; // the account was refused: no other machine is asked
     }
+    showNetworkProblem();
 }
 
 void frameWorkstationHealth::serviceChecked(const QString& machine, qint32 state) {

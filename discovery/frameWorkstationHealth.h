@@ -38,6 +38,7 @@ signals:
 
 private:
     void limitChanged(int days);
+    void showNetworkProblem();
 
     QTableView* tvHealth;
     QLabel* lblDaysBehind;
@@ -45,6 +46,8 @@ private:
     QPushButton* cmdCheckServices;
     QPushButton* cmdRefresh;
     QLabel* lblHealthInfo;
+    // What stopped the last scan, check or download as a whole (the directory, the account).
+    QLabel* lblNetworkProblem;
 
     Network& m_network;
     Feedback& m_feedback;
