@@ -10,15 +10,21 @@
 #include "base/VcError.h"
 #include "base/Version.h"
 #include "network/NetworkFactory.h"
+#include "network/NetworkWorker.h"
 #include "widgets/DesktopDialogRunner.h"
 #include "widgets/DesktopFeedback.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <QFileInfo>
 #include <QPixmap>
 
 int main(int argc, char** argv) {
+    // A network worker is this same program started again: it never gets to the console.
+    NetworkWorker::runIfAsked(argc, argv);
+    // A peer that closes its end makes a write fail, not the program end.
+    std::signal(SIGPIPE, SIG_IGN);
     // A command runs where no display may be (cron): the report's PDF needs the GUI classes,
     // which the offscreen platform gives without one.
     if (CommandLine::runsWithoutDisplay(argc, argv))
