@@ -95,12 +95,13 @@ public:
             login();
             // As in the console: what the commands create holds every user's usage.
             ::umask(S_IRWXG | S_IRWXO);
-            ManagerDatabase database(m_folder + QStringLiteral("/Data/VCManager.mdb"));
+            const std::unique_ptr<ManagerDatabase> database =
+                ManagerDatabase::open(m_folder + QStringLiteral("/Data/VCManager.mdb"));
             if (m_options.command == QLatin1String("collect"))
-                return collect(database);
+                return collect(*database);
             if (m_options.command == QLatin1String("report"))
-                return report(database);
-            return exportData(database);
+                return report(*database);
+            return exportData(*database);
         } catch (const Fatal& fatal) {
             say(m_err, fatal.message);
         } catch (const VcError& error) {

@@ -345,8 +345,7 @@ void frmMain::run() {
     }
 
     // From here on, errors go to the start-up error handler.
-    m_database =
-        std::make_unique<ManagerDatabase>(m_context.programFolder + QStringLiteral("/Data/VCManager.mdb"));
+    m_database = ManagerDatabase::open(m_context.programFolder + QStringLiteral("/Data/VCManager.mdb"));
     pageConfiguration->setDatabase(m_database.get());
     pageAppGroupings->setDatabase(m_database.get());
     pageWorkstationHealth->setDatabase(m_database.get());

@@ -2,6 +2,7 @@
 #include "collect/DataDownload.h"
 
 #include "base/VcError.h"
+#include "collect/DownloadBatch.h"
 #include "collect/WorkstationMerge.h"
 #include "network/Network.h"
 #include "store/Dates.h"
@@ -22,126 +23,46 @@ constexpr qsizetype kNamesInOutcome = 3;
 
 DownloadSummary downloadWorkstations(WorkstationMerge& merge, Network& network,
                                      const QStringList& workstations, const DownloadObserver& observer) {
-    using Result = ManagerDatabase::DownloadStatus::Result;
-    DownloadSummary summary;
-    int mergedInBatch = 0;
-    qint64 rowsInBatch = 0;
-    // Attempts whose records are in the uncommitted batch: lost with it, they are written again.
-    struct Attempt {
-        QString workstation;
-        QDateTime time;
-        Result result;
-        QString reason;
-    };
-    QList<Attempt> attemptsInBatch;
-    const auto batchLost = [&](const QString& failure) {
-        summary.failed += mergedInBatch;
-        for (const Attempt& attempt : std::as_const(attemptsInBatch)) {
-            const bool merged = attempt.result == Result::Merged;
-            if (merged)
-                summary.notRead.append(
-                    {attempt.workstation, QStringLiteral("Could not be stored: ") + failure});
-            merge.recordAttempt(attempt.workstation, merged ? Result::Failed : attempt.result,
-                                merged ? QStringLiteral("Could not be stored: ") + failure : attempt.reason,
-                                attempt.time);
-        }
-        attemptsInBatch.clear();
-        mergedInBatch = 0;
-        rowsInBatch = 0;
-    };
-    const auto record = [&](const QString& name, const QDateTime& time, Result result,
-                            const QString& reason) {
-        merge.recordAttempt(name, result, reason, time);
-        if (merge.inBatch())
-            attemptsInBatch.append({name, time, result, reason});
-    };
-    const auto commit = [&] {
-        try {
-            merge.commitBatch();
-            summary.merged += mergedInBatch;
-            summary.rowsImported += rowsInBatch;
-            attemptsInBatch.clear();
-            mergedInBatch = 0;
-            rowsInBatch = 0;
-        } catch (const VcError& error) {
-            qWarning("Download could not be stored: %s", error.what());
-            batchLost(error.description());
-        }
-    };
+    DownloadBatch batch(merge, kRowsPerCommit);
     network.prefetchShareFiles(workstations, kWorkstationDatabaseFile);
-    try {
-        for (const QString& name : workstations) {
-            if (observer.starting)
-                observer.starting(name);
-            const QDateTime attempted = QDateTime::currentDateTimeUtc();
-            const ShareFile copy = network.openShareFile(name, kWorkstationDatabaseFile);
-            std::optional<WorkstationDatabase> source;
-            QString unreadable;
-            if (copy) {
-                try {
-                    source.emplace(copy->path());
-                } catch (const VcError& error) {
-                    source.reset();
-                    unreadable = error.description();
-                }
+    for (const QString& name : workstations) {
+        if (observer.starting)
+            observer.starting(name);
+        const QDateTime attempted = QDateTime::currentDateTimeUtc();
+        const ShareFile copy = network.openShareFile(name, kWorkstationDatabaseFile);
+        std::optional<WorkstationDatabase> source;
+        QString unreadable;
+        if (copy) {
+            try {
+                source.emplace(copy->path());
+            } catch (const VcError& error) {
+                source.reset();
+                unreadable = error.description();
             }
-            if (!source && copy.stopsRun()) {
-                // The account was refused: no other workstation is tried in this run, so one
-                // wrong password is one failed logon, not one per workstation.
-                summary.stopped = network.problem().isEmpty() ? copy.reason : network.problem();
-                if (copy.failure == NetworkFailure::Logon)
-                    record(name, attempted, Result::Failed, copy.reason);
-                if (observer.finished)
-                    observer.finished(name);
-                break;
-            }
-            if (!source) {
-                ++summary.unreachable;
-                const QString reason = copy                    ? unreadable
-                                       : copy.reason.isEmpty() ? QStringLiteral("could not be reached")
-                                                               : copy.reason;
-                summary.notRead.append({name, reason});
-                // A file that came but is no database could not be read; nothing came at all
-                // when the workstation could not be reached.
-                record(name, attempted, copy.unreachable() ? Result::Unreachable : Result::Failed, reason);
-            } else {
-                if (observer.stepDone)
-                    observer.stepDone();
-                merge.beginBatch();
-                try {
-                    const WorkstationMerge::Result result =
-                        merge.UpdateWorkstationInfo(name, *source, observer.stepDone, attempted);
-                    rowsInBatch += result.rowsImported;
-                    if (result.rowsAfterToday > 0) {
-                        summary.datedAfterToday.append(name);
-                        qWarning("Download of %s: %lld rows dated after today were not imported",
-                                 qPrintable(name), static_cast<long long>(result.rowsAfterToday));
-                    }
-                    ++mergedInBatch;
-                    attemptsInBatch.append({name, attempted, Result::Merged, QString()});
-                } catch (const VcError& error) {
-                    // Nothing of this workstation is kept, and the others still come in. The
-                    // merge has recorded the failure.
-                    qWarning("Download of %s failed: %s", qPrintable(name), error.what());
-                    ++summary.failed;
-                    summary.notRead.append({name, error.description()});
-                    if (!merge.inBatch())
-                        batchLost(error.description()); // the engine gave up the whole batch
-                    else
-                        attemptsInBatch.append({name, attempted, Result::Failed, error.description()});
-                }
-                if (merge.rowsInBatch() >= kRowsPerCommit)
-                    commit();
-            }
+        }
+        if (!source && copy.stopsRun()) {
+            // The account was refused: no other workstation is tried in this run, so one wrong
+            // password is one failed logon, not one per workstation.
+            batch.stopped(name, attempted, network.problem().isEmpty() ? copy.reason : network.problem(),
+                          copy.failure == NetworkFailure::Logon ? copy.reason : QString());
             if (observer.finished)
                 observer.finished(name);
+            break;
         }
-        commit();
-    } catch (...) {
-        merge.rollbackBatch();
-        throw;
+        if (!source) {
+            const QString reason = copy                    ? unreadable
+                                   : copy.reason.isEmpty() ? QStringLiteral("could not be reached")
+                                                           : copy.reason;
+            batch.notOpened(name, attempted, copy.unreachable(), reason);
+        } else {
+            if (observer.stepDone)
+                observer.stepDone();
+            batch.merge(name, *source, observer.stepDone, attempted);
+        }
+        if (observer.finished)
+            observer.finished(name);
     }
-    return summary;
+    return batch.finish();
 }
 
 QString downloadOutcomeText(const DownloadSummary& summary) {

@@ -1,13 +1,12 @@
 // A download run over several workstations of the network, and the newest-day text it refreshes.
 #pragma once
 
+#include "collect/DownloadBatch.h"
+
 #include <functional>
-#include <QList>
-#include <QPair>
 #include <QString>
 #include <QStringList>
 
-class ManagerDatabase;
 class Network;
 class WorkstationMerge;
 
@@ -22,19 +21,6 @@ struct DownloadObserver {
     std::function<void(const QString& workstation)> finished;
 };
 
-struct DownloadSummary {
-    int merged = 0;      // workstations read and committed
-    int unreachable = 0; // share file or database could not be opened
-    int failed = 0;      // opened, but the merge failed and was rolled back
-    qint64 rowsImported = 0;
-    // Workstations that sent rows dated after today (left out; a wrong clock on the machine).
-    QStringList datedAfterToday;
-    // Workstations whose data did not come in this time, in order, each with the reason.
-    QList<QPair<QString, QString>> notRead;
-    // Why the run stopped before its end (the account was refused); empty when it did not.
-    QString stopped;
-};
-
 // The status bar's text after a download: the system's "Workstation data download complete"
 // (or why it stopped), followed by what did not happen, if anything; more than three
 // workstations not read are counted, not named.
@@ -45,13 +31,13 @@ QString downloadOutcomeDetails(const DownloadSummary& summary);
 // The share file every workstation publishes its usage in.
 inline const QString kWorkstationDatabaseFile = QStringLiteral("Data/VCWorkstation.mdb");
 
-// Merges every named workstation in order, committing several at a time. One that cannot be
-// opened is skipped with its reason; a refused account stops the run; one whose merge fails leaves nothing
-// behind and the run goes on, so its days come in full next time; a run cut short keeps only whole
-// workstations. Failures of the manager database outside a workstation's merge are thrown. Every registered
-// workstation attempted gets its download record (MGRDownloadStatus), a merged one in the
-// same transaction as its rows; records of a batch that could not be stored are written again
-// as failed.
+// Merges every named workstation in order, committing several at a time (DownloadBatch). One
+// that cannot be opened is skipped with its reason; a refused account stops the run; one whose
+// merge fails leaves nothing behind and the run goes on, so its days come in full next time; a run
+// cut short keeps only whole workstations. Failures of the manager database outside a
+// workstation's merge are thrown. Every registered workstation attempted gets its download
+// record, a merged one in the same transaction as its rows; records of a batch that could not be
+// stored are written again as failed.
 DownloadSummary downloadWorkstations(WorkstationMerge& merge, Network& network,
                                      const QStringList& workstations, const DownloadObserver& observer = {});
 

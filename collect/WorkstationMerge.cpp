@@ -1,24 +1,17 @@
-// Merge of one workstation: keys from hash maps, day rows through one prepared statement.
+// Merge of one workstation: keys from hash maps, day rows handed to the store in one piece.
 #include "collect/WorkstationMerge.h"
 
 #include "base/TextUtils.h"
 #include "base/VcError.h"
 #include "store/Dates.h"
-#include "store/ManagerDatabase.h"
-#include "store/SqlUtil.h"
+#include "store/MergeSession.h"
 #include "store/WorkstationDatabase.h"
 
 #include <algorithm>
 #include <cmath>
-#include <QSqlQuery>
 #include <vector>
 
 namespace {
-
-qint64 pragmaValue(sqlite3* db, const char* sql) {
-    SqlStatement pragma(db, sql);
-    return pragma.step() ? pragma.int64(0) : -2000; // the engine's default
-}
 
 // The description of the exception being handled, for the download record.
 QString currentFailure() {
@@ -85,61 +78,26 @@ Duration readDuration(const QVariant& value) {
     }
 }
 
-// One day row on its way in; sorted by day and title before writing so that the writes walk
-// the manager's date index in order instead of jumping around it.
-struct PendingRow {
-    int day; // index into the workstation's day texts
-    int title;
-    int user;
-    Duration duration;
-};
-
 } // namespace
 
-WorkstationMerge::WorkstationMerge(ManagerDatabase& db)
-    : m_db(db), m_insertUser(db.handle(), "INSERT INTO MGRUsers (UserName) VALUES (?)"),
-      m_insertTitle(db.handle(), "INSERT INTO MGRAppTitles (AppTitle) VALUES (?)"),
-      m_insertDay(db.handle(), "INSERT INTO MGRDaySummary "
-                               "(UserNameKey, AppTitleKey, WorkstationKey, Duration, Date) "
-                               "VALUES (?, ?, ?, ?, ?)") {
-    const auto load = [&](Names& names, const QString& sql) {
-        QSqlQuery q = Sql::run(m_db.db(), sql);
-        while (q.next()) {
-            const QString name = q.value(1).toString();
-            if (name.isEmpty())
+WorkstationMerge::WorkstationMerge(ManagerDatabase& db) : m_db(db) {
+    const auto load = [](Names& names, const auto& rows) {
+        for (const auto& row : rows) {
+            if (row.name.isEmpty())
                 continue;
             // The lowest key wins, as a scan in stored order would find it first.
-            const QString folded = name.toCaseFolded();
+            const QString folded = row.name.toCaseFolded();
             if (!names.contains(folded))
-                names.insert(folded, q.value(0).toInt());
+                names.insert(folded, row.id);
         }
     };
-    load(m_workstations,
-         QStringLiteral("SELECT WorkstationID, Name FROM MGRWorkstations ORDER BY WorkstationID"));
-    load(m_users, QStringLiteral("SELECT UserNameID, UserName FROM MGRUsers ORDER BY UserNameID"));
-    load(m_titles, QStringLiteral("SELECT AppTitleID, AppTitle FROM MGRAppTitles ORDER BY AppTitleID"));
-
-    // New rows of a first download land all over a large store's date index; a cache that
-    // holds much of it spares re-reading and re-spilling the same pages. Given back afterwards.
-    m_previousCacheSize = pragmaValue(m_db.handle(), "PRAGMA cache_size");
-    SqlStatement::exec(m_db.handle(), "PRAGMA cache_size = -262144");
+    load(m_workstations, m_db.workstations());
+    load(m_users, m_db.users());
+    load(m_titles, m_db.appTitles());
+    m_session = m_db.openMergeSession();
 }
 
-void WorkstationMerge::restoreCacheSize() {
-    const QByteArray sql =
-        "PRAGMA cache_size = " + QByteArray::number(m_previousCacheSize) + "; PRAGMA shrink_memory";
-    try {
-        SqlStatement::exec(m_db.handle(), sql.constData());
-    } catch (const VcError& error) {
-        // Only memory is at stake: the store stays as the merge left it.
-        qWarning("The merge's cache could not be given back: %s", error.what());
-    }
-}
-
-WorkstationMerge::~WorkstationMerge() {
-    rollbackBatch();
-    restoreCacheSize();
-}
+WorkstationMerge::~WorkstationMerge() = default;
 
 int WorkstationMerge::LookupKey(int kind, const QString& text) const {
     const Names* names = nullptr;
@@ -161,15 +119,12 @@ int WorkstationMerge::LookupKey(int kind, const QString& text) const {
     return names->value(text.toCaseFolded(), -1);
 }
 
-int WorkstationMerge::findOrAdd(Names& names, SqlStatement& insert, const QString& name, int* added) {
+int WorkstationMerge::findOrAdd(Names& names, NameKind kind, const QString& name, int* added) {
     const QString folded = name.toCaseFolded();
     const auto found = names.constFind(folded);
     if (found != names.constEnd())
         return found.value();
-    const QByteArray utf8 = name.toUtf8();
-    insert.bindStaticText(1, utf8);
-    insert.run();
-    const int key = int(insert.lastInsertId());
+    const int key = kind == NameKind::User ? m_session->addUser(name) : m_session->addAppTitle(name);
     names.insert(folded, key);
     m_added.append({&names, folded});
     ++*added;
@@ -187,34 +142,12 @@ void WorkstationMerge::forgetAddedSince(qsizetype mark) {
     m_added.resize(std::min(mark, m_added.size()));
 }
 
-void WorkstationMerge::beginBatch() {
-    if (m_batch)
-        return;
-    m_batch.emplace(m_db.handle());
-    m_rowsInBatch = 0;
+void WorkstationMerge::batchCommitted() {
     m_added.clear();
 }
 
-void WorkstationMerge::commitBatch() {
-    if (!m_batch)
-        return;
-    try {
-        m_batch->commit();
-    } catch (...) {
-        rollbackBatch();
-        throw;
-    }
-    m_batch.reset();
-    m_rowsInBatch = 0;
-    m_added.clear();
-}
-
-void WorkstationMerge::rollbackBatch() {
-    if (!m_batch)
-        return;
-    m_batch.reset();
+void WorkstationMerge::batchUndone() {
     forgetAddedSince(0);
-    m_rowsInBatch = 0;
 }
 
 void WorkstationMerge::recordAttempt(const QString& workstation,
@@ -238,15 +171,15 @@ WorkstationMerge::Result WorkstationMerge::UpdateWorkstationInfo(const QString& 
     const QDateTime attemptTime = attempted.isValid() ? attempted : QDateTime::currentDateTimeUtc();
     const qsizetype mark = m_added.size();
     const int workstationKey = LookupKey(kWorkstation, workstation);
-    // Inside a batch this is a savepoint of it.
-    SqlTransaction unit(m_db.handle());
+    // Inside the caller's unit (a batch) this is part of it and can be undone alone.
+    const std::unique_ptr<ManagerDatabase::Transaction> unit = m_db.transaction();
     try {
         // A table that cannot be read fails its own step only; the next step still runs.
         if (const auto users = source.userNames()) {
             for (const QString& name : *users) {
                 if (name.isEmpty() || m_listedUsers.contains(name))
                     continue;
-                findOrAdd(m_users, m_insertUser, name, &result.usersAdded);
+                findOrAdd(m_users, NameKind::User, name, &result.usersAdded);
                 m_listedUsers.insert(name);
             }
         }
@@ -257,7 +190,7 @@ WorkstationMerge::Result WorkstationMerge::UpdateWorkstationInfo(const QString& 
             for (const QString& title : *titles) {
                 if (title.isEmpty() || m_listedTitles.contains(title))
                     continue;
-                findOrAdd(m_titles, m_insertTitle, BlankDoubleQuotes(title), &result.titlesAdded);
+                findOrAdd(m_titles, NameKind::Title, BlankDoubleQuotes(title), &result.titlesAdded);
                 m_listedTitles.insert(title);
             }
         }
@@ -270,25 +203,17 @@ WorkstationMerge::Result WorkstationMerge::UpdateWorkstationInfo(const QString& 
                                                  result.rowsImported, QString(), result.newestDay});
             m_db.recordAgentVersion(workstationKey, source.agentVersion());
         }
-        unit.commit();
+        unit->commit();
     } catch (...) {
         const QString reason = currentFailure();
-        unit.rollback();
-        if (m_batch && !SqlTransaction::active(m_db.handle())) {
-            // The engine has given up the whole transaction (disk full, I/O error): everything
-            // uncommitted is gone, the batch included.
-            forgetAddedSince(0);
-            m_batch.reset();
-            m_rowsInBatch = 0;
-        } else {
-            forgetAddedSince(mark);
-        }
+        unit->rollback();
+        // With no unit left open, everything uncommitted is gone: the caller's batch too when
+        // the engine gave it up (disk full, I/O error).
+        forgetAddedSince(m_db.inTransaction() ? mark : 0);
         recordAttempt(workstation, ManagerDatabase::DownloadStatus::Result::Failed, reason, attemptTime);
         throw;
     }
-    if (m_batch)
-        m_rowsInBatch += result.rowsImported;
-    else
+    if (!m_db.inTransaction())
         m_added.clear();
     return result;
 }
@@ -301,9 +226,8 @@ qint64 WorkstationMerge::importDays(int workstationKey, const WorkstationDatabas
     // The same few names and days repeat on thousands of rows: resolve each raw text once.
     QHash<QString, int> userKeys;
     QHash<QString, int> titleKeys;
-    QHash<QString, int> dayIndex; // raw date text -> index into dayTexts, -1 when not taken
-    std::vector<QByteArray> dayTexts;
-    std::vector<PendingRow> rows;
+    QHash<QString, int> dayIndex; // raw date text -> index into rows.days, -1 when not taken
+    MergeSession::Rows rows;
 
     const auto keyOf = [](QHash<QString, int>& cache, const QString& raw, auto&& resolve) {
         auto it = cache.constFind(raw);
@@ -322,8 +246,8 @@ qint64 WorkstationMerge::importDays(int workstationKey, const WorkstationDatabas
             return -1;
         if (day > m_today)
             return kAfterToday;
-        dayTexts.push_back(Dates::toStored(day).toUtf8());
-        return int(dayTexts.size() - 1);
+        rows.days.push_back(Dates::toStored(day).toUtf8());
+        return int(rows.days.size() - 1);
     };
 
     const bool read = source.forEachDayRow(
@@ -344,49 +268,26 @@ qint64 WorkstationMerge::importDays(int workstationKey, const WorkstationDatabas
                 ++result.rowsSkipped;
                 return;
             }
-            rows.push_back({day, titleKey, userKey, duration});
+            rows.rows.push_back(
+                {day, titleKey, userKey, duration.integral, duration.seconds, duration.fractional});
         },
         newest);
     result.newestDay = newest;
     if (!read)
         return 0;
 
-    std::vector<int> dayOrder(dayTexts.size());
-    for (size_t i = 0; i < dayTexts.size(); ++i)
-        dayOrder[i] = int(i);
-    std::sort(dayOrder.begin(), dayOrder.end(),
-              [&](int a, int b) { return dayTexts[size_t(a)] < dayTexts[size_t(b)]; });
-    std::vector<int> dayRank(dayTexts.size());
-    for (size_t i = 0; i < dayOrder.size(); ++i)
-        dayRank[size_t(dayOrder[i])] = int(i);
-    std::sort(rows.begin(), rows.end(), [&](const PendingRow& a, const PendingRow& b) {
-        const int ra = dayRank[size_t(a.day)];
-        const int rb = dayRank[size_t(b.day)];
-        if (ra != rb)
-            return ra < rb;
-        if (a.title != b.title)
-            return a.title < b.title;
-        return a.user < b.user;
-    });
-
-    qint64 written = 0;
-    for (const PendingRow& row : rows) {
-        m_insertDay.bindInt64(1, row.user);
-        m_insertDay.bindInt64(2, row.title);
-        m_insertDay.bindInt64(3, workstationKey);
-        if (row.duration.integral)
-            m_insertDay.bindInt64(4, row.duration.seconds);
-        else
-            m_insertDay.bindDouble(4, row.duration.fractional);
-        m_insertDay.bindStaticText(5, dayTexts[size_t(row.day)]);
-        m_insertDay.run();
-        ++written;
+    // The newest day among the rows stored.
+    std::vector<bool> used(rows.days.size(), false);
+    for (const MergeSession::Rows::Row& row : rows.rows)
+        used[size_t(row.day)] = true;
+    const QByteArray* last = nullptr;
+    for (size_t i = 0; i < used.size(); ++i)
+        if (used[i] && (!last || rows.days[i] > *last))
+            last = &rows.days[i];
+    if (last) {
+        const QDate day = Dates::fromStored(QString::fromLatin1(*last));
+        if (!result.newestDay || day > *result.newestDay)
+            result.newestDay = day;
     }
-    // Rows are written in day order: the last one holds the newest day.
-    if (!rows.empty()) {
-        const QDate last = Dates::fromStored(QString::fromLatin1(dayTexts[size_t(rows.back().day)]));
-        if (!result.newestDay || last > *result.newestDay)
-            result.newestDay = last;
-    }
-    return written;
+    return m_session->addUsage(workstationKey, std::move(rows));
 }

@@ -1,8 +1,5 @@
-// Registry writes: one transaction per change of several rows, names always bound.
+// Registry writes: one unit of the store per change of several rows.
 #include "discovery/WorkstationRegistry.h"
-
-#include "store/SqlTransaction.h"
-#include "store/SqlUtil.h"
 
 #include <QHash>
 
@@ -24,24 +21,17 @@ QHash<QString, int> firstRowByName(const QList<ManagerDatabase::Workstation>& ro
 WorkstationRegistry::WorkstationRegistry(ManagerDatabase& database) : m_database(database) {}
 
 void WorkstationRegistry::update(const QList<Node>& nodes) {
-    QSqlDatabase db = m_database.db();
-    SqlTransaction transaction(m_database.handle());
+    const auto transaction = m_database.transaction();
     QHash<QString, int> ids = firstRowByName(m_database.workstations());
-    QSqlQuery change =
-        Sql::prepare(db, QStringLiteral("UPDATE MGRWorkstations SET Monitored = ? WHERE WorkstationID = ?"));
-    QSqlQuery add =
-        Sql::prepare(db, QStringLiteral("INSERT INTO MGRWorkstations (Name, Monitored) VALUES (?, ?)"));
     for (const Node& node : nodes) {
         const QString key = node.name.toCaseFolded();
         const auto found = ids.constFind(key);
-        if (found != ids.constEnd()) {
-            Sql::exec(change, {node.checked ? 1 : 0, *found});
-        } else {
-            Sql::exec(add, {node.name, node.checked ? 1 : 0});
-            ids.insert(key, add.lastInsertId().toInt());
-        }
+        if (found != ids.constEnd())
+            m_database.setMonitored(*found, node.checked);
+        else
+            ids.insert(key, m_database.addWorkstation(node.name, node.checked));
     }
-    transaction.commit();
+    transaction->commit();
 }
 
 QStringList WorkstationRegistry::monitoredNames() const {
@@ -61,24 +51,19 @@ bool WorkstationRegistry::setMonitored(const QString& name, bool monitored) {
     const auto found = ids.constFind(name.toCaseFolded());
     if (found == ids.constEnd())
         return false;
-    Sql::run(m_database.db(),
-             QStringLiteral("UPDATE MGRWorkstations SET Monitored = ? WHERE WorkstationID = ?"),
-             {monitored ? 1 : 0, *found});
+    m_database.setMonitored(*found, monitored);
     return true;
 }
 
 void WorkstationRegistry::setMonitored(const QStringList& names, bool monitored) {
-    QSqlDatabase db = m_database.db();
-    SqlTransaction transaction(m_database.handle());
+    const auto transaction = m_database.transaction();
     const QHash<QString, int> ids = firstRowByName(m_database.workstations());
-    QSqlQuery change =
-        Sql::prepare(db, QStringLiteral("UPDATE MGRWorkstations SET Monitored = ? WHERE WorkstationID = ?"));
     for (const QString& name : names) {
         const auto found = ids.constFind(name.toCaseFolded());
         if (found != ids.constEnd())
-            Sql::exec(change, {monitored ? 1 : 0, *found});
+            m_database.setMonitored(*found, monitored);
     }
-    transaction.commit();
+    transaction->commit();
 }
 
 QString WorkstationRegistry::foundText(int workstationCount) {

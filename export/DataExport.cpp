@@ -8,10 +8,10 @@
 #include "store/Dates.h"
 #include "store/ExportFile.h"
 #include "store/ManagerDatabase.h"
-#include "store/SqlStatement.h"
-#include "store/SqlTransaction.h"
+#include "store/UsageScan.h"
 
 #include <cstring>
+#include <limits>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -58,34 +58,33 @@ struct CachedName {
     bool null = false;
 };
 
+// Toward zero, as the engine converts a real, and within the range of the type.
+qint64 wholeSeconds(double seconds) {
+    constexpr double kLimit = 9223372036854775807.0;
+    if (!(seconds == seconds))
+        return 0;
+    if (seconds >= kLimit)
+        return std::numeric_limits<qint64>::max();
+    if (seconds <= -kLimit)
+        return std::numeric_limits<qint64>::min();
+    return static_cast<qint64>(seconds);
+}
+
 const QByteArray* textOf(const CachedName& name) {
     return name.null ? nullptr : &name.utf8;
 }
 
-// The text of one row of a name table, found by its key.
-class NameQuery {
-public:
-    NameQuery(sqlite3* db, const char* sql, const QString& context) : m_statement(db, sql, context) {}
-
-    // Nothing when the table has no row with that key.
-    std::optional<CachedName> read(qint64 key, NameNumbers& numbers) {
-        m_statement.reset();
-        m_statement.bindInt64(1, key);
-        std::optional<CachedName> name;
-        if (m_statement.step()) {
-            name.emplace();
-            name->null = m_statement.isNull(0);
-            const QByteArray text = m_statement.bytes(0);
-            name->utf8 = QByteArray(text.constData(), text.size()); // outlives the step
-            name->number = numbers.of(QString::fromUtf8(name->utf8));
-        }
-        m_statement.reset();
-        return name;
-    }
-
-private:
-    SqlStatement m_statement;
-};
+// A name of the store as the copy needs it; nothing when the store holds no row for the key.
+std::optional<CachedName> cachedName(const QHash<qint64, QString>& names, qint64 key, NameNumbers& numbers) {
+    const auto it = names.constFind(key);
+    if (it == names.constEnd())
+        return std::nullopt;
+    CachedName name;
+    name.null = it->isNull();
+    name.utf8 = it->toUtf8();
+    name.number = numbers.of(*it);
+    return name;
+}
 
 } // namespace
 
@@ -150,13 +149,10 @@ void DataExport::writeNewFile(const QString& path, std::optional<QDate> from, st
     } while (QFileInfo::exists(building));
     try {
         ExportFile file(building, ExportFile::Mode::CreateNew, path);
-        {
-            SqlTransaction transaction(file.database(), SqlTransaction::Lock::Immediate,
-                                       QStringLiteral("Could not write to ") + path);
-            file.ensureTable();
-            m_rowsAdded = WriteExportRows(file, m_database, from, to);
-            transaction.commit();
-        }
+        file.begin();
+        file.ensureTable();
+        m_rowsAdded = WriteExportRows(file, m_database, from, to);
+        file.commit();
         file.close();
         QFile built(building);
         if (!built.rename(path))
@@ -171,14 +167,10 @@ void DataExport::writeNewFile(const QString& path, std::optional<QDate> from, st
 
 void DataExport::addToFile(const QString& path, std::optional<QDate> from, std::optional<QDate> to) {
     ExportFile file(path, ExportFile::Mode::OpenExisting);
-    {
-        // Immediate reads the file header at once, so a file that is no database fails here.
-        SqlTransaction transaction(file.database(), SqlTransaction::Lock::Immediate,
-                                   QStringLiteral("Could not write to ") + path);
-        file.ensureTable();
-        m_rowsAdded = WriteExportRows(file, m_database, from, to);
-        transaction.commit();
-    }
+    file.begin();
+    file.ensureTable();
+    m_rowsAdded = WriteExportRows(file, m_database, from, to);
+    file.commit();
     file.close();
 }
 
@@ -186,10 +178,6 @@ qint64 DataExport::WriteExportRows(ExportFile& file, const ManagerDatabase& data
                                    std::optional<QDate> from, std::optional<QDate> to) {
     if (!from || !to)
         return 0;
-    sqlite3* source = database.handle();
-    if (!source)
-        throw VcError(ErrorNumber::DatabaseFailure, QStringLiteral("The manager database is not open"));
-
     // Every key the table already holds: the lookup each source row makes is one probe here.
     NameNumbers numbers;
     QSet<ExportKey> keys;
@@ -203,23 +191,20 @@ qint64 DataExport::WriteExportRows(ExportFile& file, const ManagerDatabase& data
     });
 
     file.prepareRows();
-    // The usage rows come through the day index alone, in its order; each name is read once
-    // per key. A key without its name row drops the usage row, as a join would.
-    const QString readContext = QStringLiteral("Could not read the usage data");
-    SqlStatement rows(source,
-                      "SELECT WorkstationKey, UserNameKey, AppTitleKey, Duration, Date FROM MGRDaySummary "
-                      "WHERE Date >= ? AND Date < ?",
-                      readContext);
-    const QByteArray first = Dates::toStored(*from).toUtf8();
-    const QByteArray afterLast = Dates::toStored(to->addDays(1)).toUtf8();
-    rows.bindStaticText(1, first);
-    rows.bindStaticText(2, afterLast);
-    NameQuery workstationName(source, "SELECT Name FROM MGRWorkstations WHERE WorkstationID = ?",
-                              readContext);
-    NameQuery userName(source, "SELECT UserName FROM MGRUsers WHERE UserNameID = ?", readContext);
-    NameQuery titleText(source, "SELECT AppTitle FROM MGRAppTitles WHERE AppTitleID = ?", readContext);
-
-    ApplicationNames applicationNames(database);
+    // The usage rows come in day order, each name resolved once per key, everything from one
+    // snapshot of the store. A key without its name row drops the usage row, as a join would.
+    const std::unique_ptr<UsageScan> scan = database.openUsageScan(*from, *to);
+    QHash<qint64, QString> workstationNames;
+    scan->workstations([&](qint64 key, const QString& name) {
+        if (!workstationNames.contains(key))
+            workstationNames.insert(key, name);
+    });
+    QHash<qint64, QString> userNames;
+    scan->users([&](qint64 key, const QString& name) {
+        if (!userNames.contains(key))
+            userNames.insert(key, name);
+    });
+    ApplicationNames applicationNames(scan->groupings(), scan->groupingTitles());
     QHash<qint64, std::optional<CachedName>> workstations;
     QHash<qint64, std::optional<CachedName>> users;
     QHash<qint64, qsizetype> applicationOfTitle; // -1: no such title
@@ -230,27 +215,26 @@ qint64 DataExport::WriteExportRows(ExportFile& file, const ManagerDatabase& data
     QByteArray lastDayText;
     qint64 added = 0;
 
-    while (rows.step()) {
-        const qint64 workstationKey = rows.int64(0);
-        auto workstation = workstations.constFind(workstationKey);
+    UsageScan::Row row;
+    while (scan->next(row)) {
+        auto workstation = workstations.constFind(row.workstationKey);
         if (workstation == workstations.constEnd())
-            workstation = workstations.insert(workstationKey, workstationName.read(workstationKey, numbers));
+            workstation = workstations.insert(row.workstationKey,
+                                              cachedName(workstationNames, row.workstationKey, numbers));
         if (!workstation.value())
             continue;
 
-        const qint64 userKey = rows.int64(1);
-        auto user = users.constFind(userKey);
+        auto user = users.constFind(row.userKey);
         if (user == users.constEnd())
-            user = users.insert(userKey, userName.read(userKey, numbers));
+            user = users.insert(row.userKey, cachedName(userNames, row.userKey, numbers));
         if (!user.value())
             continue;
 
-        const qint64 titleKey = rows.int64(2);
-        auto application = applicationOfTitle.constFind(titleKey);
+        auto application = applicationOfTitle.constFind(row.titleKey);
         if (application == applicationOfTitle.constEnd()) {
             qsizetype index = -1;
-            if (const std::optional<CachedName> title = titleText.read(titleKey, numbers)) {
-                const QString name = applicationNames.GetApplicationName(QString::fromUtf8(title->utf8));
+            if (const std::optional<QString> title = scan->title(row.titleKey)) {
+                const QString name = applicationNames.GetApplicationName(*title);
                 auto known = applicationByName.constFind(name);
                 if (known == applicationByName.constEnd()) {
                     CachedName cached;
@@ -261,14 +245,14 @@ qint64 DataExport::WriteExportRows(ExportFile& file, const ManagerDatabase& data
                 }
                 index = known.value();
             }
-            application = applicationOfTitle.insert(titleKey, index);
+            application = applicationOfTitle.insert(row.titleKey, index);
         }
         if (application.value() < 0)
             continue;
         const CachedName& applicationName = applications[static_cast<size_t>(application.value())];
 
         // Rows come in day order, so the last day read is nearly always the one needed.
-        const QByteArray date = rows.bytes(4);
+        const QByteArray& date = row.date;
         if (date.size() != lastDate.size() ||
             std::memcmp(date.constData(), lastDate.constData(), size_t(date.size())) != 0) {
             lastDate = QByteArray(date.constData(), date.size());
@@ -287,7 +271,8 @@ qint64 DataExport::WriteExportRows(ExportFile& file, const ManagerDatabase& data
         if (keys.size() == known)
             continue;
 
-        file.addRow(textOf(workstationText), textOf(applicationName), rows.int64(3), lastDayText,
+        // Whole seconds, as the engine turns a stored real into a whole number.
+        file.addRow(textOf(workstationText), textOf(applicationName), wholeSeconds(row.seconds), lastDayText,
                     textOf(userText));
         ++added;
     }

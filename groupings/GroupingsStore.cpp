@@ -1,34 +1,21 @@
-// Groupings persistence over the manager database, with bound values and one transaction per unit.
+// Groupings persistence over the manager database, one unit of the store per multi-row change.
 #include "groupings/GroupingsStore.h"
 
-#include "store/Dates.h"
 #include "store/ManagerDatabase.h"
-#include "store/SqlTransaction.h"
-#include "store/SqlUtil.h"
 
 #include <optional>
 #include <QHash>
-#include <QSqlQuery>
-#include <QVariant>
 
 GroupingsStore::GroupingsStore(ManagerDatabase& database) : m_database(database) {}
 
 QStringList GroupingsStore::aliases() const {
     // One pass into rank buckets gives the same list as scanning the table once per rank.
-    QSqlQuery q =
-        Sql::run(m_database.db(), QStringLiteral("SELECT Alias, Rank FROM MGRGroupings ORDER BY rowid"));
-    QList<std::pair<QString, QVariant>> rows;
-    while (q.next())
-        rows.append({q.value(0).toString(), q.value(1)});
+    const QList<ManagerDatabase::Grouping> rows = m_database.groupings();
     const qsizetype n = rows.size();
     QList<QStringList> byRank(n);
-    for (const auto& [alias, rankValue] : rows) {
-        if (rankValue.isNull())
-            continue;
-        bool ok = false;
-        const qlonglong rank = rankValue.toLongLong(&ok);
-        if (ok && rank >= 0 && rank < n)
-            byRank[rank].append(alias);
+    for (const ManagerDatabase::Grouping& row : rows) {
+        if (row.rankNumber && *row.rankNumber >= 0 && *row.rankNumber < n)
+            byRank[*row.rankNumber].append(row.alias);
     }
     QStringList result;
     for (const QStringList& bucket : byRank)
@@ -37,84 +24,56 @@ QStringList GroupingsStore::aliases() const {
 }
 
 QStringList GroupingsStore::titlesOf(const QString& alias) const {
-    QSqlQuery q =
-        Sql::run(m_database.db(),
-                 QStringLiteral("SELECT WindowTitle FROM MGRGroupingsData WHERE AliasKey = ? ORDER BY rowid"),
-                 {alias});
-    QStringList titles;
-    while (q.next())
-        titles.append(q.value(0).toString());
-    return titles;
+    return m_database.titlesOf(alias);
 }
 
 void GroupingsStore::addAlias(const QString& alias, int rank) {
-    Sql::run(m_database.db(), QStringLiteral("INSERT INTO MGRGroupings (Alias, Rank) VALUES (?, ?)"),
-             {alias, rank});
-}
-
-void GroupingsStore::writeOrder(const QStringList& aliases) {
-    const QSqlDatabase db = m_database.db();
-    Sql::run(db, QStringLiteral("DELETE FROM MGRGroupings"));
-    QSqlQuery insert =
-        Sql::prepare(db, QStringLiteral("INSERT INTO MGRGroupings (Alias, Rank) VALUES (?, ?)"));
-    for (qsizetype i = 0; i < aliases.size(); ++i)
-        Sql::exec(insert, {aliases.at(i), static_cast<int>(i)});
+    m_database.addGrouping(alias, rank);
 }
 
 void GroupingsStore::saveOrder(const QStringList& aliases) {
-    SqlTransaction transaction(m_database.handle());
-    writeOrder(aliases);
-    transaction.commit();
+    const auto transaction = m_database.transaction();
+    m_database.replaceGroupings(aliases);
+    transaction->commit();
 }
 
 void GroupingsStore::deleteAlias(const QString& alias, const QStringList& remaining) {
-    SqlTransaction transaction(m_database.handle());
-    Sql::run(m_database.db(), QStringLiteral("DELETE FROM MGRGroupingsData WHERE AliasKey = ?"), {alias});
-    writeOrder(remaining);
-    transaction.commit();
+    const auto transaction = m_database.transaction();
+    m_database.removeGroupingTitles(alias);
+    m_database.replaceGroupings(remaining);
+    transaction->commit();
 }
 
 void GroupingsStore::addTitle(const QString& alias, const QString& title) {
-    Sql::run(m_database.db(),
-             QStringLiteral("INSERT INTO MGRGroupingsData (WindowTitle, AliasKey) VALUES (?, ?)"),
-             {title, alias});
+    m_database.addGroupingTitle(alias, title);
 }
 
 void GroupingsStore::addTitles(const QString& alias, const QStringList& titles) {
-    const QSqlDatabase db = m_database.db();
-    SqlTransaction transaction(m_database.handle());
-    QSqlQuery insert = Sql::prepare(
-        db, QStringLiteral("INSERT INTO MGRGroupingsData (WindowTitle, AliasKey) VALUES (?, ?)"));
+    const auto transaction = m_database.transaction();
     for (const QString& title : titles)
-        Sql::exec(insert, {title, alias});
-    transaction.commit();
+        m_database.addGroupingTitle(alias, title);
+    transaction->commit();
 }
 
 bool GroupingsStore::deleteTitle(const QString& alias, const QString& title) {
-    const QSqlDatabase db = m_database.db();
     // The engine's own case folding covers ASCII only; the comparison is made here instead so
     // that every letter matches without regard to case.
     std::optional<qint64> exact;
     std::optional<qint64> folded;
-    QSqlQuery q = Sql::run(
-        db, QStringLiteral("SELECT rowid, AliasKey, WindowTitle FROM MGRGroupingsData ORDER BY rowid"));
-    while (q.next()) {
-        const QString key = q.value(1).toString();
-        const QString text = q.value(2).toString();
-        if (key == alias && text == title) {
-            exact = q.value(0).toLongLong();
+    for (const ManagerDatabase::GroupingTitle& row : m_database.groupingTitles()) {
+        if (row.aliasKey == alias && row.windowTitle == title) {
+            exact = row.rowId;
             break;
         }
         // The fallback stays within the selected alias: a row of an alias spelled alike belongs
         // to another grouping (the list shows exactly this alias's rows).
-        if (!folded && key == alias && text.compare(title, Qt::CaseInsensitive) == 0)
-            folded = q.value(0).toLongLong();
+        if (!folded && row.aliasKey == alias && row.windowTitle.compare(title, Qt::CaseInsensitive) == 0)
+            folded = row.rowId;
     }
-    q.finish();
     const std::optional<qint64> row = exact ? exact : folded;
     if (!row)
         return false;
-    Sql::run(db, QStringLiteral("DELETE FROM MGRGroupingsData WHERE rowid = ?"), {*row});
+    m_database.removeGroupingTitle(*row);
     return true;
 }
 
@@ -126,15 +85,7 @@ QStringList GroupingsStore::capturedTitles() const {
 }
 
 QList<GroupingsStore::TitleTime> GroupingsStore::titleTimes(QDate from, QDate to) const {
-    QHash<qint64, qint64> secondsOfKey;
-    QSqlQuery q = Sql::run(m_database.db(),
-                           QStringLiteral("SELECT s.AppTitleKey, SUM(s.Duration) FROM MGRDaySummary s "
-                                          "JOIN MGRWorkstations w ON w.WorkstationID = s.WorkstationKey "
-                                          "JOIN MGRUsers u ON u.UserNameID = s.UserNameKey "
-                                          "WHERE s.Date >= ? AND s.Date < ? GROUP BY s.AppTitleKey"),
-                           {Dates::toStored(from), Dates::toStored(to.addDays(1))});
-    while (q.next())
-        secondsOfKey.insert(q.value(0).toLongLong(), q.value(1).toLongLong());
+    const QHash<qint64, qint64> secondsOfKey = m_database.secondsByTitle(from, to);
     // Equal texts are one title to the rule, as the report merges its rows by text.
     QList<TitleTime> titles;
     QHash<QString, qsizetype> indexOfTitle;

@@ -56,7 +56,5 @@ public:
     QList<TitleTime> titleTimes(QDate from, QDate to) const;
 
 private:
-    void writeOrder(const QStringList& aliases);
-
     ManagerDatabase& m_database;
 };

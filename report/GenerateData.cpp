@@ -186,7 +186,7 @@ public:
         if (!m_criteria.startDate || !m_criteria.endDate)
             return {};
         const std::unique_ptr<UsageScan> scan =
-            openUsageScan(m_database, *m_criteria.startDate, *m_criteria.endDate);
+            m_database.openUsageScan(*m_criteria.startDate, *m_criteria.endDate);
         return extract(*scan, progressStep);
     }
 

@@ -3,6 +3,7 @@
 
 #include "base/VcError.h"
 #include "store/SqlStatement.h"
+#include "store/SqlTransaction.h"
 
 namespace {
 FileDatabase::Access accessOf(ExportFile::Mode mode) {
@@ -75,7 +76,22 @@ void ExportFile::addRow(const QByteArray* workstation, const QByteArray* applica
     m_insert->run();
 }
 
+void ExportFile::begin() {
+    m_unit = std::make_unique<SqlTransaction>(m_file, SqlTransaction::Lock::Immediate,
+                                              QStringLiteral("Could not write to ") + m_shownPath);
+}
+
+void ExportFile::commit() {
+    if (!m_unit)
+        throw VcError(ErrorNumber::DatabaseFailure, QStringLiteral("Could not write to ") + m_shownPath +
+                                                        QStringLiteral(": nothing was begun"));
+    m_insert.reset();
+    m_unit->commit();
+    m_unit.reset();
+}
+
 void ExportFile::close() {
+    m_unit.reset();
     m_insert.reset();
     m_file.close();
 }

@@ -9,6 +9,7 @@
 #include <QString>
 
 class SqlStatement;
+class SqlTransaction;
 
 inline const QString kExportTable = QStringLiteral("All Existing Data");
 
@@ -19,8 +20,7 @@ public:
     // Opens the database at path. Throws VcError; NotADatabase when the file is something else.
     // Messages name shownPath when given (a file built under another name before it is moved in).
     ExportFile(const QString& path, Mode mode, const QString& shownPath = QString());
-    // Writes go through SqlTransaction on database(); one left open is rolled back by its guard
-    // before the file closes.
+    // A write unit left open is undone before the file closes.
     ~ExportFile();
     ExportFile(const ExportFile&) = delete;
     ExportFile& operator=(const ExportFile&) = delete;
@@ -29,7 +29,6 @@ public:
     // target that may be replaced from a failure that came from somewhere else.
     static bool isUnrecognised(const QString& path);
 
-    FileDatabase& database() { return m_file; }
     QString path() const { return m_file.path(); }
     QString shownPath() const { return m_shownPath; }
 
@@ -48,11 +47,17 @@ public:
     void addRow(const QByteArray* workstation, const QByteArray* application, qint64 duration,
                 const QByteArray& date, const QByteArray* user);
 
-    // Closes the file; throws when the engine cannot release it.
+    // The one unit every change of the file belongs to: begun with the write lock (so a file
+    // that cannot be written fails at once), undone unless committed.
+    void begin();
+    void commit();
+
+    // Closes the file (undoing an uncommitted unit); throws when the engine cannot release it.
     void close();
 
 private:
     FileDatabase m_file;
     QString m_shownPath;
     std::unique_ptr<SqlStatement> m_insert;
+    std::unique_ptr<SqlTransaction> m_unit; // ends before the statement and the file
 };

@@ -65,12 +65,17 @@ void FileDatabase::stopWhen(std::function<bool()> stop, int steps) {
 }
 
 void FileDatabase::exec(const char* sql, const QString& context) {
-    SqlStatement::exec(m_db, sql, context);
+    const QString shown = context.isEmpty() ? QString::fromUtf8(sql) : context;
+    if (!m_db)
+        throw VcError(ErrorNumber::DatabaseFailure, shown + QStringLiteral(": the database is not open"));
+    const int rc = sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK)
+        throw sqlError(m_db, rc, shown);
 }
 
 void FileDatabase::exec(const QString& sql, const QString& context) {
     const QByteArray utf8 = sql.toUtf8();
-    SqlStatement::exec(m_db, utf8.constData(), context);
+    exec(utf8.constData(), context);
 }
 
 bool FileDatabase::inTransaction() const {

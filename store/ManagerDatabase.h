@@ -1,6 +1,8 @@
-// The manager database (Data/VCManager.mdb): opening, installation, and the queries that
-// several subsystems share. Subsystems with queries of their own use db() with bound values,
-// or handle() with SqlStatement on their bulk paths.
+// The manager database as the subsystems see it, whatever engine holds it: the registry of
+// workstations, the names, the usage, the groupings, the download records and the schema's
+// version. No SQL, no engine type and no engine handle is part of it; the rules (letter case,
+// blanking, which agent rows a download takes, how titles map to applications) stay with the
+// subsystems that own them, which ask the store only to read and write.
 #pragma once
 
 #include <functional>
@@ -8,88 +10,123 @@
 #include <optional>
 #include <QDate>
 #include <QDateTime>
+#include <QHash>
 #include <QList>
-#include <QSqlDatabase>
 #include <QString>
+#include <QStringList>
 
-class SqlConnection;
-
-struct sqlite3;
+class MergeSession;
+class UsageScan;
 
 class ManagerDatabase {
 public:
-    // Opens the database at path, creating it from the schema when no file is there. A file
-    // of an older schema version is brought up to date first, whole or not at all. A file that
-    // is not a database, lacks the tables, or comes from a newer version of the program throws
-    // VcError and is left as it is.
-    explicit ManagerDatabase(const QString& path);
-    ~ManagerDatabase();
+    // Opens the manager database at location (the path of the embedded database file),
+    // creating it from the schema when nothing is there. A database of an older schema version
+    // is brought up to date first, whole or not at all. A file that is not a database, lacks
+    // the tables, or comes from a newer version of the program throws VcError and is left as
+    // it is.
+    static std::unique_ptr<ManagerDatabase> open(const QString& location);
+    // Installation: a new database with the schema and the grouping "Desktop" at location.
+    // Refuses (throws) when one is already there.
+    static void create(const QString& location);
+
+    virtual ~ManagerDatabase();
     ManagerDatabase(const ManagerDatabase&) = delete;
     ManagerDatabase& operator=(const ManagerDatabase&) = delete;
 
-    // Installation: writes a new database with the schema and the grouping "Desktop" at path.
-    // Refuses (throws) when a file is already there.
-    static void create(const QString& path);
+    // Where the database is, as open() was given it.
+    virtual QString location() const = 0;
+    // The schema version of the open database.
+    virtual int schemaVersion() const = 0;
 
-    QSqlDatabase db() const;
-    QString path() const { return m_path; }
-    // The engine handle, for bulk paths that bypass QtSql's per-row cost.
-    sqlite3* handle() const;
-    // user_version of the open file.
-    int schemaVersion() const;
+    // One unit of work: every change made through the database while it is open belongs to it
+    // and is undone unless committed (also when the unit goes out of scope). A unit begun inside
+    // another is part of it and can be undone alone.
+    class Transaction {
+    public:
+        virtual ~Transaction();
+        // Makes the unit part of the enclosing one, or durable when there is none. On failure
+        // the unit is undone and VcError thrown.
+        virtual void commit() = 0;
+        // Undoes the unit now; going out of scope then has nothing left to do.
+        virtual void rollback() = 0;
+    };
+    virtual std::unique_ptr<Transaction> transaction() = 0;
+    // Whether a unit is open. The engine may give up a whole transaction by itself (disk full,
+    // I/O error), taking every unit inside it along: then this is false at once.
+    virtual bool inTransaction() const = 0;
 
+    // --- The registry (MGRWorkstations)
     struct Workstation {
         int id = -1;
         QString name;
         bool monitored = false;
     };
-    // MGRWorkstations in stored order.
-    QList<Workstation> workstations() const;
+    // In stored order.
+    virtual QList<Workstation> workstations() const = 0;
+    // Adds a row and returns its key.
+    virtual int addWorkstation(const QString& name, bool monitored) = 0;
+    virtual void setMonitored(int workstationId, bool monitored) = 0;
 
+    // --- Names (MGRUsers, MGRAppTitles)
     struct NamedRow {
         int id = -1;
         QString name;
     };
-    // MGRUsers / MGRAppTitles in stored order.
-    QList<NamedRow> users() const;
-    QList<NamedRow> appTitles() const;
-    // Adds a row and returns its new counter value.
-    int addUser(const QString& name);
-    int addAppTitle(const QString& title);
+    // In stored order.
+    virtual QList<NamedRow> users() const = 0;
+    virtual QList<NamedRow> appTitles() const = 0;
+    // Adds a row exactly as given and returns its new key (keys are never reused).
+    virtual int addUser(const QString& name) = 0;
+    virtual int addAppTitle(const QString& title) = 0;
 
+    // --- Days held
     // Newest day held for one workstation, or overall; nothing when there is none.
-    std::optional<QDate> newestDay(int workstationId) const;
-    std::optional<QDate> newestDay() const;
-    // Every day that holds usage, ascending (steps through the date index).
-    QList<QDate> distinctDays() const;
+    virtual std::optional<QDate> newestDay(int workstationId) const = 0;
+    virtual std::optional<QDate> newestDay() const = 0;
+    // Every day that holds usage, ascending.
+    virtual QList<QDate> distinctDays() const = 0;
 
+    // --- Usage
+    // A read-only scan of the rows dated from the first day to the last, both included (none
+    // when from is after to), with the names and groupings of the same snapshot: the report's
+    // extraction and the export read. Throws VcError when the store cannot be read.
+    virtual std::unique_ptr<UsageScan> openUsageScan(QDate from, QDate to) const = 0;
+    // The seconds of usage per title key over the inclusive day range, of the rows whose user
+    // and workstation have their name rows; titles without usage there are not listed.
+    virtual QHash<qint64, qint64> secondsByTitle(QDate from, QDate to) const = 0;
+    // Bulk insertion of a download's merged rows (and the names they bring).
+    virtual std::unique_ptr<MergeSession> openMergeSession() = 0;
+
+    // --- The groupings (MGRGroupings, MGRGroupingsData)
     struct Grouping {
-        qint64 rowId = 0;
+        qint64 rowId = 0; // the row's identity in the store
         QString alias;
         int rank = 0;
+        // The stored rank as a whole number: nothing when there is none (empty, or no number).
+        std::optional<qint64> rankNumber;
     };
-    // MGRGroupings in table (rowid) order.
-    QList<Grouping> groupings() const;
+    // In table order.
+    virtual QList<Grouping> groupings() const = 0;
+    // Replaces every alias row with one row per alias, ranked by its position in the list.
+    virtual void replaceGroupings(const QStringList& aliases) = 0;
+    virtual void addGrouping(const QString& alias, int rank) = 0;
 
     struct GroupingTitle {
         qint64 rowId = 0;
         QString aliasKey;
         QString windowTitle;
     };
-    // MGRGroupingsData in table (rowid) order.
-    QList<GroupingTitle> groupingTitles() const;
+    // In table order.
+    virtual QList<GroupingTitle> groupingTitles() const = 0;
+    // The titles of exactly this alias (letter case counts), in table order.
+    virtual QStringList titlesOf(const QString& alias) const = 0;
+    virtual void addGroupingTitle(const QString& alias, const QString& title) = 0;
+    // Every title row of exactly this alias.
+    virtual void removeGroupingTitles(const QString& alias) = 0;
+    virtual void removeGroupingTitle(qint64 rowId) = 0;
 
-    struct UsageRow {
-        QString workstation;
-        qint64 duration = 0;
-        QDate date;
-        QString userName;
-        QString appTitle;
-    };
-    // The joined usage rows of an inclusive day range, in the engine's order.
-    void forEachUsageRow(QDate from, QDate to, const std::function<void(const UsageRow&)>& visit) const;
-
-    // The last download attempt of one workstation (MGRDownloadStatus).
+    // --- Download records (MGRDownloadStatus): the last attempt of each workstation
     struct DownloadStatus {
         enum class Result { Merged = 0, Unreachable = 1, Failed = 2 };
         QDateTime attemptTime; // UTC, whole seconds
@@ -98,17 +135,14 @@ public:
         QString reason; // why it failed; empty otherwise
         std::optional<QDate> newestDay;
     };
-    // Replaces the workstation's record; inside a transaction it is part of it.
-    void recordDownload(int workstationId, const DownloadStatus& status);
-    std::optional<DownloadStatus> downloadStatus(int workstationId) const;
+    // Replaces the workstation's record; inside a unit it is part of it.
+    virtual void recordDownload(int workstationId, const DownloadStatus& status) = 0;
+    virtual std::optional<DownloadStatus> downloadStatus(int workstationId) const = 0;
     // The agent version the workstation's file named when it was last read (MGRAgentVersions);
-    // empty when unknown. Recording an empty version forgets it.
-    void recordAgentVersion(int workstationId, const QString& version);
-    QString agentVersion(int workstationId) const;
+    // empty when unknown. Recording an empty version forgets it; inside a unit it is part of it.
+    virtual void recordAgentVersion(int workstationId, const QString& version) = 0;
+    virtual QString agentVersion(int workstationId) const = 0;
 
-private:
-    void checkSchema();
-
-    QString m_path;
-    std::unique_ptr<SqlConnection> m_connection;
+protected:
+    ManagerDatabase() = default;
 };

@@ -14,21 +14,18 @@ VcError sqlError(sqlite3* db, int rc, const QString& context) {
     return VcError(number, context.isEmpty() ? engine : context + QStringLiteral(": ") + engine);
 }
 
-SqlStatement::SqlStatement(sqlite3* db, const char* sql, const QString& context)
-    : m_db(db), m_context(context.isEmpty() ? QString::fromUtf8(sql) : context) {
-    if (!db)
+SqlStatement::SqlStatement(FileDatabase& db, const char* sql, const QString& context)
+    : m_db(db.handle()), m_context(context.isEmpty() ? QString::fromUtf8(sql) : context) {
+    if (!m_db)
         throw VcError(ErrorNumber::DatabaseFailure, m_context + QStringLiteral(": the database is not open"));
     // Persistent: most statements here are stepped thousands of times.
-    const int rc = sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, &m_statement, nullptr);
+    const int rc = sqlite3_prepare_v3(m_db, sql, -1, SQLITE_PREPARE_PERSISTENT, &m_statement, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_finalize(m_statement);
         m_statement = nullptr;
         fail(rc);
     }
 }
-
-SqlStatement::SqlStatement(FileDatabase& db, const char* sql, const QString& context)
-    : SqlStatement(db.handle(), sql, context) {}
 
 SqlStatement::~SqlStatement() {
     sqlite3_finalize(m_statement);
@@ -61,6 +58,21 @@ QString SqlStatement::utf16Text(int column) const {
                 : QString();
 }
 
+SqlStatement::Type SqlStatement::type(int column) const {
+    switch (sqlite3_column_type(m_statement, column)) {
+    case SQLITE_INTEGER:
+        return Type::Integer;
+    case SQLITE_FLOAT:
+        return Type::Real;
+    case SQLITE_BLOB:
+        return Type::Blob;
+    case SQLITE_NULL:
+        return Type::Null;
+    default:
+        return Type::Text;
+    }
+}
+
 QVariant SqlStatement::value(int column) const {
     switch (sqlite3_column_type(m_statement, column)) {
     case SQLITE_INTEGER:
@@ -75,15 +87,6 @@ QVariant SqlStatement::value(int column) const {
     default:
         return QVariant(utf16Text(column));
     }
-}
-
-void SqlStatement::exec(sqlite3* db, const char* sql, const QString& context) {
-    const QString shown = context.isEmpty() ? QString::fromUtf8(sql) : context;
-    if (!db)
-        throw VcError(ErrorNumber::DatabaseFailure, shown + QStringLiteral(": the database is not open"));
-    const int rc = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
-    if (rc != SQLITE_OK)
-        throw sqlError(db, rc, shown);
 }
 
 void SqlStatement::fail(int rc) const {

@@ -1,4 +1,5 @@
-// A prepared statement on an engine connection: the one way raw SQL runs; failures throw VcError.
+// A prepared statement on a database file: the one way SQL runs on the embedded engine; failures
+// throw VcError. Used inside store/ and by the tests, benchmarks and simulator that build files.
 #pragma once
 
 #include <QByteArray>
@@ -16,7 +17,6 @@ class SqlStatement {
 public:
     // context starts the message of every failure; without one the SQL text does.
     SqlStatement(FileDatabase& db, const char* sql, const QString& context = QString());
-    SqlStatement(sqlite3* db, const char* sql, const QString& context = QString());
     ~SqlStatement();
     SqlStatement(const SqlStatement&) = delete;
     SqlStatement& operator=(const SqlStatement&) = delete;
@@ -48,6 +48,8 @@ public:
     void reset() { sqlite3_reset(m_statement); }
 
     // Columns of the current row count from 0.
+    enum class Type { Integer, Real, Text, Blob, Null };
+    Type type(int column) const;
     int columnCount() const { return sqlite3_column_count(m_statement); }
     bool isNull(int column) const { return sqlite3_column_type(m_statement, column) == SQLITE_NULL; }
     bool isText(int column) const { return sqlite3_column_type(m_statement, column) == SQLITE_TEXT; }
@@ -69,13 +71,8 @@ public:
     // The text through the engine's UTF-16 conversion, as value() gives it.
     QString utf16Text(int column) const;
 
-    // For reads that need the engine's own accessors (its UTF-16 text among them).
-    sqlite3_stmt* handle() const { return m_statement; }
     // The counter the last row added on this connection received.
     qint64 lastInsertId() const { return sqlite3_last_insert_rowid(m_db); }
-
-    // Runs statements without parameters or rows.
-    static void exec(sqlite3* db, const char* sql, const QString& context = QString());
 
 private:
     [[noreturn]] void fail(int rc) const;

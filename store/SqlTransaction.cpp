@@ -1,4 +1,4 @@
-// Transactions and savepoints over the engine connection.
+// Transactions and savepoints over a database file's connection.
 #include "store/SqlTransaction.h"
 
 #include "base/VcError.h"
@@ -15,36 +15,28 @@ constexpr char kRelease[] = "RELEASE vc_unit";
 constexpr char kRollbackTo[] = "ROLLBACK TO vc_unit; RELEASE vc_unit";
 } // namespace
 
-SqlTransaction::SqlTransaction(sqlite3* db, Lock lock, const QString& context)
+SqlTransaction::SqlTransaction(FileDatabase& db, Lock lock, const QString& context)
     : m_db(db), m_context(context) {
-    m_savepoint = active(db);
-    SqlStatement::exec(db,
-                       m_savepoint               ? kSavepoint
-                       : lock == Lock::Immediate ? "BEGIN IMMEDIATE"
-                                                 : "BEGIN",
-                       context.isEmpty() ? QStringLiteral("Could not begin a transaction") : context);
+    m_savepoint = db.inTransaction();
+    db.exec(m_savepoint               ? kSavepoint
+            : lock == Lock::Immediate ? "BEGIN IMMEDIATE"
+                                      : "BEGIN",
+            context.isEmpty() ? QStringLiteral("Could not begin a transaction") : context);
     m_open = true;
 }
 
-SqlTransaction::SqlTransaction(FileDatabase& db, Lock lock, const QString& context)
-    : SqlTransaction(db.handle(), lock, context) {}
-
 SqlTransaction::~SqlTransaction() {
     rollback();
-}
-
-bool SqlTransaction::active(sqlite3* db) {
-    return db && !sqlite3_get_autocommit(db);
 }
 
 void SqlTransaction::commit() {
     if (!m_open)
         throw VcError(ErrorNumber::DatabaseFailure,
                       QStringLiteral("Could not commit: the transaction has ended"));
-    const int rc = sqlite3_exec(m_db, m_savepoint ? kRelease : "COMMIT", nullptr, nullptr, nullptr);
+    const int rc = sqlite3_exec(m_db.handle(), m_savepoint ? kRelease : "COMMIT", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) {
         const VcError error =
-            sqlError(m_db, rc, m_context.isEmpty() ? QStringLiteral("Could not commit") : m_context);
+            sqlError(m_db.handle(), rc, m_context.isEmpty() ? QStringLiteral("Could not commit") : m_context);
         rollback();
         throw error;
     }
@@ -56,6 +48,6 @@ void SqlTransaction::rollback() {
         return;
     m_open = false;
     // Nothing is left to undo when the engine has already given the transaction up.
-    if (active(m_db))
-        sqlite3_exec(m_db, m_savepoint ? kRollbackTo : "ROLLBACK", nullptr, nullptr, nullptr);
+    if (m_db.inTransaction())
+        sqlite3_exec(m_db.handle(), m_savepoint ? kRollbackTo : "ROLLBACK", nullptr, nullptr, nullptr);
 }

@@ -5,7 +5,6 @@
 #include <QString>
 
 class FileDatabase;
-struct sqlite3;
 
 class SqlTransaction {
 public:
@@ -15,7 +14,6 @@ public:
     // Throws VcError when the unit cannot begin. context starts the message of a failure to
     // begin or commit.
     explicit SqlTransaction(FileDatabase& db, Lock lock = Lock::Deferred, const QString& context = QString());
-    explicit SqlTransaction(sqlite3* db, Lock lock = Lock::Deferred, const QString& context = QString());
     ~SqlTransaction();
     SqlTransaction(const SqlTransaction&) = delete;
     SqlTransaction& operator=(const SqlTransaction&) = delete;
@@ -29,12 +27,8 @@ public:
     bool isSavepoint() const { return m_savepoint; }
     bool isOpen() const { return m_open; }
 
-    // Whether db is inside a transaction at all. The engine gives one up by itself on some
-    // failures (disk full, I/O error), taking every savepoint in it along.
-    static bool active(sqlite3* db);
-
 private:
-    sqlite3* m_db;
+    FileDatabase& m_db;
     QString m_context;
     bool m_savepoint = false;
     bool m_open = false;

@@ -26,6 +26,7 @@ public:
         double seconds = 0;
     };
 
+    // Ends the read.
     virtual ~UsageScan() = default;
 
     // Every user and every workstation with its key, in stored order.
@@ -39,7 +40,3 @@ public:
     // The next usage row of the day range, ascending by stored date text; false after the last.
     virtual bool next(Row& row) = 0;
 };
-
-// Opens a scan of the rows dated from the first day to the last, both included (none when
-// from is after to). Throws VcError when the store cannot be read.
-std::unique_ptr<UsageScan> openUsageScan(const ManagerDatabase& database, QDate from, QDate to);

@@ -2,6 +2,7 @@
 #include "base/Feedback.h"
 #include "export/DataExport.h"
 #include "store/ManagerDatabase.h"
+#include "store/UsageScan.h"
 #include "support/BenchStore.h"
 
 #include <algorithm>
@@ -44,7 +45,8 @@ int main(int argc, char** argv) {
     const int runs = args.size() > 2 ? std::max(1, args.at(2).toInt()) : 3;
 
     const QString storePath = BenchStore::managerStore(parameters);
-    ManagerDatabase database(storePath);
+    const std::unique_ptr<ManagerDatabase> store = ManagerDatabase::open(storePath);
+    ManagerDatabase& database = *store;
     // A whole calendar month well inside the store's days.
     const QDate monthStart =
         parameters.firstDay.addMonths(3).addDays(1 - parameters.firstDay.addMonths(3).day());
@@ -75,7 +77,12 @@ int main(int argc, char** argv) {
     std::sort(seconds.begin(), seconds.end());
     std::sort(cpu.begin(), cpu.end());
     qint64 sourceRows = 0;
-    database.forEachUsageRow(monthStart, monthEnd, [&](const ManagerDatabase::UsageRow&) { ++sourceRows; });
+    {
+        const std::unique_ptr<UsageScan> scan = database.openUsageScan(monthStart, monthEnd);
+        UsageScan::Row row;
+        while (scan->next(row))
+            ++sourceRows;
+    }
     std::printf("month %s .. %s of %s\n", qPrintable(monthStart.toString(Qt::ISODate)),
                 qPrintable(monthEnd.toString(Qt::ISODate)), qPrintable(storePath));
     std::printf("BENCH export_month_seconds %.3f s\n", seconds[seconds.size() / 2]);

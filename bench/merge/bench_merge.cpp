@@ -5,6 +5,7 @@
 #include "network/SimNetwork.h"
 #include "store/FileDatabase.h"
 #include "store/ManagerDatabase.h"
+#include "store/sqlite/SqliteManagerDatabase.h"
 #include "store/SqlStatement.h"
 
 #include <cmath>
@@ -195,15 +196,15 @@ struct Timing {
 };
 
 Timing floorSeconds(const QString& path, const std::vector<KeyedRow>& rows) {
-    ManagerDatabase db(path);
+    SqliteManagerDatabase db(path);
+    FileDatabase& file = db.file();
     QElapsedTimer timer;
     timer.start();
     const double cpu = cpuSeconds();
-    SqlStatement::exec(db.handle(), "BEGIN");
+    file.exec("BEGIN");
     {
-        SqlStatement insert(db.handle(),
-                            "INSERT INTO MGRDaySummary (UserNameKey, AppTitleKey, WorkstationKey, "
-                            "Duration, Date) VALUES (?, ?, ?, ?, ?)");
+        SqlStatement insert(file, "INSERT INTO MGRDaySummary (UserNameKey, AppTitleKey, WorkstationKey, "
+                                  "Duration, Date) VALUES (?, ?, ?, ?, ?)");
         for (const KeyedRow& row : rows) {
             insert.bindInt64(1, row.user);
             insert.bindInt64(2, row.title);
@@ -214,7 +215,7 @@ Timing floorSeconds(const QString& path, const std::vector<KeyedRow>& rows) {
             insert.reset();
         }
     }
-    SqlStatement::exec(db.handle(), "COMMIT");
+    file.exec("COMMIT");
     return {double(timer.nsecsElapsed()) / 1e9, cpuSeconds() - cpu};
 }
 
@@ -309,11 +310,11 @@ int main(int argc, char** argv) {
         std::vector<KeyedRow> imported;
         {
             const qint64 before = maxRowid(storePath);
-            ManagerDatabase db(storePath);
+            const auto db = ManagerDatabase::open(storePath);
             QElapsedTimer timer;
             timer.start();
             const double cpu = cpuSeconds();
-            WorkstationMerge merge(db);
+            WorkstationMerge merge(*db);
             const DownloadSummary summary = downloadWorkstations(merge, network, machines);
             const double seconds = double(timer.nsecsElapsed()) / 1e9;
             const double cpuUsed = cpuSeconds() - cpu;
@@ -337,11 +338,11 @@ int main(int argc, char** argv) {
 
         runAgent(parser.value("agent"), {"advance", "--network", networkDir, "--days", "1"});
         {
-            ManagerDatabase db(storePath);
+            const auto db = ManagerDatabase::open(storePath);
             QElapsedTimer timer;
             timer.start();
             const double cpu = cpuSeconds();
-            WorkstationMerge merge(db);
+            WorkstationMerge merge(*db);
             const DownloadSummary summary = downloadWorkstations(merge, network, machines);
             const double seconds = double(timer.nsecsElapsed()) / 1e9;
             bench("merge_incremental_cpu_seconds", cpuSeconds() - cpu, "s");

@@ -13,6 +13,7 @@
 #include "report/ReportProgress.h"
 #include "store/Dates.h"
 #include "store/ManagerDatabase.h"
+#include "store/sqlite/SqliteManagerDatabase.h"
 #include "store/SqlStatement.h"
 #include "store/SqlTransaction.h"
 #include "support/BenchStore.h"
@@ -72,10 +73,10 @@ Timing runReport(ManagerDatabase& database, const ReportCriteria& criteria, cons
 }
 
 // The floor: per-day, per-application sums from one grouped query, titles already mapped.
-double floorQuery(ManagerDatabase& database, QDate from, QDate to, qint64* groups) {
-    SqlStatement query(database.handle(), "SELECT s.Date, m.App, SUM(s.Duration) FROM MGRDaySummary s "
-                                          "JOIN temp.BenchTitleApp m ON m.AppTitleID = s.AppTitleKey "
-                                          "WHERE s.Date >= ? AND s.Date < ? GROUP BY s.Date, m.App");
+double floorQuery(SqliteManagerDatabase& database, QDate from, QDate to, qint64* groups) {
+    SqlStatement query(database.file(), "SELECT s.Date, m.App, SUM(s.Duration) FROM MGRDaySummary s "
+                                        "JOIN temp.BenchTitleApp m ON m.AppTitleID = s.AppTitleKey "
+                                        "WHERE s.Date >= ? AND s.Date < ? GROUP BY s.Date, m.App");
     const QByteArray lo = Dates::toStored(from).toUtf8();
     const QByteArray hi = Dates::toStored(to.addDays(1)).toUtf8();
     query.bindStaticText(1, lo);
@@ -90,12 +91,12 @@ double floorQuery(ManagerDatabase& database, QDate from, QDate to, qint64* group
 
 // The floor the report pays on this store: one pass over the covering date index, each title
 // mapped once beforehand, seconds summed per (day, application) and handed over per day.
-Timing floorPass(ManagerDatabase& database, QDate from, QDate to, qint64* groups) {
+Timing floorPass(SqliteManagerDatabase& database, QDate from, QDate to, qint64* groups) {
     std::vector<int> appOfTitle;
     int applications = 0;
     {
         QHash<QString, int> indexOfApp;
-        SqlStatement map(database.handle(), "SELECT AppTitleID, App FROM temp.BenchTitleApp");
+        SqlStatement map(database.file(), "SELECT AppTitleID, App FROM temp.BenchTitleApp");
         while (map.step()) {
             const auto title = static_cast<size_t>(map.int64(0));
             if (title >= appOfTitle.size())
@@ -106,8 +107,8 @@ Timing floorPass(ManagerDatabase& database, QDate from, QDate to, qint64* groups
             appOfTitle[title] = it.value();
         }
     }
-    SqlStatement rows(database.handle(), "SELECT Date, AppTitleKey, Duration FROM MGRDaySummary "
-                                         "WHERE Date >= ? AND Date < ? ORDER BY Date");
+    SqlStatement rows(database.file(), "SELECT Date, AppTitleKey, Duration FROM MGRDaySummary "
+                                       "WHERE Date >= ? AND Date < ? ORDER BY Date");
     const QByteArray lo = Dates::toStored(from).toUtf8();
     const QByteArray hi = Dates::toStored(to.addDays(1)).toUtf8();
     rows.bindStaticText(1, lo);
@@ -146,11 +147,10 @@ Timing floorPass(ManagerDatabase& database, QDate from, QDate to, qint64* groups
     return t;
 }
 
-void mapTitles(ManagerDatabase& database) {
-    sqlite3* db = database.handle();
-    SqlStatement::exec(
-        db, "CREATE TEMP TABLE IF NOT EXISTS BenchTitleApp (AppTitleID INTEGER PRIMARY KEY, App TEXT)");
-    SqlStatement::exec(db, "DELETE FROM temp.BenchTitleApp");
+void mapTitles(SqliteManagerDatabase& database) {
+    FileDatabase& db = database.file();
+    db.exec("CREATE TEMP TABLE IF NOT EXISTS BenchTitleApp (AppTitleID INTEGER PRIMARY KEY, App TEXT)");
+    db.exec("DELETE FROM temp.BenchTitleApp");
     ApplicationNames names(database);
     SqlStatement insert(db, "INSERT INTO temp.BenchTitleApp (AppTitleID, App) VALUES (?, ?)");
     SqlTransaction transaction(db);
@@ -177,7 +177,7 @@ int reportsPage(const QString& store) {
     for (const char* page : {"Blank.html", "NoData.html", "NoSelection.html"})
         QFile::copy(QStringLiteral(VC_SOURCE_DIR "/Data/HTML/") + QLatin1String(page),
                     programFolder.filePath(QStringLiteral("Data/HTML/")) + QLatin1String(page));
-    ManagerDatabase database(store);
+    SqliteManagerDatabase database(store);
     HeadlessFeedback feedback;
     frameData criteria(database, feedback);
     criteria.LoadReportCriteria();
@@ -292,7 +292,7 @@ int main(int argc, char** argv) {
             if (QProcess::execute(app.applicationFilePath(), {QStringLiteral("--build-store")}) != 0)
                 return 1;
         }
-        ManagerDatabase database(path);
+        SqliteManagerDatabase database(path);
         QTemporaryDir out;
         QDir().mkpath(out.filePath(QStringLiteral("Data/HTML")));
         const QString file = out.filePath(QStringLiteral("Data/HTML/Report.html"));

@@ -5,12 +5,12 @@
 #include "collect/WorkstationMerge.h"
 #include "network/SimNetwork.h"
 #include "store/ManagerDatabase.h"
+#include "support/ManagerFixture.h"
 #include "support/SimNetworkWriter.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QSqlQuery>
 #include <QTextStream>
 
 #include <exception>
@@ -36,18 +36,13 @@ int main(int argc, char** argv) {
             return 1;
         }
 
-        ManagerDatabase db(args[2] + QStringLiteral("/VCManager.mdb"));
-        QSqlQuery add(db.db());
-        add.prepare(QStringLiteral("INSERT INTO MGRWorkstations (Name, Monitored) VALUES (?, 1)"));
-        add.addBindValue(machine);
-        if (!add.exec()) {
-            err << "cannot register the workstation\n";
-            return 1;
-        }
+        const QString store = args[2] + QStringLiteral("/VCManager.mdb");
+        const std::unique_ptr<ManagerDatabase> db = ManagerDatabase::open(store);
+        db->addWorkstation(machine, true);
         SimNetwork network(writer.dir());
         DownloadSummary summary;
         {
-            WorkstationMerge merge(db);
+            WorkstationMerge merge(*db);
             summary = downloadWorkstations(merge, network, {machine});
         }
         if (summary.merged != 1) {
@@ -55,14 +50,10 @@ int main(int argc, char** argv) {
                 << summary.failed << ")\n";
             return 1;
         }
-        QSqlQuery rows(db.db());
-        rows.exec(QStringLiteral("SELECT Date, UserName, AppTitle, Duration FROM MGRDaySummary, MGRUsers, "
-                                 "MGRAppTitles WHERE UserNameID = UserNameKey AND AppTitleID = AppTitleKey"));
-        QStringList lines;
-        while (rows.next())
-            lines << QStringLiteral("%1|%2|%3|%4")
-                         .arg(rows.value(0).toString(), rows.value(1).toString(), rows.value(2).toString(),
-                              rows.value(3).toString());
+        QStringList lines = ManagerFixture::query(
+            store, QStringLiteral("SELECT Date, UserName, AppTitle, Duration FROM MGRDaySummary, "
+                                  "MGRUsers, MGRAppTitles WHERE UserNameID = UserNameKey AND "
+                                  "AppTitleID = AppTitleKey"));
         lines.sort();
         QTextStream out(stdout);
         for (const QString& line : lines)

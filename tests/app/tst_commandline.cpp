@@ -10,7 +10,6 @@
 #include "report/ReportCsv.h"
 #include "report/ReportProgress.h"
 #include "store/ManagerDatabase.h"
-#include "store/SqlUtil.h"
 #include "support/AgentOracle.h"
 #include "support/ManagerFixture.h"
 #include "support/ScriptedFeedback.h"
@@ -94,10 +93,11 @@ void TstCommandLine::init() {
     ProgramFolder::install(m_home, TestEnv::buildDir());
     QVERIFY(TestEnv::runAgent({"generate", "--network", m_network, "--machines", "4", "--days", "3",
                                "--rows-per-day", "10", "--seed", "5"}));
-    ManagerDatabase db(database());
-    Sql::run(db.db(), "INSERT INTO MGRGroupings (Alias, Rank) VALUES ('Mail', 1), ('Spreadsheet', 2)");
-    Sql::run(db.db(), "INSERT INTO MGRGroupingsData (AliasKey, WindowTitle) VALUES "
-                      "('Mail', 'mail'), ('Spreadsheet', 'SPREADSHEET')");
+    const auto db = ManagerDatabase::open(database());
+    db->addGrouping("Mail", 1);
+    db->addGrouping("Spreadsheet", 2);
+    db->addGroupingTitle("Mail", "mail");
+    db->addGroupingTitle("Spreadsheet", "SPREADSHEET");
 }
 
 Outcome TstCommandLine::run(const QStringList& arguments, const QString& home) {
@@ -131,7 +131,7 @@ Outcome TstCommandLine::run(const QStringList& arguments, const QString& home) {
 
 QStringList TstCommandLine::collected() {
     const Outcome scan = run({"collect", "--scan"});
-    const QList<QDate> days = ManagerDatabase(database()).distinctDays();
+    const QList<QDate> days = ManagerDatabase::open(database())->distinctDays();
     if (scan.code != 0 || days.isEmpty())
         return {};
     return {"--from", days.first().toString(Qt::ISODate), "--to", days.last().toString(Qt::ISODate)};
@@ -225,9 +225,7 @@ void TstCommandLine::collectReadsAndNamesWhatCouldNotBeRead() {
     }
     {
         // What came in is exactly what the agent files hold, taken once.
-        ManagerDatabase db(database());
-        QSqlQuery rows = Sql::run(db.db(), "SELECT count(*) FROM MGRDaySummary");
-        QVERIFY(rows.next());
+        const QStringList rows = ManagerFixture::query(database(), "SELECT count(*) FROM MGRDaySummary");
         QCOMPARE(rows.value(0).toLongLong(), AgentOracle::expected(m_network, machines).rows);
     }
     QVERIFY(Settings(m_settings).previouslyLoaded());
@@ -304,14 +302,15 @@ void TstCommandLine::reportIsTheConsolesReport() {
     QString workstation;
     {
         // A user and a workstation that have usage together, so the chosen report is not empty.
-        ManagerDatabase db(database());
-        QSqlQuery pair = Sql::run(db.db(), "SELECT u.UserName, w.Name FROM MGRDaySummary d "
-                                           "JOIN MGRUsers u ON u.UserNameID = d.UserNameKey "
-                                           "JOIN MGRWorkstations w ON w.WorkstationID = d.WorkstationKey "
-                                           "ORDER BY d.Date DESC LIMIT 1");
-        QVERIFY(pair.next());
-        user = pair.value(0).toString();
-        workstation = pair.value(1).toString();
+        const QStringList pair =
+            ManagerFixture::query(database(), "SELECT u.UserName, w.Name FROM MGRDaySummary d "
+                                              "JOIN MGRUsers u ON u.UserNameID = d.UserNameKey "
+                                              "JOIN MGRWorkstations w ON "
+                                              "w.WorkstationID = d.WorkstationKey "
+                                              "ORDER BY d.Date DESC LIMIT 1");
+        QCOMPARE(pair.size(), 1);
+        user = pair.first().section('|', 0, 0);
+        workstation = pair.first().section('|', 1, 1);
     }
     QStringList arguments =
         QStringList{"report"} + days + QStringList{"--format", format.section('.', -1), "--output", output};
@@ -325,9 +324,9 @@ void TstCommandLine::reportIsTheConsolesReport() {
     const QByteArray written = readAll(output);
 
     // The console: the criteria page as it starts (or with the same items checked), then its report.
-    ManagerDatabase db(database());
+    const auto db = ManagerDatabase::open(database());
     ScriptedFeedback feedback;
-    frameData criteriaPage(db, feedback);
+    frameData criteriaPage(*db, feedback);
     criteriaPage.LoadReportCriteria();
     if (subset) {
         keepOnly(TestEnv::child<QListWidget>(&criteriaPage, "lstApplications"),
@@ -337,7 +336,7 @@ void TstCommandLine::reportIsTheConsolesReport() {
     }
     ReportProgress progress;
     int step = 1;
-    const ReportOutcome console = generateReport(db, criteriaPage.criteria(), m_home, progress, step);
+    const ReportOutcome console = generateReport(*db, criteriaPage.criteria(), m_home, progress, step);
     QCOMPARE(int(console.page), int(ReportPage::Report));
     if (format == "html") {
         QCOMPARE(written, readAll(console.path));
@@ -419,9 +418,9 @@ void TstCommandLine::exportWritesTheDataExport() {
     QVERIFY(!rows.isEmpty());
     {
         // The console's export of the same day.
-        ManagerDatabase db(database());
+        const auto db = ManagerDatabase::open(database());
         ScriptedFeedback feedback;
-        DataExport exporter(feedback, db);
+        DataExport exporter(feedback, *db);
         const QString mine = m_dir->filePath("console.mdb");
         QVERIFY(exporter.ExportData(mine, first, first));
         QCOMPARE(rows, ManagerFixture::exportRows(mine));
@@ -488,7 +487,7 @@ void TstCommandLine::password() {
     QVERIFY2(outcome.code == code, qPrintable(QString::number(outcome.code) + outcome.out + outcome.err));
     QVERIFY2(outcome.err.contains(says), qPrintable(outcome.err));
     // Refused before anything was read: the registry is still empty.
-    QCOMPARE(ManagerDatabase(database()).workstations().isEmpty(), code != 0);
+    QCOMPARE(ManagerDatabase::open(database())->workstations().isEmpty(), code != 0);
 }
 
 QTEST_MAIN(TstCommandLine)

@@ -12,8 +12,8 @@
 #include "report/ReportCharts.h"
 #include "store/Dates.h"
 #include "store/ManagerDatabase.h"
-#include "store/SqlUtil.h"
 #include "support/AgentOracle.h"
+#include "support/ManagerFixture.h"
 #include "support/ScriptedDialogRunner.h"
 #include "support/ScriptedFeedback.h"
 #include "support/TestEnv.h"
@@ -26,7 +26,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QTextDocumentFragment>
@@ -73,10 +72,13 @@ QString breadcrumb(const frmMain& window) {
     return TestEnv::child<QLabel>(&window, "lblTitle")->text();
 }
 
+// A query's first field, read from the file beside the window's own connection.
+qint64 number(const ManagerDatabase& db, const QString& sql) {
+    return ManagerFixture::query(db.location(), sql).value(0).toLongLong();
+}
+
 qint64 usageRows(ManagerDatabase& db) {
-    QSqlQuery q = Sql::run(db.db(), "SELECT count(*) FROM MGRDaySummary");
-    q.next();
-    return q.value(0).toLongLong();
+    return number(db, "SELECT count(*) FROM MGRDaySummary");
 }
 } // namespace
 
@@ -114,10 +116,11 @@ void TstConsole::init() {
     QVERIFY(TestEnv::runAgent({"generate", "--network", m_network, "--machines", "6", "--days", "4",
                                "--rows-per-day", "12", "--quirks", "--seed", "7"}));
     // Groupings exist before the first start, so the criteria page lists them.
-    ManagerDatabase db(m_home + "/Data/VCManager.mdb");
-    Sql::run(db.db(), "INSERT INTO MGRGroupings (Alias, Rank) VALUES ('Mail', 1), ('Spreadsheet', 2)");
-    Sql::run(db.db(), QStringLiteral("INSERT INTO MGRGroupingsData (AliasKey, WindowTitle) VALUES "
-                                     "('Mail', 'mail'), ('Spreadsheet', 'SPREADSHEET')"));
+    const auto db = ManagerDatabase::open(m_home + "/Data/VCManager.mdb");
+    db->addGrouping("Mail", 1);
+    db->addGrouping("Spreadsheet", 2);
+    db->addGroupingTitle("Mail", "mail");
+    db->addGroupingTitle("Spreadsheet", "SPREADSHEET");
     m_settings = std::make_unique<Settings>(m_dir->filePath("settings.ini"));
     m_feedback.clear();
     m_dialogs.shown.clear();
@@ -137,12 +140,10 @@ void TstConsole::firstStartScansDownloadsAndReports() {
     // The status bar names exactly the monitored machines whose file could not be read.
     QStringList notRead;
     {
-        QSqlQuery q =
-            Sql::run(window->database()->db(), "SELECT Name FROM MGRWorkstations WHERE Monitored = 1");
         const QStringList readable = AgentOracle::agentMachines(m_network);
-        while (q.next())
-            if (!readable.contains(q.value(0).toString(), Qt::CaseInsensitive))
-                notRead << q.value(0).toString();
+        for (const ManagerDatabase::Workstation& ws : window->database()->workstations())
+            if (ws.monitored && !readable.contains(ws.name, Qt::CaseInsensitive))
+                notRead << ws.name;
     }
     QVERIFY(!notRead.isEmpty()); // the quirky network has a machine whose share cannot be read
     const QRegularExpression outcome(QStringLiteral(
@@ -292,16 +293,14 @@ void TstConsole::laterStartsUseTheRegistryAndTakeOnlyNewDays() {
     const AgentOracle::Import newDay =
         AgentOracle::expected(m_network, AgentOracle::agentMachines(m_network), newest.addDays(-1));
     QVERIFY(!newDay.withNewDays.isEmpty());
-    QSqlQuery q = Sql::run(window->database()->db(),
-                           "SELECT count(DISTINCT WorkstationKey) FROM MGRDaySummary WHERE Date = ?",
-                           {Dates::toStored(newest)});
-    QVERIFY(q.next());
-    QCOMPARE(q.value(0).toLongLong(), qint64(newDay.workstations.size()));
-    q = Sql::run(window->database()->db(),
-                 QStringLiteral("SELECT count(*) FROM (SELECT lower(UserName) FROM MGRUsers GROUP BY 1 "
-                                "HAVING count(*) > 1)"));
-    QVERIFY(q.next());
-    QCOMPARE(q.value(0).toLongLong(), 0);
+    QCOMPARE(number(*window->database(),
+                    "SELECT count(DISTINCT WorkstationKey) FROM MGRDaySummary WHERE Date = '" +
+                        Dates::toStored(newest) + "'"),
+             qint64(newDay.workstations.size()));
+    QCOMPARE(number(*window->database(),
+                    "SELECT count(*) FROM (SELECT lower(UserName) FROM MGRUsers GROUP BY 1 "
+                    "HAVING count(*) > 1)"),
+             0);
     window->close();
 }
 

@@ -46,13 +46,13 @@ using Days = QMap<QDate, AgentOracle::Import::Day>;
 
 Days stored(ManagerFixture& f, const QString& workstation) {
     Days days;
-    QSqlQuery q = f.exec(QStringLiteral("SELECT d.Date, count(*), total(d.Duration) FROM MGRDaySummary d "
-                                        "JOIN MGRWorkstations w ON w.WorkstationID = d.WorkstationKey "
-                                        "WHERE w.Name = ? GROUP BY d.Date"),
-                         {workstation});
-    while (q.next())
-        days[QDate::fromString(q.value(0).toString(), Qt::ISODate)] = {q.value(1).toLongLong(),
-                                                                       q.value(2).toDouble()};
+    const QList<QVariantList> rows =
+        f.exec(QStringLiteral("SELECT d.Date, count(*), total(d.Duration) FROM MGRDaySummary d "
+                              "JOIN MGRWorkstations w ON w.WorkstationID = d.WorkstationKey "
+                              "WHERE w.Name = ? GROUP BY d.Date"),
+               {workstation});
+    for (const QVariantList& row : rows)
+        days[QDate::fromString(row[0].toString(), Qt::ISODate)] = {row[1].toLongLong(), row[2].toDouble()};
     return days;
 }
 
@@ -146,8 +146,9 @@ QStringList TstHostileFiles::runCase(std::uint64_t seed, std::uint64_t number, Q
         faults << QStringLiteral("the download threw: ") + error.description();
     }
 
-    QSqlQuery integrity = f.exec(QStringLiteral("PRAGMA integrity_check"));
-    const QString check = integrity.next() ? integrity.value(0).toString() : QStringLiteral("no answer");
+    const QList<QVariantList> integrity = f.exec(QStringLiteral("PRAGMA integrity_check"));
+    const QString check =
+        integrity.isEmpty() ? QStringLiteral("no answer") : integrity.first().value(0).toString();
     if (check != QLatin1String("ok"))
         faults << QStringLiteral("integrity check: ") + check;
     if (f.scalar(

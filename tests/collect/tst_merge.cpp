@@ -10,7 +10,6 @@
 #include "support/SimNetworkWriter.h"
 #include "support/TestEnv.h"
 
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -362,12 +361,12 @@ private slots:
         QCOMPARE(f.scalar("SELECT count(*) FROM MGRUsers"), kUsers + 1000);
         QCOMPARE(f.scalar("SELECT count(*) FROM MGRAppTitles"), titles.size());
         QMap<QDate, QMap<QString, qint64>> seconds;
-        QSqlQuery q(f.db().db());
-        QVERIFY(q.exec("SELECT s.Date, t.AppTitle, sum(s.Duration) FROM MGRDaySummary s "
-                       "JOIN MGRAppTitles t ON t.AppTitleID = s.AppTitleKey GROUP BY s.Date, t.AppTitle"));
-        while (q.next())
-            seconds[QDate::fromString(q.value(0).toString(), Qt::ISODate)][q.value(1).toString()] =
-                q.value(2).toLongLong();
+        for (const QVariantList& row :
+             f.exec("SELECT s.Date, t.AppTitle, sum(s.Duration) FROM MGRDaySummary s "
+                    "JOIN MGRAppTitles t ON t.AppTitleID = s.AppTitleKey "
+                    "GROUP BY s.Date, t.AppTitle"))
+            seconds[QDate::fromString(row[0].toString(), Qt::ISODate)][row[1].toString()] =
+                row[2].toLongLong();
         QCOMPARE(seconds.size(), expected.seconds.size());
         for (auto day = expected.seconds.cbegin(); day != expected.seconds.cend(); ++day) {
             // The oracle keys a title by its spelling on the row; the store keeps the first one listed.

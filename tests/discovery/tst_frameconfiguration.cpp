@@ -2,7 +2,6 @@
 #include "discovery/frameConfiguration.h"
 #include "network/SimNetwork.h"
 #include "store/ManagerDatabase.h"
-#include "store/SqlUtil.h"
 #include "support/ScriptedDialogRunner.h"
 #include "support/ScriptedFeedback.h"
 #include "support/SimNetworkWriter.h"
@@ -21,7 +20,8 @@ namespace {
 struct Fixture {
     QTemporaryDir dir;
     SimNetworkWriter writer{dir.filePath("net")};
-    ManagerDatabase database{dir.filePath("VCManager.mdb")};
+    std::unique_ptr<ManagerDatabase> store = ManagerDatabase::open(dir.filePath("VCManager.mdb"));
+    ManagerDatabase& database = *store;
     SimNetwork network{dir.filePath("net")};
     ScriptedFeedback feedback;
     ScriptedDialogRunner dialogs;
@@ -65,10 +65,7 @@ struct Fixture {
         return rows;
     }
 
-    void addRow(const QString& name, bool monitored) {
-        Sql::run(database.db(), "INSERT INTO MGRWorkstations (Name, Monitored) VALUES (?, ?)",
-                 {name, monitored ? 1 : 0});
-    }
+    void addRow(const QString& name, bool monitored) { database.addWorkstation(name, monitored); }
 };
 
 } // namespace

@@ -1,7 +1,6 @@
 // Registry writes: one unit per scan, first row of a name wins, names in any letter case.
 #include "base/VcError.h"
 #include "discovery/WorkstationRegistry.h"
-#include "store/SqlUtil.h"
 #include "support/ManagerFixture.h"
 #include "support/TestEnv.h"
 
@@ -26,9 +25,9 @@ private:
 };
 
 void TstWorkstationRegistry::updateAddsAndChanges() {
-    QTemporaryDir dir;
-    ManagerDatabase db(dir.filePath("m.mdb"));
-    Sql::run(db.db(), "INSERT INTO MGRWorkstations (Name, Monitored) VALUES ('A', 0), ('a', 0), ('B', 1)");
+    ManagerFixture f;
+    ManagerDatabase& db = f.db();
+    f.exec("INSERT INTO MGRWorkstations (Name, Monitored) VALUES ('A', 0), ('a', 0), ('B', 1)");
     WorkstationRegistry registry(db);
     registry.update({{"a", true}, {"C", true}, {"B", false}, {"D", false}, {"c", false}});
     // "a" is the first row of A; "c" finds the C added by the same scan.
@@ -52,8 +51,8 @@ void TstWorkstationRegistry::failedUpdateChangesNothing() {
 }
 
 void TstWorkstationRegistry::setMonitoredByName() {
-    QTemporaryDir dir;
-    ManagerDatabase db(dir.filePath("m.mdb"));
+    ManagerFixture f;
+    ManagerDatabase& db = f.db();
     WorkstationRegistry registry(db);
     registry.update({{"PC\"1", false}, {"PC'2", false}});
     QVERIFY(registry.setMonitored("pc\"1", true));

@@ -1,6 +1,6 @@
 // Export of a day range into a standalone database file: rows, keys, the file's life cycle.
 #include "export/DataExport.h"
-#include "store/SqlUtil.h"
+#include "store/UsageScan.h"
 #include "support/ManagerFixture.h"
 #include "support/ScriptedFeedback.h"
 #include "support/TestEnv.h"
@@ -88,9 +88,9 @@ private slots:
         m_fixture->addUsage("PC2", "alice", "Letter.doc - Writer", kDay3, 45);
         m_fixture->addUsage("PC2", "alice", "Letter.doc - Writer", kDay3.addDays(1), 12);
         // A row whose user has no name row is left out, as joining the name tables leaves it out.
-        Sql::run(m_fixture->db().db(),
-                 "INSERT INTO MGRDaySummary (UserNameKey, AppTitleKey, WorkstationKey, Duration, Date) "
-                 "SELECT 999, AppTitleKey, WorkstationKey, 77, Date FROM MGRDaySummary WHERE Duration = 600");
+        m_fixture->exec(
+            "INSERT INTO MGRDaySummary (UserNameKey, AppTitleKey, WorkstationKey, Duration, Date) "
+            "SELECT 999, AppTitleKey, WorkstationKey, 77, Date FROM MGRDaySummary WHERE Duration = 600");
         DataExport exporter(m_feedback, m_fixture->db());
         QCOMPARE(exporter.ExportData(target(), kDay1, kDay3), statusFor(target()));
         QCOMPARE(exporter.rowsAdded(), 5);
@@ -105,12 +105,10 @@ private slots:
         m_fixture->addUsage("PC1", "alice", "Letter.doc - Writer", kDay1, 600);
         m_fixture->addUsage("PC1", "alice", "Memo.doc - WRITER", kDay1, 300);
         m_fixture->addUsage("PC1", "alice", "Writer", kDay1, 7);
-        // The engine's order decides which row comes first; ask it the same way the report does.
-        qint64 first = -1;
-        m_fixture->db().forEachUsageRow(kDay1, kDay1, [&](const ManagerDatabase::UsageRow& row) {
-            if (first < 0)
-                first = row.duration;
-        });
+        // The store's order decides which row comes first; ask it the same way the report does.
+        UsageScan::Row row;
+        QVERIFY(m_fixture->db().openUsageScan(kDay1, kDay1)->next(row));
+        const qint64 first = qint64(row.seconds);
         DataExport exporter(m_feedback, m_fixture->db());
         QVERIFY(exporter.ExportData(target(), kDay1, kDay1));
         QCOMPARE(ManagerFixture::exportRows(target()),
@@ -200,7 +198,7 @@ private slots:
         QVERIFY(exporter.ExportData(target(), kDay2, kDay2));
         const QByteArray before = contentsOf(target());
         m_fixture->exec("PRAGMA journal_mode=DELETE");
-        QFile manager(m_fixture->db().path());
+        QFile manager(m_fixture->db().location());
         QVERIFY(manager.open(QIODevice::ReadWrite));
         QVERIFY(manager.write(QByteArray(100, 'x')) == 100);
         manager.close();

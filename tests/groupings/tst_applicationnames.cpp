@@ -15,7 +15,7 @@ ApplicationNames makeRule(const QStringList& definition) {
     int rank = 0;
     for (const QString& line : definition) {
         const QString alias = line.section(QLatin1Char(':'), 0, 0);
-        groupings.append({rank + 1, alias, rank});
+        groupings.append({rank + 1, alias, rank, rank});
         ++rank;
         const QString list = line.section(QLatin1Char(':'), 1);
         if (line.contains(QLatin1Char(':'))) {
@@ -86,12 +86,13 @@ private slots:
     }
 
     void entriesJoinTheirGroupingIgnoringCase() {
-        ApplicationNames names({{1, "Writer", 0}}, {{1, "WRITER", "doc"}});
+        ApplicationNames names({{1, "Writer", 0, 0}}, {{1, "WRITER", "doc"}});
         QCOMPARE(names.GetApplicationName("a.doc"), "Writer");
     }
 
     void rankNotTableOrderDecides() {
-        ApplicationNames names({{1, "Second", 1}, {2, "First", 0}}, {{1, "Second", "a"}, {2, "First", "a"}});
+        ApplicationNames names({{1, "Second", 1, 1}, {2, "First", 0, 0}},
+                               {{1, "Second", "a"}, {2, "First", "a"}});
         QCOMPARE(names.GetApplicationName("a"), "First");
     }
 
@@ -113,7 +114,7 @@ private slots:
             const int count = 1 + random.bounded(6);
             for (int g = 0; g < count; ++g) {
                 const QString alias = QStringLiteral("G%1").arg(g);
-                groupings.append({g + 1, alias, g});
+                groupings.append({g + 1, alias, g, g});
                 const int n = random.bounded(5);
                 for (int e = 0; e < n; ++e) {
                     QString entry = word(4);

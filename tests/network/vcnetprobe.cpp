@@ -119,12 +119,12 @@ int main(int argc, char** argv) {
         if (!smb)
             return usage();
         const QStringList machines = MachineList::read(smb->config().listFile).names;
-        ManagerDatabase db(command.mid(9));
+        const std::unique_ptr<ManagerDatabase> db = ManagerDatabase::open(command.mid(9));
         QList<WorkstationRegistry::Node> nodes;
         for (const QString& machine : machines)
             nodes.append({machine, true});
-        WorkstationRegistry(db).update(nodes);
-        WorkstationMerge merge(db);
+        WorkstationRegistry(*db).update(nodes);
+        WorkstationMerge merge(*db);
         QElapsedTimer timer;
         timer.start();
         const DownloadSummary summary = downloadWorkstations(merge, *network, machines);

@@ -4,7 +4,7 @@
 #include "report/GenerateData.h"
 #include "report/ReportProgress.h"
 #include "report/ReportSums.h"
-#include "store/SqlStatement.h"
+#include "store/FileDatabase.h"
 #include "store/SqlTransaction.h"
 #include "support/ManagerFixture.h"
 #include "support/TestEnv.h"
@@ -261,12 +261,10 @@ private slots:
     void readsWhileAnotherConnectionWrites() {
         ManagerFixture f;
         f.addRawUsage("WS1", "anna", "t", "2024-03-01", 60);
-        ManagerDatabase writer(f.db().path());
-        SqlTransaction held(writer.handle(), SqlTransaction::Lock::Immediate);
-        SqlStatement::exec(writer.handle(), "INSERT INTO MGRDaySummary "
-                                            "(UserNameKey, AppTitleKey, WorkstationKey, Duration, Date) "
-                                            "SELECT UserNameKey, AppTitleKey, WorkstationKey, 600, Date "
-                                            "FROM MGRDaySummary");
+        FileDatabase writer(f.db().location(), FileDatabase::Access::ReadWrite);
+        SqlTransaction held(writer, SqlTransaction::Lock::Immediate);
+        writer.exec("INSERT INTO MGRDaySummary (UserNameKey, AppTitleKey, WorkstationKey, Duration, Date) "
+                    "SELECT UserNameKey, AppTitleKey, WorkstationKey, 600, Date FROM MGRDaySummary");
         RecordedProgress progress;
         int step = 0;
         QCOMPARE(extracted(f, everything(f, kDay1, kDay1), progress, step),

@@ -2,7 +2,6 @@
 #include "groupings/ApplicationNames.h"
 #include "report/frameData.h"
 #include "report/frmGenerateReport.h"
-#include "store/SqlUtil.h"
 #include "support/ManagerFixture.h"
 #include "support/ScriptedFeedback.h"
 #include "support/TestEnv.h"
@@ -75,7 +74,7 @@ private slots:
     void withoutUsageTheDatesAreUnavailable() {
         ManagerFixture f;
         f.addGrouping("Mail", {});
-        Sql::run(f.db().db(), "INSERT INTO MGRUsers (UserName) VALUES ('anna')");
+        f.db().addUser("anna");
         ScriptedFeedback feedback;
         frameData page(f.db(), feedback);
         page.LoadReportCriteria();

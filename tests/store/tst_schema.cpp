@@ -2,8 +2,8 @@
 #include "base/VcError.h"
 #include "store/FileDatabase.h"
 #include "store/ManagerDatabase.h"
-#include "store/schema.h"
-#include "store/SchemaMigration.h"
+#include "store/sqlite/schema.h"
+#include "store/sqlite/SqliteSchema.h"
 #include "store/SqlStatement.h"
 #include "support/TestEnv.h"
 
@@ -68,7 +68,8 @@ void TstSchema::olderFileIsMigratedWithItsData() {
     const QString path = dir.filePath("VCManager.mdb");
     writeVersion1(path, version);
     {
-        ManagerDatabase db(path);
+        const auto opened = ManagerDatabase::open(path);
+        ManagerDatabase& db = *opened;
         QCOMPARE(db.schemaVersion(), kManagerSchemaVersion);
         const auto workstations = db.workstations();
         QCOMPARE(workstations.size(), 2);
@@ -106,7 +107,7 @@ void TstSchema::newerFileIsRefusedUntouched() {
     const QByteArray before = fileHash(path);
     QVERIFY(!before.isEmpty());
     try {
-        ManagerDatabase db(path);
+        ManagerDatabase::open(path);
         QFAIL("opened");
     } catch (const VcError& error) {
         QVERIFY2(error.description().contains("newer version"), qPrintable(error.description()));
@@ -124,7 +125,7 @@ void TstSchema::failedMigrationLeavesTheFileAsItWas() {
         path, 1, "CREATE TABLE MGRDownloadStatus (Note TEXT); INSERT INTO MGRDownloadStatus VALUES ('mine')");
     const QByteArray before = fileHash(path);
     try {
-        ManagerDatabase db(path);
+        ManagerDatabase::open(path);
         QFAIL("opened");
     } catch (const VcError& error) {
         QVERIFY2(error.description().contains("MGRDownloadStatus"), qPrintable(error.description()));
@@ -151,16 +152,17 @@ void TstSchema::stepsRunInOrderAsOneUnit() {
     QFETCH(QStringList, log);
     QTemporaryDir dir;
     FileDatabase db(dir.filePath("steps.db"), FileDatabase::Access::Create);
-    db.exec(("CREATE TABLE Log (Step TEXT); PRAGMA user_version = " + QByteArray::number(from == 4 ? 4 : 1))
-                .constData());
-    const SchemaMigration::Step steps[] = {
+    // The version is read inside the unit: what is recorded there decides, as when another
+    // program took the steps a moment before.
+    db.exec(("CREATE TABLE Log (Step TEXT); PRAGMA user_version = " + QByteArray::number(from)).constData());
+    const SchemaStep steps[] = {
         {2, "INSERT INTO Log VALUES ('2')"},
         {3, "INSERT INTO Log VALUES ('3')"},
         {4, lastFails ? "INSERT INTO Log VALUES ('4'); INSERT INTO Missing VALUES (1)"
                       : "INSERT INTO Log VALUES ('4')"},
     };
     try {
-        SchemaMigration::migrate(db.handle(), from, steps);
+        SqliteSchema::migrate(db, 1, steps);
         QVERIFY(!lastFails);
     } catch (const VcError& error) {
         QVERIFY(lastFails);

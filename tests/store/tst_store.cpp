@@ -3,15 +3,16 @@
 #include "store/Dates.h"
 #include "store/FileDatabase.h"
 #include "store/ManagerDatabase.h"
-#include "store/SchemaMigration.h"
+#include "store/SchemaVersion.h"
+#include "store/sqlite/SqliteManagerDatabase.h"
 #include "store/SqlStatement.h"
-#include "store/SqlUtil.h"
+#include "store/UsageScan.h"
 #include "store/WorkstationDatabase.h"
+#include "support/ManagerFixture.h"
 #include "support/TestEnv.h"
 
 #include <QCryptographicHash>
 #include <QFile>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -51,7 +52,7 @@ private slots:
 void TstStore::installationCreatesSchemaWithDesktop() {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("Data/VCManager.mdb"));
-    ManagerDatabase db(path);
+    SqliteManagerDatabase db(path);
     QVERIFY(QFile::exists(path));
     const auto groupings = db.groupings();
     QCOMPARE(groupings.size(), 1);
@@ -61,14 +62,11 @@ void TstStore::installationCreatesSchemaWithDesktop() {
     QVERIFY(db.users().isEmpty());
     QVERIFY(!db.newestDay().has_value());
     QVERIFY(db.distinctDays().isEmpty());
-    QSqlQuery q = Sql::run(db.db(), QStringLiteral("PRAGMA user_version"));
-    QVERIFY(q.next());
-    QCOMPARE(q.value(0).toInt(), kManagerSchemaVersion);
+    QCOMPARE(db.schemaVersion(), kManagerSchemaVersion);
     // Counters are never reused.
     const int first = db.addUser(QStringLiteral("anna"));
-    Sql::run(db.db(), QStringLiteral("DELETE FROM MGRUsers"));
+    db.file().exec("DELETE FROM MGRUsers");
     QVERIFY(db.addUser(QStringLiteral("bob")) > first);
-    QVERIFY(db.handle() != nullptr);
 }
 
 void TstStore::refusesFilesThatAreNotManagerDatabases_data() {
@@ -93,7 +91,7 @@ void TstStore::refusesFilesThatAreNotManagerDatabases() {
     }
     const QByteArray before = fileHash(path);
     try {
-        ManagerDatabase db(path);
+        ManagerDatabase::open(path);
         QFAIL("opened");
     } catch (const VcError& error) {
         QCOMPARE(error.number(), number);
@@ -104,53 +102,57 @@ void TstStore::refusesFilesThatAreNotManagerDatabases() {
 
 void TstStore::daysThroughTheIndex() {
     QTemporaryDir dir;
-    ManagerDatabase db(dir.filePath(QStringLiteral("m.mdb")));
-    QSqlQuery insert =
-        Sql::prepare(db.db(), QStringLiteral("INSERT INTO MGRDaySummary "
-                                             "(UserNameKey, AppTitleKey, WorkstationKey, Duration, Date) "
-                                             "VALUES (1, 1, ?, 60, ?)"));
+    SqliteManagerDatabase db(dir.filePath(QStringLiteral("m.mdb")));
+    SqlStatement insert(db.file(),
+                        "INSERT INTO MGRDaySummary (UserNameKey, AppTitleKey, WorkstationKey, Duration, "
+                        "Date) VALUES (1, 1, ?, 60, ?)");
+    const auto add = [&insert](int ws, const auto& bindDate) {
+        insert.bindInt64(1, ws);
+        bindDate(insert);
+        insert.run();
+    };
+    const auto text = [](const QString& day) { return [day](SqlStatement& q) { q.bindText(2, day); }; };
     const QList<QPair<int, QString>> rows = {{1, QStringLiteral("2024-03-02")},
                                              {1, QStringLiteral("2024-02-28")},
                                              {2, QStringLiteral("2024-03-05")},
                                              {2, QStringLiteral("2024-03-02")},
                                              {1, QStringLiteral("2024-02-28")}};
     for (const auto& [ws, day] : rows)
-        Sql::exec(insert, {ws, day});
+        add(ws, text(day));
     QCOMPARE(db.distinctDays(), (QList<QDate>{QDate(2024, 2, 28), QDate(2024, 3, 2), QDate(2024, 3, 5)}));
     QCOMPARE(db.newestDay(1), std::optional<QDate>(QDate(2024, 3, 2)));
     QCOMPARE(db.newestDay(2), std::optional<QDate>(QDate(2024, 3, 5)));
     QVERIFY(!db.newestDay(3).has_value());
     QCOMPARE(db.newestDay(), std::optional<QDate>(QDate(2024, 3, 5)));
-    // Values no console writes must not stall the walk (it hung on these at every start).
-    Sql::exec(insert, {1, QString(QStringLiteral("2024-03-02")) + QChar(0x100)});
-    Sql::exec(insert, {1, QStringLiteral("2024-03-05 23:59:59")});
-    Sql::exec(insert, {1, QByteArray("2024-03-09")});
-    Sql::exec(insert, {1, 20240310});
-    Sql::exec(insert, {1, QStringLiteral("not a day")});
-    Sql::exec(insert, {1, QStringLiteral("2024-03-07\xff")});
+    // Values no console writes must not stall the walk (it hung on these at every start), text
+    // that is no UTF-8 (read back and bound again as UTF-16, it sorted before itself) included.
+    add(1, text(QString(QStringLiteral("2024-03-02")) + QChar(0x100)));
+    add(1, text(QStringLiteral("2024-03-05 23:59:59")));
+    add(1, [](SqlStatement& q) { q.bindBlob(2, QByteArray("2024-03-09")); });
+    add(1, [](SqlStatement& q) { q.bindInt64(2, 20240310); });
+    add(1, text(QStringLiteral("not a day")));
+    add(1, text(QStringLiteral("2024-03-07\xff")));
+    add(1, [](SqlStatement& q) { q.bindText(2, QByteArray("not\xff a day")); });
     QCOMPARE(db.distinctDays(), (QList<QDate>{QDate(2024, 2, 28), QDate(2024, 3, 2), QDate(2024, 3, 5)}));
 }
 
 void TstStore::usageRowsOfARange() {
-    QTemporaryDir dir;
-    ManagerDatabase db(dir.filePath(QStringLiteral("m.mdb")));
-    Sql::run(db.db(), QStringLiteral("INSERT INTO MGRWorkstations (Name, Monitored) VALUES ('WS1', 1)"));
-    const int user = db.addUser(QStringLiteral("O'Brien"));
-    const int title = db.addAppTitle(QStringLiteral("Inbox - Mail"));
-    for (const QString& day :
-         {QStringLiteral("2024-01-01"), QStringLiteral("2024-01-02"), QStringLiteral("2024-01-03")})
-        Sql::run(db.db(), QStringLiteral("INSERT INTO MGRDaySummary VALUES (?, ?, 1, 90, ?)"),
-                 {user, title, day});
-    QList<ManagerDatabase::UsageRow> seen;
-    db.forEachUsageRow(QDate(2024, 1, 2), QDate(2024, 1, 3), [&](const auto& row) { seen.append(row); });
-    QCOMPARE(seen.size(), 2);
-    for (const auto& row : seen) {
-        QCOMPARE(row.workstation, QStringLiteral("WS1"));
-        QCOMPARE(row.userName, QStringLiteral("O'Brien"));
-        QCOMPARE(row.appTitle, QStringLiteral("Inbox - Mail"));
-        QCOMPARE(row.duration, 90);
-        QVERIFY(row.date >= QDate(2024, 1, 2) && row.date <= QDate(2024, 1, 3));
-    }
+    ManagerFixture f;
+    f.addUsage("WS1", "O'Brien", "Inbox - Mail", QDate(2024, 1, 1), 90);
+    f.addUsage("WS1", "O'Brien", "Inbox - Mail", QDate(2024, 1, 3), 80);
+    f.addUsage("WS1", "O'Brien", "Inbox - Mail", QDate(2024, 1, 2), 70);
+    f.addUsage("WS1", "O'Brien", "Inbox - Mail", QDate(2024, 1, 4), 60);
+    const std::unique_ptr<UsageScan> scan = f.db().openUsageScan(QDate(2024, 1, 2), QDate(2024, 1, 3));
+    QStringList seen;
+    UsageScan::Row row;
+    while (scan->next(row))
+        seen << QString::fromUtf8(row.date) + QLatin1Char(' ') + QString::number(row.seconds);
+    QCOMPARE(seen, (QStringList{"2024-01-02 70", "2024-01-03 80"}));
+    QStringList users;
+    scan->users([&](qint64 key, const QString& name) { users << QString::number(key) + name; });
+    QCOMPARE(users, QStringList{"1O'Brien"});
+    QCOMPARE(scan->title(1), std::optional<QString>(QStringLiteral("Inbox - Mail")));
+    QVERIFY(!scan->title(2).has_value());
 }
 
 void TstStore::workstationDatabaseReading() {

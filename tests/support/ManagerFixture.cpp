@@ -5,15 +5,12 @@
 #include "groupings/ApplicationNames.h"
 #include "store/Dates.h"
 #include "store/FileDatabase.h"
+#include "store/sqlite/SqliteManagerDatabase.h"
 #include "store/SqlStatement.h"
-#include "store/SqlUtil.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlRecord>
 #include <QtTest>
 
 namespace {
@@ -33,6 +30,16 @@ QString refusal(const QString& event, const QString& table, const QString& when)
         .arg(event, table, when);
 }
 
+// Runs work on a statement of the file's; a failure ends the test run.
+template <typename Work> void withRows(FileDatabase& db, const char* sql, Work work) {
+    try {
+        SqlStatement q(db, sql);
+        work(q);
+    } catch (const VcError& error) {
+        qFatal("%s", error.what());
+    }
+}
+
 QStringList rows(SqlStatement& q, const QString& nullText) {
     QStringList lines;
     while (q.step()) {
@@ -44,20 +51,39 @@ QStringList rows(SqlStatement& q, const QString& nullText) {
     return lines;
 }
 
-QStringList rows(QSqlQuery& q, const QString& nullText) {
-    QStringList lines;
-    while (q.next()) {
-        QStringList fields;
-        for (int i = 0; i < q.record().count(); ++i)
-            fields << (q.value(i).isNull() ? nullText : q.value(i).toString());
-        lines << fields.join(QLatin1Char('|'));
+// Binds a value by its type, as the tests write it.
+void bind(SqlStatement& statement, int index, const QVariant& value) {
+    if (value.isNull()) {
+        statement.bindNull(index);
+        return;
     }
-    return lines;
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+        statement.bindInt64(index, value.toLongLong());
+        break;
+    case QMetaType::Double:
+        statement.bindDouble(index, value.toDouble());
+        break;
+    case QMetaType::QByteArray:
+        statement.bindBlob(index, value.toByteArray());
+        break;
+    default:
+        statement.bindText(index, value.toString());
+    }
 }
 } // namespace
 
 ManagerFixture::ManagerFixture()
-    : m_database(std::make_unique<ManagerDatabase>(m_dir.filePath(QStringLiteral("VCManager.mdb")))) {}
+    : m_database(std::make_unique<SqliteManagerDatabase>(m_dir.filePath(QStringLiteral("VCManager.mdb")))) {}
+
+ManagerFixture::~ManagerFixture() = default;
+
+ManagerDatabase& ManagerFixture::db() {
+    return *m_database;
+}
 
 QString ManagerFixture::programFolder() {
     const QString folder = m_dir.filePath(QStringLiteral("program"));
@@ -70,20 +96,27 @@ QString ManagerFixture::programFolder() {
     return folder;
 }
 
-QSqlQuery ManagerFixture::exec(const QString& sql, const QVariantList& values) {
-    QSqlQuery q(m_database->db());
-    if (!q.prepare(sql))
-        qFatal("%s: %s", qPrintable(sql), qPrintable(q.lastError().text()));
-    for (int i = 0; i < values.size(); ++i)
-        q.bindValue(i, values[i]);
-    if (!q.exec())
-        qFatal("%s: %s", qPrintable(sql), qPrintable(q.lastError().text()));
-    return q;
+QList<QVariantList> ManagerFixture::exec(const QString& sql, const QVariantList& values) {
+    QList<QVariantList> rows;
+    try {
+        SqlStatement q(m_database->file(), sql.toUtf8().constData());
+        for (int i = 0; i < values.size(); ++i)
+            bind(q, i + 1, values[i]);
+        while (q.step()) {
+            QVariantList row;
+            for (int i = 0; i < q.columnCount(); ++i)
+                row.append(q.value(i));
+            rows.append(row);
+        }
+    } catch (const VcError& error) {
+        qFatal("%s", error.what());
+    }
+    return rows;
 }
 
 qint64 ManagerFixture::scalar(const QString& sql, const QVariantList& values) {
-    QSqlQuery q = exec(sql, values);
-    return q.next() ? q.value(0).toLongLong() : 0;
+    const QList<QVariantList> rows = exec(sql, values);
+    return rows.isEmpty() || rows.first().isEmpty() ? 0 : rows.first().first().toLongLong();
 }
 
 int ManagerFixture::keyOf(QHash<QString, int>& keys, const QString& table, const QString& field,
@@ -95,7 +128,8 @@ int ManagerFixture::keyOf(QHash<QString, int>& keys, const QString& table, const
     const QString sql = table == QLatin1String("MGRWorkstations")
                             ? QStringLiteral("INSERT INTO MGRWorkstations (Name, Monitored) VALUES (?, 1)")
                             : QStringLiteral("INSERT INTO %1 (%2) VALUES (?)").arg(table, field);
-    const int key = exec(sql, {name}).lastInsertId().toInt();
+    exec(sql, {name});
+    const int key = int(m_database->file().lastInsertId());
     keys.insert(name, key);
     return key;
 }
@@ -123,12 +157,13 @@ void ManagerFixture::registerWorkstations(const QStringList& names) {
 }
 
 QStringList ManagerFixture::usage() {
-    QSqlQuery q =
-        exec(QStringLiteral("SELECT w.Name, u.UserName, t.AppTitle, s.Date, s.Duration FROM MGRDaySummary s "
-                            "LEFT JOIN MGRWorkstations w ON w.WorkstationID = s.WorkstationKey "
-                            "LEFT JOIN MGRUsers u ON u.UserNameID = s.UserNameKey "
-                            "LEFT JOIN MGRAppTitles t ON t.AppTitleID = s.AppTitleKey"));
-    QStringList lines = rows(q, QStringLiteral("<null>"));
+    QStringList lines;
+    withRows(m_database->file(),
+             "SELECT w.Name, u.UserName, t.AppTitle, s.Date, s.Duration FROM MGRDaySummary s "
+             "LEFT JOIN MGRWorkstations w ON w.WorkstationID = s.WorkstationKey "
+             "LEFT JOIN MGRUsers u ON u.UserNameID = s.UserNameKey "
+             "LEFT JOIN MGRAppTitles t ON t.AppTitleID = s.AppTitleKey",
+             [&](SqlStatement& q) { lines = rows(q, QStringLiteral("<null>")); });
     lines.sort();
     return lines;
 }

@@ -7,24 +7,30 @@
 #include <memory>
 #include <QDate>
 #include <QHash>
-#include <QSqlQuery>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QVariant>
 
+class SqliteManagerDatabase;
+
 class ManagerFixture {
 public:
-    // A new manager database holding only what installation puts there ("Desktop", rank 0).
+    // A new manager database holding only what installation puts there ("Desktop", rank 0), on
+    // the embedded engine.
     ManagerFixture();
+    ~ManagerFixture();
 
-    ManagerDatabase& db() { return *m_database; }
+    ManagerDatabase& db();
     QString folder() const { return m_dir.path(); }
     QString filePath(const QString& name) const { return m_dir.filePath(name); }
     // A program folder whose Data/HTML holds the fixed pages; made on first use.
     QString programFolder();
 
-    QSqlQuery exec(const QString& sql, const QVariantList& values = {});
+    // Runs one statement on the database's own connection (so it sees what an open unit holds):
+    // its rows, each a list of values.
+    QList<QVariantList> exec(const QString& sql, const QVariantList& values = {});
     qint64 scalar(const QString& sql, const QVariantList& values = {});
 
     // One usage row; names are registered on first use, exactly as written. The raw form
@@ -77,7 +83,7 @@ private:
     int keyOf(QHash<QString, int>& keys, const QString& table, const QString& field, const QString& name);
 
     QTemporaryDir m_dir;
-    std::unique_ptr<ManagerDatabase> m_database;
+    std::unique_ptr<SqliteManagerDatabase> m_database;
     QHash<QString, int> m_workstations;
     QHash<QString, int> m_users;
     QHash<QString, int> m_titles;

@@ -1,5 +1,5 @@
 -- The manager database as version 1 installed it. Dates are ISO text (YYYY-MM-DD); yes/no is 0/1.
--- Never change this file: installation runs it and then every step of store/SchemaMigration.cpp,
+-- Never change this file: installation runs it and then every step of store/sqlite/SqliteSchema.cpp,
 -- so that a new database and a migrated one are the same.
 CREATE TABLE MGRWorkstations (
   WorkstationID INTEGER PRIMARY KEY AUTOINCREMENT,

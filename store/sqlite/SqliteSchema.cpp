@@ -1,18 +1,19 @@
-// The steps of the manager schema after its first version, and the unit that runs them.
-#include "store/SchemaMigration.h"
+// The embedded engine's schema steps after its first version, and the unit that runs them.
+#include "store/sqlite/SqliteSchema.h"
 
-#include "store/schema.h"
+#include "store/FileDatabase.h"
+#include "store/sqlite/schema.h"
 #include "store/SqlStatement.h"
 #include "store/SqlTransaction.h"
 
+#include <algorithm>
 #include <QByteArray>
 #include <QString>
 
-namespace SchemaMigration {
+namespace SqliteSchema {
 namespace {
 
-// Append only: a step once released never changes, since databases have taken it.
-constexpr Step kSteps[] = {
+constexpr SchemaStep kSteps[] = {
     // One row per workstation: when its last download was attempted (UTC,
     // YYYY-MM-DDTHH:MM:SSZ), what came of it (Result 0: RowsMerged rows merged; 1: unreachable;
     // 2: failed, Reason says why) and the newest day (YYYY-MM-DD) held for it afterwards, NULL
@@ -39,25 +40,32 @@ static_assert(kSteps[std::size(kSteps) - 1].version == kManagerSchemaVersion,
 
 } // namespace
 
-std::span<const Step> managerSteps() {
+int version(FileDatabase& db) {
+    SqlStatement version(db, "PRAGMA user_version", db.path());
+    return version.step() ? int(version.int64(0)) : 0;
+}
+
+std::span<const SchemaStep> managerSteps() {
     return kSteps;
 }
 
-void migrate(sqlite3* db, int from, std::span<const Step> steps) {
+void migrate(FileDatabase& db, int base, std::span<const SchemaStep> steps) {
     SqlTransaction transaction(db, SqlTransaction::Lock::Immediate,
                                QStringLiteral("Could not bring the database up to date"));
-    int version = from;
-    for (const Step& step : steps) {
+    const int from = std::max(version(db), base);
+    int reached = from;
+    for (const SchemaStep& step : steps) {
         if (step.version <= from)
             continue;
-        SqlStatement::exec(db, step.sql,
-                           QStringLiteral("Could not bring the database up to version ") +
-                               QString::number(step.version));
-        version = step.version;
+        db.exec(step.script, QStringLiteral("Could not bring the database up to version ") +
+                                 QString::number(step.version));
+        reached = step.version;
     }
-    const QByteArray setVersion = "PRAGMA user_version = " + QByteArray::number(version);
-    SqlStatement::exec(db, setVersion.constData());
+    if (reached != from || reached != version(db)) {
+        const QByteArray setVersion = "PRAGMA user_version = " + QByteArray::number(reached);
+        db.exec(setVersion.constData());
+    }
     transaction.commit();
 }
 
-} // namespace SchemaMigration
+} // namespace SqliteSchema
