@@ -63,8 +63,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION admin)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://www.vellumcrest.example/)
 # Libraries come from dpkg-shlibdeps; these are loaded at run time, where it cannot see them:
-# the SQLite driver plugin of QtSql, the Arial metric twin the report and labels name, and the
-# SASL plugin of the directory's Kerberos bind.
+# the Arial metric twin the report and labels name, and the SASL plugin of the directory's
+# Kerberos bind.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite, fonts-liberation, libsasl2-modules-gssapi-mit")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation, libsasl2-modules-gssapi-mit")
 include(CPack)
