@@ -236,31 +236,45 @@ void TstDownload::mergedRecordSharesTheMergesTransaction() {
 void TstDownload::outcomeSaysWhatDidNotHappen_data() {
     QTest::addColumn<QStringList>("notRead"); // "name|reason"
     QTest::addColumn<QStringList>("future");
+    QTest::addColumn<QString>("stopped");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("details");
-    QTest::newRow("everything came in")
-        << QStringList{} << QStringList{} << "Workstation data download complete"
-        << "";
+    QTest::newRow("everything came in") << QStringList{} << QStringList{} << ""
+                                        << "Workstation data download complete"
+                                        << "";
     QTest::newRow("one not read")
-        << QStringList{"WS004|could not be reached"} << QStringList{}
+        << QStringList{"WS004|could not be reached"} << QStringList{} << ""
         << "Workstation data download complete (1 workstation could not be read: WS004)"
         << "WS004: could not be reached";
     QTest::newRow("two, and a wrong clock")
         << QStringList{"WS004|could not be reached", "WS007|database disk image is malformed"}
-        << QStringList{"WS009"}
+        << QStringList{"WS009"} << ""
         << "Workstation data download complete (2 workstations could not be read: WS004, WS007; rows dated "
            "after today left out: WS009)"
         << "WS004: could not be reached\nWS007: database disk image is malformed\nWS009: rows dated after "
            "today "
            "were left out (check the machine's clock)";
+    // At a site's scale the status bar counts; the health page names them.
+    QTest::newRow("four not read: counted")
+        << QStringList{"WS1|no answer within 5 s", "WS2|no answer within 5 s", "WS3|not published",
+                       "WS4|no share"}
+        << QStringList{} << ""
+        << "Workstation data download complete (4 workstations could not be read (see Workstation Health))"
+        << "WS1: no answer within 5 s\nWS2: no answer within 5 s\nWS3: not published\nWS4: no share";
+    QTest::newRow("a refused account stops the run")
+        << QStringList{} << QStringList{} << "logon failure: the account is locked out"
+        << "Workstation data download stopped: logon failure: the account is locked out"
+        << "Stopped: logon failure: the account is locked out";
 }
 
 void TstDownload::outcomeSaysWhatDidNotHappen() {
     QFETCH(QStringList, notRead);
     QFETCH(QStringList, future);
+    QFETCH(QString, stopped);
     QFETCH(QString, text);
     QFETCH(QString, details);
     DownloadSummary summary;
+    summary.stopped = stopped;
     for (const QString& entry : notRead)
         summary.notRead.append({entry.section('|', 0, 0), entry.section('|', 1)});
     summary.datedAfterToday = future;

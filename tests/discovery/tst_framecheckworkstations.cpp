@@ -1,5 +1,6 @@
 // The Check Workstations page: a line per enumerated machine, messages only for failed calls.
 #include "discovery/frameCheckWorkstations.h"
+#include "network/NetworkFactory.h"
 #include "network/SimNetwork.h"
 #include "support/ScriptedFeedback.h"
 #include "support/SimNetworkWriter.h"
@@ -18,6 +19,7 @@ private slots:
     void everyMachineGetsALine();
     void noLines_data();
     void noLines();
+    void anUnreadableNetworkSaysWhy();
 
 private:
     static QStringList lines(const QListWidget* list) {
@@ -89,6 +91,19 @@ void TstFrameCheckWorkstations::noLines() {
     QCOMPARE(list->count(), 0);
     QVERIFY(feedback.messages.isEmpty());
     QVERIFY(!QApplication::overrideCursor());
+}
+
+void TstFrameCheckWorkstations::anUnreadableNetworkSaysWhy() {
+    // The real network says why its machines could not be listed (a directory that is not
+    // trusted, a refused account): one message with that reason, no lines.
+    const std::unique_ptr<Network> network = createNetwork(QString(), QString());
+    ScriptedFeedback feedback;
+    frameCheckWorkstations page(*network, feedback);
+    page.checkWorkstations();
+    QCOMPARE(TestEnv::child<QListWidget>(&page, "lstCheck")->count(), 0);
+    QCOMPARE(feedback.messages.size(), 1);
+    QCOMPARE(feedback.messages[0].text,
+             QString("The workstations could not be checked: no network is configured"));
 }
 
 QTEST_MAIN(TstFrameCheckWorkstations)
