@@ -15,19 +15,19 @@
 #include "network/NetworkFactory.h"
 #include "report/GenerateData.h"
 #include "report/ReportCsv.h"
+#include "report/ReportHeading.h"
 #include "report/ReportHtml.h"
 #include "report/ReportPdf.h"
 #include "report/ReportProgress.h"
-#include "report/ReportScreenDocument.h"
 #include "report/ReportSums.h"
 #include "store/ManagerDatabase.h"
 
 #include <QDate>
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
-#include <QTextDocument>
 
 #include <cerrno>
 #include <cstring>
@@ -268,10 +268,21 @@ private:
         } else if (m_options.format == QLatin1String("html")) {
             ReportHtml::write(report, output);
         } else {
-            // Laid out as the Reports page shows it.
-            QObject owner;
-            QTextDocument* document = ReportScreenDocument::build(report, &owner);
-            const QString error = writeReportPdf(*document, output);
+            // The pages the Reports page prints, headed with the days and what was left out.
+            const auto choice = [](const QStringList& listed, const QStringList& chosen) {
+                QStringList left;
+                for (const QString& name : listed)
+                    if (!chosen.contains(name))
+                        left.append(name);
+                return ReportHeading::choiceText(chosen, left);
+            };
+            ReportHeading heading;
+            heading.period = ReportHeading::periodText(m_from, m_to);
+            heading.criteria = ReportHeading::criteriaText(choice(applications, criteria.applications),
+                                                           choice(users, criteria.users),
+                                                           choice(workstations, criteria.workstations));
+            heading.generated = QDateTime::currentDateTime();
+            const QString error = writeReportPdf(report, heading, output);
             if (!error.isEmpty())
                 throw Fatal{QStringLiteral("Could not write the report to ") + output + QStringLiteral(": ") +
                             error};

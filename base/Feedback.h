@@ -21,6 +21,9 @@ public:
         // e.g. "All Files (*.*)|*.*|Access Databases (*.mdb)|*.mdb".
         QString filter;
         QString defaultSuffix; // without the dot; appended when the chosen name has none
+        // The description of the filter entry to start with ("PDF Files (*.pdf)"); the first
+        // when empty.
+        QString selectedFilter;
         bool confirmOverwrite = false;
     };
 

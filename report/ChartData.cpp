@@ -84,13 +84,23 @@ ChartData ChartData::build(const ReportSums& report, int maxBars, int maxSeries)
     };
     // A range of more years than fit (a damaged day among the criteria's dates) shows the days
     // with rows; when even those do not fit, one bar per year however many there are.
-    if (!choose(first, last) && !choose(firstRow, lastRow)) {
-        data.m_period = Period::Year;
-        data.m_barStarts = barsOf(firstRow, lastRow, Period::Year, std::numeric_limits<qsizetype>::max());
+    data.m_lastDay = last;
+    if (!choose(first, last)) {
+        data.m_lastDay = lastRow;
+        if (!choose(firstRow, lastRow)) {
+            data.m_period = Period::Year;
+            data.m_barStarts = barsOf(firstRow, lastRow, Period::Year, std::numeric_limits<qsizetype>::max());
+        }
     }
     const size_t bars = data.m_barStarts.size();
 
-    std::vector<Series> all(static_cast<size_t>(report.applications().groups()));
+    // Exact sums per series and bar, rounded once when the series are laid out.
+    struct Exact {
+        QString name;
+        std::vector<qint64> bars;
+        qint64 total = 0;
+    };
+    std::vector<Exact> all(static_cast<size_t>(report.applications().groups()));
     std::vector<char> present(all.size(), 0);
     for (const auto& [date, day] : report.days()) {
         const auto bar =
@@ -98,15 +108,14 @@ ChartData ChartData::build(const ReportSums& report, int maxBars, int maxSeries)
                                 data.m_barStarts.begin() - 1);
         for (const ReportSums::Application& cell : day.applications) {
             const auto index = static_cast<size_t>(cell.group);
-            Series& series = all[index];
+            Exact& series = all[index];
             if (!present[index]) {
                 present[index] = 1;
                 series.name = report.applications().firstSpelling(cell.group);
-                series.minutes.assign(bars, 0);
+                series.bars.assign(bars, 0);
             }
-            const auto minutes = static_cast<qint64>(ReportText::roundHalfEven(cell.minutes()));
-            series.minutes[bar] += minutes;
-            series.total += minutes;
+            series.bars[bar] += cell.milliseconds;
+            series.total += cell.milliseconds;
         }
     }
 
@@ -120,78 +129,114 @@ ChartData ChartData::build(const ReportSums& report, int maxBars, int maxSeries)
         const int byName = all[a].name.compare(all[b].name, Qt::CaseInsensitive);
         return byName != 0 ? byName < 0 : a < b;
     });
+    const auto laidOut = [](const QString& name, int applications, const std::vector<qint64>& exactBars,
+                            qint64 total) {
+        Series series;
+        series.name = name;
+        series.applications = applications;
+        series.milliseconds = total;
+        series.total = ReportText::wholeMinutes(total);
+        series.minutes.reserve(exactBars.size());
+        for (const qint64 bar : exactBars)
+            series.minutes.push_back(ReportText::wholeMinutes(bar));
+        return series;
+    };
     const size_t named = order.size() <= static_cast<size_t>(std::max(maxSeries, 1))
                              ? order.size()
                              : static_cast<size_t>(std::max(maxSeries, 1)) - 1;
     for (size_t i = 0; i < named; ++i)
-        data.m_series.push_back(std::move(all[order[i]]));
+        data.m_series.push_back(laidOut(all[order[i]].name, 1, all[order[i]].bars, all[order[i]].total));
     if (named < order.size()) {
-        Series rest;
-        rest.applications = static_cast<int>(order.size() - named);
-        rest.name = QStringLiteral("Other (%1 applications)").arg(rest.applications);
-        rest.minutes.assign(bars, 0);
+        const int rest = static_cast<int>(order.size() - named);
+        std::vector<qint64> restBars(bars, 0);
+        qint64 restTotal = 0;
         for (size_t i = named; i < order.size(); ++i) {
-            const Series& series = all[order[i]];
+            const Exact& series = all[order[i]];
             for (size_t bar = 0; bar < bars; ++bar)
-                rest.minutes[bar] += series.minutes[bar];
-            rest.total += series.total;
+                restBars[bar] += series.bars[bar];
+            restTotal += series.total;
         }
-        data.m_series.push_back(std::move(rest));
+        data.m_series.push_back(
+            laidOut(QStringLiteral("Other (%1 applications)").arg(rest), rest, restBars, restTotal));
     }
+    qint64 total = 0;
     for (const Series& series : data.m_series)
-        data.m_totalMinutes += series.total;
+        total += series.milliseconds;
+    data.m_totalMilliseconds = total;
+    data.m_totalMinutes = ReportText::wholeMinutes(total);
     return data;
+}
+
+bool ChartData::isPartial(size_t bar) const {
+    if (bar >= m_barStarts.size() || m_period == Period::Day)
+        return false;
+    const QDate start = m_barStarts[bar];
+    const QDate periodBegins = periodStart(start, m_period);
+    const QDate periodEnds = nextStart(periodBegins, m_period).addDays(-1);
+    return start != periodBegins ||
+           (bar + 1 == m_barStarts.size() && m_lastDay.isValid() && m_lastDay < periodEnds);
 }
 
 QStringList ChartData::barLabels() const {
     QStringList labels;
     const QLocale locale;
-    for (const QDate& start : m_barStarts) {
+    for (size_t bar = 0; bar < m_barStarts.size(); ++bar) {
+        const QDate start = m_barStarts[bar];
+        QString label;
         switch (m_period) {
         case Period::Day:
         case Period::Week:
-            labels.append(Dates::shortText(start));
+            label = Dates::shortText(start);
             break;
         case Period::Month:
-            labels.append(locale.toString(start, QStringLiteral("MMM yyyy")));
+            label = locale.toString(start, QStringLiteral("MMM yyyy"));
             break;
         case Period::Quarter:
-            labels.append(QStringLiteral("Q%1 %2").arg((start.month() - 1) / 3 + 1).arg(start.year()));
+            label = QStringLiteral("Q%1 %2").arg((start.month() - 1) / 3 + 1).arg(start.year());
             break;
         case Period::Year:
-            labels.append(QString::number(start.year()));
+            label = QString::number(start.year());
             break;
         }
+        labels.append(isPartial(bar) ? label + QLatin1Char('*') : label);
     }
     return labels;
 }
 
 double ChartData::sharePercent(const Series& series) const {
-    return m_totalMinutes == 0
+    return m_totalMilliseconds <= 0
                ? 0.0
-               : 100.0 * static_cast<double>(series.total) / static_cast<double>(m_totalMinutes);
+               : 100.0 * static_cast<double>(series.milliseconds) / static_cast<double>(m_totalMilliseconds);
+}
+
+bool ChartData::inHours() const {
+    qint64 highest = 0;
+    for (size_t bar = 0; bar < m_barStarts.size(); ++bar) {
+        qint64 total = 0;
+        for (const Series& series : m_series)
+            total += series.minutes[bar];
+        highest = std::max(highest, total);
+    }
+    return highest > 120;
 }
 
 QString ChartData::valueAxisTitle() const {
-    switch (m_period) {
-    case Period::Day:
-        return QStringLiteral("Minutes per day");
-    case Period::Week:
-        return QStringLiteral("Minutes per week");
-    case Period::Month:
-        return QStringLiteral("Minutes per month");
-    case Period::Quarter:
-        return QStringLiteral("Minutes per quarter");
-    case Period::Year:
-        return QStringLiteral("Minutes per year");
-    }
-    return QString();
+    static const char* const periods[] = {"day", "week", "month", "quarter", "year"};
+    return (inHours() ? QStringLiteral("Hours per ") : QStringLiteral("Minutes per ")) +
+           QLatin1String(periods[static_cast<int>(m_period)]);
 }
 
 QString ChartData::barAxisTitle() const {
     static const char* const names[] = {"day", "week (Mon-Sun)", "month", "quarter", "year"};
-    return QStringLiteral("%1 %2, one bar per %3")
-        .arg(m_dayCount)
-        .arg(m_dayCount == 1 ? QStringLiteral("day") : QStringLiteral("days"))
-        .arg(QLatin1String(names[static_cast<int>(m_period)]));
+    static const char* const parts[] = {"", "week", "month", "quarter", "year"};
+    QString title = QStringLiteral("%1 %2, one bar per %3")
+                        .arg(m_dayCount)
+                        .arg(m_dayCount == 1 ? QStringLiteral("day") : QStringLiteral("days"))
+                        .arg(QLatin1String(names[static_cast<int>(m_period)]));
+    for (size_t bar = 0; bar < m_barStarts.size(); ++bar) {
+        if (isPartial(bar))
+            return title + QStringLiteral("; * part of a ") +
+                   QLatin1String(parts[static_cast<int>(m_period)]);
+    }
+    return title;
 }

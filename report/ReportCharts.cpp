@@ -8,7 +8,7 @@
 #include <QChart>
 #include <QChartView>
 #include <QFont>
-#include <QHBoxLayout>
+#include <QFontMetricsF>
 #include <QHorizontalStackedBarSeries>
 #include <QImage>
 #include <QLabel>
@@ -18,6 +18,7 @@
 #include <QStackedBarSeries>
 #include <QStackedLayout>
 #include <QValueAxis>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -71,20 +72,21 @@ ReportCharts::ReportCharts(QWidget* parent) : QWidget(parent) {
     lblNoCharts->setAlignment(Qt::AlignCenter);
     lblNoCharts->setWordWrap(true);
 
-    // Side by side: the share bars need the height to give each application a readable row,
-    // and their coloured rows are the key to the stacked bars.
+    // One above the other: the bars get the page's whole width, so a month of days keeps its
+    // rotated date labels whole; the shares below keep a readable row per application.
     m_charts = new QWidget(this);
-    auto* charts = new QHBoxLayout(m_charts);
+    auto* charts = new QVBoxLayout(m_charts);
     charts->setContentsMargins(0, 0, 0, 0);
-    charts->addWidget(chvMinutes, 1);
-    charts->addWidget(chvShares, 1);
+    charts->addWidget(chvMinutes, 3);
+    charts->addWidget(chvShares, 2);
     m_stack = new QStackedLayout(this);
     m_stack->addWidget(lblNoCharts);
     m_stack->addWidget(m_charts);
 }
 
-void ReportCharts::setReport(std::shared_ptr<const ReportSums> report) {
+void ReportCharts::setReport(std::shared_ptr<const ReportSums> report, const ReportHeading& heading) {
     m_report = std::move(report);
+    m_heading = heading;
     m_stale = true;
     if (isVisible())
         rebuild();
@@ -96,28 +98,21 @@ void ReportCharts::showEvent(QShowEvent* event) {
         rebuild();
 }
 
-void ReportCharts::resizeEvent(QResizeEvent* event) {
-    QWidget::resizeEvent(event);
-    if (!isVisible() || m_stale || !m_report)
-        return;
-    // A width that holds more or fewer bars may change the period; only then redraw.
-    ChartData resized = ChartData::build(*m_report, barsThatFit(), kMaxSeries);
-    if (resized.period() != m_data.period()) {
-        m_data = std::move(resized);
-        fillCharts();
-    }
-}
-
-int ReportCharts::barsThatFit() const {
-    // The minutes chart has half the width, its value axis about 110 pixels of it; a rotated
-    // date label (in the smaller font) needs about 20, or Qt Charts cuts it to an ellipsis.
-    return std::max(4, (width() / 2 - 110) / 20);
-}
-
 void ReportCharts::rebuild() {
     m_stale = false;
-    m_data = m_report ? ChartData::build(*m_report, barsThatFit(), kMaxSeries) : ChartData();
+    m_data = m_report ? ChartData::build(*m_report, ChartData::kMaxBars, kMaxSeries) : ChartData();
     fillCharts();
+}
+
+QStringList ReportCharts::titleLines() const {
+    QString period = m_heading.period;
+    if (period.isEmpty() && m_report)
+        period = ReportHeading::periodText(m_report->firstDay(), m_report->lastDay());
+    QStringList lines{period.isEmpty() ? QStringLiteral("Application usage")
+                                       : QStringLiteral("Application usage, ") + period};
+    if (!m_heading.criteria.isEmpty())
+        lines.append(m_heading.criteria);
+    return lines;
 }
 
 void ReportCharts::fillCharts() {
@@ -130,7 +125,7 @@ void ReportCharts::fillCharts() {
     const auto& all = m_data.series();
     const QStringList labels = m_data.barLabels();
 
-    QChart* minutes = newChart(QStringLiteral("Minutes by application"));
+    QChart* minutes = newChart(QStringLiteral("Time by application"));
     auto* stacked = new QStackedBarSeries;
     qint64 highest = 0;
     std::vector<qint64> barTotals(m_data.barStarts().size(), 0);
@@ -146,6 +141,13 @@ void ReportCharts::fillCharts() {
     }
     for (const qint64 total : barTotals)
         highest = std::max(highest, total);
+    // Hours read better than minutes once a bar holds more than two hours.
+    const bool hours = m_data.inHours();
+    if (hours) {
+        for (QBarSet* set : stacked->barSets())
+            for (int bar = 0; bar < set->count(); ++bar)
+                set->replace(bar, set->at(bar) / 60.0);
+    }
     stacked->setBarWidth(0.8);
     minutes->addSeries(stacked);
     auto* bars = new QBarCategoryAxis;
@@ -159,11 +161,15 @@ void ReportCharts::fillCharts() {
     auto* values = new QValueAxis;
     values->setTitleText(m_data.valueAxisTitle());
     values->setLabelFormat(QStringLiteral("%d"));
-    values->setRange(0, static_cast<qreal>(std::max<qint64>(highest, 1)));
+    values->setRange(0, hours ? static_cast<qreal>(highest) / 60.0
+                              : static_cast<qreal>(std::max<qint64>(highest, 1)));
     values->applyNiceNumbers();
     minutes->addAxis(values, Qt::AlignLeft);
     stacked->attachAxis(values);
-    minutes->legend()->hide();
+    // The key to the colours, on the chart that needs it.
+    minutes->legend()->setVisible(true);
+    minutes->legend()->setAlignment(Qt::AlignBottom);
+    minutes->legend()->setFont(smaller(minutes->legend()->font()));
     replaceChart(chvMinutes, minutes);
 
     QChart* shares = newChart(QStringLiteral("Share of the time"));
@@ -211,11 +217,36 @@ void ReportCharts::fillCharts() {
 }
 
 void ReportCharts::paint(QPainter& painter, const QRectF& target) const {
-    const double split = target.width() / 2;
-    chvMinutes->render(&painter, QRectF(target.left(), target.top(), split, target.height()), QRect(),
+    // The title names what the charts show: a page on its own must say which days and whom.
+    QFont titleFont = font();
+    titleFont.setPointSizeF(std::max(titleFont.pointSizeF(), 9.0) * 1.2);
+    titleFont.setBold(true);
+    painter.save();
+    painter.setFont(titleFont);
+    const QStringList lines = titleLines();
+    const double lineHeight = QFontMetricsF(titleFont, painter.device()).height();
+    double top = target.top();
+    for (int i = 0; i < lines.size(); ++i) {
+        if (i == 1) {
+            QFont criteria = titleFont;
+            criteria.setBold(false);
+            criteria.setPointSizeF(titleFont.pointSizeF() / 1.2);
+            painter.setFont(criteria);
+        }
+        const QRectF line(target.left(), top, target.width(), lineHeight);
+        painter.drawText(line, Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextSingleLine,
+                         QFontMetricsF(painter.font(), painter.device())
+                             .elidedText(lines[i], Qt::ElideRight, target.width()));
+        top += lineHeight;
+    }
+    painter.restore();
+    const QRectF charts(target.left(), top + lineHeight / 2, target.width(),
+                        target.bottom() - top - lineHeight / 2);
+    const double split = charts.height() * 0.6;
+    chvMinutes->render(&painter, QRectF(charts.left(), charts.top(), charts.width(), split), QRect(),
                        Qt::KeepAspectRatio);
     chvShares->render(&painter,
-                      QRectF(target.left() + split, target.top(), target.width() - split, target.height()),
+                      QRectF(charts.left(), charts.top() + split, charts.width(), charts.height() - split),
                       QRect(), Qt::KeepAspectRatio);
 }
 

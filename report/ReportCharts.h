@@ -3,6 +3,7 @@
 #pragma once
 
 #include "report/ChartData.h"
+#include "report/ReportHeading.h"
 #include "report/ReportSums.h"
 
 #include <memory>
@@ -20,15 +21,18 @@ public:
     explicit ReportCharts(QWidget* parent = nullptr);
 
     // The report now shown; nothing for a page without a report. The series are computed when
-    // the view is shown, so a hidden view costs the report nothing.
-    void setReport(std::shared_ptr<const ReportSums> report);
+    // the view is shown, so a hidden view costs the report nothing. The heading (days,
+    // criteria) titles printed and saved charts.
+    void setReport(std::shared_ptr<const ReportSums> report, const ReportHeading& heading = {});
 
     // The series the charts show; empty until the view was shown with a report.
     const ChartData& data() const { return m_data; }
     bool hasCharts() const { return !m_data.isEmpty(); }
 
-    // Both charts on one page, side by side as shown.
+    // Both charts on one page, as shown, under a title that names the days and the criteria.
     void paint(QPainter& painter, const QRectF& target) const;
+    // That title's two lines: "Application usage, 3/1/2024 to 3/14/2024" and the criteria.
+    QStringList titleLines() const;
     // Paints on a printer already set up (a PDF file or the one chosen in the print dialog);
     // false when the printer could not be painted on.
     bool print(QPrinter& printer) const;
@@ -36,16 +40,14 @@ public:
     // written. The image goes to a temporary file renamed over target.
     QString savePng(const QString& target) const;
 
-    // Most applications shown by name; the rest are one series (12 distinct colours).
+    // Series at most: up to twelve applications by name; with more, the eleven largest and one
+    // grey series for the rest (12 distinct colours).
     static constexpr int kMaxSeries = 12;
 
 protected:
     void showEvent(QShowEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
 
 private:
-    // As many bars as fit the minutes chart's width with room for a rotated date label.
-    int barsThatFit() const;
     void rebuild();
     void fillCharts();
 
@@ -54,6 +56,7 @@ private:
     QLabel* lblNoCharts;
 
     std::shared_ptr<const ReportSums> m_report;
+    ReportHeading m_heading;
     ChartData m_data;
     QStackedLayout* m_stack;
     QWidget* m_charts;

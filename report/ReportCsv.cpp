@@ -13,8 +13,8 @@ namespace ReportCsv {
 
 namespace {
 
-QByteArray minutesText(double minutes) {
-    return QByteArray::number(static_cast<qint64>(ReportText::roundHalfEven(minutes)));
+QByteArray minutesText(qint64 milliseconds) {
+    return QByteArray::number(ReportText::wholeMinutes(milliseconds));
 }
 
 void row(QByteArray& out, std::initializer_list<QByteArray> fields) {
@@ -61,11 +61,10 @@ QByteArray text(const ReportSums& report, Kind kind) {
         const QByteArray dateText = date.toString(Qt::ISODate).toLatin1();
         const std::vector<int> order = report.order(day);
         if (kind == Kind::Summary) {
-            const qint64 total = report.dayTotal(day);
             for (const int i : order) {
                 const ReportSums::Application& app = day.applications[static_cast<size_t>(i)];
-                row(out, {dateText, field(applications.spelling(app.spelling)), minutesText(app.minutes()),
-                          QByteArray::number(ReportText::percent(app.minutes(), total))});
+                row(out, {dateText, field(applications.spelling(app.spelling)), minutesText(app.milliseconds),
+                          QByteArray::number(ReportSums::percentOfDay(day, app))});
             }
             continue;
         }
@@ -92,13 +91,12 @@ QByteArray text(const ReportSums& report, Kind kind) {
             const ReportSums::Who& who = day.detail[rows[i]];
             qint64 milliseconds = 0;
             for (; i < rows.size() && !before(who, day.detail[rows[i]]); ++i)
-                milliseconds += std::llround(day.rowMinutes[rows[i]] * 60000.0);
+                milliseconds += day.rowMilliseconds[rows[i]];
             const int slot = day.slotOfGroup[static_cast<size_t>(who.application)];
             row(out,
                 {dateText, field(applications.spelling(day.applications[static_cast<size_t>(slot)].spelling)),
                  field(report.users().firstSpelling(who.user)),
-                 field(report.workstations().firstSpelling(who.workstation)),
-                 minutesText(static_cast<double>(milliseconds) / 60000.0)});
+                 field(report.workstations().firstSpelling(who.workstation)), minutesText(milliseconds)});
         }
     }
     return out;

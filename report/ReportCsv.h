@@ -25,10 +25,10 @@ QByteArray field(const QString& text);
 
 // The whole file: UTF-8 without byte order mark, a header row, CR LF after every row. Days
 // ascend as ISO dates (YYYY-MM-DD); applications, users and workstations come in the report's
-// order and spelling (names that differ only in letter case are one). Minutes are whole,
-// rounded half to even as the report's cells are; the percent is the report's, of the day's
-// total; detail minutes are rounded the same way per cell. The detail needs sums that kept it
-// (VcError otherwise).
+// order and spelling (names that differ only in letter case are one). Minutes are the report's:
+// the exact sum of the cell's time rounded once to whole minutes, halves to even; the percent
+// is the report's, of the day's exact sum; a detail cell is rounded the same way. The detail
+// needs sums that kept it (VcError otherwise).
 QByteArray text(const ReportSums& report, Kind kind);
 
 // Writes the file to path under a temporary name beside it, renamed into place when whole,

@@ -36,14 +36,14 @@ void writeDay(Output& out, const ReportSums& report, const ReportSums::Day& day)
     const qint64 total = report.dayTotal(day);
     for (const int i : report.order(day)) {
         const ReportSums::Application& app = day.applications[static_cast<size_t>(i)];
-        const double minutes = app.minutes();
+        const auto minutes = static_cast<double>(app.wholeMinutes());
         out.line("<TR> <TD>&nbsp;&nbsp</TD>");
         out.line("<TD WIDTH=300> <FONT FACE=\"Arial\" SIZE=1>" +
                  ReportText::html(report.applications().spelling(app.spelling)) + "</FONT> </TD>");
         out.line("<TD> <FONT FACE=\"Arial\" SIZE=1>" + ReportText::timePad(minutes) +
                  ReportText::timeText(minutes) + "</FONT> </TD>");
         out.line("<TD> <FONT FACE=\"Arial\" SIZE=1 COLOR=\"GRAY\"> &nbsp;");
-        out.line(ReportText::percentText(minutes, total));
+        out.line(ReportText::percentText(ReportSums::percentOfDay(day, app)));
         out.line("</TD></TR>");
     }
     const auto totalMinutes = static_cast<double>(total);

@@ -1,14 +1,12 @@
-// PDF export of a report document through the printer's PDF output.
+// PDF export of a report through the printer's PDF output.
 #include "report/ReportPdf.h"
 
 #include "report/PdfFile.h"
+#include "report/ReportPrint.h"
 
 #include <QPrinter>
-#include <QTextDocument>
 
-QString writeReportPdf(QTextDocument& document, const QString& target) {
-    return writePdfFile(target, [&document](QPrinter& printer) {
-        document.print(&printer);
-        return true;
-    });
+QString writeReportPdf(const ReportSums& report, const ReportHeading& heading, const QString& target) {
+    return writePdfFile(target,
+                        [&](QPrinter& printer) { return ReportPrint::print(report, heading, printer); });
 }

@@ -1,11 +1,13 @@
-// The shown report printed to a PDF file, for the Export Report dialog and the command line.
+// The report printed to a PDF file, for the Export Report dialog and the command line.
 #pragma once
+
+#include "report/ReportHeading.h"
 
 #include <QString>
 
-class QTextDocument;
+class ReportSums;
 
-// Prints the document under a temporary name beside target and renames it over target when
-// complete, so a failure part-way never touches the file being replaced. Returns the error
-// text, or nothing when the file was written.
-QString writeReportPdf(QTextDocument& document, const QString& target);
+// Prints the report's pages (ReportPrint) under a temporary name beside target and renames it
+// over target when complete, so a failure part-way never touches the file being replaced.
+// Returns the error text, or nothing when the file was written.
+QString writeReportPdf(const ReportSums& report, const ReportHeading& heading, const QString& target);

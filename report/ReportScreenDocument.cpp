@@ -12,6 +12,13 @@
 
 namespace {
 
+using ReportScreenDocument::Part;
+
+QTextBlockFormat withPart(QTextBlockFormat format, ReportScreenDocument::Part part) {
+    format.setProperty(ReportScreenDocument::Role, static_cast<int>(part));
+    return format;
+}
+
 // The report's HTML sizes 1, 2 and 3, in points.
 constexpr double kSmall = 7.5;
 constexpr double kMedium = 10;
@@ -30,7 +37,16 @@ QTextCharFormat font(double points, bool bold = false, bool gray = false) {
 
 } // namespace
 
-QTextDocument* ReportScreenDocument::build(const ReportSums& report, QObject* parent) {
+ReportScreenDocument::Scale ReportScreenDocument::paper(double dotsPerInch) {
+    // Nine and a half points for the lines: 7.5 reads on a screen, not on paper.
+    return {1.25, 1.25 * dotsPerInch / 96.0};
+}
+
+QTextDocument* ReportScreenDocument::build(const ReportSums& report, QObject* parent, Scale scale) {
+    const double u = scale.length;
+    const auto sized = [&scale](double points, bool bold = false, bool gray = false) {
+        return font(points * scale.font, bold, gray);
+    };
     auto* document = new QTextDocument(parent);
     document->setUndoRedoEnabled(false);
     QTextCursor cursor(document);
@@ -38,29 +54,33 @@ QTextDocument* ReportScreenDocument::build(const ReportSums& report, QObject* pa
 
     QTextBlockFormat title;
     title.setAlignment(Qt::AlignHCenter);
-    title.setBottomMargin(8);
+    title.setBottomMargin(8 * u);
     cursor.setBlockFormat(title);
-    cursor.setBlockCharFormat(font(kLarge, true));
-    cursor.insertText(QStringLiteral("Application Usage Report"), font(kLarge, true));
+    cursor.setBlockCharFormat(sized(kLarge, true));
+    cursor.insertText(QStringLiteral("Application Usage Report"), sized(kLarge, true));
 
     // Name from the indent, time right-aligned at the end of the file's 300-pixel name column,
     // percentage after it: the file's columns.
     QTextBlockFormat line;
-    line.setTabPositions({QTextOption::Tab(24, QTextOption::LeftTab),
-                          QTextOption::Tab(364, QTextOption::RightTab),
-                          QTextOption::Tab(420, QTextOption::RightTab)});
+    line.setTabPositions({QTextOption::Tab(24 * u, QTextOption::LeftTab),
+                          QTextOption::Tab(364 * u, QTextOption::RightTab),
+                          QTextOption::Tab(420 * u, QTextOption::RightTab)});
+    line = withPart(line, Part::DayLine);
     QTextBlockFormat heading;
-    heading.setTopMargin(12);
-    heading.setBottomMargin(2);
+    heading.setTopMargin(12 * u);
+    heading.setBottomMargin(2 * u);
+    heading = withPart(heading, Part::DayHeading);
     QTextBlockFormat totalLine = line;
-    totalLine.setTopMargin(2);
+    totalLine.setTopMargin(2 * u);
+    totalLine = withPart(totalLine, Part::DayTotal);
     QTextBlockFormat rule;
     rule.setProperty(QTextFormat::BlockTrailingHorizontalRulerWidth,
                      QTextLength(QTextLength::PercentageLength, 60));
-    rule.setLeftMargin(24);
-    const QTextCharFormat small = font(kSmall);
-    const QTextCharFormat smallGray = font(kSmall, false, true);
-    const QTextCharFormat dayFont = font(kMedium, true);
+    rule.setLeftMargin(24 * u);
+    rule = withPart(rule, Part::DayLine);
+    const QTextCharFormat small = sized(kSmall);
+    const QTextCharFormat smallGray = sized(kSmall, false, true);
+    const QTextCharFormat dayFont = sized(kMedium, true);
     const QString tab(QLatin1Char('\t'));
 
     for (const auto& [date, day] : report.days()) {
@@ -70,11 +90,11 @@ QTextDocument* ReportScreenDocument::build(const ReportSums& report, QObject* pa
         for (const int i : report.order(day)) {
             const ReportSums::Application& app = day.applications[static_cast<size_t>(i)];
             cursor.insertBlock(line, small);
-            cursor.insertText(tab + ReportText::shown(report.applications().spelling(app.spelling)) + tab +
-                                  QString::fromLatin1(ReportText::timeText(app.minutes())) + tab,
-                              small);
-            cursor.insertText(QStringLiteral("(%1%)").arg(ReportText::percent(app.minutes(), total)),
-                              smallGray);
+            cursor.insertText(
+                tab + ReportText::shown(report.applications().spelling(app.spelling)) + tab +
+                    QString::fromLatin1(ReportText::timeText(static_cast<double>(app.wholeMinutes()))) + tab,
+                small);
+            cursor.insertText(QStringLiteral("(%1%)").arg(ReportSums::percentOfDay(day, app)), smallGray);
         }
         cursor.insertBlock(rule, smallGray);
         cursor.insertBlock(totalLine, smallGray);
@@ -84,10 +104,10 @@ QTextDocument* ReportScreenDocument::build(const ReportSums& report, QObject* pa
     }
 
     QTextBlockFormat grand;
-    grand.setTopMargin(16);
-    grand.setTabPositions({QTextOption::Tab(364, QTextOption::RightTab)});
-    cursor.insertBlock(grand, font(kMedium, true));
-    cursor.insertText(QStringLiteral("Total for all days  "), font(kMedium, true));
+    grand.setTopMargin(16 * u);
+    grand.setTabPositions({QTextOption::Tab(364 * u, QTextOption::RightTab)});
+    cursor.insertBlock(grand, sized(kMedium, true));
+    cursor.insertText(QStringLiteral("Total for all days  "), sized(kMedium, true));
     cursor.insertText(QStringLiteral(" (in hours and minutes)"), small);
     cursor.insertText(tab + QString::fromLatin1(ReportText::grandTotal(report.grandTotal())), small);
     QTextBlockFormat fullRule;
@@ -96,9 +116,9 @@ QTextDocument* ReportScreenDocument::build(const ReportSums& report, QObject* pa
     cursor.insertBlock(fullRule, small);
 
     QTextBlockFormat listHeading;
-    listHeading.setTopMargin(8);
+    listHeading.setTopMargin(8 * u);
     QTextBlockFormat listItem;
-    listItem.setLeftMargin(40);
+    listItem.setLeftMargin(40 * u);
     const auto list = [&](const QString& caption, const QStringList& names) {
         cursor.insertBlock(listHeading, small);
         cursor.insertText(caption, small);

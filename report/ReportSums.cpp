@@ -25,7 +25,9 @@ void ReportSums::add(QDate date, const QByteArray& application, const QByteArray
         m_currentDay->date = date;
     }
     Day& day = *m_currentDay;
-    day.rowMinutes.push_back(minutes);
+    const qint64 milliseconds = std::llround(minutes * 60000.0);
+    day.milliseconds += milliseconds;
+    m_milliseconds += milliseconds;
 
     const int entry = m_applications.entryOf(application, applicationKey);
     const int group = m_applications.group(entry);
@@ -36,14 +38,16 @@ void ReportSums::add(QDate date, const QByteArray& application, const QByteArray
         slot = static_cast<int>(day.applications.size());
         day.applications.push_back({group, entry, 0});
     }
-    day.applications[static_cast<size_t>(slot)].milliseconds += std::llround(minutes * 60000.0);
+    day.applications[static_cast<size_t>(slot)].milliseconds += milliseconds;
 
     const int userGroup = m_users.group(m_users.entryOf(user, userKey));
     m_userList.add(userGroup, m_users.firstSpelling(userGroup));
     const int workstationGroup = m_workstations.group(m_workstations.entryOf(workstation, workstationKey));
     m_workstationList.add(workstationGroup, m_workstations.firstSpelling(workstationGroup));
-    if (m_keepDetail)
+    if (m_keepDetail) {
+        day.rowMilliseconds.push_back(milliseconds);
         day.detail.push_back({group, userGroup, workstationGroup});
+    }
 }
 
 std::vector<int> ReportSums::order(const Day& day) const {
@@ -57,19 +61,18 @@ std::vector<int> ReportSums::order(const Day& day) const {
     return order;
 }
 
+qint64 ReportSums::Application::wholeMinutes() const {
+    return ReportText::wholeMinutes(milliseconds);
+}
+
 qint64 ReportSums::dayTotal(const Day& day) const {
-    qint64 total = 0;
-    for (const int i : order(day))
-        total = static_cast<qint64>(ReportText::roundHalfEven(
-            static_cast<double>(total) + day.applications[static_cast<size_t>(i)].minutes()));
-    return total;
+    return ReportText::wholeMinutes(day.milliseconds);
+}
+
+qint64 ReportSums::percentOfDay(const Day& day, const Application& application) {
+    return ReportText::percentOf(application.milliseconds, day.milliseconds);
 }
 
 qint64 ReportSums::grandTotal() const {
-    qint64 total = 0;
-    for (const auto& [date, day] : m_days) {
-        for (const double minutes : day.rowMinutes)
-            total = static_cast<qint64>(ReportText::roundHalfEven(static_cast<double>(total) + minutes));
-    }
-    return total;
+    return ReportText::wholeMinutes(m_milliseconds);
 }

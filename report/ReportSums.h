@@ -12,8 +12,10 @@
 #include <vector>
 
 // Rows may come in any order; what the report shows depends only on the rows and, within a day,
-// their order (first spellings, the order of the grand total's rounding). Names that differ
-// only in letter case are one application, user or workstation, shown in their first spelling.
+// their order (first spellings). Names that differ only in letter case are one application, user
+// or workstation, shown in their first spelling. Every figure is the exact sum of the time it
+// covers, in whole milliseconds, rounded once to whole minutes (halves to even) when shown: a
+// line, a day's total, the grand total, a chart bar and a CSV cell never add rounded values.
 class ReportSums {
 public:
     enum class Detail { Dropped, Kept };
@@ -25,6 +27,7 @@ public:
         // whole minute (six times 10 s would show 0:00).
         qint64 milliseconds = 0;
         double minutes() const { return static_cast<double>(milliseconds) / 60000.0; }
+        qint64 wholeMinutes() const;
     };
     // The groups of one row, kept for the detail files.
     struct Who {
@@ -35,9 +38,11 @@ public:
     struct Day {
         QDate date;
         std::vector<Application> applications; // in the order they first appear
-        std::vector<double> rowMinutes;        // every row's minutes in arrival order
         std::vector<int> slotOfGroup;          // application group -> index in applications, or -1
-        std::vector<Who> detail;               // beside rowMinutes, when the detail is kept
+        qint64 milliseconds = 0;               // the day's exact sum
+        // Kept only with the detail: every row's time and groups, in arrival order.
+        std::vector<qint64> rowMilliseconds;
+        std::vector<Who> detail;
     };
 
     explicit ReportSums(Detail detail = Detail::Dropped) : m_keepDetail(detail == Detail::Kept) {}
@@ -74,11 +79,13 @@ public:
 
     // Indexes into day.applications, ordered by case-folded name as the report lists them.
     std::vector<int> order(const Day& day) const;
-    // The day's total in whole minutes: its applications' minutes added in list order, each
-    // step rounded half to even.
+    // The day's total in whole minutes: the exact sum of its rows, rounded once.
     qint64 dayTotal(const Day& day) const;
-    // The minutes of every row of every day, each step rounded half to even.
+    // The line's share of its day's exact sum in whole percent, rounded once.
+    static qint64 percentOfDay(const Day& day, const Application& application);
+    // The exact sum of every row of every day, rounded once to whole minutes.
     qint64 grandTotal() const;
+    qint64 milliseconds() const { return m_milliseconds; }
 
 private:
     // Names in the order they first appear, each once.
@@ -92,6 +99,7 @@ private:
     QDate m_firstDay;
     QDate m_lastDay;
     qint64 m_rows = 0;
+    qint64 m_milliseconds = 0;
     std::map<QDate, Day> m_days;
     QDate m_currentDate;
     Day* m_currentDay = nullptr; // the day of the last row

@@ -17,6 +17,30 @@ double roundHalfEven(double x) {
     return std::fmod(lower, 2.0) == 0 ? lower : lower + 1;
 }
 
+namespace {
+// numerator / denominator (denominator > 0) to the nearest integer, halves to even.
+qint64 divideHalfEven(qint64 numerator, qint64 denominator) {
+    qint64 quotient = numerator / denominator;
+    qint64 rest = numerator % denominator;
+    if (rest < 0) { // floor, not truncation, for a negative stored duration
+        --quotient;
+        rest += denominator;
+    }
+    const qint64 twice = 2 * rest;
+    if (twice > denominator || (twice == denominator && quotient % 2 != 0))
+        ++quotient;
+    return quotient;
+}
+} // namespace
+
+qint64 wholeMinutes(qint64 milliseconds) {
+    return divideHalfEven(milliseconds, 60000);
+}
+
+qint64 percentOf(qint64 part, qint64 total) {
+    return total > 0 ? divideHalfEven(part * 100, total) : 0;
+}
+
 // A cell shows its minutes rounded as the day's total is (halves to even), so a day with one
 // application reads the same on its line and its total.
 QByteArray timeText(double minutes) {
@@ -33,13 +57,7 @@ QByteArray timePad(double minutes) {
     return roundHalfEven(minutes) < 600 ? QByteArrayLiteral("&nbsp;&nbsp;") : QByteArray();
 }
 
-qint64 percent(double part, qint64 total) {
-    return total == 0 ? qint64(0)
-                      : static_cast<qint64>(roundHalfEven(part / static_cast<double>(total) * 100));
-}
-
-QByteArray percentText(double part, qint64 total) {
-    const qint64 percent = ReportText::percent(part, total);
+QByteArray percentText(qint64 percent) {
     QByteArray prefix;
     if (percent == 100)
         prefix = "(";

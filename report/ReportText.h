@@ -10,6 +10,14 @@ namespace ReportText {
 // Nearest integer, halves to the even neighbour.
 double roundHalfEven(double x);
 
+// A time summed exactly in milliseconds, as whole minutes: the nearest, halves to the even
+// neighbour, computed in integers so that no sum lands just beside a half.
+qint64 wholeMinutes(qint64 milliseconds);
+
+// The whole percentage of part in total (both in the same unit, summed exactly): the nearest,
+// halves to even; 0 when the total is not above 0.
+qint64 percentOf(qint64 part, qint64 total);
+
 // Whole hours (no limit at 24), a colon and two-digit minutes; minutes rounded to the nearest
 // whole one, halves to even, as the day totals are.
 QByteArray timeText(double minutes);
@@ -17,12 +25,8 @@ QByteArray timeText(double minutes);
 // "&nbsp;&nbsp;" under ten hours (after rounding), so single-digit hours line up with two-digit ones.
 QByteArray timePad(double minutes);
 
-// The whole percentage of part in total, rounded half to even; 0 when the total is 0.
-qint64 percent(double part, qint64 total);
-
-// The percentage of part in total (0 when the total is 0), with its aligning prefix and
-// the closing ")</FONT>".
-QByteArray percentText(double part, qint64 total);
+// A whole percentage as the file writes it: with its aligning prefix and the closing ")</FONT>".
+QByteArray percentText(qint64 percent);
 
 // The grand total: hours, ":" and two-digit minutes.
 QByteArray grandTotal(qint64 minutes);

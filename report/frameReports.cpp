@@ -3,14 +3,17 @@
 
 #include "base/Captions.h"
 #include "base/Feedback.h"
+#include "base/FileDialogMemory.h"
 #include "base/VcError.h"
 #include "report/PdfFile.h"
 #include "report/ReportCharts.h"
 #include "report/ReportCsv.h"
 #include "report/ReportDisplay.h"
 #include "report/ReportPdf.h"
+#include "report/ReportPrint.h"
 #include "report/ReportScreenDocument.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -38,10 +41,10 @@ frameReports::frameReports(Feedback& feedback, QWidget* parent) : QWidget(parent
     printer.addFile(QStringLiteral(":/report/print-16.png"));
     printer.addFile(QStringLiteral(":/report/print-32.png"));
     cmdPrintReport = new QPushButton(QIcon::fromTheme(QStringLiteral("document-print"), printer),
-                                     QStringLiteral("Print Report"), this);
+                                     QStringLiteral("&Print Report"), this);
     cmdPrintReport->setObjectName(QStringLiteral("cmdPrintReport"));
     cmdExportReport = new QPushButton(style()->standardIcon(QStyle::SP_DialogSaveButton),
-                                      QStringLiteral("Export Report"), this);
+                                      QStringLiteral("&Export Report"), this);
     cmdExportReport->setObjectName(QStringLiteral("cmdExportReport"));
     lblReportsInfo =
         new QLabel(QStringLiteral("Use the \"Report Criteria\" page to select the data to be reported, "
@@ -52,7 +55,7 @@ frameReports::frameReports(Feedback& feedback, QWidget* parent) : QWidget(parent
     lblReportsInfo->setFont(QFont(QStringLiteral("Arial"), 9));
     rptCharts = new ReportCharts(this);
     rptCharts->setObjectName(QStringLiteral("rptCharts"));
-    cmdCharts = new QPushButton(QStringLiteral("Charts"), this);
+    cmdCharts = new QPushButton(QStringLiteral("&Charts"), this);
     cmdCharts->setObjectName(QStringLiteral("cmdCharts"));
     cmdCharts->setCheckable(true);
     cmdCharts->setToolTip(QStringLiteral("Show the report's minutes as charts; press again for the report."));
@@ -70,6 +73,11 @@ frameReports::frameReports(Feedback& feedback, QWidget* parent) : QWidget(parent
     layout->addWidget(m_views, 1);
     layout->addLayout(buttons);
 
+    // The keys go from the report to the buttons, left to right, as they are seen.
+    setTabOrder(brwReport, cmdCharts);
+    setTabOrder(cmdCharts, cmdPrintReport);
+    setTabOrder(cmdPrintReport, cmdExportReport);
+
     connect(cmdPrintReport, &QPushButton::clicked, this, &frameReports::printReport);
     connect(cmdExportReport, &QPushButton::clicked, this, &frameReports::exportReport);
     connect(cmdCharts, &QPushButton::toggled, this, &frameReports::showCharts);
@@ -78,6 +86,10 @@ frameReports::frameReports(Feedback& feedback, QWidget* parent) : QWidget(parent
 void frameReports::showCharts(bool shown) {
     cmdCharts->setChecked(shown);
     m_views->setCurrentWidget(shown ? static_cast<QWidget*>(rptCharts) : brwReport);
+    // The buttons say what they act on now.
+    cmdPrintReport->setText(shown ? QStringLiteral("&Print Charts") : QStringLiteral("&Print Report"));
+    cmdExportReport->setText(shown ? QStringLiteral("&Export Charts") : QStringLiteral("&Export Report"));
+    setTabOrder(m_views->currentWidget(), cmdCharts);
 }
 
 bool frameReports::chartsShown() const {
@@ -88,7 +100,7 @@ void frameReports::navigate(const QString& path, std::shared_ptr<const ReportSum
     m_path = path;
     m_noReport.clear();
     m_report = std::move(report);
-    rptCharts->setReport(m_report);
+    rptCharts->setReport(m_report, m_heading);
     if (m_report) {
         // Parented to the view, so the view deletes it when the next page replaces it.
         brwReport->setDocument(ReportScreenDocument::build(*m_report, brwReport));
@@ -147,13 +159,40 @@ void frameReports::printReport() {
         return;
     }
     QPrinter printer(QPrinter::HighResolution);
-    printer.setDocName(QStringLiteral("Application Usage Report"));
-    if (m_feedback.print(printer))
+    printer.setDocName(m_report ? ReportPrint::documentName(m_heading)
+                                : QStringLiteral("Application Usage Report"));
+    if (!m_feedback.print(printer))
+        return;
+    if (!m_report) {
         brwReport->document()->print(&printer);
+    } else if (!ReportPrint::print(*m_report, m_heading, printer)) {
+        m_feedback.message(QStringLiteral("Could not print the report."),
+                           Captions::titled(QStringLiteral(" Manager")), Feedback::Icon::Critical);
+        return;
+    }
+    emit statusText(printedText(QStringLiteral("report"), printer));
+}
+
+QString frameReports::printedText(const QString& what, const QPrinter& printer) const {
+    if (!printer.outputFileName().isEmpty())
+        return QStringLiteral("Printed the %1 to %2")
+            .arg(what, QDir::toNativeSeparators(printer.outputFileName()));
+    return QStringLiteral("Sent the %1 to the printer %2").arg(what, printer.printerName());
 }
 
 QString frameReports::writePdf(const QString& target) const {
-    return writeReportPdf(*brwReport->document(), target);
+    if (m_report)
+        return writeReportPdf(*m_report, m_heading, target);
+    return writePdfFile(target, [this](QPrinter& printer) {
+        brwReport->document()->print(&printer);
+        return true;
+    });
+}
+
+QString frameReports::defaultName(const QString& what) const {
+    const QString period =
+        m_report ? ReportHeading::periodForFileName(m_report->firstDay(), m_report->lastDay()) : QString();
+    return period.isEmpty() ? what : what + QLatin1Char(' ') + period;
 }
 
 void frameReports::exportReport() {
@@ -169,7 +208,6 @@ void frameReports::exportReport() {
     }
     Feedback::FileDialog dialog;
     dialog.title = QStringLiteral("Export Report");
-    dialog.initialName = QFileInfo(m_path).fileName();
     dialog.filter = QStringLiteral("HTML Files (*.html)|*.html|PDF Files (*.pdf)|*.pdf");
     // The report's numbers, when the page shows one: per day and application, or with a row per
     // user and workstation for names ending ".detail.csv".
@@ -178,9 +216,18 @@ void frameReports::exportReport() {
             QStringLiteral("|CSV Files (*.csv)|*.csv|Detailed CSV Files (*.detail.csv)|*.detail.csv");
     dialog.defaultSuffix = QStringLiteral("html");
     dialog.confirmOverwrite = true;
+    // The last folder and type, and a name that says which days the report holds.
+    FileDialogMemory memory(m_settings, QStringLiteral("Report"));
+    if (m_report) {
+        dialog.initialName = defaultName(QStringLiteral("Report"));
+        memory.recall(dialog);
+    } else {
+        dialog.initialName = QFileInfo(m_path).fileName();
+    }
     const std::optional<QString> target = m_feedback.saveFileName(dialog);
     if (!target)
         return;
+    memory.remember(dialog, *target);
     QString error;
     if (target->endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)) {
         error = writePdf(*target);
@@ -199,10 +246,13 @@ void frameReports::exportReport() {
         else if (!out.open(QIODevice::WriteOnly) || out.write(source.readAll()) < 0 || !out.commit())
             error = out.errorString();
     }
-    if (!error.isEmpty())
+    if (!error.isEmpty()) {
         m_feedback.message(QStringLiteral("Could not save the report to ") + *target +
                                QStringLiteral(":\r\n") + error,
                            Captions::titled(QStringLiteral(" Manager")), Feedback::Icon::Critical);
+        return;
+    }
+    emit statusText(QStringLiteral("Saved the report to ") + QDir::toNativeSeparators(*target));
 }
 
 void frameReports::printCharts() {
@@ -212,11 +262,17 @@ void frameReports::printCharts() {
         return;
     }
     QPrinter printer(QPrinter::HighResolution);
-    printer.setDocName(QStringLiteral("Application Usage Charts"));
+    printer.setDocName(QStringLiteral("Application Usage Charts") +
+                       (m_heading.period.isEmpty() ? QString() : QStringLiteral(", ") + m_heading.period));
     printer.setPageOrientation(QPageLayout::Landscape);
-    if (m_feedback.print(printer) && !rptCharts->print(printer))
+    if (!m_feedback.print(printer))
+        return;
+    if (!rptCharts->print(printer)) {
         m_feedback.message(QStringLiteral("Could not print the charts."),
                            Captions::titled(QStringLiteral(" Manager")), Feedback::Icon::Critical);
+        return;
+    }
+    emit statusText(printedText(QStringLiteral("charts"), printer));
 }
 
 void frameReports::exportCharts() {
@@ -226,13 +282,16 @@ void frameReports::exportCharts() {
     }
     Feedback::FileDialog dialog;
     dialog.title = QStringLiteral("Export Charts");
-    dialog.initialName = QStringLiteral("Charts.png");
+    dialog.initialName = defaultName(QStringLiteral("Charts"));
     dialog.filter = QStringLiteral("PNG Images (*.png)|*.png|PDF Files (*.pdf)|*.pdf");
     dialog.defaultSuffix = QStringLiteral("png");
     dialog.confirmOverwrite = true;
+    FileDialogMemory memory(m_settings, QStringLiteral("Charts"));
+    memory.recall(dialog);
     const std::optional<QString> target = m_feedback.saveFileName(dialog);
     if (!target)
         return;
+    memory.remember(dialog, *target);
     const QString error = target->endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)
                               ? writePdfFile(*target,
                                              [this](QPrinter& printer) {
@@ -240,8 +299,11 @@ void frameReports::exportCharts() {
                                                  return rptCharts->print(printer);
                                              })
                               : rptCharts->savePng(*target);
-    if (!error.isEmpty())
+    if (!error.isEmpty()) {
         m_feedback.message(QStringLiteral("Could not save the charts to ") + *target +
                                QStringLiteral(":\r\n") + error,
                            Captions::titled(QStringLiteral(" Manager")), Feedback::Icon::Critical);
+        return;
+    }
+    emit statusText(QStringLiteral("Saved the charts to ") + QDir::toNativeSeparators(*target));
 }

@@ -1,6 +1,7 @@
 // The Reports page: the report view with its Print and Export buttons.
 #pragma once
 
+#include "report/ReportHeading.h"
 #include "report/ReportSums.h"
 
 #include <functional>
@@ -8,6 +9,8 @@
 #include <QWidget>
 
 class Feedback;
+class QPrinter;
+class Settings;
 class QLabel;
 class QPushButton;
 class QStackedWidget;
@@ -25,6 +28,11 @@ public:
     // light document from its sums, which also give its charts and CSV files. Without sums the
     // file is shown as HTML (the fixed pages), with no charts and no CSV.
     void navigate(const QString& path, std::shared_ptr<const ReportSums> report = {});
+    // What the next report covers (days, criteria), for the heading of its printed pages and
+    // saved charts; set before the report is made.
+    void setHeading(const ReportHeading& heading) { m_heading = heading; }
+    // Where save dialogs remember their last folder and type; none keeps them for this run.
+    void setSettings(Settings* settings) { m_settings = settings; }
     // Shows a page that stands in for a report being prepared: Print and Export refuse it.
     void showPlaceholder(const QString& path);
     // Shows that the report could not be produced, and why; Print and Export refuse it.
@@ -43,6 +51,10 @@ public:
     void showCharts(bool shown);
     bool chartsShown() const;
 
+signals:
+    // A line for the status bar after a save or a print ("Saved the report to ...").
+    void statusText(const QString& text);
+
 private:
     bool available(Command command) const;
     // Tells the operator that no report is shown, when none is; true then.
@@ -51,6 +63,10 @@ private:
     void exportCharts();
     // Writes the shown report as a PDF file; the error text, or nothing when it was written.
     QString writePdf(const QString& target) const;
+    // "Report 2024-03-01 to 2024-03-14" (or "Charts ..."), the dialogs' first name.
+    QString defaultName(const QString& what) const;
+    // Says where a printer put its pages: a file's name, or that they went to the printer.
+    QString printedText(const QString& what, const QPrinter& printer) const;
 
     QTextBrowser* brwReport;
     ReportCharts* rptCharts;
@@ -65,4 +81,6 @@ private:
     QString m_noReport; // why what is shown is no report; empty when it is one
     StatusQuery m_query;
     std::shared_ptr<const ReportSums> m_report; // the shown report's sums; nothing for other pages
+    ReportHeading m_heading;
+    Settings* m_settings = nullptr;
 };

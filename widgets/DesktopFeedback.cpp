@@ -72,6 +72,8 @@ void setUp(QFileDialog& dialog, const Feedback::FileDialog& options) {
     dialog.setNameFilters(DesktopFeedback::qtFilter(options.filter).split(QStringLiteral(";;")));
     if (!options.directory.isEmpty())
         dialog.setDirectory(options.directory);
+    if (!options.selectedFilter.isEmpty())
+        dialog.selectNameFilter(DesktopFeedback::qtFilter(options.selectedFilter + QStringLiteral("|*")));
     if (!options.initialName.isEmpty())
         dialog.selectFile(options.initialName);
     dialog.setDefaultSuffix(options.defaultSuffix);

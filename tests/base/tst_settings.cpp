@@ -1,7 +1,9 @@
 // The settings store's failure path: a value that cannot reach the file is reported, never
 // silently kept in memory only.
+#include "base/FileDialogMemory.h"
 #include "base/Settings.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -13,6 +15,8 @@ private slots:
     void writeFailureIsReported();
     void daysBehindLimit_data();
     void daysBehindLimit();
+    void saveDialogsRemember_data();
+    void saveDialogsRemember();
 };
 
 void TstSettings::writeFailureIsReported_data() {
@@ -80,6 +84,47 @@ void TstSettings::daysBehindLimit() {
     // What is stored is read back by the next start.
     settings.storeDaysBehindLimit(12);
     QCOMPARE(Settings(path).daysBehindLimit(), 12);
+}
+
+// A save dialog opens where the last one was left, with the type then chosen, and proposes
+// its name with that type's suffix; the next run too.
+void TstSettings::saveDialogsRemember_data() {
+    QTest::addColumn<QString>("chosen"); // file name, in the temporary folder
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QString>("offered");
+    QTest::newRow("pdf") << "r.PDF"
+                         << "PDF Files (*.pdf)"
+                         << "Report 2024-03-01.pdf";
+    QTest::newRow("detail csv, not csv") << "r.detail.csv"
+                                         << "Detailed CSV Files (*.detail.csv)"
+                                         << "Report 2024-03-01.detail.csv";
+    QTest::newRow("no known type: the default") << "r.txt" << QString() << "Report 2024-03-01.html";
+}
+
+void TstSettings::saveDialogsRemember() {
+    QFETCH(QString, chosen);
+    QFETCH(QString, type);
+    QFETCH(QString, offered);
+    QTemporaryDir dir;
+    Feedback::FileDialog dialog;
+    dialog.filter = "HTML Files (*.html)|*.html|PDF Files (*.pdf)|*.pdf|CSV Files (*.csv)|*.csv|"
+                    "Detailed CSV Files (*.detail.csv)|*.detail.csv";
+    dialog.defaultSuffix = "html";
+    {
+        Settings settings(dir.filePath("settings.ini"));
+        FileDialogMemory(&settings, "Report").remember(dialog, dir.filePath(chosen));
+    }
+    Settings settings(dir.filePath("settings.ini"));
+    dialog.initialName = "Report 2024-03-01";
+    FileDialogMemory(&settings, "Report").recall(dialog);
+    QCOMPARE(dialog.directory, QDir::cleanPath(dir.path()));
+    QCOMPARE(dialog.selectedFilter, type);
+    QCOMPARE(dialog.initialName, offered);
+    // Another kind of file keeps its own.
+    Feedback::FileDialog other = dialog;
+    other.directory.clear();
+    FileDialogMemory(&settings, "Charts").recall(other);
+    QVERIFY(other.directory.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TstSettings)

@@ -67,31 +67,35 @@ void TstChartData::periods_data() {
     QTest::addColumn<QList<QDate>>("someStarts"); // the first bars
     QTest::addColumn<int>("bars");
     QTest::addColumn<QString>("axis");
+    QTest::addColumn<int>("partial"); // bars marked as holding part of their period
     const auto d = [](int y, int m, int day) { return QDate(y, m, day); };
     QTest::newRow("a month by day") << d(2024, 3, 1) << d(2024, 3, 31) << 31 << int(ChartData::Period::Day)
                                     << QList<QDate>{d(2024, 3, 1), d(2024, 3, 2)} << 31
-                                    << "31 days, one bar per day";
+                                    << "31 days, one bar per day" << 0;
     QTest::newRow("a month in fewer bars")
         << d(2024, 3, 1) << d(2024, 3, 31) << 30 << int(ChartData::Period::Week)
-        << QList<QDate>{d(2024, 3, 1), d(2024, 3, 4)} << 5 << "31 days, one bar per week (Mon-Sun)";
+        << QList<QDate>{d(2024, 3, 1), d(2024, 3, 4)} << 5
+        << "31 days, one bar per week (Mon-Sun); * part of a week" << 1;
     QTest::newRow("two years by month")
         << d(2023, 1, 1) << d(2024, 12, 30) << 32 << int(ChartData::Period::Month)
-        << QList<QDate>{d(2023, 1, 1), d(2023, 2, 1)} << 24 << "730 days, one bar per month";
+        << QList<QDate>{d(2023, 1, 1), d(2023, 2, 1)} << 24
+        << "730 days, one bar per month; * part of a month" << 1;
     QTest::newRow("five years by quarter")
         << d(2020, 2, 10) << d(2024, 12, 31) << 32 << int(ChartData::Period::Quarter)
-        << QList<QDate>{d(2020, 2, 10), d(2020, 4, 1)} << 20 << "1787 days, one bar per quarter";
+        << QList<QDate>{d(2020, 2, 10), d(2020, 4, 1)} << 20
+        << "1787 days, one bar per quarter; * part of a quarter" << 1;
     QTest::newRow("ten years by year")
         << d(2015, 1, 1) << d(2024, 12, 31) << 32 << int(ChartData::Period::Year)
-        << QList<QDate>{d(2015, 1, 1), d(2016, 1, 1)} << 10 << "3653 days, one bar per year";
+        << QList<QDate>{d(2015, 1, 1), d(2016, 1, 1)} << 10 << "3653 days, one bar per year" << 0;
     QTest::newRow("no bar allowed is one")
         << d(2024, 3, 4) << d(2024, 3, 6) << 0 << int(ChartData::Period::Week) << QList<QDate>{d(2024, 3, 4)}
-        << 1 << "3 days, one bar per week (Mon-Sun)";
+        << 1 << "3 days, one bar per week (Mon-Sun); * part of a week" << 1;
     QTest::newRow("a damaged first day: the days with rows")
         << d(1, 1, 1) << d(2024, 3, 5) << 40 << int(ChartData::Period::Day)
-        << QList<QDate>{d(2024, 3, 2), d(2024, 3, 3)} << 3 << "3 days, one bar per day";
+        << QList<QDate>{d(2024, 3, 2), d(2024, 3, 3)} << 3 << "3 days, one bar per day" << 0;
     QTest::newRow("no range: the days with rows")
         << QDate() << QDate() << 40 << int(ChartData::Period::Day) << QList<QDate>{d(2024, 3, 2)} << 3
-        << "3 days, one bar per day";
+        << "3 days, one bar per day" << 0;
 }
 
 void TstChartData::periods() {
@@ -102,6 +106,7 @@ void TstChartData::periods() {
     QFETCH(QList<QDate>, someStarts);
     QFETCH(int, bars);
     QFETCH(QString, axis);
+    QFETCH(int, partial);
     // Rows on the range's first and last day (or on 2 and 4 March), each 1.5 minutes (shown as 2).
     const QDate from = firstDay.isValid() && firstDay.year() > 1 ? firstDay : QDate(2024, 3, 2);
     const QDate until = firstDay.isValid() && firstDay.year() > 1 ? lastDay : QDate(2024, 3, 4);
@@ -116,8 +121,9 @@ void TstChartData::periods() {
         QCOMPARE(data.barStarts()[size_t(i)], someStarts[i]);
     QCOMPARE(data.barAxisTitle(), axis);
     QCOMPARE(int(data.barLabels().size()), bars);
-    // Every minute lands in exactly one bar: the rows' day cells, rounded, summed.
-    const qint64 mail = firstDay.isValid() && firstDay.year() > 1 ? 4 : 6;
+    QCOMPARE(int(data.barLabels().filter(QStringLiteral("*")).size()), partial);
+    // Every bar is the exact sum of its days, rounded once: 1.5 and 1.5 in one bar show 3.
+    const qint64 mail = bars == 1 ? 3 : firstDay.isValid() && firstDay.year() > 1 ? 4 : 6;
     QCOMPARE(data.series()[0].name, "Mail");
     QCOMPARE(std::accumulate(data.series()[0].minutes.begin(), data.series()[0].minutes.end(), qint64(0)),
              mail);

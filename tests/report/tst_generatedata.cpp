@@ -40,7 +40,7 @@ QStringList rowsOf(const ReportSums& sums) {
                                  sums.applications().firstSpelling(who.application),
                                  sums.users().firstSpelling(who.user),
                                  sums.workstations().firstSpelling(who.workstation),
-                                 QString::number(day.rowMinutes[i])));
+                                 QString::number(static_cast<double>(day.rowMilliseconds[i]) / 60000.0)));
         }
     }
     rows.sort();

@@ -17,6 +17,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QStackedBarSeries>
 #include <QTemporaryDir>
 #include <QTextBrowser>
@@ -102,13 +103,27 @@ void TstReportCharts::toggleShowsTheReportsNumbers() {
     QVERIFY(QTest::qWaitForWindowExposed(&page));
     // Nothing is computed for charts nobody looks at.
     QVERIFY(charts(page)->data().isEmpty());
+    // Tab goes from the report to the buttons, left to right.
+    const auto tabFrom = [](QWidget* widget) {
+        do
+            widget = widget->nextInFocusChain();
+        while (!(widget->focusPolicy() & Qt::TabFocus));
+        return widget;
+    };
+    QCOMPARE(tabFrom(TestEnv::child<QTextBrowser>(&page, "brwReport")), button(page, "cmdCharts"));
+    QCOMPARE(tabFrom(button(page, "cmdCharts")), button(page, "cmdPrintReport"));
+    QCOMPARE(tabFrom(button(page, "cmdPrintReport")), button(page, "cmdExportReport"));
 
     button(page, "cmdCharts")->click();
     QVERIFY(charts(page)->isVisible());
     QVERIFY(!TestEnv::child<QTextBrowser>(&page, "brwReport")->isVisible());
     const ChartData& data = charts(page)->data();
-    const ChartData expected = ChartData::build(*report, 21, ReportCharts::kMaxSeries);
+    const ChartData expected = ChartData::build(*report, ChartData::kMaxBars, ReportCharts::kMaxSeries);
     QCOMPARE(int(data.period()), int(ChartData::Period::Day));
+    // The stacked bars carry their own key, and the buttons say they act on the charts.
+    QVERIFY(TestEnv::child<QChartView>(charts(page), "chvMinutes")->chart()->legend()->isVisible());
+    QCOMPARE(button(page, "cmdExportReport")->text(), "&Export Charts");
+    QCOMPARE(button(page, "cmdPrintReport")->text(), "&Print Charts");
     const auto* stacked = seriesOf<QStackedBarSeries>(charts(page), "chvMinutes");
     QVERIFY(stacked);
     QCOMPARE(size_t(stacked->count()), expected.series().size());
@@ -117,8 +132,8 @@ void TstReportCharts::toggleShowsTheReportsNumbers() {
         const QBarSet* set = stacked->barSets()[i];
         QCOMPARE(set->label(), series.name);
         QCOMPARE(set->count(), 21);
-        for (int bar = 0; bar < set->count(); ++bar)
-            QCOMPARE(set->at(bar), double(series.minutes[size_t(bar)]));
+        for (int bar = 0; bar < set->count(); ++bar) // over two hours a bar: the axis counts hours
+            QCOMPARE(set->at(bar), double(series.minutes[size_t(bar)]) / (expected.inHours() ? 60.0 : 1.0));
     }
     // One share bar per application, the largest at the top.
     const auto* horizontal = seriesOf<QHorizontalStackedBarSeries>(charts(page), "chvShares");
@@ -128,12 +143,13 @@ void TstReportCharts::toggleShowsTheReportsNumbers() {
     for (int i = 0; i < n; ++i)
         QCOMPARE(horizontal->barSets()[i]->at(n - 1 - i), data.sharePercent(data.series()[size_t(i)]));
 
-    // A report generated while the charts are shown replaces them at once; a wider page gets
-    // shorter bars.
+    // A report generated while the charts are shown replaces them at once; the window's width
+    // never changes the period (a saved or printed chart is the one on the screen).
     page.navigate(path, twoYears());
     QCOMPARE(int(charts(page)->data().period()), int(ChartData::Period::Month));
     page.resize(5400, 600);
-    QTRY_COMPARE(int(charts(page)->data().period()), int(ChartData::Period::Week));
+    QTest::qWait(20);
+    QCOMPARE(int(charts(page)->data().period()), int(ChartData::Period::Month));
     stacked = seriesOf<QStackedBarSeries>(charts(page), "chvMinutes");
     QVERIFY(stacked);
     QCOMPARE(size_t(stacked->barSets().value(0)->count()), charts(page)->data().barStarts().size());
@@ -141,6 +157,7 @@ void TstReportCharts::toggleShowsTheReportsNumbers() {
     button(page, "cmdCharts")->click();
     QVERIFY(!page.chartsShown());
     QVERIFY(TestEnv::child<QTextBrowser>(&page, "brwReport")->isVisible());
+    QCOMPARE(button(page, "cmdExportReport")->text(), "&Export Report");
 }
 
 void TstReportCharts::save_data() {
@@ -181,8 +198,12 @@ void TstReportCharts::save() {
     page.show();
     QVERIFY(QTest::qWaitForWindowExposed(&page));
     feedback.fileAnswers = {file};
+    QSignalSpy saved(&page, &frameReports::statusText);
     button(page, "cmdExportReport")->click();
     QCOMPARE(feedback.fileDialogs.size(), 1);
+    // The name carries the days; a saved file is said on the status line.
+    QVERIFY(feedback.fileDialogs[0].initialName.startsWith("Charts 2024-03-01 to 2024-03-21."));
+    QCOMPARE(saved.size(), signature.isEmpty() ? 0 : 1);
 
     const QByteArray bytes = readAll(file);
     QCOMPARE(feedback.messages.size(), signature.isEmpty() ? 1 : 0);

@@ -3,15 +3,20 @@
 #include "report/frameReports.h"
 #include "report/ReportDisplay.h"
 #include "report/ReportHtml.h"
+#include "report/ReportPrint.h"
+#include "report/ReportScreenDocument.h"
 #include "support/ManagerFixture.h"
 #include "support/ScriptedFeedback.h"
 #include "support/TestEnv.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTextBlock>
 #include <QTextBrowser>
 #include <QTextDocument>
 #include <QtTest>
@@ -69,6 +74,7 @@ private slots:
     void reportShownLikeTheFile();
     void csv_data();
     void csv();
+    void printedPagesKeepDaysWhole();
 };
 
 void TstReportExport::pdf_data() {
@@ -209,6 +215,69 @@ void TstReportExport::csv() {
     QCOMPARE(feedback.messages.size(), report && written.isEmpty() ? 1 : 0);
     if (!feedback.messages.isEmpty())
         QVERIFY(feedback.messages[0].text.contains(target));
+}
+
+// Paper: a day's lines never leave its total behind on another page; the PDF names the report
+// and its days; the dialog offers a name with the days and the status line says where it went.
+void TstReportExport::printedPagesKeepDaysWhole() {
+    auto sums = std::make_shared<ReportSums>(ReportSums::Detail::Kept);
+    sums->setRange(QDate(2024, 3, 1), QDate(2024, 4, 9));
+    for (QDate day = sums->firstDay(); day <= sums->lastDay(); day = day.addDays(1))
+        for (int app = 0; app <= day.day() % 7; ++app)
+            sums->add(day, "App " + QByteArray::number(app), "u", "w", 30.0 + app);
+    const std::unique_ptr<QTextDocument> document(ReportScreenDocument::build(*sums, nullptr));
+    document->setTextWidth(600);
+    const double pageHeight = 200;
+    const QList<ReportPrint::Slice> pages = ReportPrint::paginate(*document, pageHeight);
+    QVERIFY(pages.size() > 10);
+    const auto pageOf = [&](const QTextBlock& block) {
+        const QRectF rect = document->documentLayout()->blockBoundingRect(block);
+        for (int i = 0; i < pages.size(); ++i)
+            if (rect.top() >= pages[i].top && rect.bottom() <= pages[i].bottom + 0.01)
+                return i;
+        return -1;
+    };
+    int headingPage = -1;
+    int days = 0;
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        QVERIFY(pageOf(block) >= 0); // every paragraph whole on one page
+        const auto part =
+            ReportScreenDocument::Part(block.blockFormat().intProperty(ReportScreenDocument::Role));
+        if (part == ReportScreenDocument::Part::DayHeading)
+            headingPage = pageOf(block);
+        if (part == ReportScreenDocument::Part::DayTotal) {
+            QCOMPARE(pageOf(block), headingPage);
+            ++days;
+        }
+    }
+    QCOMPARE(days, 40);
+    for (const ReportPrint::Slice& page : pages)
+        QVERIFY(page.bottom - page.top <= pageHeight);
+
+    QTemporaryDir dir;
+    ScriptedFeedback feedback;
+    frameReports page(feedback);
+    ReportHeading heading;
+    heading.period = ReportHeading::periodText(sums->firstDay(), sums->lastDay());
+    heading.criteria = QStringLiteral("Applications: all; users: all; workstations: all");
+    heading.generated = QDateTime::currentDateTime();
+    page.setHeading(heading);
+    page.navigate(writeFile(dir, "Report.html", ReportHtml::bytes(*sums)), sums);
+    const QString target = dir.filePath(QStringLiteral("paper.pdf"));
+    feedback.fileAnswers = {target};
+    QSignalSpy status(&page, &frameReports::statusText);
+    TestEnv::child<QPushButton>(&page, "cmdExportReport")->click();
+    QVERIFY(
+        feedback.fileDialogs[0].initialName.startsWith(QStringLiteral("Report 2024-03-01 to 2024-04-09.")));
+    QCOMPARE(status.size(), 1);
+    QVERIFY(status[0][0].toString().endsWith(target));
+    QFile pdf(target);
+    QVERIFY(pdf.open(QIODevice::ReadOnly));
+    const QByteArray bytes = pdf.readAll();
+    QByteArray title("\xFE\xFF");
+    for (const QChar c : ReportPrint::documentName(heading))
+        title += char(c.unicode() >> 8), title += char(c.unicode() & 0xFF);
+    QVERIFY(bytes.contains(title));
 }
 
 QTEST_MAIN(TstReportExport)

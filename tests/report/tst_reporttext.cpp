@@ -44,22 +44,40 @@ private slots:
         QCOMPARE(ReportText::timePad(minutes) + ReportText::timeText(minutes), cell);
     }
 
+    // Whole minutes and percentages from exact sums: rounded once, halves to even, in integers.
+    void exactSums_data() {
+        QTest::addColumn<qint64>("milliseconds");
+        QTest::addColumn<qint64>("minutes");
+        QTest::newRow("30 s to even: 0") << qint64(30000) << qint64(0);
+        QTest::newRow("90 s to even: 2") << qint64(90000) << qint64(2);
+        QTest::newRow("just under a half") << qint64(89999) << qint64(1);
+        QTest::newRow("1231:52.9") << qint64((1231 * 60 + 52) * 1000 + 900) << qint64(1232);
+        QTest::newRow("negative half to even") << qint64(-90000) << qint64(-2);
+        QTest::newRow("73914.5 minutes") << qint64(4434870000) << qint64(73914);
+    }
+    void exactSums() {
+        QFETCH(qint64, milliseconds);
+        QFETCH(qint64, minutes);
+        QCOMPARE(ReportText::wholeMinutes(milliseconds), minutes);
+    }
+
     void percent_data() {
-        QTest::addColumn<double>("part");
+        QTest::addColumn<qint64>("part");
         QTest::addColumn<qint64>("total");
         QTest::addColumn<QByteArray>("text");
-        QTest::newRow("5%") << 5.0 << qint64(100) << QByteArray("&nbsp;&nbsp;&nbsp;&nbsp;(5%)</FONT>");
-        QTest::newRow("45%") << 45.0 << qint64(100) << QByteArray("&nbsp;&nbsp;(45%)</FONT>");
-        QTest::newRow("100%") << 7.0 << qint64(7) << QByteArray("(100%)</FONT>");
-        QTest::newRow("zero total") << 0.0 << qint64(0) << QByteArray("&nbsp;&nbsp;&nbsp;&nbsp;(0%)</FONT>");
-        QTest::newRow("12.5 to even") << 1.0 << qint64(8) << QByteArray("&nbsp;&nbsp;(12%)</FONT>");
-        QTest::newRow("9.5 to even") << 19.0 << qint64(200) << QByteArray("&nbsp;&nbsp;(10%)</FONT>");
+        QTest::newRow("5%") << qint64(5) << qint64(100) << QByteArray("&nbsp;&nbsp;&nbsp;&nbsp;(5%)</FONT>");
+        QTest::newRow("45%") << qint64(45) << qint64(100) << QByteArray("&nbsp;&nbsp;(45%)</FONT>");
+        QTest::newRow("100%") << qint64(7) << qint64(7) << QByteArray("(100%)</FONT>");
+        QTest::newRow("zero total") << qint64(0) << qint64(0)
+                                    << QByteArray("&nbsp;&nbsp;&nbsp;&nbsp;(0%)</FONT>");
+        QTest::newRow("12.5 to even") << qint64(1) << qint64(8) << QByteArray("&nbsp;&nbsp;(12%)</FONT>");
+        QTest::newRow("9.5 to even") << qint64(19) << qint64(200) << QByteArray("&nbsp;&nbsp;(10%)</FONT>");
     }
     void percent() {
-        QFETCH(double, part);
+        QFETCH(qint64, part);
         QFETCH(qint64, total);
         QFETCH(QByteArray, text);
-        QCOMPARE(ReportText::percentText(part, total), text);
+        QCOMPARE(ReportText::percentText(ReportText::percentOf(part, total)), text);
     }
 
     void grandTotal_data() {

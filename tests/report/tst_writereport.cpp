@@ -1,9 +1,12 @@
 // The report file: a whole report against a file checked by hand, letter case in the
 // grouping and the lists, and what a failed write leaves behind.
 #include "base/VcError.h"
+#include "report/ChartData.h"
 #include "report/GenerateReport.h"
+#include "report/ReportCsv.h"
 #include "report/ReportHtml.h"
 #include "report/ReportProgress.h"
+#include "report/ReportText.h"
 #include "support/ManagerFixture.h"
 #include "support/TestEnv.h"
 
@@ -48,6 +51,11 @@ private slots:
         f.addRawUsage("ПК-1", "Zoë", "ΛΈΞΗ notes", "2024-03-02", 36000);
         f.addRawUsage("ПК-1", "Zoë", "日本語 - Writer", "2024-03-02", 0);
         f.addRawUsage("WS-a", "ANNA", "Letter - Writer", "2024-03-03", 0);
+        // Half minutes of three applications: each line shows 0:00, the day's exact 1:30 rounds
+        // to 0:02 (to even), and the grand total holds them too.
+        f.addRawUsage("WS-A", "anna", "Inbox - Browser", "2024-03-03", 30);
+        f.addRawUsage("WS-B", bob, "solitaire", "2024-03-03", 30);
+        f.addRawUsage("ПК-1", "Zoë", "λέξη x", "2024-03-03", 30);
 
         ReportProgress progress;
         int step = 0;
@@ -65,6 +73,64 @@ private slots:
             QCOMPARE(got[i], want[i]); // names the first differing line
         QCOMPARE(written, expected);
         QVERIFY(progress.value() <= progress.maximum());
+    }
+
+    // Every figure is the exact sum of the seconds it covers, rounded once (halves to even):
+    // half minutes spread over users, workstations and applications must not vanish, whichever
+    // writer shows them.
+    void everyFigureIsTheExactSumRoundedOnce_data() {
+        QTest::addColumn<QStringList>("rows"); // "workstation|user|title|day|seconds"
+        QTest::newRow("half minutes of three users")
+            << QStringList{"W1|anna|Letter - Writer|2024-03-01|30", "W1|bob|Letter - Writer|2024-03-01|30",
+                           "W2|carl|Letter - Writer|2024-03-01|30"};
+        QTest::newRow("half minutes of three applications")
+            << QStringList{"W1|anna|Letter - Writer|2024-03-01|30", "W1|anna|Inbox - Browser|2024-03-01|30",
+                           "W1|anna|solitaire|2024-03-01|30", "W1|anna|solitaire|2024-03-02|90"};
+        QTest::newRow("seconds of many days")
+            << QStringList{"W1|anna|Letter - Writer|2024-03-01|29", "W1|anna|Letter - Writer|2024-03-02|29",
+                           "W1|anna|Letter - Writer|2024-03-03|29", "W2|bob|Inbox - Browser|2024-03-03|3601"};
+    }
+    void everyFigureIsTheExactSumRoundedOnce() {
+        QFETCH(QStringList, rows);
+        ManagerFixture f;
+        f.addGrouping(QStringLiteral("Writer"), {QStringLiteral("writer")});
+        f.addGrouping(QStringLiteral("Browser"), {QStringLiteral("browser")});
+        for (const QString& row : rows) {
+            const QStringList p = row.split(QLatin1Char('|'));
+            f.addRawUsage(p[0], p[1], p[2], p[3], p[4].toLongLong());
+        }
+        const auto exact = [&f](const QString& where, const QVariantList& values) {
+            return ReportText::wholeMinutes(
+                1000 * f.scalar("SELECT SUM(Duration) FROM MGRDaySummary " + where, values));
+        };
+        ReportProgress progress;
+        int step = 0;
+        const ReportCriteria criteria{QDate(2024, 3, 1), QDate(2024, 3, 3), f.allApplications(), f.allUsers(),
+                                      f.allWorkstations()};
+        const ReportOutcome outcome = generateReport(f.db(), criteria, f.programFolder(), progress, step);
+        QVERIFY(outcome.report);
+        const ReportSums& sums = *outcome.report;
+        const QByteArray html = ManagerFixture::readFile(outcome.path);
+        const qint64 grand = exact(QString(), {});
+        QVERIFY2(html.contains("SIZE=1>" + ReportText::grandTotalText(grand) + "</FONT> </TD></TR></TABLE>"),
+                 html.constData());
+        QCOMPARE(ChartData::build(sums, 60, 12).totalMinutes(), grand);
+        const QByteArray csv = ReportCsv::text(sums, ReportCsv::Kind::Summary);
+        qint64 csvMinutes = 0;
+        for (const QByteArray& line : csv.split('\n').mid(1))
+            csvMinutes += line.isEmpty() ? 0 : line.split(',').value(2).toLongLong();
+        for (const auto& [date, day] : sums.days()) {
+            const qint64 total = exact("WHERE Date = ?", {date.toString(Qt::ISODate)});
+            QCOMPARE(sums.dayTotal(day), total);
+            const QByteArray cell = ReportText::timePad(double(total)) + ReportText::timeText(double(total));
+            QVERIFY2(html.contains("<HR>" + cell + "</FONT>"), cell.constData());
+        }
+        // The lines of one day each round their own exact sum; nothing else is added up.
+        qint64 lineMinutes = 0;
+        for (const auto& [date, day] : sums.days())
+            for (const ReportSums::Application& app : day.applications)
+                lineMinutes += ReportText::wholeMinutes(app.milliseconds);
+        QCOMPARE(csvMinutes, lineMinutes);
     }
 
     void namesDifferingOnlyInCaseAreOne() {
