@@ -178,7 +178,7 @@ qint64 DataExport::WriteExportRows(ExportFile& file, const ManagerDatabase& data
                                    std::optional<QDate> from, std::optional<QDate> to) {
     if (!from || !to)
         return 0;
-    // Every key the table already holds: the lookup each source row makes is one probe here.
+    // Every key the table held before this run: the lookup each source row makes is one probe here.
     NameNumbers numbers;
     QSet<ExportKey> keys;
     file.forEachKey([&](const QString& workstation, const QString& user, const QString& application,
@@ -212,8 +212,17 @@ qint64 DataExport::WriteExportRows(ExportFile& file, const ManagerDatabase& data
     std::vector<CachedName> applications;
     QByteArray lastDate;
     QDate lastDay;
-    QByteArray lastDayText;
     qint64 added = 0;
+    // The run's rows, one per key in the order the keys first appear, with their summed time.
+    struct PendingRow {
+        qint64 workstationKey;
+        qint64 userKey;
+        qsizetype application;
+        qint64 day; // Julian day
+        qint64 seconds;
+    };
+    QList<PendingRow> pendingRows;
+    QHash<ExportKey, qsizetype> pendingIndex;
 
     UsageScan::Row row;
     while (scan->next(row)) {
@@ -261,19 +270,34 @@ qint64 DataExport::WriteExportRows(ExportFile& file, const ManagerDatabase& data
                 throw VcError(ErrorNumber::DatabaseFailure,
                               QStringLiteral("Unreadable date in the usage data: ") +
                                   QString::fromUtf8(lastDate));
-            lastDayText = Dates::toStored(lastDay).toUtf8();
         }
 
         const CachedName& workstationText = *workstation.value();
         const CachedName& userText = *user.value();
-        const qsizetype known = keys.size();
-        keys.insert({workstationText.number, userText.number, applicationName.number, lastDay.toJulianDay()});
-        if (keys.size() == known)
-            continue;
+        const ExportKey key{workstationText.number, userText.number, applicationName.number,
+                            lastDay.toJulianDay()};
+        if (keys.contains(key))
+            continue; // written by an earlier export: kept as it is, never counted twice
+        auto pending = pendingIndex.constFind(key);
+        if (pending == pendingIndex.constEnd()) {
+            pending = pendingIndex.insert(key, pendingRows.size());
+            pendingRows.append(
+                {row.workstationKey, row.userKey, application.value(), lastDay.toJulianDay(), 0});
+        }
+        // Every title of the application adds to its one row, each in whole seconds as the
+        // engine turns a stored real into a whole number; a damaged huge value saturates.
+        qint64& seconds = pendingRows[pending.value()].seconds;
+        if (__builtin_add_overflow(seconds, wholeSeconds(row.seconds), &seconds))
+            seconds =
+                row.seconds < 0 ? std::numeric_limits<qint64>::min() : std::numeric_limits<qint64>::max();
+    }
 
-        // Whole seconds, as the engine turns a stored real into a whole number.
-        file.addRow(textOf(workstationText), textOf(applicationName), wholeSeconds(row.seconds), lastDayText,
-                    textOf(userText));
+    QByteArray dayText;
+    for (const PendingRow& pendingRow : pendingRows) {
+        dayText = Dates::toStored(QDate::fromJulianDay(pendingRow.day)).toUtf8();
+        file.addRow(textOf(*workstations.constFind(pendingRow.workstationKey).value()),
+                    textOf(applications[static_cast<size_t>(pendingRow.application)]), pendingRow.seconds,
+                    dayText, textOf(*users.constFind(pendingRow.userKey).value()));
         ++added;
     }
     return added;

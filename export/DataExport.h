@@ -27,9 +27,11 @@ public:
     qint64 rowsAdded() const { return m_rowsAdded; }
 
     // Adds one row per workstation, user, application and day of the range that the table
-    // does not hold yet; the first source row of a key wins and later ones are skipped, their
-    // durations not added. Keys compare names without regard to letter case, as lookups in
-    // the export table always have. Returns the number of rows added. Throws VcError.
+    // does not hold yet, holding the seconds of every title of that application summed. A key
+    // the table already holds (from an earlier export) keeps its row as it is and gains
+    // nothing, so no time is counted twice. Keys compare names without regard to letter case,
+    // as lookups in the export table always have. Returns the number of rows added. Throws
+    // VcError.
     static qint64 WriteExportRows(ExportFile& file, const ManagerDatabase& database,
                                   std::optional<QDate> from, std::optional<QDate> to);
 

@@ -1,11 +1,15 @@
 // The export command: save dialog, busy pointer, and the hand-over to the export itself.
 #include "export/ExportCommand.h"
 
+#include "base/Captions.h"
+#include "base/FileDialogMemory.h"
 #include "export/DataExport.h"
 #include "widgets/WaitCursor.h"
 
 #include <QApplication>
 #include <QCursor>
+#include <QDir>
+#include <QFileInfo>
 #include <QWidget>
 
 namespace {
@@ -52,15 +56,33 @@ Feedback::FileDialog ExportCommand::fileDialog() {
     dialog.initialName = QStringLiteral("Vellumcrest Data.mdb");
     dialog.filter = QStringLiteral("All Files (*.*)|*.*|Access Databases (*.mdb)|*.mdb");
     dialog.defaultSuffix = QStringLiteral("mdb");
-    dialog.confirmOverwrite = true;
+    // The dialog's own question would promise to replace the file; the export adds to it, and
+    // asks that question itself.
+    dialog.confirmOverwrite = false;
     return dialog;
+}
+
+QString ExportCommand::addToExistingQuestion(const QString& path) {
+    return QStringLiteral("\"%1\" already exists. Add the days it lacks to it? The rows it holds stay as "
+                          "they are.")
+        .arg(QDir::toNativeSeparators(path));
 }
 
 void ExportCommand::run(Feedback& feedback, const ManagerDatabase& database, std::optional<QDate> from,
                         std::optional<QDate> to, const std::function<void(const QString&)>& setStatus,
-                        QWidget* busyWindow) {
-    const std::optional<QString> path = feedback.saveFileName(fileDialog());
+                        QWidget* busyWindow, Settings* settings) {
+    Feedback::FileDialog dialog = fileDialog();
+    FileDialogMemory memory(settings, QStringLiteral("Export"));
+    const QString name = dialog.initialName;
+    memory.recall(dialog);
+    dialog.initialName = name; // the system's name, in the last folder
+    const std::optional<QString> path = feedback.saveFileName(dialog);
     if (!path || path->isEmpty())
+        return;
+    memory.remember(dialog, *path);
+    if (QFileInfo::exists(*path) &&
+        feedback.message(addToExistingQuestion(*path), Captions::titled(QStringLiteral(" Data Export")),
+                         Feedback::Icon::Question, Feedback::Buttons::YesNo) != Feedback::Answer::Yes)
         return;
     WaitCursor busy(busyWindow);
     PointerFreeFeedback pointerFree(feedback);

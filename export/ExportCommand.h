@@ -9,6 +9,7 @@
 #include <QString>
 
 class ManagerDatabase;
+class Settings;
 class QWidget;
 
 class ExportCommand {
@@ -16,11 +17,16 @@ public:
     // The save dialog as the command sets it up on each use.
     static Feedback::FileDialog fileDialog();
 
-    // Shows the save dialog; a cancel ends the command with nothing written or reported.
-    // Otherwise exports the inclusive day range (nothing for a date box without data) to the
-    // chosen file and hands the outcome text to setStatus, unless a message already told it.
-    // The busy pointer stays over busyWindow until the command ends, on every path.
+    // The question for a chosen file that exists: the export adds to it, never replaces it.
+    static QString addToExistingQuestion(const QString& path);
+
+    // Shows the save dialog (in the folder last chosen, kept in settings when given); a cancel
+    // ends the command with nothing written or reported. A file that exists is added to only
+    // when the operator says yes to addToExistingQuestion. Otherwise exports the inclusive day
+    // range (nothing for a date box without data) to the chosen file and hands the outcome text
+    // to setStatus, unless a message already told it. The busy pointer stays over busyWindow
+    // until the command ends, on every path.
     static void run(Feedback& feedback, const ManagerDatabase& database, std::optional<QDate> from,
                     std::optional<QDate> to, const std::function<void(const QString&)>& setStatus,
-                    QWidget* busyWindow);
+                    QWidget* busyWindow, Settings* settings = nullptr);
 };

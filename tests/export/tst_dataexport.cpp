@@ -101,18 +101,20 @@ private slots:
                                     "PC2|alice|Writer|120|2003-01-01", "PC2|alice|Writer|45|2003-01-03"}));
     }
 
-    void firstSourceRowOfAKeyWins() {
+    // Every title of one application on one day adds to its row: nothing is dropped. A second
+    // export into the same file adds only the keys the file lacks, never counting time twice.
+    void titlesOfOneApplicationAreSummed() {
         m_fixture->addUsage("PC1", "alice", "Letter.doc - Writer", kDay1, 600);
         m_fixture->addUsage("PC1", "alice", "Memo.doc - WRITER", kDay1, 300);
-        m_fixture->addUsage("PC1", "alice", "Writer", kDay1, 7);
-        // The store's order decides which row comes first; ask it the same way the report does.
-        UsageScan::Row row;
-        QVERIFY(m_fixture->db().openUsageScan(kDay1, kDay1)->next(row));
-        const qint64 first = qint64(row.seconds);
+        m_fixture->addUsage("PC1", "ALICE", "Writer", kDay1, 7);
+        m_fixture->addUsage("PC1", "alice", "Letter.doc - Writer", kDay2, 60);
         DataExport exporter(m_feedback, m_fixture->db());
         QVERIFY(exporter.ExportData(target(), kDay1, kDay1));
+        QCOMPARE(ManagerFixture::exportRows(target()), QStringList({"PC1|alice|Writer|907|2003-01-01"}));
+        QVERIFY(exporter.ExportData(target(), kDay1, kDay2));
+        QCOMPARE(exporter.rowsAdded(), 1);
         QCOMPARE(ManagerFixture::exportRows(target()),
-                 QStringList({QStringLiteral("PC1|alice|Writer|%1|2003-01-01").arg(first)}));
+                 QStringList({"PC1|alice|Writer|907|2003-01-01", "PC1|alice|Writer|60|2003-01-02"}));
     }
 
     void widerRangeAddsOnlyNewKeys() {

@@ -39,7 +39,8 @@ void TstExportCommand::dialogSetUp() {
     QCOMPARE(dialog.initialName, QStringLiteral("Vellumcrest Data.mdb"));
     QCOMPARE(dialog.filter, QStringLiteral("All Files (*.*)|*.*|Access Databases (*.mdb)|*.mdb"));
     QCOMPARE(dialog.defaultSuffix, QStringLiteral("mdb"));
-    QVERIFY(dialog.confirmOverwrite);
+    // No "replace it?" from the dialog: the export adds to a file, and asks so itself.
+    QVERIFY(!dialog.confirmOverwrite);
 }
 
 void TstExportCommand::cancelDoesNothing() {
@@ -63,10 +64,15 @@ void TstExportCommand::outcomes_data() {
     QTest::addColumn<QByteArray>("existingText");
     QTest::addColumn<QString>("expectedStatus");
     QTest::addColumn<int>("messages");
-    QTest::newRow("exported") << "out.mdb" << QByteArray() << "Exported Data to \"%1\"" << 0;
-    QTest::newRow("unrecognized file, No") << "out.mdb" << QByteArray("plain text\n").repeated(200)
-                                           << "Cancelled Data Export (unrecognized file format)" << 1;
-    QTest::newRow("error") << "missing/out.mdb" << QByteArray() << QString() << 1;
+    QTest::addColumn<QList<Feedback::Answer>>("answers");
+    using A = Feedback::Answer;
+    QTest::newRow("exported") << "out.mdb" << QByteArray() << "Exported Data to \"%1\"" << 0 << QList<A>{};
+    QTest::newRow("existing file: add to it, then unrecognized, No")
+        << "out.mdb" << QByteArray("plain text\n").repeated(200)
+        << "Cancelled Data Export (unrecognized file format)" << 2 << QList<A>{A::Yes, A::No};
+    QTest::newRow("existing file: not added to")
+        << "out.mdb" << QByteArray("plain text\n") << QString() << 1 << QList<A>{A::No};
+    QTest::newRow("error") << "missing/out.mdb" << QByteArray() << QString() << 1 << QList<A>{};
 }
 
 void TstExportCommand::outcomes() {
@@ -74,6 +80,7 @@ void TstExportCommand::outcomes() {
     QFETCH(QByteArray, existingText);
     QFETCH(QString, expectedStatus);
     QFETCH(int, messages);
+    QFETCH(QList<Feedback::Answer>, answers);
     QTemporaryDir dir;
     ManagerFixture fixture;
     fixture.addUsage("PC1", "alice", "Letter.doc - Writer", QDate(2003, 1, 1), 600);
@@ -85,7 +92,7 @@ void TstExportCommand::outcomes() {
     }
     PointerWatchingFeedback feedback;
     feedback.fileAnswers = {path};
-    feedback.answers = {Feedback::Answer::No};
+    feedback.answers = answers;
     QStringList statuses;
     QWidget window;
     window.show();
@@ -95,6 +102,8 @@ void TstExportCommand::outcomes() {
     QCOMPARE(statuses, expectedStatus.isEmpty() ? QStringList()
                                                 : QStringList({QString(expectedStatus).replace("%1", path)}));
     QCOMPARE(feedback.messages.size(), messages);
+    if (!existingText.isEmpty())
+        QCOMPARE(feedback.messages[0].text, ExportCommand::addToExistingQuestion(path));
     // Questions and messages are shown with the ordinary pointer; it is back to normal afterwards.
     QCOMPARE(feedback.busyDuringMessage, QList<bool>(messages, false));
     QVERIFY(!QApplication::overrideCursor());
