@@ -289,6 +289,16 @@ bool GroupingsEditor::addCapturedTitles(const QStringList& titles) {
     const QString alias = selectedAlias();
     if (alias.isEmpty() || !m_database || titles.isEmpty())
         return false;
+    // "Desktop" is often still selected after another application was added, and what it
+    // holds cannot be taken back: the operator says yes first.
+    if (alias == kDesktop &&
+        m_feedback.message(
+            QStringLiteral("Add %1 to \"%2\"? Window titles of \"%2\" cannot be removed again.")
+                .arg(titles.size() == 1 ? QStringLiteral("the selected title")
+                                        : QStringLiteral("the %1 selected titles").arg(titles.size()),
+                     alias),
+            pageTitle(), Feedback::Icon::Question, Feedback::Buttons::YesNo) != Feedback::Answer::Yes)
+        return false;
     QStringList stored;
     for (const QString& title : titles)
         stored.append(BlankQuotes(title));
@@ -300,6 +310,12 @@ bool GroupingsEditor::addCapturedTitles(const QStringList& titles) {
     }
     aliasSelected();
     return true;
+}
+
+QString GroupingsEditor::addUnmatchedCaption() const {
+    const QString alias = selectedAlias();
+    return alias.isEmpty() ? QStringLiteral("Add to Application")
+                           : QStringLiteral("Add to \"%1\"").arg(alias);
 }
 
 QString GroupingsEditor::titlesCaption() const {

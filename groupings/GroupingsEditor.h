@@ -64,7 +64,8 @@ public:
     // The captured-titles picker for the selected alias has closed: shows what it added.
     void pickerClosed();
     // Attaches captured titles (quotes blanked, as the picker stores them) to the selected
-    // alias as one unit, through the picker's store call; true when they were written.
+    // alias as one unit, through the picker's store call; true when they were written. Titles
+    // for "Desktop", whose titles cannot be removed, are written only after the operator said yes.
     bool addCapturedTitles(const QStringList& titles);
 
     const QStringList& aliases() const { return m_aliases; }
@@ -72,6 +73,8 @@ public:
     int selectedAliasRow() const { return m_alias; }
     int selectedTitleRow() const { return m_title; }
     QString selectedAlias() const;
+    // The unmatched titles' button, naming where they go: Add to "Mail".
+    QString addUnmatchedCaption() const;
     // The label beside the title list: which application the titles belong to.
     QString titlesCaption() const;
     const QString& aliasText() const { return m_aliasText; }

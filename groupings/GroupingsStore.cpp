@@ -90,12 +90,17 @@ QList<GroupingsStore::TitleTime> GroupingsStore::titleTimes(QDate from, QDate to
     QList<TitleTime> titles;
     QHash<QString, qsizetype> indexOfTitle;
     for (const ManagerDatabase::NamedRow& row : m_database.appTitles()) {
+        const auto seconds = secondsOfKey.constFind(row.id);
+        if (seconds == secondsOfKey.constEnd())
+            continue;
         auto it = indexOfTitle.constFind(row.name);
         if (it == indexOfTitle.constEnd()) {
             it = indexOfTitle.insert(row.name, titles.size());
             titles.append({row.name, 0});
         }
-        titles[it.value()].seconds += secondsOfKey.value(row.id);
+        titles[it.value()].seconds += seconds.value();
     }
+    // A title with no time in the range is nothing a report would show.
+    titles.removeIf([](const TitleTime& title) { return title.seconds <= 0; });
     return titles;
 }

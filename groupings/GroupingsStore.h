@@ -50,9 +50,10 @@ public:
         QString title;
         qint64 seconds = 0;
     };
-    // Every distinct captured title with the seconds its usage rows of the inclusive day range
-    // hold (0 when none), counting the rows a report counts: those whose user and workstation
-    // are registered. Titles in stored order of their first row.
+    // Every distinct captured title with time in the inclusive day range, with the seconds its
+    // usage rows there hold, counting the rows a report counts: those whose user and workstation
+    // are registered. Titles without time there are left out. Titles in stored order of their
+    // first row.
     QList<TitleTime> titleTimes(QDate from, QDate to) const;
 
 private:

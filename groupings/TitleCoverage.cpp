@@ -59,8 +59,21 @@ std::pair<QDate, QDate> TitleCoverage::range(std::optional<QDate> from, std::opt
     return {today.addDays(-29), today};
 }
 
+qint64 TitleCoverage::wholeMinutes(qint64 seconds) {
+    // The report's rounding: the nearest minute, halves to even (30 s is 0 min, 90 s is 2).
+    qint64 minutes = seconds / 60;
+    qint64 rest = seconds % 60;
+    if (rest < 0) {
+        --minutes;
+        rest += 60;
+    }
+    if (rest > 30 || (rest == 30 && minutes % 2 != 0))
+        ++minutes;
+    return minutes;
+}
+
 QString TitleCoverage::durationText(qint64 seconds) {
-    const qint64 minutes = std::llround(static_cast<double>(seconds) / 60.0);
+    const qint64 minutes = wholeMinutes(seconds);
     if (std::llabs(minutes) < 60)
         return QStringLiteral("%1 min").arg(minutes);
     const qint64 hours = minutes / 60;

@@ -32,8 +32,8 @@ public:
     QDate from() const { return m_from; }
     QDate to() const { return m_to; }
 
-    // Titles no grouping catches, most time first; equal times in alphabetical order
-    // (letter case aside, then exact spelling), so the list never depends on download order.
+    // Titles with time in the range that no grouping catches, most time first; equal times in alphabetical
+    // order (letter case aside, then exact spelling), so the list never depends on download order.
     const QList<GroupingsStore::TitleTime>& unmatched() const { return m_unmatched; }
     // Time of every captured title in the range.
     qint64 totalSeconds() const { return m_total; }
@@ -45,7 +45,9 @@ public:
     // The days the list covers: the criteria's days, or else the 30 days up to and including
     // today.
     static std::pair<QDate, QDate> range(std::optional<QDate> from, std::optional<QDate> to, QDate today);
-    // "3 h 05 min", "12 min", "0 min": the nearest whole minute.
+    // Seconds as the report rounds them: the nearest whole minute, halves to even.
+    static qint64 wholeMinutes(qint64 seconds);
+    // "3 h 05 min", "12 min", "0 min": the nearest whole minute, as the report rounds.
     static QString durationText(qint64 seconds);
     // The line beside the selected application.
     QString caughtText(const QString& application) const;

@@ -16,6 +16,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -27,6 +28,20 @@
 #include <QVBoxLayout>
 
 namespace {
+// Sorts the time and share columns by the seconds behind them, the title by its text.
+class UnmatchedItem : public QTreeWidgetItem {
+public:
+    using QTreeWidgetItem::QTreeWidgetItem;
+    bool operator<(const QTreeWidgetItem& other) const override {
+        const int column = treeWidget() ? treeWidget()->sortColumn() : 0;
+        if (column == 0) {
+            const int folded = text(0).compare(other.text(0), Qt::CaseInsensitive);
+            return folded != 0 ? folded < 0 : text(0) < other.text(0);
+        }
+        return data(1, Qt::UserRole).toLongLong() < other.data(1, Qt::UserRole).toLongLong();
+    }
+};
+
 QPushButton* button(const QString& caption, const QString& name, QWidget* parent) {
     auto* b = new QPushButton(caption, parent);
     b->setObjectName(name);
@@ -119,9 +134,13 @@ void frameAppGroupings::buildControls() {
     lstAppGroupingsData = list(QStringLiteral("lstAppGroupingsData"), Frame7);
     txtAppGroupData = new QLineEdit(Frame7);
     txtAppGroupData->setObjectName(QStringLiteral("txtAppGroupData"));
-    cmdAppGroupDataAdd = button(QStringLiteral("&Add"), QStringLiteral("cmdAppGroupDataAdd"), Frame7);
+    // One Alt key per page: the application's buttons keep A and D; Enter in the title box adds
+    // a title, and its Delete takes E.
+    cmdAppGroupDataAdd = button(QStringLiteral("Add"), QStringLiteral("cmdAppGroupDataAdd"), Frame7);
+    cmdAppGroupDataAdd->setToolTip(
+        QStringLiteral("Add the title in the box (Enter in the box does the same)"));
     cmdAppGroupDataDelete =
-        button(QStringLiteral("&Delete"), QStringLiteral("cmdAppGroupDataDelete"), Frame7);
+        button(QStringLiteral("D&elete"), QStringLiteral("cmdAppGroupDataDelete"), Frame7);
     cmdAddFromCaptured =
         button(QStringLiteral("Add from &Captured Titles..."), QStringLiteral("cmdAddFromCaptured"), Frame7);
     Label13 =
@@ -150,13 +169,19 @@ void frameAppGroupings::buildControls() {
     lstUnmatched->setRootIsDecorated(false);
     lstUnmatched->setUniformRowHeights(true);
     lstUnmatched->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    lstUnmatched->setSortingEnabled(true);
+    lstUnmatched->sortByColumn(1, Qt::DescendingOrder);
+    txtUnmatchedFilter = new QLineEdit(frameUnmatched);
+    txtUnmatchedFilter->setObjectName(QStringLiteral("txtUnmatchedFilter"));
+    txtUnmatchedFilter->setPlaceholderText(QStringLiteral("Show only titles containing..."));
+    txtUnmatchedFilter->setClearButtonEnabled(true);
     lstUnmatched->header()->setStretchLastSection(false);
     lstUnmatched->header()->setSectionResizeMode(0, QHeaderView::Stretch);
     lstUnmatched->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
     lstUnmatched->header()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
-    cmdAddUnmatched =
-        button(QStringLiteral("Add to A&pplication"), QStringLiteral("cmdAddUnmatched"), frameUnmatched);
-    cmdAddUnmatched->setToolTip(QStringLiteral("Add the selected titles to the selected application"));
+    cmdAddUnmatched = button(QString(), QStringLiteral("cmdAddUnmatched"), frameUnmatched);
+    cmdAddUnmatched->setToolTip(
+        QStringLiteral("Add the selected titles to the selected application (Alt+P)"));
 }
 
 void frameAppGroupings::layOut() {
@@ -199,6 +224,7 @@ void frameAppGroupings::layOut() {
     unmatchedButtons->addWidget(lblUnmatched, 1);
     unmatchedButtons->addWidget(cmdAddUnmatched, 0, Qt::AlignTop);
     auto* unmatchedLayout = new QVBoxLayout(frameUnmatched);
+    unmatchedLayout->addWidget(txtUnmatchedFilter);
     unmatchedLayout->addWidget(lstUnmatched, 1);
     unmatchedLayout->addLayout(unmatchedButtons);
 
@@ -233,7 +259,8 @@ void frameAppGroupings::layOut() {
     setTabOrder(txtAppGroupData, cmdAppGroupDataAdd);
     setTabOrder(cmdAppGroupDataAdd, cmdAppGroupDataDelete);
     setTabOrder(cmdAppGroupDataDelete, cmdAddFromCaptured);
-    setTabOrder(cmdAddFromCaptured, lstUnmatched);
+    setTabOrder(cmdAddFromCaptured, txtUnmatchedFilter);
+    setTabOrder(txtUnmatchedFilter, lstUnmatched);
     setTabOrder(lstUnmatched, cmdAddUnmatched);
 }
 
@@ -275,6 +302,7 @@ void frameAppGroupings::connectControls() {
     connect(lstUnmatched, &QTreeWidget::itemSelectionChanged, this,
             &frameAppGroupings::showAddUnmatchedEnabled);
     connect(cmdAddUnmatched, &QPushButton::clicked, this, &frameAppGroupings::addUnmatchedTitles);
+    connect(txtUnmatchedFilter, &QLineEdit::textChanged, this, &frameAppGroupings::filterUnmatched);
 }
 
 void frameAppGroupings::showEditor() {
@@ -300,7 +328,14 @@ void frameAppGroupings::showEditor() {
 }
 
 void frameAppGroupings::showAddUnmatchedEnabled() {
-    // Titles go to the selected application, as the picker's do.
+    // Titles go to the selected application, as the picker's do; the button says which.
+    // An ampersand in the name is text, not a mnemonic; Alt+P stays the button's key.
+    const QString caption =
+        QString(m_editor.addUnmatchedCaption()).replace(QLatin1Char('&'), QStringLiteral("&&"));
+    if (cmdAddUnmatched->text() != caption) {
+        cmdAddUnmatched->setText(caption);
+        cmdAddUnmatched->setShortcut(QKeySequence(QStringLiteral("Alt+P")));
+    }
     cmdAddUnmatched->setEnabled(m_editor.enabled().fromCaptured && !lstUnmatched->selectedItems().isEmpty());
 }
 
@@ -351,32 +386,45 @@ void frameAppGroupings::showCoverage() {
     QList<QTreeWidgetItem*> items;
     qint64 unmatchedSeconds = 0;
     for (const GroupingsStore::TitleTime& title : m_coverage.unmatched()) {
-        auto* item = new QTreeWidgetItem(
+        auto* item = new UnmatchedItem(
             QStringList{title.title, TitleCoverage::durationText(title.seconds),
                         QString::number(m_coverage.sharePercent(title.seconds), 'f', 1) + QLatin1Char('%')});
         item->setData(0, Qt::UserRole, title.title);
+        item->setData(1, Qt::UserRole, title.seconds);
         item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
         item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
         items.append(item);
         unmatchedSeconds += title.seconds;
     }
     lstUnmatched->addTopLevelItems(items);
+    filterUnmatched(txtUnmatchedFilter->text());
     const int count = static_cast<int>(m_coverage.unmatched().size());
     PlainText::show(
         lblUnmatched,
-        QStringLiteral("%1 %2 from %3 to %4, holding %5 (%6% of all time). Select titles and press "
-                       "\"Add to Application\" to attach them to the selected application.")
+        QStringLiteral("%1 %2 from %3 to %4, holding %5 (%6% of all time). Select titles and press the "
+                       "\"Add to\" button to attach them to the selected application.")
             .arg(QString::number(count), count == 1 ? QStringLiteral("title") : QStringLiteral("titles"),
                  Dates::shortText(m_coverage.from()), Dates::shortText(m_coverage.to()),
                  TitleCoverage::durationText(unmatchedSeconds),
                  QString::number(m_coverage.sharePercent(unmatchedSeconds), 'f', 1)));
 }
 
+void frameAppGroupings::filterUnmatched(const QString& text) {
+    const QString wanted = text.trimmed();
+    for (int i = 0; i < lstUnmatched->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* item = lstUnmatched->topLevelItem(i);
+        const bool shown = wanted.isEmpty() || item->text(0).contains(wanted, Qt::CaseInsensitive);
+        item->setHidden(!shown);
+        if (!shown)
+            item->setSelected(false); // what is not shown is never added
+    }
+}
+
 void frameAppGroupings::addUnmatchedTitles() {
     QStringList titles;
     for (int i = 0; i < lstUnmatched->topLevelItemCount(); ++i) {
         const QTreeWidgetItem* item = lstUnmatched->topLevelItem(i);
-        if (item->isSelected())
+        if (item->isSelected() && !item->isHidden())
             titles.append(item->data(0, Qt::UserRole).toString());
     }
     if (!m_editor.addCapturedTitles(titles)) {
@@ -416,26 +464,35 @@ bool frameAppGroupings::eventFilter(QObject* watched, QEvent* event) {
     } else if (event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            const bool used = aliasBox ? m_editor.enterInAliasBox() : m_editor.enterInTitleBox();
-            showEditor();
-            if (used)
+            // Enter adds as the box's Add button does, with everything the button refreshes
+            // afterwards (coverage line, unmatched titles, the criteria page).
+            if (aliasBox ? m_editor.enabled().aliasAdd : m_editor.enabled().titleAdd) {
+                aliasBox ? addAlias() : addTitle();
                 return true;
+            }
+            showEditor();
         }
     }
     return QWidget::eventFilter(watched, event);
 }
 
 void frameAppGroupings::addAlias() {
+    const QStringList before = m_editor.aliases();
     const bool added = m_editor.addAlias();
     showEditor();
     if (added)
         txtAppGroup->setFocus();
+    if (m_editor.aliases() != before)
+        emit groupingsChanged();
 }
 
 void frameAppGroupings::deleteAlias() {
+    const QStringList before = m_editor.aliases();
     m_editor.deleteAlias();
     showEditor();
     remapCoverage();
+    if (m_editor.aliases() != before)
+        emit groupingsChanged();
 }
 
 void frameAppGroupings::moveAliasUp() {

@@ -61,6 +61,10 @@ public:
     void updateCoverage(const std::function<void()>& update);
     const TitleCoverage& coverage() const { return m_coverage; }
 
+signals:
+    // The list of applications gained or lost one (the criteria page follows it at once).
+    void groupingsChanged();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -73,6 +77,8 @@ private:
     void showEditor();
     void showCoverage();
     void showAddUnmatchedEnabled();
+    // Shows only the unmatched titles containing text (any letter case).
+    void filterUnmatched(const QString& text);
 
     QGroupBox* Frame6;
     QListWidget* lstAppGroupings;
@@ -93,6 +99,7 @@ private:
     QLabel* lblTitlesOf;
     QGroupBox* frameUnmatched;
     QLabel* lblUnmatched;
+    QLineEdit* txtUnmatchedFilter;
     QTreeWidget* lstUnmatched;
     QPushButton* cmdAddUnmatched;
 

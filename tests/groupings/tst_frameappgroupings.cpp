@@ -127,11 +127,11 @@ private slots:
         p.f.addUsage("WS1", "anna", "Calculator", today.addDays(-3), 300);
         p.f.addUsage("WS1", "anna", "Solitaire", today.addDays(-1), 900);
         p.f.addUsage("WS1", "anna", "Bob's \"notes\"", today, 60);
-        // Older than the last 30 days: no time, still listed.
+        // Older than the last 30 days: no time there, not listed.
         p.f.addUsage("WS1", "anna", "Clock", today.addDays(-30), 6000);
         p.page.refreshCoverage();
         QCOMPARE(unmatched(p), (QStringList{"Solitaire|15 min|48.4%", "Calculator|5 min|16.1%",
-                                            "Bob's \"notes\"|1 min|3.2%", "Clock|0 min|0.0%"}));
+                                            "Bob's \"notes\"|1 min|3.2%"}));
         QCOMPARE(p.label("lblTitlesOf")->text(), QString("Window titles of \"Desktop\""));
         click(p.list("lstAppGroupings"), 1);
         QCOMPARE(p.label("lblTitlesOf")->text(), QString("Window titles of \"Word\""));
@@ -139,6 +139,7 @@ private slots:
             p.label("lblAppCoverage")->text().startsWith("\"Word\" catches 1 captured title holding 10 min"),
             qPrintable(p.label("lblAppCoverage")->text()));
         QVERIFY(!p.button("cmdAddUnmatched")->isEnabled());
+        QCOMPARE(p.button("cmdAddUnmatched")->text(), QString("Add to \"Word\""));
 
         p.lstUnmatched()->topLevelItem(1)->setSelected(true);
         p.lstUnmatched()->topLevelItem(2)->setSelected(true);
@@ -148,7 +149,7 @@ private slots:
         QCOMPARE(p.f.titleRows(), (QStringList{"Word|Document1", "Word|Calculator", "Word|Bob s  notes "}));
         QCOMPARE(items(p.list("lstAppGroupingsData")),
                  (QStringList{"Document1", "Calculator", "Bob s  notes "}));
-        QCOMPARE(unmatched(p), (QStringList{"Solitaire|15 min|48.4%", "Clock|0 min|0.0%"}));
+        QCOMPARE(unmatched(p), QStringList{"Solitaire|15 min|48.4%"});
         QVERIFY2(
             p.label("lblAppCoverage")->text().startsWith("\"Word\" catches 3 captured titles holding 16 min"),
             qPrintable(p.label("lblAppCoverage")->text()));
@@ -158,8 +159,53 @@ private slots:
         // Deleting the entry gives the title back to the list.
         click(p.list("lstAppGroupingsData"), 1);
         QTest::mouseClick(p.button("cmdAppGroupDataDelete"), Qt::LeftButton);
+        QCOMPARE(unmatched(p), (QStringList{"Solitaire|15 min|48.4%", "Calculator|5 min|16.1%"}));
+    }
+
+    // The button names where the titles go; "Desktop" asks first. Enter in the title box adds as
+    // the button does, and the unmatched list and the coverage line follow at once.
+    void desktopAsksFirstAndEnterRefreshes() {
+        Page p;
+        p.f.addUsage("WS1", "anna", "Calculator", QDate::currentDate(), 300);
+        p.page.refreshCoverage();
+        QCOMPARE(p.button("cmdAddUnmatched")->text(), QString("Add to \"Desktop\""));
+        p.lstUnmatched()->topLevelItem(0)->setSelected(true);
+        p.feedback.answers = {Feedback::Answer::No};
+        QTest::mouseClick(p.button("cmdAddUnmatched"), Qt::LeftButton);
+        QCOMPARE(p.feedback.messages.size(), 1);
+        QCOMPARE(p.f.titleRows(), QStringList{"Word|Document1"});
+        QCOMPARE(unmatched(p), QStringList{"Calculator|5 min|100.0%"});
+
+        click(p.list("lstAppGroupings"), 1);
+        QTest::keyClicks(p.box("txtAppGroupData"), "calc");
+        QTest::keyClick(p.box("txtAppGroupData"), Qt::Key_Return);
+        QCOMPARE(p.f.titleRows(), (QStringList{"Word|Document1", "Word|calc"}));
+        QCOMPARE(unmatched(p), QStringList());
+        QVERIFY2(
+            p.label("lblAppCoverage")->text().startsWith("\"Word\" catches 1 captured title holding 5 min"),
+            qPrintable(p.label("lblAppCoverage")->text()));
+    }
+
+    // The list sorts by any column (times by their seconds) and shows only what the filter
+    // holds; a title filtered away is never added.
+    void unmatchedListSortsAndFilters() {
+        Page p;
+        const QDate today = QDate::currentDate();
+        p.f.addUsage("WS1", "anna", "b-calc", today, 600);
+        p.f.addUsage("WS1", "anna", "a-clock", today, 5400);
+        p.f.addUsage("WS1", "anna", "C-notes", today, 60);
+        p.page.refreshCoverage();
         QCOMPARE(unmatched(p),
-                 (QStringList{"Solitaire|15 min|48.4%", "Calculator|5 min|16.1%", "Clock|0 min|0.0%"}));
+                 (QStringList{"a-clock|1 h 30 min|89.1%", "b-calc|10 min|9.9%", "C-notes|1 min|1.0%"}));
+        p.lstUnmatched()->sortByColumn(1, Qt::AscendingOrder); // "1 h 30 min" is the most, not "1..." first
+        QCOMPARE(unmatched(p).constLast(), QString("a-clock|1 h 30 min|89.1%"));
+        p.lstUnmatched()->sortByColumn(0, Qt::DescendingOrder);
+        QCOMPARE(unmatched(p).constFirst(), QString("C-notes|1 min|1.0%"));
+        p.lstUnmatched()->selectAll();
+        TestEnv::child<QLineEdit>(&p.page, "txtUnmatchedFilter")->setText("CL");
+        click(p.list("lstAppGroupings"), 1);
+        QTest::mouseClick(p.button("cmdAddUnmatched"), Qt::LeftButton);
+        QCOMPARE(p.f.titleRows(), (QStringList{"Word|Document1", "Word|a-clock"}));
     }
 
     void refusedAddChangesNothing() {
@@ -182,7 +228,7 @@ private slots:
         p.f.addUsage("WS1", "anna", "Calculator", QDate(2024, 3, 1), 300);
         p.f.addUsage("WS1", "anna", "Solitaire", QDate(2024, 3, 2), 600);
         p.page.setTitleRange(QDate(2024, 3, 1), QDate(2024, 3, 1));
-        QCOMPARE(unmatched(p), (QStringList{"Calculator|5 min|100.0%", "Solitaire|0 min|0.0%"}));
+        QCOMPARE(unmatched(p), QStringList{"Calculator|5 min|100.0%"});
         p.page.setTitleRange(QDate(2024, 3, 1), QDate(2024, 3, 2));
         QCOMPARE(unmatched(p), (QStringList{"Solitaire|10 min|66.7%", "Calculator|5 min|33.3%"}));
     }
