@@ -106,7 +106,10 @@ frmMain::frmMain(const AppContext& context, QWidget* parent) : QMainWindow(paren
     connect(pageCheckWorkstations, &frameCheckWorkstations::serviceChecked, pageWorkstationHealth,
             &frameWorkstationHealth::serviceChecked);
     connect(pageWorkstationHealth, &frameWorkstationHealth::markedChanged, pageConfiguration,
-            &frameConfiguration::setBehindWorkstations);
+            &frameConfiguration::setMarkedWorkstations);
+    // Every scan sees the agent's service on each machine: that is a check too.
+    connect(pageConfiguration, &frameConfiguration::serviceChecked, pageWorkstationHealth,
+            &frameWorkstationHealth::serviceChecked);
 }
 
 frmMain::~frmMain() {

@@ -15,11 +15,15 @@ std::optional<QStringList> scanForAgents(Network& network, Feedback& feedback,
     for (const QString& machine : *machines) {
         if (observer.asking)
             observer.asking(machine);
-        if (ServiceExists(network, feedback, Network::kServiceStateAll, machine, kAgentServiceName)) {
+        const ServiceSighting seen =
+            sightService(network, feedback, Network::kServiceStateAll, machine, kAgentServiceName);
+        if (seen.found) {
             agents.append(machine);
             if (observer.found)
                 observer.found(machine);
         }
+        if (observer.checked)
+            observer.checked(machine, !seen.listed ? kAgentNotReached : seen.found ? seen.state : 0);
         if (observer.asked)
             observer.asked(machine);
         if (!network.problem().isEmpty())

@@ -5,6 +5,7 @@
 #include <optional>
 #include <QString>
 #include <QStringList>
+#include <QtGlobal>
 
 class Feedback;
 class Network;
@@ -18,7 +19,13 @@ struct AgentScanObserver {
     std::function<void(const QString& machine)> found;
     // After each machine, found or not.
     std::function<void(const QString& machine)> asked;
+    // What the scan saw of the agent's service on each machine, as a status check reports it:
+    // its state code, 0 when not installed, kAgentNotReached when the services could not be listed.
+    std::function<void(const QString& machine, qint32 state)> checked;
 };
+
+// The state a check gives a machine whose services could not be listed (unreachable, refused).
+constexpr qint32 kAgentNotReached = -2;
 
 // Enumerates the network and asks every machine for the agent's service, in the network's
 // order. Returns the machines that run it, or nothing when the enumeration failed as a whole.

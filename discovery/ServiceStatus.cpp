@@ -51,14 +51,25 @@ std::optional<qint32> serviceStateIfListed(Network& network, Feedback& feedback,
 
 bool ServiceExists(Network& network, Feedback& feedback, qint32 stateFilter, const QString& machine,
                    const QString& service) {
+    return sightService(network, feedback, stateFilter, machine, service).found;
+}
+
+ServiceSighting sightService(Network& network, Feedback& feedback, qint32 stateFilter, const QString& machine,
+                             const QString& service) {
+    ServiceSighting sighting;
     const auto entries =
         lookup(network, feedback, stateFilter, machine, QStringLiteral("EnumServicesStatus; error "));
     if (!entries)
-        return false;
-    for (const Network::ServiceEntry& entry : *entries)
-        if (entry.name == service)
-            return true;
-    return false;
+        return sighting;
+    sighting.listed = true;
+    for (const Network::ServiceEntry& entry : *entries) {
+        if (entry.name == service) {
+            sighting.found = true;
+            sighting.state = entry.state;
+            break;
+        }
+    }
+    return sighting;
 }
 
 QString serviceStateText(qint32 state) {

@@ -27,6 +27,16 @@ std::optional<qint32> serviceStateIfListed(Network& network, Feedback& feedback,
 bool ServiceExists(Network& network, Feedback& feedback, qint32 stateFilter, const QString& machine,
                    const QString& service);
 
+// The same lookup, saying what it saw: whether the list could be had at all, whether the
+// service is in it, and its state code then.
+struct ServiceSighting {
+    bool listed = false;
+    bool found = false;
+    qint32 state = 0;
+};
+ServiceSighting sightService(Network& network, Feedback& feedback, qint32 stateFilter, const QString& machine,
+                             const QString& service);
+
 // The text that follows the machine name in the Check Workstations list for a state code.
 QString serviceStateText(qint32 state);
 

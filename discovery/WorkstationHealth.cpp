@@ -75,7 +75,8 @@ void WorkstationHealth::setServiceState(const QString& machine, qint32 state) {
         if (nameKey(m_rows[i].name) != nameKey(machine))
             continue;
         m_rows[i].serviceState = state;
-        emit dataChanged(index(i, Service), index(i, Service));
+        m_rows[i].marked = !markReason(m_rows[i], m_limit).isEmpty();
+        emit dataChanged(index(i, 0), index(i, ColumnCount - 1));
     }
 }
 
@@ -85,6 +86,64 @@ QStringList WorkstationHealth::markedNames() const {
         if (row.marked)
             names.append(row.name);
     return names;
+}
+
+QMap<QString, QString> WorkstationHealth::marks() const {
+    QMap<QString, QString> reasons;
+    for (const Row& row : m_rows)
+        if (row.marked)
+            reasons.insert(row.name, markReason(row, m_limit));
+    return reasons;
+}
+
+void WorkstationHealth::resort() {
+    sort(m_sortColumn, m_sortOrder);
+}
+
+QString WorkstationHealth::markReason(const Row& row, int limit) {
+    if (!row.monitored)
+        return {};
+    QStringList reasons;
+    if (!row.daysBehind)
+        reasons.append(QStringLiteral("Monitored, but no day of usage is held for this workstation"));
+    else if (*row.daysBehind > limit)
+        reasons.append(QStringLiteral("More than %1 days behind").arg(limit));
+    // A halted agent records nothing: its machine falls behind from today on.
+    switch (row.serviceState) {
+    case 1:
+    case 3:
+        reasons.append(QStringLiteral("The agent service is stopped"));
+        break;
+    case 6:
+    case 7:
+        reasons.append(QStringLiteral("The agent service is paused"));
+        break;
+    default:
+        break;
+    }
+    return reasons.join(QStringLiteral("; "));
+}
+
+int WorkstationHealth::serviceSeverity(qint32 state) {
+    switch (state) {
+    case 4: // running
+        return 0;
+    case 2: // starting
+    case 5: // about to resume
+        return 1;
+    case kNotChecked:
+        return 2;
+    case 6: // about to pause
+    case 7: // paused
+        return 3;
+    case 3: // stopping
+    case 1: // stopped
+        return 4;
+    case kNotReached:
+        return 5;
+    default: // not installed
+        return 6;
+    }
 }
 
 std::optional<int> WorkstationHealth::daysBehind(std::optional<QDate> newest, QDate today) {
@@ -132,7 +191,7 @@ QString WorkstationHealth::resultText(const std::optional<ManagerDatabase::Downl
 
 void WorkstationHealth::mark() {
     for (Row& row : m_rows)
-        row.marked = isMarked(row.monitored, row.daysBehind, m_limit);
+        row.marked = !markReason(row, m_limit).isEmpty();
 }
 
 int WorkstationHealth::rowCount(const QModelIndex& parent) const {
@@ -171,11 +230,7 @@ QString WorkstationHealth::text(const Row& row, int column) const {
 QString WorkstationHealth::toolTip(const Row& row, int column) const {
     if (column == Result)
         return resultText(row.lastDownload);
-    if (!row.marked)
-        return {};
-    if (!row.daysBehind)
-        return QStringLiteral("Monitored, but no day of usage is held for this workstation");
-    return QStringLiteral("More than %1 days behind").arg(m_limit);
+    return row.marked ? markReason(row, m_limit) : QString();
 }
 
 QVariant WorkstationHealth::data(const QModelIndex& index, int role) const {
@@ -237,8 +292,8 @@ void WorkstationHealth::applySort() {
         switch (column) {
         case Monitored:
             return a.monitored < b.monitored;
-        case Service:
-            return a.serviceState < b.serviceState;
+        case Service: // the ones that need attention last, or first in a descending sort
+            return serviceSeverity(a.serviceState) < serviceSeverity(b.serviceState);
         case NewestDay:
             return newestKey(a) < newestKey(b);
         case DaysBehind:

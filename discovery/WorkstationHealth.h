@@ -3,6 +3,7 @@
 #pragma once
 
 #include "base/Settings.h"
+#include "discovery/AgentScan.h"
 #include "store/ManagerDatabase.h"
 
 #include <optional>
@@ -10,6 +11,7 @@
 #include <QDate>
 #include <QHash>
 #include <QList>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -35,7 +37,7 @@ public:
 
     // Service states besides the state codes of a listing (0 not installed, 1..7).
     static constexpr qint32 kNotChecked = -1;
-    static constexpr qint32 kNotReached = -2;
+    static constexpr qint32 kNotReached = kAgentNotReached;
 
     struct Row {
         int id = -1;
@@ -65,6 +67,10 @@ public:
     const QList<Row>& rows() const { return m_rows; }
     // Names of the marked rows, in the order shown.
     QStringList markedNames() const;
+    // Every marked row's name with why it is marked (the row's tool tip).
+    QMap<QString, QString> marks() const;
+    // Sorts the rows again by the chosen column (after states changed under it).
+    void resort();
 
     // today - newest - 1, never below 0 (a day is complete, and collected, only after midnight);
     // nothing when no day is held.
@@ -72,6 +78,11 @@ public:
     // A monitored machine is marked when it holds no day at all or is more than limit days
     // behind; a machine that is not monitored is not downloaded, so falling behind is expected.
     static bool isMarked(bool monitored, std::optional<int> daysBehind, int limit);
+    // Why a row is marked, or nothing: the days rule above, and a monitored machine whose agent
+    // service the last check found stopped or paused (or on its way there).
+    static QString markReason(const Row& row, int limit);
+    // How much a service state needs attention, for sorting: running 0 up to not installed.
+    static int serviceSeverity(qint32 state);
     static QString serviceText(qint32 state);
     // "Merged 12 rows", "Unreachable", "Could not be read: <reason>", or "Never attempted".
     static QString resultText(const std::optional<ManagerDatabase::DownloadStatus>& status);

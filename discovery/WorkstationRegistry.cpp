@@ -34,6 +34,13 @@ void WorkstationRegistry::update(const QList<Node>& nodes) {
     transaction->commit();
 }
 
+QHash<QString, bool> WorkstationRegistry::monitoredByFoldedName() const {
+    QHash<QString, bool> choices;
+    for (const auto& row : m_database.workstations()) // the first row of a name is the machine's
+        choices.insert(row.name.toCaseFolded(), choices.value(row.name.toCaseFolded(), row.monitored));
+    return choices;
+}
+
 QStringList WorkstationRegistry::monitoredNames() const {
     QStringList names;
     for (const auto& row : m_database.workstations())

@@ -4,6 +4,7 @@
 
 #include "store/ManagerDatabase.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -21,6 +22,10 @@ public:
     // the same name (workstation names ignore letter case) takes the node's check state, a
     // name without a row gets a new one.
     void update(const QList<Node>& nodes);
+
+    // The operator's choice for every registered name (case-folded): monitored or not. A scan
+    // keeps it; only a machine without a row starts monitored.
+    QHash<QString, bool> monitoredByFoldedName() const;
 
     // Names of the rows stored as monitored, in stored order.
     QStringList monitoredNames() const;

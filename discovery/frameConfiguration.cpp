@@ -8,7 +8,6 @@
 #include "discovery/ServiceStatus.h"
 #include "discovery/WorkstationIcons.h"
 #include "discovery/WorkstationRegistry.h"
-#include "network/MachineName.h"
 #include "network/Network.h"
 #include "widgets/DialogRunner.h"
 #include "widgets/PlainText.h"
@@ -16,11 +15,13 @@
 #include <algorithm>
 #include <limits>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -41,6 +42,14 @@ frameConfiguration::frameConfiguration(Network& network, Feedback& feedback, Dia
     txtSnapshotDate = new QLineEdit(frameCurrentData);
     txtSnapshotDate->setObjectName(QStringLiteral("txtSnapshotDate"));
     txtSnapshotDate->setReadOnly(true);
+    // Shown, not edited: no first focus, and the page's ground rather than an input's, so it
+    // does not look like a box to type in. A click still selects its text for copying.
+    txtSnapshotDate->setFocusPolicy(Qt::ClickFocus);
+    {
+        QPalette shown = txtSnapshotDate->palette();
+        shown.setColor(QPalette::Base, shown.color(QPalette::Window));
+        txtSnapshotDate->setPalette(shown);
+    }
     lblCollectInfo =
         new QLabel(QStringLiteral("All data is collected from each monitored workstation at the startup "
                                   "of Vellumcrest.  Each workstation's data is made available to "
@@ -125,9 +134,10 @@ QTreeWidgetItem* frameConfiguration::addRootNode() {
     return root;
 }
 
-QTreeWidgetItem* frameConfiguration::addWorkstationNode(QTreeWidgetItem* root, const QString& name,
-                                                        bool checked) {
-    auto* node = new QTreeWidgetItem(root, QStringList{name});
+QTreeWidgetItem* frameConfiguration::newWorkstationNode(const QString& name, bool checked) const {
+    // Made whole before it joins the tree, and joined with the others in one call: a node
+    // given to its parent at construction is laid out by the tree once for every node.
+    auto* node = new QTreeWidgetItem(QStringList{name});
     node->setData(0, KeyRole, name);
     node->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
     node->setCheckState(0, checked ? Qt::Checked : Qt::Unchecked);
@@ -137,17 +147,20 @@ QTreeWidgetItem* frameConfiguration::addWorkstationNode(QTreeWidgetItem* root, c
 
 void frameConfiguration::showMark(QTreeWidgetItem* node) const {
     const QString name = node->data(0, KeyRole).toString();
-    const bool behind = std::any_of(m_behind.cbegin(), m_behind.cend(),
-                                    [&](const QString& marked) { return MachineName::same(marked, name); });
-    const QString image = behind ? QStringLiteral("pc-behind") : QStringLiteral("pc");
+    // A machine the operator stopped monitoring is not downloaded: its lag is no fault.
+    const auto mark = m_marks.constFind(name.toCaseFolded());
+    const bool marked = mark != m_marks.constEnd() && node->checkState(0) == Qt::Checked;
+    const QString image = marked ? QStringLiteral("pc-behind") : QStringLiteral("pc");
     node->setData(0, ImageRole, image);
     node->setIcon(0, imWS.value(image));
-    node->setToolTip(0, behind ? QStringLiteral("Too many days behind: see Tools -> Workstation Health")
-                               : QString());
+    node->setToolTip(0,
+                     marked ? mark.value() + QStringLiteral(": see Tools -> Workstation Health") : QString());
 }
 
-void frameConfiguration::setBehindWorkstations(const QStringList& names) {
-    m_behind = names;
+void frameConfiguration::setMarkedWorkstations(const QMap<QString, QString>& reasons) {
+    m_marks.clear();
+    for (auto it = reasons.cbegin(); it != reasons.cend(); ++it)
+        m_marks.insert(it.key().toCaseFolded(), it.value());
     const QSignalBlocker quiet(tvWorkstations);
     for (QTreeWidgetItem* node : workstationNodes())
         showMark(node);
@@ -190,6 +203,22 @@ void frameConfiguration::GetServers(const QString& unused, qint32& count) {
     Q_UNUSED(unused);
     count = 0;
     QTreeWidgetItem* root = nullptr;
+    // A machine the registry knows keeps the operator's tick; a new one starts monitored.
+    const QHash<QString, bool> choices =
+        m_database ? WorkstationRegistry(*m_database).monitoredByFoldedName() : QHash<QString, bool>();
+    QList<QTreeWidgetItem*> waiting;
+    QElapsedTimer sinceShown;
+    const auto showWaiting = [&] {
+        if (!root || waiting.isEmpty())
+            return;
+        {
+            const QSignalBlocker quiet(tvWorkstations);
+            root->addChildren(waiting);
+        }
+        waiting.clear();
+        sinceShown.restart();
+        repaintWindow();
+    };
     AgentScanObserver observer;
     observer.enumerated = [&](int machines) {
         const QString domain = GetDomainName();
@@ -200,6 +229,7 @@ void frameConfiguration::GetServers(const QString& unused, qint32& count) {
             tvWorkstations->clear();
             root = addRootNode();
         }
+        sinceShown.start();
         repaintWindow();
     };
     observer.asking = [&](const QString& machine) {
@@ -207,18 +237,19 @@ void frameConfiguration::GetServers(const QString& unused, qint32& count) {
             m_scan->showMachine(machine);
     };
     observer.found = [&](const QString& machine) {
-        {
-            const QSignalBlocker quiet(tvWorkstations);
-            addWorkstationNode(root, machine, true);
-        }
-        repaintWindow();
+        waiting.append(newWorkstationNode(machine, choices.value(machine.toCaseFolded(), true)));
+        // The tree grows in steps the eye can follow, not a repaint per machine.
+        if (sinceShown.elapsed() >= 250)
+            showWaiting();
     };
     observer.asked = [&](const QString&) {
         ++count;
         if (m_scan)
             m_scan->machineAsked();
     };
+    observer.checked = [&](const QString& machine, qint32 state) { emit serviceChecked(machine, state); };
     scanForAgents(m_network, m_feedback, observer);
+    showWaiting();
 }
 
 void frameConfiguration::UpdateWorkstationDB() {
@@ -231,11 +262,15 @@ void frameConfiguration::UpdateWorkstationDB() {
 void frameConfiguration::UpdateWorkstationTreeValues() {
     const QStringList monitored = WorkstationRegistry(database()).monitoredNames();
     const QSignalBlocker quiet(tvWorkstations);
-    const QList<QTreeWidgetItem*> nodes = workstationNodes();
-    for (const QString& name : monitored)
-        for (QTreeWidgetItem* node : nodes)
-            if (node->data(0, KeyRole).toString() == name)
-                node->setCheckState(0, Qt::Checked);
+    QHash<QString, QList<QTreeWidgetItem*>> nodesByName;
+    for (QTreeWidgetItem* node : workstationNodes())
+        nodesByName[node->data(0, KeyRole).toString()].append(node);
+    for (const QString& name : monitored) {
+        for (QTreeWidgetItem* node : nodesByName.value(name)) {
+            node->setCheckState(0, Qt::Checked);
+            showMark(node);
+        }
+    }
 }
 
 qint16 frameConfiguration::GetCheckedWSCount() const {
@@ -266,8 +301,11 @@ void frameConfiguration::loadTreeFromRegistry() {
     const QSignalBlocker quiet(tvWorkstations);
     tvWorkstations->clear();
     QTreeWidgetItem* root = addRootNode();
+    QList<QTreeWidgetItem*> nodes;
+    nodes.reserve(rows.size());
     for (const auto& row : rows)
-        addWorkstationNode(root, row.name, row.monitored);
+        nodes.append(newWorkstationNode(row.name, row.monitored));
+    root->addChildren(nodes);
 }
 
 void frameConfiguration::onItemChanged(QTreeWidgetItem* item, int column) {
@@ -283,6 +321,13 @@ void frameConfiguration::onItemChanged(QTreeWidgetItem* item, int column) {
         if (isRoot && !checked)
             for (QTreeWidgetItem* node : workstationNodes())
                 node->setCheckState(0, Qt::Unchecked);
+        // The mark follows the tick at once: only monitored machines can fall behind.
+        if (isRoot) {
+            for (QTreeWidgetItem* node : workstationNodes())
+                showMark(node);
+        } else {
+            showMark(item);
+        }
     }
     // The domain node has no registry row of its own, even when a machine shares its key.
     if (!m_database)

@@ -2,6 +2,7 @@
 // network scan that fills it and the check boxes that choose which are monitored.
 #pragma once
 
+#include <QHash>
 #include <QIcon>
 #include <QMap>
 #include <QStringList>
@@ -63,22 +64,26 @@ public:
 public slots:
     // Shows the newest collected day (the text comes from the store's snapshot-date rule).
     void setSnapshotDate(const QString& text);
-    // Marks these workstations (any letter case) as too far behind, as the health page does;
-    // the mark stays through later rebuilds of the tree until the next call.
-    void setBehindWorkstations(const QStringList& names);
+    // Marks these workstations (any letter case) as the health page does, each with its reason
+    // for the tool tip; monitored nodes show the mark. It stays through later rebuilds of the
+    // tree until the next call.
+    void setMarkedWorkstations(const QMap<QString, QString>& reasons);
 
 signals:
     // Text for the first panel of the status bar.
     void statusText(const QString& text);
     // After a scan: the main window shows this page.
     void showWorkstationDataPageRequested();
+    // A scan saw the agent's service on machine (a check, as the health page counts one): its
+    // state code, 0 when not installed, kAgentNotReached when the services could not be listed.
+    void serviceChecked(const QString& machine, qint32 state);
 
 private:
     void onItemChanged(QTreeWidgetItem* item, int column);
     QTreeWidgetItem* rootNode() const;
     QList<QTreeWidgetItem*> workstationNodes() const;
     QTreeWidgetItem* addRootNode();
-    QTreeWidgetItem* addWorkstationNode(QTreeWidgetItem* root, const QString& name, bool checked);
+    QTreeWidgetItem* newWorkstationNode(const QString& name, bool checked) const;
     ManagerDatabase& database() const;
     void repaintWindow();
     void showMark(QTreeWidgetItem* node) const;
@@ -97,5 +102,5 @@ private:
     DialogRunner& m_dialogs;
     ManagerDatabase* m_database = nullptr;
     frmScan* m_scan = nullptr;
-    QStringList m_behind;
+    QHash<QString, QString> m_marks; // machine key -> why it is marked
 };

@@ -1,6 +1,7 @@
 // Workstation Health page: shows the health model, its limit box and the service check.
 #include "discovery/frameWorkstationHealth.h"
 
+#include "base/Captions.h"
 #include "base/Settings.h"
 #include "discovery/ServiceStatus.h"
 #include "discovery/WorkstationHealth.h"
@@ -8,14 +9,13 @@
 #include "network/Network.h"
 #include "store/ManagerDatabase.h"
 #include "widgets/PlainText.h"
-#include "widgets/WaitCursor.h"
 
 #include <QColor>
-#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QIdentityProxyModel>
 #include <QLabel>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSpinBox>
@@ -68,9 +68,13 @@ frameWorkstationHealth::frameWorkstationHealth(Network& network, Feedback& feedb
     tvHealth->setWordWrap(false);
     tvHealth->verticalHeader()->hide();
     tvHealth->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
-    tvHealth->horizontalHeader()->setStretchLastSection(true);
-    tvHealth->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    tvHealth->horizontalHeader()->setSectionResizeMode(WorkstationHealth::Result, QHeaderView::Stretch);
+    // The result says why a download failed: it goes last, as wide as its longest reason (the
+    // table scrolls sideways rather than cut it).
+    QHeaderView* header = tvHealth->horizontalHeader();
+    header->setSectionResizeMode(QHeaderView::ResizeToContents);
+    header->moveSection(header->visualIndex(WorkstationHealth::Result), WorkstationHealth::ColumnCount - 1);
+    header->setStretchLastSection(false);
+    header->setMinimumSectionSize(fontMetrics().horizontalAdvance(QStringLiteral("Yes")) + 12);
 
     lblDaysBehind = new QLabel(QStringLiteral("Mark monitored workstations more than"), this);
     lblDaysBehind->setObjectName(QStringLiteral("lblDaysBehind"));
@@ -119,7 +123,7 @@ void frameWorkstationHealth::refresh() {
     if (m_database)
         m_model->load(*m_database, QDate::currentDate());
     showNetworkProblem();
-    emit markedChanged(m_model->markedNames());
+    emit markedChanged(m_model->marks());
 }
 
 void frameWorkstationHealth::showNetworkProblem() {
@@ -130,27 +134,50 @@ void frameWorkstationHealth::showNetworkProblem() {
 
 void frameWorkstationHealth::checkServices() {
     refresh();
-    WaitCursor hourglass;
     QStringList names;
     for (const WorkstationHealth::Row& row : m_model->rows())
         names.append(row.name);
+    if (names.isEmpty())
+        return;
+    // The back end asks several machines at once, as for the other pages' checks; the answers
+    // are taken here in order, each machine's wait bounded by the network's timeout.
+    m_network.prefetchServices(names);
+    const auto total = static_cast<int>(names.size());
+    QProgressDialog progress(QString(), QStringLiteral("Cancel"), 0, total, window());
+    progress.setObjectName(QStringLiteral("dlgCheckServices"));
+    progress.setWindowTitle(Captions::titled(QStringLiteral(" Workstation Health")));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(0);
+    progress.setAutoClose(false);
+    progress.setValue(0);
+    int done = 0;
     for (const QString& name : names) {
+        // A modal dialog's setValue lets the Cancel click in between two machines.
+        if (progress.wasCanceled())
+            break;
+        progress.setLabelText(QStringLiteral("Checking the agent service on %1 (%2 of %3)...")
+                                  .arg(name, QString::number(done + 1), QString::number(total)));
         const auto state = serviceStateIfListed(m_network, m_feedback, name, kAgentServiceName);
         m_model->setServiceState(name, state ? *state : WorkstationHealth::kNotReached);
-        window()->repaint();
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        progress.setValue(++done);
         if (!m_network.problem().isEmpty())
             break; // the account was refused: no other machine is asked
     }
+    progress.reset();
+    m_network.prefetchServices({}); // what is still ahead after a Cancel is not wanted
     showNetworkProblem();
+    // New states can move rows in the chosen order, and marks on the Workstation Data tree.
+    m_model->resort();
+    emit markedChanged(m_model->marks());
 }
 
 void frameWorkstationHealth::serviceChecked(const QString& machine, qint32 state) {
     m_model->setServiceState(machine, state);
+    emit markedChanged(m_model->marks());
 }
 
 void frameWorkstationHealth::limitChanged(int days) {
     m_settings.storeDaysBehindLimit(days);
     m_model->setDaysBehindLimit(days);
-    emit markedChanged(m_model->markedNames());
+    emit markedChanged(m_model->marks());
 }

@@ -1,6 +1,7 @@
 // The Workstation Health page: every registered machine's service, newest day and last download.
 #pragma once
 
+#include <QMap>
 #include <QStringList>
 #include <QWidget>
 
@@ -27,14 +28,16 @@ public:
 public slots:
     // Reads the rows again (after a download, a scan, or when the page is shown).
     void refresh();
-    // The click on cmdCheckServices: asks every registered machine for its agent service.
+    // The click on cmdCheckServices: asks every registered machine for its agent service,
+    // several at once where the network can, with a progress window whose Cancel stops before
+    // the next machine (the ones not asked keep their last state). The rows are sorted again.
     void checkServices();
     // A check made elsewhere (the Check Workstations page) is the newest state too.
     void serviceChecked(const QString& machine, qint32 state);
 
 signals:
-    // The machines now marked as too far behind, whenever the rows or the limit change.
-    void markedChanged(const QStringList& names);
+    // The machines now marked, each with its reason, whenever the rows, states or limit change.
+    void markedChanged(const QMap<QString, QString>& reasons);
 
 private:
     void limitChanged(int days);

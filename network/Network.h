@@ -98,6 +98,13 @@ public:
     // "Vellumcrest$"; or why there is none.
     virtual ShareFile openShareFile(const QString& machine, const QString& relativePath) = 0;
 
+    // Says that services(machine, kServiceStateAll) will be asked for these machines, in this
+    // order (a status check of the registered machines), so that a back end with slow machines
+    // may ask several at once; an empty list drops what is still ahead. The answers stay the
+    // same; back ends that gain nothing from it ignore it. Enumerating does the same for the
+    // machines it lists.
+    virtual void prefetchServices(const QStringList& machines) { Q_UNUSED(machines); }
+
     // Says that openShareFile will be asked for relativePath of these machines, in this order,
     // so that a back end with slow machines may fetch several at once ahead of the caller.
     // The answers stay the same; back ends that gain nothing from it ignore it.

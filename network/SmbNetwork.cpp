@@ -329,14 +329,12 @@ std::optional<QStringList> SmbNetwork::enumerateMachines() {
         });
     if (!ensureAccount())
         return std::nullopt;
-    m_servicesAhead = std::make_unique<OrderedPrefetch<ServiceList>>(
-        machines, m_config.parallel, m_config.parallel * kServiceLookaheadPerWorker,
-        [this](const QString& machine) { return queryServices(machine, kServiceStateAll); });
+    prefetchServices(machines);
     // NTLM: the first queries decide whether the account is good, one logon at a time (the
     // gate); a refusal fails the enumeration as a whole before anything is listed. Waiting
     // ends with the verdict, or when the first machines are done without one, or after one
     // machine's deadline.
-    if (!m_config.kerberos()) {
+    if (!m_config.kerberos() && m_servicesAhead) {
         const auto deadline =
             std::chrono::steady_clock::now() +
             std::chrono::seconds(WorkerPool::deadlineSeconds(JobKind::Services, m_config.timeoutSeconds));
@@ -353,6 +351,15 @@ std::optional<QStringList> SmbNetwork::enumerateMachines() {
         }
     }
     return machines;
+}
+
+void SmbNetwork::prefetchServices(const QStringList& machines) {
+    m_servicesAhead.reset();
+    if (machines.isEmpty())
+        return;
+    m_servicesAhead = std::make_unique<OrderedPrefetch<ServiceList>>(
+        machines, m_config.parallel, m_config.parallel * kServiceLookaheadPerWorker,
+        [this](const QString& machine) { return queryServices(machine, kServiceStateAll); });
 }
 
 QString SmbNetwork::domainName() {

@@ -30,6 +30,7 @@ public:
     QString domainName() override;
     ServiceList services(const QString& machine, int stateFilter) override;
     ShareFile openShareFile(const QString& machine, const QString& relativePath) override;
+    void prefetchServices(const QStringList& machines) override;
     void prefetchShareFiles(const QStringList& machines, const QString& relativePath) override;
 
     const SmbNetworkConfig& config() const { return m_config; }

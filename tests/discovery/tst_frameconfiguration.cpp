@@ -8,6 +8,7 @@
 #include "support/TestEnv.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -83,8 +84,14 @@ private slots:
         f.writer.writeAgentService("WS003", 1);
         QSignalSpy status(&f.page, &frameConfiguration::statusText);
         QSignalSpy showPage(&f.page, &frameConfiguration::showWorkstationDataPageRequested);
+        QSignalSpy checked(&f.page, &frameConfiguration::serviceChecked);
 
         TestEnv::child<QPushButton>(&f.page, "cmdScanNetwork")->click();
+        // The scan saw each machine's service: a check the health page counts.
+        QCOMPARE(checked.size(), 3);
+        QCOMPARE(checked[0], (QList<QVariant>{"WS001", 4}));
+        QCOMPARE(checked[1], (QList<QVariant>{"WS002", 0}));
+        QCOMPARE(checked[2], (QList<QVariant>{"WS003", 1}));
 
         QCOMPARE(f.dialogs.shown.size(), 1);
         QCOMPARE(f.tree(), (QStringList{"+SIMNET", "+WS001", "+WS003"}));
@@ -95,6 +102,8 @@ private slots:
         QVERIFY(f.feedback.messages.isEmpty());
         QVERIFY(!QApplication::overrideCursor());
         QCOMPARE(f.page.checkedWorkstations(), (QStringList{"WS001", "WS003"}));
+        // The newest day's box is shown, not edited: Tab passes it by.
+        QVERIFY(!(TestEnv::child<QLineEdit>(&f.page, "txtSnapshotDate")->focusPolicy() & Qt::TabFocus));
     }
 
     void statusText_data() {
@@ -124,7 +133,8 @@ private slots:
         QCOMPARE(status.last()[0].toString(), text);
     }
 
-    void rescanRechecksUncheckedMachine() {
+    // The registry keeps the operator's choice: a rescan ticks only machines it never saw.
+    void rescanKeepsTheOperatorsChoice() {
         Fixture f;
         f.writer.writeNetwork("SIMNET", {"WS001", "WS002"});
         f.writer.writeAgentService("WS001");
@@ -135,9 +145,11 @@ private slots:
         QCOMPARE(f.registry(), (QStringList{"-WS001", "+WS002"}));
         QCOMPARE(f.tree(), (QStringList{"+SIMNET", "-WS001", "+WS002"}));
 
+        f.writer.writeNetwork("SIMNET", {"WS001", "WS002", "WS003"});
+        f.writer.writeAgentService("WS003");
         f.page.cmdScanNetworkClick();
-        QCOMPARE(f.tree(), (QStringList{"+SIMNET", "+WS001", "+WS002"}));
-        QCOMPARE(f.registry(), (QStringList{"+WS001", "+WS002"}));
+        QCOMPARE(f.tree(), (QStringList{"+SIMNET", "-WS001", "+WS002", "+WS003"}));
+        QCOMPARE(f.registry(), (QStringList{"-WS001", "+WS002", "+WS003"}));
     }
 
     void registeredMachineGoneFromNetwork() {
@@ -241,11 +253,11 @@ private slots:
             f.writer.writeAgentService(machine);
         f.page.cmdScanNetworkClick();
         f.page.cmdScanNetworkClick();
-        QCOMPARE(f.tree(), (QStringList{"+SIMNET", "+WS001", "+O'Brien", "+Say \"Hi\""}));
-        QCOMPARE(f.registry(), (QStringList{"+ws001", "+O'Brien", "+Say \"Hi\""}));
+        QCOMPARE(f.tree(), (QStringList{"+SIMNET", "-WS001", "+O'Brien", "+Say \"Hi\""}));
+        QCOMPARE(f.registry(), (QStringList{"-ws001", "+O'Brien", "+Say \"Hi\""}));
 
         f.node("Say \"Hi\"")->setCheckState(0, Qt::Unchecked);
-        QCOMPARE(f.registry(), (QStringList{"+ws001", "+O'Brien", "-Say \"Hi\""}));
+        QCOMPARE(f.registry(), (QStringList{"-ws001", "+O'Brien", "-Say \"Hi\""}));
     }
 };
 

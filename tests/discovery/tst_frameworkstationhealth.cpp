@@ -13,6 +13,8 @@
 #include "support/SimNetworkWriter.h"
 #include "support/TestEnv.h"
 
+#include <QHeaderView>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSpinBox>
@@ -83,12 +85,17 @@ private slots:
     void checkServicesAsksEveryRegisteredMachine() {
         Fixture fx;
         fx.page->refresh();
+        // Sorted by the service, worst first: the check's states sort the rows again.
+        fx.tvHealth()->sortByColumn(WorkstationHealth::Service, Qt::DescendingOrder);
         TestEnv::child<QPushButton>(fx.page.get(), "cmdCheckServices")->click();
         // ws2 is registered in another letter case than the network spells it.
-        QCOMPARE(fx.column(WorkstationHealth::Name), (QStringList{"WS1", "ws2", "WS3"}));
+        QCOMPARE(fx.column(WorkstationHealth::Name), (QStringList{"WS3", "ws2", "WS1"}));
         QCOMPARE(fx.column(WorkstationHealth::Service),
-                 (QStringList{"Running normally", "Stopped", "Not reached"}));
+                 (QStringList{"Not reached", "Stopped", "Running normally"}));
         QVERIFY(fx.feedback.messages.isEmpty());
+        // A stopped agent is marked as such, not only for the days it lags.
+        QVERIFY(fx.page->model().marks().value("ws2").contains("stopped"));
+        fx.tvHealth()->sortByColumn(WorkstationHealth::Name, Qt::AscendingOrder);
         // The Check Workstations page's check counts as the last one too.
         fx.writer.writeAgentService("WS3", 7);
         frameCheckWorkstations check(*fx.network, fx.feedback);
@@ -97,6 +104,33 @@ private slots:
         TestEnv::child<QPushButton>(&check, "cmdCheck")->click();
         QCOMPARE(fx.column(WorkstationHealth::Service),
                  (QStringList{"Running normally", "Stopped", "Paused"}));
+    }
+
+    // The back end is told every machine at once (so it can ask several in parallel); Cancel in
+    // the progress window stops before the next machine.
+    void checkServicesRunsAheadAndCancels() {
+        struct WatchedNetwork : SimNetwork {
+            using SimNetwork::SimNetwork;
+            QList<QStringList> ahead;
+            int asked = 0;
+            QWidget* page = nullptr;
+            void prefetchServices(const QStringList& machines) override { ahead.append(machines); }
+            ServiceList services(const QString& machine, int filter) override {
+                if (++asked == 2)
+                    TestEnv::child<QProgressDialog>(page, "dlgCheckServices")->cancel();
+                return SimNetwork::services(machine, filter);
+            }
+        };
+        Fixture fx;
+        WatchedNetwork network(fx.writer.dir());
+        frameWorkstationHealth page(network, fx.feedback, *fx.settings);
+        network.page = &page;
+        page.setDatabase(&fx.f.db());
+        TestEnv::child<QPushButton>(&page, "cmdCheckServices")->click();
+        // Told of every machine first; after the Cancel, what was still ahead is dropped.
+        QCOMPARE(network.ahead, (QList<QStringList>{{"WS1", "ws2", "WS3"}, {}}));
+        QCOMPARE(network.asked, 2);
+        QCOMPARE(page.model().rows().at(2).serviceState, WorkstationHealth::kNotChecked);
     }
 
     void limitBoxMarksAndIsStored_data() {
@@ -152,6 +186,16 @@ private slots:
             fx.tvHealth()->model()->index(0, WorkstationHealth::Result).data(Qt::ToolTipRole).toString();
         QCOMPARE(QTextDocumentFragment::fromHtml(tip).toPlainText(),
                  QString("Could not be read: <b>not</b> a database"));
+        // At the page's size in the console's first window the reason is not cut.
+        QHeaderView* header = fx.tvHealth()->horizontalHeader();
+        QCOMPARE(header->visualIndex(WorkstationHealth::Result), WorkstationHealth::ColumnCount - 1);
+        QVERIFY(QTest::qWaitForWindowExposed(fx.page.get()));
+        const int needed =
+            fx.tvHealth()->fontMetrics().horizontalAdvance("Could not be read: <b>not</b> a database");
+        QVERIFY2(
+            fx.tvHealth()->columnWidth(WorkstationHealth::Result) > needed,
+            qPrintable(
+                QString("%1 <= %2").arg(fx.tvHealth()->columnWidth(WorkstationHealth::Result)).arg(needed)));
     }
 
     void treeShowsTheSameMark() {
@@ -160,7 +204,7 @@ private slots:
         frameConfiguration tree(*fx.network, fx.feedback, dialogs);
         tree.setDatabase(&fx.f.db());
         connect(fx.page.get(), &frameWorkstationHealth::markedChanged, &tree,
-                &frameConfiguration::setBehindWorkstations);
+                &frameConfiguration::setMarkedWorkstations);
         tree.loadTreeFromRegistry();
         QCOMPARE(treeImages(tree), (QStringList{"WS1=pc", "ws2=pc", "WS3=pc"}));
         fx.page->refresh();
@@ -170,9 +214,19 @@ private slots:
         QCOMPARE(treeImages(tree), (QStringList{"WS1=pc", "ws2=pc-behind", "WS3=pc-behind"}));
         fx.spnDaysBehind()->setValue(10);
         QCOMPARE(treeImages(tree), (QStringList{"WS1=pc", "ws2=pc", "WS3=pc-behind"}));
+        // A machine without any day says so on hover.
+        QTreeWidgetItem* ws3 =
+            TestEnv::child<QTreeWidget>(&tree, "tvWorkstations")->topLevelItem(0)->child(2);
+        QVERIFY2(ws3->toolTip(0).contains("no day"), qPrintable(ws3->toolTip(0)));
         // Names from elsewhere match whatever their letter case.
-        tree.setBehindWorkstations({"WS2"});
+        tree.setMarkedWorkstations({{"WS2", "More than 3 days behind"}});
         QCOMPARE(treeImages(tree), (QStringList{"WS1=pc", "ws2=pc-behind", "WS3=pc"}));
+        // Unticking a machine takes its mark away at once.
+        TestEnv::child<QTreeWidget>(&tree, "tvWorkstations")
+            ->topLevelItem(0)
+            ->child(1)
+            ->setCheckState(0, Qt::Unchecked);
+        QCOMPARE(treeImages(tree), (QStringList{"WS1=pc", "ws2=pc", "WS3=pc"}));
     }
 };
 
