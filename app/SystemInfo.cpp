@@ -22,7 +22,8 @@ bool helpConfigured(const QString& programFolder) {
     return QFileInfo(helpFolder(programFolder)).isDir();
 }
 
-HelpOutcome showHelpContents(const QString& programFolder, Feedback& feedback, const HelpViewer& view) {
+HelpOutcome showHelpContents(const QString& programFolder, Feedback& feedback, const HelpViewer& view,
+                             const QString& page) {
     if (!helpConfigured(programFolder)) {
         feedback.message(
             QStringLiteral("Unable to display Help Contents. There is no Help associated with this project."),
@@ -38,8 +39,15 @@ HelpOutcome showHelpContents(const QString& programFolder, Feedback& feedback, c
         if (!file.open(QIODevice::ReadOnly))
             error = QDir::toNativeSeparators(index) + QStringLiteral(": ") + file.errorString();
     }
+    // A page of the guide when it is there (F1 on a page), else its contents.
+    QString shown = index;
+    if (!page.isEmpty() && !page.contains(QLatin1Char('/'))) {
+        const QString pageFile = QFileInfo(index).absolutePath() + QLatin1Char('/') + page;
+        if (QFileInfo(pageFile).isFile())
+            shown = pageFile;
+    }
     if (error.isEmpty())
-        error = view(index);
+        error = view(shown);
     if (!error.isEmpty()) {
         feedback.message(error, Captions::kProduct, Feedback::Icon::None, Feedback::Buttons::Ok);
         return HelpOutcome::Failed;

@@ -27,7 +27,10 @@ enum class HelpOutcome { NotConfigured, Failed, Shown };
 // Contents. There is no Help associated with this project." under the main window's caption.
 // Configured but the index cannot be read, or the viewer fails: the error's description in a
 // plain message box titled with the product name. Otherwise the viewer shows the index.
-HelpOutcome showHelpContents(const QString& programFolder, Feedback& feedback, const HelpViewer& view);
+// With a page ("reports.html"), the viewer shows that page of the guide instead of its index,
+// when the guide has it.
+HelpOutcome showHelpContents(const QString& programFolder, Feedback& feedback, const HelpViewer& view,
+                             const QString& page = QString());
 
 // ---- System information -----------------------------------------------------------------------
 

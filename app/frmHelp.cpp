@@ -92,14 +92,19 @@ QString frmHelp::openAt(const QString& file) {
     return {};
 }
 
-HelpOutcome showHelpContentsWindow(QWidget* owner, const QString& programFolder, Feedback& feedback) {
-    return showHelpContents(programFolder, feedback, [owner](const QString& indexFile) {
-        frmHelp* window = owner ? owner->findChild<frmHelp*>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
-        if (!window) {
-            window = new frmHelp(owner);
-            if (!owner)
-                window->setAttribute(Qt::WA_DeleteOnClose);
-        }
-        return window->openAt(indexFile);
-    });
+HelpOutcome showHelpContentsWindow(QWidget* owner, const QString& programFolder, Feedback& feedback,
+                                   const QString& page) {
+    return showHelpContents(
+        programFolder, feedback,
+        [owner](const QString& indexFile) {
+            frmHelp* window =
+                owner ? owner->findChild<frmHelp*>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
+            if (!window) {
+                window = new frmHelp(owner);
+                if (!owner)
+                    window->setAttribute(Qt::WA_DeleteOnClose);
+            }
+            return window->openAt(indexFile);
+        },
+        page);
 }

@@ -38,5 +38,7 @@ private:
     QUrl m_contents;
 };
 
-// The "&Contents..." command of a window: one help window per owner, reused while open.
-HelpOutcome showHelpContentsWindow(QWidget* owner, const QString& programFolder, Feedback& feedback);
+// The "&Contents..." command of a window: one help window per owner, reused while open; with a
+// page, that page of the guide (F1).
+HelpOutcome showHelpContentsWindow(QWidget* owner, const QString& programFolder, Feedback& feedback,
+                                   const QString& page = QString());

@@ -35,6 +35,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QScreen>
+#include <QShortcut>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QTextBrowser>
@@ -98,6 +99,9 @@ frmMain::frmMain(const AppContext& context, QWidget* parent) : QMainWindow(paren
     buildMenus();
     buildStatusBar();
     resize(900, 640);
+    // F1: the guide's page for the page shown.
+    auto* help = new QShortcut(QKeySequence::HelpContents, this);
+    connect(help, &QShortcut::activated, this, &frmMain::helpForCurrentPage);
 
     connect(VerticalMenu1, &VerticalMenu::MenuItemClick, this, &frmMain::MenuItemClick);
     connect(pageConfiguration, &frameConfiguration::statusText, this, &frmMain::setStatusText);
@@ -131,6 +135,7 @@ struct frmMain::PageSpec {
     bool needsDatabase;          // built once the database is open; a placeholder stands in until then
     QWidget* (*build)(frmMain&); // makes the page (and sets the pointer the window's code uses)
     void (*shown)(frmMain&);     // what showing it does besides switching to it; may be null
+    const char* help = nullptr;  // its page of the user guide (F1); the contents when null
 };
 
 // In stack order; the first page is the one shown before start-up ends.
@@ -141,17 +146,23 @@ const QList<frmMain::PageSpec>& frmMain::pageTable() {
              return w.pageConfiguration = new frameConfiguration(w.m_context.network, w.m_context.feedback,
                                                                  w.m_context.dialogs, w.pages);
          },
-         nullptr},
+         nullptr, "workstations.html"},
         {kDataRanges, 1, 2, "mnuFile", "mnuMainData", QStringLiteral("Data Ranges"), false, true,
          [](frmMain& w) -> QWidget* {
-             return w.pageData = new frameData(*w.m_database, w.m_context.feedback, w.pages);
+             w.pageData = new frameData(*w.m_database, w.m_context.feedback, w.pages);
+             connect(w.pageAppGroupings, &frameAppGroupings::groupingsChanged, w.pageData,
+                     [&w] { w.followDatabase(&frameData::followGroupings); });
+             return w.pageData;
          },
-         nullptr},
+         [](frmMain& w) { w.followDatabase(&frameData::followData); }, "data-ranges.html"},
         {kReports, 1, 3, "mnuFile", "mnuMainReports", QStringLiteral("Reports"), false, false,
          [](frmMain& w) -> QWidget* {
-             return w.pageReports = new frameReports(w.m_context.feedback, w.pages);
+             w.pageReports = new frameReports(w.m_context.feedback, w.pages);
+             w.pageReports->setSettings(&w.m_context.settings);
+             connect(w.pageReports, &frameReports::statusText, &w, &frmMain::setStatusText);
+             return w.pageReports;
          },
-         [](frmMain& w) { w.generateReport(); }},
+         [](frmMain& w) { w.generateReport(); }, "reports.html"},
         {QStringLiteral("Application Groupings"), 2, 1, "mnuOptions", "mnuOptionsGroupings",
          QStringLiteral("Application &Groupings"), false, false,
          [](frmMain& w) -> QWidget* {
@@ -162,27 +173,28 @@ const QList<frmMain::PageSpec>& frmMain::pageTable() {
              // The unmatched titles are counted over the days a report would cover now.
              if (w.pageData)
                  w.pageAppGroupings->setTitleRange(w.pageData->startDate(), w.pageData->endDate());
-         }},
+         },
+         "groupings.html"},
         {QStringLiteral("Security"), 2, 2, "mnuOptions", "mnuOptionsSecurity", QStringLiteral("&Security"),
          true, false,
          [](frmMain& w) -> QWidget* {
              return w.pageSecurity = new frameSecurity(w.m_context.settings, w.pages);
          },
-         nullptr},
+         nullptr, "security.html"},
         {QStringLiteral("Check Workstations"), 3, 1, "mnuTools", "mnuToolsCheck",
          QStringLiteral("&Check Workstations"), false, false,
          [](frmMain& w) -> QWidget* {
              return w.pageCheckWorkstations =
                         new frameCheckWorkstations(w.m_context.network, w.m_context.feedback, w.pages);
          },
-         nullptr},
+         nullptr, "check-workstations.html"},
         {QStringLiteral("Workstation Health"), 3, 3, "mnuTools", "mnuToolsHealth",
          QStringLiteral("Workstation &Health"), false, false,
          [](frmMain& w) -> QWidget* {
              return w.pageWorkstationHealth = new frameWorkstationHealth(
                         w.m_context.network, w.m_context.feedback, w.m_context.settings, w.pages);
          },
-         [](frmMain& w) { w.pageWorkstationHealth->refresh(); }},
+         [](frmMain& w) { w.pageWorkstationHealth->refresh(); }, "check-workstations.html"},
         {QStringLiteral("Vellumcrest Web Site"), 4, 1, "mnuHelp", "mnuHelpVisit",
          QStringLiteral("Vellumcrest &Web Site"), true, false,
          [](frmMain& w) -> QWidget* {
@@ -313,16 +325,42 @@ QString frmMain::statusText() const {
     return sbPanelStatus->text();
 }
 
+QRect keptOnScreen(const QRect& window, int frameTop, const QList<QRect>& screens) {
+    if (screens.isEmpty())
+        return window;
+    // The title bar must be on a screen, or the operator cannot take hold of the window: its
+    // top strip has to lie within a screen's free area, wide enough to grab.
+    const QRect titleBar(window.left(), window.top() - frameTop, window.width(), std::max(frameTop, 1));
+    for (const QRect& screen : screens) {
+        const QRect seen = screen.intersected(titleBar);
+        if (seen.height() == titleBar.height() && seen.width() >= std::min(100, window.width()))
+            return window;
+    }
+    QRect placed = window;
+    const QRect& first = screens.constFirst();
+    placed.moveTopLeft(
+        QPoint(first.left() + std::max(0, (first.width() - window.width()) / 2),
+               first.top() + frameTop + std::max(0, (first.height() - window.height() - frameTop) / 2)));
+    return placed;
+}
+
 void frmMain::applyStoredPosition() {
     const int left = m_context.settings.mainLeft();
     const int top = m_context.settings.mainTop();
     const double dpi = screen() ? screen()->logicalDotsPerInch() : 96.0;
-    move(twipsToPixels(left, dpi), twipsToPixels(top, dpi));
+    // The stored point is the window's inside (without its frame), as storePosition writes it:
+    // restoring the frame's corner there would move the window by a title bar at every start.
+    const QRect wanted(QPoint(twipsToPixels(left, dpi), twipsToPixels(top, dpi)), size());
+    QList<QRect> screens;
+    for (const QScreen* each : QGuiApplication::screens())
+        screens.append(each->availableGeometry());
+    setGeometry(keptOnScreen(wanted, std::max(0, geometry().top() - frameGeometry().top()), screens));
 }
 
 void frmMain::storePosition() {
     const double dpi = screen() ? screen()->logicalDotsPerInch() : 96.0;
-    m_context.settings.storeMainPosition(pixelsToTwips(pos().x(), dpi), pixelsToTwips(pos().y(), dpi));
+    const QPoint inside = geometry().topLeft();
+    m_context.settings.storeMainPosition(pixelsToTwips(inside.x(), dpi), pixelsToTwips(inside.y(), dpi));
 }
 
 void frmMain::UpdateSnapshotDate() {
@@ -354,7 +392,8 @@ void frmMain::run() {
     pageWorkstationHealth->setDatabase(m_database.get());
     UpdateSnapshotDate();
 
-    if (m_context.flags.previouslyLoaded) {
+    const bool firstStart = !m_context.flags.previouslyLoaded;
+    if (!firstStart) {
         pageConfiguration->loadTreeFromRegistry();
     } else {
         pageConfiguration->cmdScanNetworkClick();
@@ -389,8 +428,10 @@ void frmMain::run() {
     // The download's records are the health rows; their marks go to the tree as well.
     pageWorkstationHealth->refresh();
     showPage(kWorkstationData);
-    // What did not come in is said where the operator looks, with the reasons on hover.
-    setStatusText(downloadOutcomeText(outcome));
+    // What did not come in is said where the operator looks, with the reasons on hover; the
+    // first start says what it found as well.
+    setStatusText(firstStart ? firstStartSummaryText(pageConfiguration->workstationNodeCount(), outcome)
+                             : downloadOutcomeText(outcome));
     sbPanelStatus->setToolTip(PlainText::toolTip(downloadOutcomeDetails(outcome)));
 }
 
@@ -433,12 +474,26 @@ void frmMain::showPage(const QString& name) {
         spec->shown(*this);
 }
 
+void frmMain::followDatabase(void (frameData::*follow)()) {
+    if (!pageData)
+        return;
+    try {
+        (pageData->*follow)();
+    } catch (const VcError& error) {
+        m_context.feedback.message(error.description(), Captions::titled(QStringLiteral(" Manager")),
+                                   Feedback::Icon::Critical);
+    }
+}
+
 // The Reports page makes a new report whenever it is shown.
 void frmMain::generateReport() {
     pageReports->showPlaceholder(htmlPage(QStringLiteral("Blank.html")));
     repaintNow();
     if (!pageData || !m_database)
         return;
+    // Days another process collected since the page was filled are part of the range.
+    followDatabase(&frameData::followData);
+    pageReports->setHeading(pageData->heading());
     WaitCursor busy;
     frmGenerateReport generate(*m_database, pageData->criteria(), m_context.programFolder, m_context.feedback,
                                this);
@@ -492,12 +547,18 @@ void frmMain::exportData() {
         to = pageData->endDate();
     }
     ExportCommand::run(
-        m_context.feedback, *m_database, from, to, [this](const QString& text) { setStatusText(text); },
-        this);
+        m_context.feedback, *m_database, from, to, [this](const QString& text) { setStatusText(text); }, this,
+        &m_context.settings);
 }
 
 void frmMain::helpContents() {
     showHelpContentsWindow(this, m_context.programFolder, m_context.feedback);
+}
+
+void frmMain::helpForCurrentPage() {
+    const PageSpec* spec = pageSpec(currentPageName());
+    showHelpContentsWindow(this, m_context.programFolder, m_context.feedback,
+                           spec && spec->help ? QString::fromLatin1(spec->help) : QString());
 }
 
 void frmMain::helpAbout() {

@@ -6,6 +6,7 @@
 #include <memory>
 #include <QMainWindow>
 #include <QPointer>
+#include <QRect>
 
 class ManagerDatabase;
 class Network;
@@ -43,6 +44,8 @@ public:
     // Menu bar commands that do not switch pages.
     void exportData();
     void helpContents();
+    // F1: the user guide's page for the page shown (its contents when it has none).
+    void helpForCurrentPage();
     void helpAbout();
 
     // The name of the visible page.
@@ -72,6 +75,8 @@ private:
     void showPage(const QString& name);
     void showFromMenuBar(const QString& name);
     void generateReport();
+    // Lets the criteria page follow the database; a failure is told, the page stays as it was.
+    void followDatabase(void (frameData::*follow)());
     void applyStoredPosition();
     void storePosition();
     void UpdateSnapshotDate();
@@ -103,6 +108,10 @@ private:
     QTimer* m_clock;
     bool m_closing = false;
 };
+
+// Where a window goes so that its title bar (frameTop pixels above its inside) is on one of the
+// screens' free areas: where it is when it already is, else in the middle of the first screen.
+QRect keptOnScreen(const QRect& window, int frameTop, const QList<QRect>& screens);
 
 // Window positions are kept in twips; the screen works in pixels.
 int twipsToPixels(int twips, double dotsPerInch);

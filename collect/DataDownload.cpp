@@ -91,6 +91,27 @@ QString downloadOutcomeText(const DownloadSummary& summary) {
     return text;
 }
 
+QString firstStartSummaryText(int found, const DownloadSummary& summary) {
+    QString text = QStringLiteral("%1 %2 found, %3 downloaded")
+                       .arg(found)
+                       .arg(found == 1 ? QStringLiteral("workstation") : QStringLiteral("workstations"))
+                       .arg(summary.merged);
+    if (!summary.notRead.isEmpty()) {
+        QStringList names;
+        for (const auto& [name, reason] : summary.notRead)
+            names.append(name);
+        text += QStringLiteral(", %1 could not be read: %2")
+                    .arg(names.size())
+                    .arg(names.join(QStringLiteral(", ")));
+    }
+    if (!summary.datedAfterToday.isEmpty())
+        text += QStringLiteral(", rows dated after today left out: ") +
+                summary.datedAfterToday.join(QStringLiteral(", "));
+    if (!summary.notRead.isEmpty() || !summary.datedAfterToday.isEmpty())
+        text += QStringLiteral(" \u2014 see Workstation Health");
+    return text;
+}
+
 QString downloadOutcomeDetails(const DownloadSummary& summary) {
     QStringList lines;
     if (!summary.stopped.isEmpty())

@@ -25,6 +25,9 @@ struct DownloadObserver {
 // (or why it stopped), followed by what did not happen, if anything; more than three
 // workstations not read are counted, not named.
 QString downloadOutcomeText(const DownloadSummary& summary);
+// The status bar's line after the first start, what it found and what came in: "12 workstations
+// found, 11 downloaded, 1 could not be read: WS013 - see Workstation Health".
+QString firstStartSummaryText(int found, const DownloadSummary& summary);
 // The reasons behind that text, one workstation a line (empty when everything came in).
 QString downloadOutcomeDetails(const DownloadSummary& summary);
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "report/ReportCriteria.h"
+#include "report/ReportHeading.h"
 
 #include <optional>
 #include <QDate>
@@ -30,6 +31,14 @@ public:
     // "<No Data Available>". Database failures throw VcError.
     void LoadReportCriteria();
 
+    // The lists follow the database while the console runs, keeping the operator's choices:
+    // after the groupings changed, the Applications list (a new application ticked, as at
+    // start-up; a deleted one gone); after new days arrived, the days, users and workstations
+    // (new ones ticked; a range that reached the newest day reaches the new newest day).
+    // Database failures throw VcError.
+    void followGroupings();
+    void followData();
+
     // The calendar days that hold usage, ascending, each once.
     static QList<QDate> GetReportDates(const ManagerDatabase& database);
 
@@ -48,15 +57,25 @@ public:
     bool hasCheckedWorkstation() const { return !checkedWorkstations().isEmpty(); }
     // All of the above in one value, for the report and the export.
     ReportCriteria criteria() const;
+    // The days and what the lists leave out, as printed pages and exported charts head them;
+    // generated is now.
+    ReportHeading heading() const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void fillList(QListWidget* list, QStringList names);
+    // keepChoices: names already listed keep their tick and the current row its name.
+    void fillList(QListWidget* list, QStringList names, bool keepChoices);
+    QStringList applicationNames() const;
     void startDatePicked(int index);
     void endDatePicked(int index);
     void listItemChanged(QListWidget* list, QListWidgetItem* item);
+    // All / None under a list; None keeps the highlighted entry ticked, as a list keeps one.
+    void tickAll(QListWidget* list, bool ticked);
+    // A day typed into a date box: the nearest day with data within the range it starts or
+    // ends, then the same guard as a pick; a beep for text that is no day.
+    void dateTyped(QComboBox* combo);
     // The start day lies after the end day (never allowed to stand).
     bool datesReversed() const;
 

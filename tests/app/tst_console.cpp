@@ -1,5 +1,6 @@
 // The console end to end: first start on a generated network, the report it shows, the
 // navigation between pages, later starts and the close.
+#include "app/frmHelp.h"
 #include "app/frmMain.h"
 #include "app/ProgramFolder.h"
 #include "app/Startup.h"
@@ -8,6 +9,7 @@
 #include "discovery/frameConfiguration.h"
 #include "discovery/frameWorkstationHealth.h"
 #include "discovery/WorkstationHealth.h"
+#include "report/frameData.h"
 #include "report/frameReports.h"
 #include "report/ReportCharts.h"
 #include "store/Dates.h"
@@ -24,8 +26,13 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
+#include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QTextDocumentFragment>
@@ -97,6 +104,8 @@ private slots:
     void closeStoresPositionUnlessMinimised();
     void corruptedPositionClosesAndStoresAnew();
     void helpWithoutGuide();
+    void keyboardReachesEveryPage();
+    void newApplicationIsInTheNextReport();
 
 private:
     std::unique_ptr<frmMain> start();
@@ -146,11 +155,15 @@ void TstConsole::firstStartScansDownloadsAndReports() {
                 notRead << ws.name;
     }
     QVERIFY(!notRead.isEmpty()); // the quirky network has a machine whose share cannot be read
-    const QRegularExpression outcome(QStringLiteral(
-        "^Workstation data download complete \\(\\d+ workstations? could not be read: (.*)\\)$"));
+    // The first start says in one line what it found and what came in.
+    const QRegularExpression outcome("^(\\d+) workstations found, (\\d+) downloaded, \\d+ could not be read: "
+                                     "(.*) \u2014 see Workstation Health$");
     const auto match = outcome.match(window->statusText());
     QVERIFY2(match.hasMatch(), qPrintable(window->statusText()));
-    QStringList named = match.captured(1).split(", ");
+    QCOMPARE(match.captured(1).toInt(),
+             TestEnv::child<QTreeWidget>(window.get(), "tvWorkstations")->topLevelItem(0)->childCount());
+    QCOMPARE(match.captured(2).toInt() + notRead.size(), match.captured(1).toInt());
+    QStringList named = match.captured(3).split(", ");
     named.sort();
     notRead.sort();
     QCOMPARE(named, notRead);
@@ -197,15 +210,16 @@ void TstConsole::firstStartScansDownloadsAndReports() {
     QCOMPARE(days, expected.seconds.keys());
     for (const QDate& day : days) {
         QList<QPair<QString, QString>> want;
-        qint64 total = 0;
+        qint64 seconds = 0;
         for (auto it = expected.seconds[day].cbegin(); it != expected.seconds[day].cend(); ++it) {
             want.append({it.key(), timeText(static_cast<qint64>(
                                        std::nearbyint(static_cast<double>(it.value()) / 60.0)))});
-            total = static_cast<qint64>(
-                std::nearbyint(static_cast<double>(total) + static_cast<double>(it.value()) / 60.0));
+            seconds += it.value();
         }
         QCOMPARE(appLines[day], want);
-        QCOMPARE(dayTotals[day], timeText(total));
+        // The day's exact sum rounded once (halves to even), never the lines added up.
+        QCOMPARE(dayTotals[day],
+                 timeText(static_cast<qint64>(std::nearbyint(static_cast<double>(seconds) / 60.0))));
     }
     for (const QString& ws : expected.workstations)
         QVERIFY2(report.contains("<FONT FACE=\"Arial\" SIZE=1>" + ws + "</FONT>"), qPrintable(ws));
@@ -389,11 +403,19 @@ void TstConsole::closeStoresPositionUnlessMinimised() {
     QCOMPARE(m_settings->mainTop(), 1500);
     {
         auto window = start();
-        window->move(20, 40);
+        QCOMPARE(window->geometry().topLeft(), QPoint(100, 100));   // exactly what was stored
+        window->setGeometry(QRect(QPoint(20, 40), window->size())); // the inside, as stored
         window->close();
     }
     QCOMPARE(m_settings->mainLeft(), pixelsToTwips(20, 96.0));
     QCOMPARE(m_settings->mainTop(), pixelsToTwips(40, 96.0));
+    // A position no screen shows (a screen since removed) brings the window back onto one.
+    m_settings->storeMainPosition(150000, -3000);
+    auto window = start();
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    QVERIFY2(screen.contains(window->geometry().topLeft()),
+             qPrintable(QString("%1,%2").arg(window->x()).arg(window->y())));
+    window->close();
 }
 
 void TstConsole::corruptedPositionClosesAndStoresAnew() {
@@ -430,3 +452,66 @@ void TstConsole::helpWithoutGuide() {
 
 QTEST_MAIN(TstConsole)
 #include "tst_console.moc"
+
+// One Alt key per page (the menu bar's letters included), and F1 opens the page's own part of
+// the guide.
+void TstConsole::keyboardReachesEveryPage() {
+    auto window = start();
+    QVERIFY(window);
+    const auto mnemonic = [](const QString& text) {
+        for (qsizetype i = 0; i + 1 < text.size(); ++i) {
+            if (text[i] != '&')
+                continue;
+            if (text[i + 1] == '&') {
+                ++i;
+                continue;
+            }
+            return QString(text[i + 1].toLower());
+        }
+        return QString();
+    };
+    QStringList bar;
+    for (const QAction* action : window->menuBar()->actions())
+        bar << mnemonic(action->text());
+    for (const QString page : {"Workstation Data", "Data Ranges", "Reports", "Application Groupings",
+                               "Security", "Check Workstations", "Workstation Health"}) {
+        QVERIFY(window->showPageByName(page));
+        const QWidget* shown = TestEnv::child<QStackedWidget>(window.get(), "pages")->currentWidget();
+        QStringList keys = bar;
+        for (const QAbstractButton* button : shown->findChildren<QAbstractButton*>())
+            keys << mnemonic(button->text());
+        for (const QLabel* label : shown->findChildren<QLabel*>())
+            if (label->buddy())
+                keys << mnemonic(label->text());
+        keys.removeAll(QString());
+        QStringList twice;
+        for (const QString& key : keys)
+            if (keys.count(key) > 1 && !twice.contains(key))
+                twice << key;
+        QVERIFY2(twice.isEmpty(), qPrintable(page + ": Alt+" + twice.join(", Alt+")));
+    }
+
+    QVERIFY(window->showPageByName("Data Ranges"));
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    QTest::keyClick(window.get(), Qt::Key_F1);
+    const auto* help = window->findChild<frmHelp*>();
+    QVERIFY(help);
+    QCOMPARE(TestEnv::child<QTextBrowser>(help, "brwHelp")->source().fileName(), "data-ranges.html");
+    window->close();
+}
+
+// An application added while the console runs is in the criteria at once, ticked, and so in
+// the next report, never silently left out.
+void TstConsole::newApplicationIsInTheNextReport() {
+    auto window = start();
+    QVERIFY(window);
+    window->findChild<QAction*>("mnuOptionsGroupings")->trigger();
+    auto* box = window->findChild<QLineEdit*>("txtAppGroup");
+    box->setText("Notes");
+    QTest::keyClick(box, Qt::Key_Return);
+    const frameData* data = TestEnv::child<frameData>(window.get());
+    QVERIFY2(data->checkedApplications().contains("Notes"),
+             qPrintable(data->checkedApplications().join(",")));
+    window->close();
+}

@@ -9,8 +9,10 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QtTest>
 
 namespace {
@@ -140,6 +142,58 @@ private slots:
         QVERIFY(!frameData::IsItemChecked(kUndefinedApplications, list(page, "lstApplications")));
         QVERIFY(frameData::IsItemChecked("Bob", list(page, "lstUsers")));
         QVERIFY(!frameData::IsItemChecked("bob", list(page, "lstUsers")));
+    }
+
+    // The lists follow the groupings and new days at once, and keep what the operator chose.
+    void listsFollowTheDatabase() {
+        ManagerFixture f;
+        fill(f);
+        ScriptedFeedback feedback;
+        frameData page(f.db(), feedback);
+        page.LoadReportCriteria();
+        list(page, "lstApplications")->item(1)->setCheckState(Qt::Unchecked); // Mail
+        list(page, "lstUsers")->item(1)->setCheckState(Qt::Unchecked);        // Bob
+        f.addGrouping(QStringLiteral("Browser"), {QStringLiteral("browser")});
+        f.exec(QStringLiteral("DELETE FROM MGRGroupings WHERE Alias = 'writer'"));
+        page.followGroupings();
+        QCOMPARE(page.checkedApplications(),
+                 (QStringList{QStringLiteral("Browser"), QStringLiteral("Desktop"), kUndefinedApplications}));
+        QCOMPARE(texts(list(page, "lstApplications")).size(), 4);
+
+        pick(combo(page, "cmbStartDate"), 1);
+        f.addRawUsage(QStringLiteral("WS3"), QStringLiteral("carl"), QStringLiteral("a - Browser"),
+                      QStringLiteral("2024-03-05"), 60);
+        page.followData();
+        QCOMPARE(page.checkedUsers(), (QStringList{QStringLiteral("anna"), QStringLiteral("carl")}));
+        QCOMPARE(page.checkedWorkstations().size(), 3);
+        QCOMPARE(page.startDate(), std::optional<QDate>(QDate(2024, 3, 2)));
+        QCOMPARE(page.endDate(), std::optional<QDate>(QDate(2024, 3, 5))); // the range reached the newest day
+        QCOMPARE(feedback.beeps, 0);
+    }
+
+    // Days can be typed; All and None tick a whole list (None keeps the highlighted entry).
+    void typedDaysAndWholeLists() {
+        ManagerFixture f;
+        fill(f);
+        ScriptedFeedback feedback;
+        frameData page(f.db(), feedback);
+        page.LoadReportCriteria();
+        combo(page, "cmbStartDate")
+            ->setEditText(QStringLiteral("3/3/2024")); // no data that day: the next one
+        emit combo(page, "cmbStartDate")->lineEdit()->editingFinished();
+        QCOMPARE(page.startDate(), std::optional<QDate>(QDate(2024, 3, 4)));
+        combo(page, "cmbEndDate")->setEditText(QStringLiteral("not a day"));
+        emit combo(page, "cmbEndDate")->lineEdit()->editingFinished();
+        QCOMPARE(feedback.beeps, 1);
+        QCOMPARE(page.endDate(), std::optional<QDate>(QDate(2024, 3, 4)));
+        QCOMPARE(combo(page, "cmbEndDate")->currentText(), QStringLiteral("3/4/2024"));
+
+        list(page, "lstUsers")->setCurrentRow(1);
+        TestEnv::child<QPushButton>(&page, "cmdUsersNone")->click();
+        QCOMPARE(page.checkedUsers(), QStringList{QStringLiteral("Bob")});
+        TestEnv::child<QPushButton>(&page, "cmdUsersAll")->click();
+        QCOMPARE(page.checkedUsers().size(), 2);
+        QCOMPARE(feedback.beeps, 1);
     }
 
     void generationWindowShowsTheReport() {
