@@ -17,10 +17,9 @@ void CredentialGate::decide(Outcome outcome, const QString& reason) {
         const std::lock_guard lock(m_mutex);
         if (m_state != State::Deciding)
             return;
-        m_state = outcome == Outcome::Accepted  ? State::Accepted
-                  : outcome == Outcome::Refused ? State::Refused
-                                                : State::Unknown;
-        if (outcome == Outcome::Refused)
+        const bool stops = outcome == Outcome::Refused || outcome == Outcome::Silent;
+        m_state = outcome == Outcome::Accepted ? State::Accepted : stops ? State::Refused : State::Unknown;
+        if (stops)
             m_reason = reason;
     }
     m_changed.notify_all();

@@ -1,6 +1,7 @@
 // Decides once whether the account is good before machines get its password in parallel: one
-// logon at a time until one is accepted, none at all after one is refused. So a wrong password
-// costs one failed logon per run, whatever Parallel is, and never locks the account out.
+// logon at a time until one is accepted, none at all after one is refused or left without an
+// answer. So a wrong password costs at most one failed logon per run, whatever Parallel is, and
+// never locks the account out.
 #pragma once
 
 #include <chrono>
@@ -13,7 +14,10 @@ public:
     enum class Outcome {
         Accepted,  // the machine accepted the logon: the account is good
         Refused,   // the account itself was refused (wrong password, locked, disabled, expired)
-        Undecided, // no verdict (no answer after the password went out): the next job decides
+        Undecided, // the machine answered without a verdict on the account: the next job decides
+        // The password went out and no answer came: the machine may have had a failed logon
+        // counted, so no other machine gets the password in this run (as Refused, with the reason).
+        Silent,
     };
 
     // A job needs the password now. Waits while another job's logon decides; true when the

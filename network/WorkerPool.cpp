@@ -183,11 +183,23 @@ Reply WorkerPool::converse(WorkerProcess& process, const WorkerMessages::Job& jo
         break;
     }
     if (deciding) {
-        const bool refused = reply.failure == NetworkFailure::Logon;
-        m_gate.decide(reply.connected ? CredentialGate::Outcome::Accepted
-                      : refused       ? CredentialGate::Outcome::Refused
-                                      : CredentialGate::Outcome::Undecided,
-                      reply.reason);
+        using Outcome = CredentialGate::Outcome;
+        // A machine that went silent after the password may have passed it on and had it
+        // refused: a second machine could make that two failed logons.
+        const bool silent =
+            !reply.connected && !m_stopped &&
+            (reply.failure == NetworkFailure::TimedOut || reply.failure == NetworkFailure::Other);
+        if (silent)
+            m_gate.decide(Outcome::Silent,
+                          QStringLiteral("the account could not be proven: %1 took the password and gave no "
+                                         "answer (%2); no other machine gets it in this run, so a wrong "
+                                         "password cannot cost a second failed logon")
+                              .arg(job.machine, reply.reason));
+        else
+            m_gate.decide(reply.connected                          ? Outcome::Accepted
+                          : reply.failure == NetworkFailure::Logon ? Outcome::Refused
+                                                                   : Outcome::Undecided,
+                          reply.reason);
     }
     return reply;
 }

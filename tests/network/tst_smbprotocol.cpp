@@ -311,6 +311,13 @@ void TstSmbProtocol::gateLetsOneLogonDecide() {
     good.decide(CredentialGate::Outcome::Accepted);
     QVERIFY(good.enter(&decides) && !decides); // from now on everyone at once
     QVERIFY(good.accepted());
+
+    // The password went out and nothing came back: no second machine gets it.
+    CredentialGate silent;
+    QVERIFY(silent.enter(&decides) && decides);
+    silent.decide(CredentialGate::Outcome::Silent, "ws1 took the password and gave no answer");
+    QVERIFY(!silent.enter(&decides));
+    QCOMPARE(silent.refusal(), QString("ws1 took the password and gave no answer"));
 }
 
 QTEST_GUILESS_MAIN(TstSmbProtocol)
