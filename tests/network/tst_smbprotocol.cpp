@@ -97,48 +97,38 @@ void TstSmbProtocol::statuses_data() {
     QTest::addColumn<bool>("address");
     QTest::addColumn<int>("failure");
     QTest::addColumn<QString>("text");
-    const int logon = int(NetworkFailure::Logon);
-    const int setup = int(NetworkFailure::Setup);
-    const int refused = int(NetworkFailure::Refused);
-    QTest::newRow("wrong password")
-        << 0xC000006Du << true << false << false << logon
-        << "logon failure: the user name or password in the credentials file is wrong";
-    QTest::newRow("locked out") << 0xC0000234u << false << false << false << logon
-                                << "logon failure: the account is locked out";
-    QTest::newRow("a Kerberos logon refused by one machine")
-        << 0xC000006Du << false << true << false << refused
-        << "the machine refused the Kerberos logon (it may accept "
-           "only NTLM, or its service principal is wrong)";
-    QTest::newRow("disabled") << 0xC0000072u << false << false << false << logon
-                              << "logon failure: the account is disabled";
-    QTest::newRow("password expired") << 0xC0000071u << true << false << false << logon
-                                      << "logon failure: the account's password has expired";
-    QTest::newRow("timeout") << 0xC00000B5u << true << false << false << int(NetworkFailure::TimedOut)
-                             << "no answer within 5 s";
-    QTest::newRow("no share") << 0xC00000CCu << true << true << false << int(NetworkFailure::NoShare)
-                              << "the machine has no share Vellumcrest$ (the agent is not installed there)";
-    QTest::newRow("not yet published")
-        << 0xC0000034u << true << true << false << int(NetworkFailure::NotPublished)
-        << "the agent has not published its file yet";
-    QTest::newRow("no pipe") << 0xC0000034u << false << true << false << refused
-                             << "the machine offers no service manager pipe";
-    QTest::newRow("share refused") << 0xC0000022u << true << false << false << refused
-                                   << "access denied: the account may not read the share Vellumcrest$";
-    QTest::newRow("Kerberos to an address")
-        << 0xC0000022u << false << true << true << setup
-        << "Kerberos needs the machine's DNS name, not an address (or use "
-           "Authentication = ntlm)";
-    QTest::newRow("no service principal")
-        << 0xC000000Du << false << true << false << setup
-        << "Kerberos: the domain has no service principal for this name (check "
-           "the machine's DNS name and its HOST/ SPN)";
-    QTest::newRow("NTLM blocked") << 0xC0000418u << true << false << false << setup
-                                  << "the domain refuses NTLM (use Authentication = kerberos)";
-    QTest::newRow("refused connection")
-        << 0xC0000236u << false << false << false << int(NetworkFailure::Unreachable)
-        << "nothing answers on port 445 (connection refused)";
-    QTest::newRow("something else") << 0xC0000001u << true << false << false << int(NetworkFailure::Other)
-                                    << "the connection failed (status 0xc0000001)";
+    using F = NetworkFailure;
+    const auto row = [](const char* tag, quint32 status, bool share, bool kerberos, F failure,
+                        const char* text, bool address = false) {
+        QTest::newRow(tag) << status << share << kerberos << address << int(failure) << QString(text);
+    };
+    row("wrong password", 0xC000006D, true, false, F::Logon,
+        "logon failure: the user name or password in the credentials file is wrong");
+    row("locked out", 0xC0000234, false, false, F::Logon, "logon failure: the account is locked out");
+    row("a Kerberos logon refused by one machine", 0xC000006D, false, true, F::Refused,
+        "the machine refused the Kerberos logon (it may accept only NTLM, or its service principal is "
+        "wrong)");
+    row("disabled", 0xC0000072, false, false, F::Logon, "logon failure: the account is disabled");
+    row("password expired", 0xC0000071, true, false, F::Logon,
+        "logon failure: the account's password has expired");
+    row("timeout", 0xC00000B5, true, false, F::TimedOut, "no answer within 5 s");
+    row("no share", 0xC00000CC, true, true, F::NoShare,
+        "the machine has no share Vellumcrest$ (the agent is not installed there)");
+    row("not yet published", 0xC0000034, true, true, F::NotPublished,
+        "the agent has not published its file yet");
+    row("no pipe", 0xC0000034, false, true, F::Refused, "the machine offers no service manager pipe");
+    row("share refused", 0xC0000022, true, false, F::Refused,
+        "access denied: the account may not read the share Vellumcrest$");
+    row("Kerberos to an address", 0xC0000022, false, true, F::Setup,
+        "Kerberos needs the machine's DNS name, not an address (or use Authentication = ntlm)", true);
+    row("no service principal", 0xC000000D, false, true, F::Setup,
+        "Kerberos: the domain has no service principal for this name (check the machine's DNS name and its "
+        "HOST/ SPN)");
+    row("NTLM blocked", 0xC0000418, true, false, F::Setup,
+        "the domain refuses NTLM (use Authentication = kerberos)");
+    row("refused connection", 0xC0000236, false, false, F::Unreachable,
+        "nothing answers on port 445 (connection refused)");
+    row("something else", 0xC0000001, true, false, F::Other, "the connection failed (status 0xc0000001)");
 }
 
 void TstSmbProtocol::statuses() {
@@ -161,24 +151,21 @@ void TstSmbProtocol::kerberosLogons_data() {
     QTest::addColumn<QString>("detail");
     QTest::addColumn<int>("failure");
     QTest::addColumn<QString>("text");
-    const qint32 base = -1765328384;
-    QTest::newRow("wrong password")
-        << base + 24 << "Preauthentication failed" << int(NetworkFailure::Logon)
-        << "logon failure: the user name or password in the credentials file is wrong";
-    QTest::newRow("revoked") << base + 18 << "" << int(NetworkFailure::Logon)
-                             << "logon failure: the account is locked out or disabled";
-    QTest::newRow("clock")
-        << base + 37 << "" << int(NetworkFailure::Setup)
-        << "Kerberos: this computer's clock differs too much from the domain's: synchronise the "
-           "clocks";
-    QTest::newRow("no KDC")
-        << base + 156 << "Cannot contact any KDC" << int(NetworkFailure::Setup)
-        << "Kerberos: no domain controller (KDC) of the realm LAB could be reached (check the "
-           "realm's name, DNS or /etc/krb5.conf)";
-    QTest::newRow("skew seen as FAST")
-        << base + 200 << "FAST fast response is missing FX-FAST" << int(NetworkFailure::Setup)
-        << "Kerberos: FAST fast response is missing FX-FAST (is this computer's clock "
-           "right?)";
+    const auto row = [](const char* tag, qint32 offset, const char* detail, NetworkFailure failure,
+                        const char* text) {
+        QTest::newRow(tag) << -1765328384 + offset << QString(detail) << int(failure) << QString(text);
+    };
+    row("wrong password", 24, "Preauthentication failed", NetworkFailure::Logon,
+        "logon failure: the user name or password in the credentials file is wrong");
+    row("revoked", 18, "", NetworkFailure::Logon, "logon failure: the account is locked out or disabled");
+    row("clock", 37, "", NetworkFailure::Setup,
+        "Kerberos: this computer's clock differs too much from the domain's: synchronise the clocks");
+    row("no KDC", 156, "Cannot contact any KDC", NetworkFailure::Setup,
+        "Kerberos: no domain controller (KDC) of the realm LAB could be reached (check the realm's name, DNS "
+        "or "
+        "/etc/krb5.conf)");
+    row("skew seen as FAST", 200, "FAST fast response is missing FX-FAST", NetworkFailure::Setup,
+        "Kerberos: FAST fast response is missing FX-FAST (is this computer's clock right?)");
 }
 
 void TstSmbProtocol::kerberosLogons() {
@@ -198,14 +185,13 @@ void TstSmbProtocol::directoryBinds_data() {
     QTest::addColumn<QString>("text");
     const QString ad =
         "80090308: LdapErr: DSID-0C09044E, comment: AcceptSecurityContext error, data %1, v4563";
-    QTest::newRow("wrong password")
-        << 49 << ad.arg("52e") << int(NetworkFailure::Logon)
-        << "logon failure at the directory: the user name or password in the credentials "
-           "file is wrong";
+    const QString logon = "logon failure at the directory: ";
+    QTest::newRow("wrong password") << 49 << ad.arg("52e") << int(NetworkFailure::Logon)
+                                    << logon + "the user name or password in the credentials file is wrong";
     QTest::newRow("locked") << 49 << ad.arg("775") << int(NetworkFailure::Logon)
-                            << "logon failure at the directory: the account is locked out";
+                            << logon + "the account is locked out";
     QTest::newRow("must change") << 49 << ad.arg("773") << int(NetworkFailure::Logon)
-                                 << "logon failure at the directory: the account's password must be changed";
+                                 << logon + "the account's password must be changed";
     QTest::newRow("down") << -1 << "" << int(NetworkFailure::Unreachable)
                           << "the directory cannot be reached";
 }
