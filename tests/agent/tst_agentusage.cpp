@@ -20,7 +20,6 @@ class TstAgentUsage : public QObject {
 private slots:
     void cleanText_data();
     void cleanText();
-    void longTitleIsCutNotDropped();
     void dayText_data();
     void dayText();
     void samplesCount_data();
@@ -41,43 +40,41 @@ private slots:
 void TstAgentUsage::cleanText_data() {
     QTest::addColumn<std::u16string>("raw");
     QTest::addColumn<std::string>("clean");
-    QTest::newRow("plain") << std::u16string(u"Untitled - Notepad") << std::string("Untitled - Notepad");
-    QTest::newRow("controls removed") << std::u16string(u"a\tb\r\nc\x7f"
-                                                        u"d\x85"
-                                                        u"e")
-                                      << std::string("abcde");
-    QTest::newRow("blanks trimmed") << std::u16string(u"  Mail  ") << std::string("Mail");
-    QTest::newRow("only controls") << std::u16string(u"\x01\x02") << std::string();
-    QTest::newRow("accents") << std::u16string(u"Caf\u00e9 \u20ac")
-                             << std::string("Caf\xc3\xa9 \xe2\x82\xac");
-    QTest::newRow("surrogate pair") << std::u16string(u"\U0001F600") << std::string("\xf0\x9f\x98\x80");
-    QTest::newRow("unpaired surrogate")
-        << std::u16string(1, char16_t(0xD800)) + u"x" << std::string("\xef\xbf\xbdx");
+    const auto row = [](const char* tag, const std::u16string& raw, const std::string& clean) {
+        QTest::newRow(tag) << raw << clean;
+    };
+    const auto repeat = [](const auto& piece, int times) {
+        std::remove_cvref_t<decltype(piece)> text;
+        for (int i = 0; i < times; ++i)
+            text += piece;
+        return text;
+    };
+    row("plain", u"Untitled - Notepad", "Untitled - Notepad");
+    row("controls removed",
+        u"a\tb\r\nc\x7f"
+        u"d\x85"
+        u"e",
+        "abcde");
+    row("blanks trimmed", u"  Mail  ", "Mail");
+    row("only controls", u"\x01\x02", "");
+    row("accents", u"Caf\u00e9 \u20ac", "Caf\xc3\xa9 \xe2\x82\xac");
+    row("surrogate pair", u"\U0001F600", "\xf0\x9f\x98\x80");
+    row("unpaired surrogate", std::u16string(1, char16_t(0xD800)) + u"x", "\xef\xbf\xbdx");
     // Characters that reorder or hide text make two titles look alike.
-    QTest::newRow("bidi controls") << std::u16string(u"a\u202Eb\u2066c\u200Fd\u061Ce")
-                                   << std::string("abcde");
-    QTest::newRow("line separators") << std::u16string(u"a\u2028b\u2029c") << std::string("abc");
-    QTest::newRow("zero width") << std::u16string(u"\uFEFFa\u200Bb\u200Dc\u2060d") << std::string("abcd");
-    QTest::newRow("noncharacters") << std::u16string(u"a\uFDD0b\uFFFEc\uFFFF") + u"\U0001FFFF"
-                                   << std::string("abc");
+    row("bidi controls", u"a\u202Eb\u2066c\u200Fd\u061Ce", "abcde");
+    row("line separators", u"a\u2028b\u2029c", "abc");
+    row("zero width", u"\uFEFFa\u200Bb\u200Dc\u2060d", "abcd");
+    row("noncharacters", std::u16string(u"a\uFDD0b\uFFFEc\uFFFF") + u"\U0001FFFF", "abc");
+    // Long titles are cut at 1,024 characters, never inside a pair, not dropped.
+    row("long, outside the BMP", repeat(std::u16string(u"\U0001F600"), 1030),
+        repeat(std::string("\xf0\x9f\x98\x80"), 1024));
+    row("long", std::u16string(5000, u'x'), std::string(1024, 'x'));
 }
 
 void TstAgentUsage::cleanText() {
     QFETCH(std::u16string, raw);
     QFETCH(std::string, clean);
     QCOMPARE(vcagent::cleanText(raw), clean);
-}
-
-void TstAgentUsage::longTitleIsCutNotDropped() {
-    // 1,030 characters outside the BMP: cut at 1,024 characters, never inside a
-    // pair.
-    std::u16string raw;
-    for (int i = 0; i < 1030; ++i)
-        raw += u"\U0001F600";
-    const std::string clean = vcagent::cleanText(raw);
-    QCOMPARE(clean.size(), std::size_t(1024 * 4));
-    QCOMPARE(clean.substr(clean.size() - 4), std::string("\xf0\x9f\x98\x80"));
-    QCOMPARE(vcagent::cleanText(std::u16string(5000, u'x')).size(), std::size_t(1024));
 }
 
 void TstAgentUsage::dayText_data() {
@@ -109,25 +106,22 @@ void TstAgentUsage::samplesCount_data() {
     QTest::addColumn<qint64>("interval"); // what the helper says passed
     QTest::addColumn<int>("samples");
     QTest::addColumn<qint64>("counted");
-    QTest::newRow("active") << qint64(0) << false << qint64(1000) << qint64(1000) << 10 << qint64(10000);
-    QTest::newRow("idle at the limit")
-        << qint64(300000) << false << qint64(1000) << qint64(1000) << 10 << qint64(10000);
-    QTest::newRow("idle past the limit")
-        << qint64(300001) << false << qint64(1000) << qint64(1000) << 10 << qint64(0);
-    QTest::newRow("locked") << qint64(0) << true << qint64(1000) << qint64(1000) << 10 << qint64(0);
-    // A helper that stalls is not credited with the gap, only with one second per
-    // sample.
-    QTest::newRow("stalled helper") << qint64(0) << false << qint64(60000) << qint64(60000) << 10
-                                    << qint64(10000);
-    QTest::newRow("fast samples") << qint64(0) << false << qint64(500) << qint64(500) << 10 << qint64(5000);
+    const auto row = [](const char* tag, qint64 idle, bool locked, qint64 spacing, qint64 interval,
+                        int samples, qint64 counted) {
+        QTest::newRow(tag) << idle << locked << spacing << interval << samples << counted;
+    };
+    row("active", 0, false, 1000, 1000, 10, 10000);
+    row("idle at the limit", 300000, false, 1000, 1000, 10, 10000);
+    row("idle past the limit", 300001, false, 1000, 1000, 10, 0);
+    row("locked", 0, true, 1000, 1000, 10, 0);
+    // A helper that stalls is not credited with the gap, only with one second per sample.
+    row("stalled helper", 0, false, 60000, 60000, 10, 10000);
+    row("fast samples", 0, false, 500, 500, 10, 5000);
     // A clock set back counts each sample as its interval, never a negative time.
-    QTest::newRow("clock going back")
-        << qint64(0) << false << qint64(-5000) << qint64(1000) << 10 << qint64(10000);
+    row("clock going back", 0, false, -5000, 1000, 10, 10000);
     // Messages with one arrival time cannot credit more than the wall clock gave.
-    QTest::newRow("equal timestamps")
-        << qint64(0) << false << qint64(0) << qint64(1000) << 100 << qint64(1000);
-    QTest::newRow("flood, forged interval")
-        << qint64(0) << false << qint64(10) << qint64(3600000) << 1000 << qint64(1000 + 999 * 10);
+    row("equal timestamps", 0, false, 0, 1000, 100, 1000);
+    row("flood, forged interval", 0, false, 10, 3600000, 1000, 1000 + 999 * 10);
 }
 
 void TstAgentUsage::samplesCount() {
@@ -164,10 +158,8 @@ void TstAgentUsage::midnightSplitsASample() {
     const Millis offset = 2 * kHour;
     const FakeCalendar calendar(offset);
     UsageAccumulator usage(calendar, 300000);
-    usage.record(7, Sample{"ann", "Editor", 0, false}, at(2026, 6, 1, 23, 59, 58, offset) + 500);
-    usage.record(7, Sample{"ann", "Editor", 0, false}, at(2026, 6, 1, 23, 59, 59, offset) + 500);
-    usage.record(7, Sample{"ann", "Editor", 0, false}, at(2026, 6, 2, 0, 0, 0, offset) + 500);
-    usage.record(7, Sample{"ann", "Editor", 0, false}, at(2026, 6, 2, 0, 0, 1, offset) + 500);
+    for (int second = 0; second < 4; ++second)
+        usage.record(7, Sample{"ann", "Editor", 0, false}, at(2026, 6, 1, 23, 59, 58 + second, offset) + 500);
     const UsageMap taken = usage.take();
     QCOMPARE(taken.size(), std::size_t(2));
     QCOMPARE(taken.at(UsageKey{day(2026, 6, 1), "ann", "Editor"}), Millis(2500));
@@ -292,46 +284,28 @@ void TstAgentUsage::redaction_data() {
     QTest::addColumn<QStringList>("lines");
     QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("stored");
+    const auto row = [](const char* tag, const QStringList& lines, const char* title, const char* stored) {
+        QTest::newRow(tag) << lines << QString::fromUtf8(title) << QString::fromUtf8(stored);
+    };
     const QStringList mail{"*Inbox*=(mail)", "*- Private Browsing*"};
-    QTest::newRow("star inside") << mail << "Inbox (3) - Mail"
-                                 << "(mail)";
-    QTest::newRow("default replacement") << mail << "News - Private Browsing"
-                                         << "(private)";
-    QTest::newRow("no match") << mail << "Untitled - Notepad"
-                              << "Untitled - Notepad";
-    QTest::newRow("anchored") << QStringList{"Inbox=(mail)"} << "Inbox 2"
-                              << "Inbox 2";
-    QTest::newRow("first rule wins") << QStringList{"*a*=first", "*b*=second"} << "ab"
-                                     << "first";
-    QTest::newRow("question mark is one character")
-        << QStringList{"Report ?=(r)"} << QString::fromUtf8("Report \xf0\x9f\x98\x80") << "(r)";
-    QTest::newRow("question mark needs one") << QStringList{"Report ?=(r)"} << "Report "
-                                             << "Report ";
-    QTest::newRow("star may be empty") << QStringList{"Mail*=(m)"} << "Mail"
-                                       << "(m)";
-    QTest::newRow("split at the last =") << QStringList{"a=b*=(eq)"} << "a=bc"
-                                         << "(eq)";
-    QTest::newRow("ASCII case") << QStringList{"*inbox*=(mail)"} << "INBOX"
-                                << "(mail)";
-    QTest::newRow("Latin-1 case") << QStringList{QString::fromUtf8("*\xc3\xa9t\xc3\xa9*=(e)")}
-                                  << QString::fromUtf8("\xc3\x89T\xc3\x89") << "(e)";
-    QTest::newRow("y with diaeresis")
-        << QStringList{QString::fromUtf8("\xc3\xbf=(y)")} << QString::fromUtf8("\xc5\xb8") << "(y)";
-    QTest::newRow("Latin Extended-A") << QStringList{QString::fromUtf8("\xc5\x82\xc3\xb3"
-                                                                       "d\xc5\xba=(l)")}
-                                      << QString::fromUtf8("\xc5\x81\xc3\x93"
-                                                           "D\xc5\xb9")
-                                      << "(l)";
-    QTest::newRow("Greek and Cyrillic") << QStringList{QString::fromUtf8("\xcf\x83\xd0\xb4=(g)")}
-                                        << QString::fromUtf8("\xce\xa3\xd0\x94") << "(g)";
-    QTest::newRow("sharp s is itself")
-        << QStringList{"*ss*=(s)"} << QString::fromUtf8("\xc3\x9f") << QString::fromUtf8("\xc3\x9f");
-    QTest::newRow("dotted I is itself")
-        << QStringList{"i=(i)"} << QString::fromUtf8("\xc4\xb0") << QString::fromUtf8("\xc4\xb0");
-    QTest::newRow("backtracking") << QStringList{"*a*b*c=(x)"} << "xaxxbxxbc"
-                                  << "(x)";
-    QTest::newRow("backtracking fails") << QStringList{"*a*b*c=(x)"} << "xaxxbxxbcd"
-                                        << "xaxxbxxbcd";
+    row("star inside", mail, "Inbox (3) - Mail", "(mail)");
+    row("default replacement", mail, "News - Private Browsing", "(private)");
+    row("no match", mail, "Untitled - Notepad", "Untitled - Notepad");
+    row("anchored", {"Inbox=(mail)"}, "Inbox 2", "Inbox 2");
+    row("first rule wins", {"*a*=first", "*b*=second"}, "ab", "first");
+    row("question mark is one character", {"Report ?=(r)"}, "Report \xf0\x9f\x98\x80", "(r)");
+    row("question mark needs one", {"Report ?=(r)"}, "Report ", "Report ");
+    row("star may be empty", {"Mail*=(m)"}, "Mail", "(m)");
+    row("split at the last =", {"a=b*=(eq)"}, "a=bc", "(eq)");
+    row("ASCII case", {"*inbox*=(mail)"}, "INBOX", "(mail)");
+    row("Latin-1 case", {QString::fromUtf8("*\xc3\xa9t\xc3\xa9*=(e)")}, "\xc3\x89T\xc3\x89", "(e)");
+    row("y with diaeresis", {QString::fromUtf8("\xc3\xbf=(y)")}, "\xc5\xb8", "(y)");
+    row("Latin Extended-A", {"\u0142\u00f3d\u017a=(l)"}, "\u0141\u00d3D\u0179", "(l)");
+    row("Greek and Cyrillic", {QString::fromUtf8("\xcf\x83\xd0\xb4=(g)")}, "\xce\xa3\xd0\x94", "(g)");
+    row("sharp s is itself", {"*ss*=(s)"}, "\xc3\x9f", "\xc3\x9f");
+    row("dotted I is itself", {"i=(i)"}, "\xc4\xb0", "\xc4\xb0");
+    row("backtracking", {"*a*b*c=(x)"}, "xaxxbxxbc", "(x)");
+    row("backtracking fails", {"*a*b*c=(x)"}, "xaxxbxxbcd", "xaxxbxxbcd");
 }
 
 void TstAgentUsage::redaction() {
