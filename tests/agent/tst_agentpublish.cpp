@@ -45,6 +45,10 @@ ReadBack readPublished(const fs::path& file) {
     return back;
 }
 
+QStringList publishedRows(const Publisher& publisher) {
+    return readPublished(publisher.publishedFile()).rows;
+}
+
 QByteArray contents(const fs::path& file) {
     QFile f(QString::fromStdString(file.string()));
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
@@ -71,10 +75,8 @@ private slots:
     void fileInUseIsRetriedLater();
     void openDayIsNeverPublished();
     void startUpPublishesDaysLeftOver();
-    void retentionDropsOldDays();
     void clockChanges_data();
     void clockChanges();
-    void publishedOnSurvivesARestart();
     void failedSaveIsPutBack();
     void publishWindow();
     void logRotates();
@@ -173,7 +175,7 @@ void TstAgentPublish::failureMidWriteLeavesThePublishedFile() {
     QVERIFY2(error.find("disk removed") != std::string::npos, error.c_str());
     QCOMPARE(contents(publisher.publishedFile()), before);
     QVERIFY(!fs::exists(publisher.pendingFile()));
-    QCOMPARE(readPublished(publisher.publishedFile()).rows, QStringList{"2026-06-01|ann|Mail|5"});
+    QCOMPARE(publishedRows(publisher), QStringList{"2026-06-01|ann|Mail|5"});
 
     // A half-written file from a crash is thrown away, never renamed into place.
     QFile stale(QString::fromStdString(publisher.pendingFile().string()));
@@ -182,7 +184,7 @@ void TstAgentPublish::failureMidWriteLeavesThePublishedFile() {
     stale.close();
     publisher.setRowWritten({});
     QCOMPARE(publisher.publish(store.rowsBefore(day(2026, 6, 3)), error), Publisher::Result::Published);
-    QCOMPARE(readPublished(publisher.publishedFile()).rows.size(), 3);
+    QCOMPARE(publishedRows(publisher).size(), 3);
 }
 
 // A reader holding the published file: the complete new file is kept and only
@@ -218,7 +220,7 @@ void TstAgentPublish::fileInUseIsRetriedLater() {
     }
     // Past midnight the day is complete, but the reader still holds the file.
     QVERIFY(attempts > startAttempts);
-    QCOMPARE(readPublished(publisher.publishedFile()).rows, QStringList{});
+    QCOMPARE(publishedRows(publisher), QStringList{});
     QCOMPARE(rowsWritten, 1);
     QVERIFY(fs::exists(publisher.pendingFile()));
     engine.tick();
@@ -240,7 +242,7 @@ void TstAgentPublish::fileInUseIsRetriedLater() {
     inUse = false;
     clock.advance(wait);
     engine.tick();
-    QCOMPARE(readPublished(publisher.publishedFile()).rows, QStringList{"2026-06-01|ann|Mail|3"});
+    QCOMPARE(publishedRows(publisher), QStringList{"2026-06-01|ann|Mail|3"});
     QCOMPARE(rowsWritten, 1); // only the rename was tried again
     QVERIFY(store.fact(kFactLastPublished).has_value());
 }
@@ -255,14 +257,14 @@ void TstAgentPublish::openDayIsNeverPublished() {
     engine.start();
     // At start-up there are no complete days: an empty file, so readers find the
     // tables.
-    QCOMPARE(readPublished(publisher.publishedFile()).rows, QStringList{});
+    QCOMPARE(publishedRows(publisher), QStringList{});
     for (int i = 0; i < 10; ++i) {
         engine.sample(1, Sample{"ann", i < 5 ? "Mail" : "Web", 0, false});
         engine.tick();
         clock.advance(1000);
     }
     engine.stop();
-    QCOMPARE(readPublished(publisher.publishedFile()).rows, QStringList{});
+    QCOMPARE(publishedRows(publisher), QStringList{});
     // The first sample after midnight carries time of both days: only the old day is published.
     clock.set(at(2026, 6, 2, 0, 0, 0, offset) + 600);
     for (int i = 0; i < 3; ++i) {
@@ -270,49 +272,44 @@ void TstAgentPublish::openDayIsNeverPublished() {
         clock.advance(1000);
     }
     engine.stop();
-    QCOMPARE(readPublished(publisher.publishedFile()).rows,
-             (QStringList{"2026-06-01|ann|Mail|5", "2026-06-01|ann|Web|6"}));
+    QCOMPARE(publishedRows(publisher), (QStringList{"2026-06-01|ann|Mail|5", "2026-06-01|ann|Web|6"}));
     QCOMPARE(dayText(engine.publishedThrough().value()), std::string("2026-06-01"));
     // The new day is saved in the working store, waiting for its own midnight;
     // each sample stands for the helper's second, credited back to back.
     QCOMPARE(store.rowsBefore(day(2026, 6, 3)).back().time, Millis(2000));
 }
 
+// Days that ended while the agent was stopped are published at start-up, once a day: a restart
+// the same day publishes nothing again, unless the published file went away.
 void TstAgentPublish::startUpPublishesDaysLeftOver() {
+    int replaced = 0;
+    Publisher publisher(path("Data") / "VCWorkstation.mdb",
+                        [&](const fs::path& from, const fs::path& to, std::string& error) {
+                            ++replaced;
+                            return Publisher::renameReplace(from, to, error);
+                        });
     const FakeCalendar calendar(0);
     FakeClock clock(at(2026, 6, 5, 8, 0, 0));
-    WorkingStore store(path("work.db"));
-    store.add(usageOf({{{day(2026, 6, 3), "ann", "Mail"}, 9000}, {{day(2026, 6, 5), "ann", "Mail"}, 9000}}));
-    Publisher publisher(path("Data") / "VCWorkstation.mdb");
     {
+        WorkingStore store(path("work.db"));
+        store.add(
+            usageOf({{{day(2026, 6, 3), "ann", "Mail"}, 9000}, {{day(2026, 6, 5), "ann", "Mail"}, 9000}}));
         AgentEngine engine(clock, calendar, store, publisher, AgentSettings{});
         engine.start();
     }
-    QCOMPARE(readPublished(publisher.publishedFile()).rows, QStringList{"2026-06-03|ann|Mail|9"});
-    // A published file that went away is written again at the next start on the
-    // same day.
-    fs::remove(publisher.publishedFile());
-    AgentEngine again(clock, calendar, store, publisher, AgentSettings{});
-    again.start();
-    QCOMPARE(readPublished(publisher.publishedFile()).rows, QStringList{"2026-06-03|ann|Mail|9"});
-}
-
-void TstAgentPublish::retentionDropsOldDays() {
-    const FakeCalendar calendar(0);
-    FakeClock clock(at(2026, 6, 10, 8, 0, 0));
+    QCOMPARE(publishedRows(publisher), QStringList{"2026-06-03|ann|Mail|9"});
     WorkingStore store(path("work.db"));
-    store.add(usageOf({{{day(2026, 6, 6), "ann", "Old"}, 9000},
-                       {{day(2026, 6, 7), "ann", "Kept"}, 9000},
-                       {{day(2026, 6, 9), "ann", "Kept"}, 9000}}));
-    Publisher publisher(path("Data") / "VCWorkstation.mdb");
-    AgentSettings settings;
-    settings.retentionDays = 3;
-    AgentEngine engine(clock, calendar, store, publisher, settings);
-    engine.start();
-    QCOMPARE(readPublished(publisher.publishedFile()).rows,
-             (QStringList{"2026-06-07|ann|Kept|9", "2026-06-09|ann|Kept|9"}));
-    QCOMPARE(readPublished(publisher.publishedFile()).titles, QStringList{"Kept"});
-    QCOMPARE(store.rowsBefore(day(2026, 6, 11)).size(), std::size_t(2));
+    {
+        AgentEngine again(clock, calendar, store, publisher, AgentSettings{});
+        again.start();
+        again.tick();
+        QCOMPARE(replaced, 1);
+        QCOMPARE(dayText(again.publishedThrough().value()), std::string("2026-06-04"));
+    }
+    fs::remove(publisher.publishedFile());
+    AgentEngine third(clock, calendar, store, publisher, AgentSettings{});
+    third.start();
+    QCOMPARE(publishedRows(publisher), QStringList{"2026-06-03|ann|Mail|9"});
 }
 
 void TstAgentPublish::logRotates() {
@@ -387,33 +384,8 @@ void TstAgentPublish::clockChanges() {
     clock.advance(passing);
     engine.tick();
     engine.stop();
-    QCOMPARE(readPublished(publisher.publishedFile()).rows, published);
+    QCOMPARE(publishedRows(publisher), published);
     QCOMPARE(store.rowsBefore(day(2030, 1, 1)).size(), std::size_t(keptRows));
-}
-
-void TstAgentPublish::publishedOnSurvivesARestart() {
-    int replaced = 0;
-    Publisher publisher(path("Data") / "VCWorkstation.mdb",
-                        [&](const fs::path& from, const fs::path& to, std::string& error) {
-                            ++replaced;
-                            return Publisher::renameReplace(from, to, error);
-                        });
-    const FakeCalendar calendar(0);
-    FakeClock clock(at(2026, 6, 2, 8, 0, 0));
-    {
-        WorkingStore store(path("work.db"));
-        store.add(usageOf({{{day(2026, 6, 1), "ann", "Mail"}, 9000}}));
-        AgentEngine engine(clock, calendar, store, publisher, AgentSettings{});
-        engine.start();
-    }
-    QCOMPARE(replaced, 1);
-    // Restarted the same day: the day is not published again.
-    WorkingStore store(path("work.db"));
-    AgentEngine again(clock, calendar, store, publisher, AgentSettings{});
-    again.start();
-    again.tick();
-    QCOMPARE(replaced, 1);
-    QCOMPARE(dayText(again.publishedThrough().value()), std::string("2026-06-01"));
 }
 
 void TstAgentPublish::failedSaveIsPutBack() {
@@ -446,25 +418,30 @@ void TstAgentPublish::failedSaveIsPutBack() {
     QCOMPARE(store.rowsBefore(day(2026, 6, 2)).at(0).time, Millis(3000));
 }
 
-// The published file holds the recent window; the store keeps the retention,
-// and a console that fell behind gets more days on demand.
+// The published file holds the recent window; the store keeps the retention, counted back from
+// the newest day held, and a console that fell behind gets more days on demand.
 void TstAgentPublish::publishWindow() {
     const FakeCalendar calendar(0);
     FakeClock clock(at(2026, 6, 10, 8, 0, 0));
     WorkingStore store(path("work.db"));
     for (unsigned d = 1; d <= 9; ++d)
-        store.add(usageOf({{{day(2026, 6, d), "ann", "Mail"}, 1000 * d}}));
+        store.add(usageOf({{{day(2026, 6, d), "ann", d < 3 ? "Old" : "Mail"}, 1000 * d}}));
     Publisher publisher(path("Data") / "VCWorkstation.mdb");
     AgentSettings settings;
     settings.publishDays = 3;
+    settings.retentionDays = 7;
     settings.version = "9.8.7";
     AgentEngine engine(clock, calendar, store, publisher, settings);
     engine.start();
-    QCOMPARE(readPublished(publisher.publishedFile()).rows,
+    QCOMPARE(publishedRows(publisher),
              (QStringList{"2026-06-07|ann|Mail|7", "2026-06-08|ann|Mail|8", "2026-06-09|ann|Mail|9"}));
     QVERIFY(engine.republish(5));
-    QCOMPARE(readPublished(publisher.publishedFile()).rows.size(), 5);
-    QCOMPARE(store.rowsBefore(day(2026, 6, 11)).size(), std::size_t(9));
+    QCOMPARE(publishedRows(publisher).size(), 5);
+    QVERIFY(engine.republish(30));
+    const ReadBack all = readPublished(publisher.publishedFile());
+    QCOMPARE(all.rows.size(), 7);
+    QCOMPARE(all.titles, QStringList{"Mail"}); // nor the names only dropped days used
+    QCOMPARE(store.rowsBefore(day(2026, 6, 11)).size(), std::size_t(7));
     SqliteDb published(publisher.publishedFile(), SqliteDb::Mode::ReadOnly);
     SqliteStatement info(published, "SELECT Value FROM PCAgentInfo WHERE Name = 'AgentVersion'");
     QVERIFY(info.step());
