@@ -33,12 +33,9 @@ void TstAbout::version_data() {
     QTest::addColumn<QString>("applicationVersion");
     QTest::addColumn<QString>("expected");
     QTest::newRow("not named: the built version") << QString() << "Version 1.0.0";
-    QTest::newRow("named by start-up") << "1.0.0"
-                                       << "Version 1.0.0";
-    QTest::newRow("short form") << "2.3"
-                                << "Version 2.3.0";
-    QTest::newRow("build number dropped") << "4.5.6.7"
-                                          << "Version 4.5.6";
+    QTest::newRow("named by start-up") << QString("1.0.0") << "Version 1.0.0";
+    QTest::newRow("short form") << QString("2.3") << "Version 2.3.0";
+    QTest::newRow("build number dropped") << QString("4.5.6.7") << "Version 4.5.6";
 }
 
 void TstAbout::version() {
