@@ -189,43 +189,37 @@ private slots:
         QCOMPARE(feedback.messages.size(), 0);
     }
 
-    void loadingOpensMenuStartupAndIgnoresCase() {
-        PropertyBag bag;
-        bag.write("menusmax", 3, 1);
-        bag.write("MENUCUR", 3, 1);
-        bag.write("MenuStartup", 2, 1);
-        bag.write("menucaption2", "Second", "Menu");
-        ScriptedFeedback feedback;
-        auto bar = makeBar(feedback);
-        bar->ReadProperties(bag);
-        QCOMPARE(bar->MenusMax(), 3);
-        QCOMPARE(bar->MenuCur(), 2);
-        QCOMPARE(bar->MenuCaption(), "Second");
-    }
-
-    // Loading stores the saved MenuCur; it must not open it, so a saved 0 or a saved menu with
-    // no items never beeps or shows a range message.
-    void loadingAQuietMenuCur_data() {
+    // Loading opens MenuStartup, whatever the keys' letter case. The saved MenuCur is only stored,
+    // never opened, so a saved 0 or a saved menu with no items never beeps or shows a range message.
+    void loadingOpensMenuStartup_data() {
         QTest::addColumn<int>("menuCur");
         QTest::addColumn<int>("itemsOfMenu2");
-        QTest::newRow("no menu open") << 0 << 1;
-        QTest::newRow("menu without items") << 2 << 0;
+        QTest::addColumn<int>("startup");
+        QTest::addColumn<bool>("upperCase");
+        QTest::newRow("no menu open") << 0 << 1 << 1 << false;
+        QTest::newRow("menu without items") << 2 << 0 << 1 << false;
+        QTest::newRow("keys in upper case") << 3 << 1 << 2 << true;
     }
-    void loadingAQuietMenuCur() {
+    void loadingOpensMenuStartup() {
         QFETCH(int, menuCur);
         QFETCH(int, itemsOfMenu2);
+        QFETCH(int, startup);
+        QFETCH(bool, upperCase);
+        const auto key = [upperCase](const QString& name) { return upperCase ? name.toUpper() : name; };
         PropertyBag bag;
-        bag.write("MenusMax", 2, 1);
-        bag.write("MenuItemsMax2", itemsOfMenu2, 1);
-        bag.write("MenuCur", menuCur, 1);
-        bag.write("MenuStartup", 1, 1);
+        bag.write(key("MenusMax"), 3, 1);
+        bag.write(key("MenuItemsMax2"), itemsOfMenu2, 1);
+        bag.write(key("MenuCur"), menuCur, 1);
+        bag.write(key("MenuStartup"), startup, 1);
+        bag.write(key("MenuCaption2"), "Second", "Menu");
         ScriptedFeedback feedback;
         auto bar = makeBar(feedback);
         bar->ReadProperties(bag);
         QCOMPARE(feedback.beeps, 0);
         QCOMPARE(feedback.messages.size(), 0);
-        QCOMPARE(bar->MenuCur(), 1);
+        QCOMPARE(bar->MenuCur(), startup);
         QCOMPARE(bar->MenuItemsMax(), 1);
+        QCOMPARE(bar->menus().Caption(2), "Second");
     }
 
     void brokenFileLeavesTheBar() {
