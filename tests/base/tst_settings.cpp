@@ -71,7 +71,6 @@ void TstSettings::daysBehindLimit_data() {
 
 void TstSettings::daysBehindLimit() {
     QFETCH(QString, stored);
-    QFETCH(int, limit);
     QTemporaryDir dir;
     const QString path = dir.filePath("Vellumcrest.ini");
     {
@@ -80,7 +79,7 @@ void TstSettings::daysBehindLimit() {
         file.write("[Settings]\n" + stored.toUtf8() + "\n");
     }
     Settings settings(path);
-    QCOMPARE(settings.daysBehindLimit(), limit);
+    QTEST(settings.daysBehindLimit(), "limit");
     // What is stored is read back by the next start.
     settings.storeDaysBehindLimit(12);
     QCOMPARE(Settings(path).daysBehindLimit(), 12);
