@@ -83,13 +83,6 @@ class TstMenuModel : public QObject {
 private slots:
     void initTestCase() { TestEnv::setUp(); }
 
-    // The open menu's first icon is its first item's slot in the cache (k = 2), not menu 1's.
-    void paintedIconComesFromItsCacheSlot() {
-        Bar bar({1, 6, 1, 1}, 400, 2);
-        QVERIFY(bar.open()->downArrow().IsDisplayed());
-        QCOMPARE(bar.pixel(bar.item(1)->Left() + 5, bar.item(1)->Top() + 5), Bar::iconColour(2));
-    }
-
     // A caption starting just below the clip line must not touch the menu button under it: at
     // every height, the top row of the button below the open menu looks like the last button's.
     void captionBelowClipLineLeavesNextButton() {
