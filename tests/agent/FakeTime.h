@@ -1,6 +1,5 @@
-// A settable clock and a calendar with chosen UTC offsets and clock changes, so
-// tests can put the agent on any day, across midnight and across
-// daylight-saving changes.
+// A settable clock and a calendar with chosen UTC offsets and clock changes, so tests can put the agent on
+// any day, across midnight and across daylight-saving changes.
 #pragma once
 
 #include "agent/core/Days.h"
@@ -27,8 +26,7 @@ private:
 
 class FakeCalendar : public vcagent::LocalCalendar {
 public:
-    // offset: local minus UTC before the first change; changes: (UTC instant, new
-    // offset).
+    // offset: local minus UTC before the first change; changes: (UTC instant, new offset).
     explicit FakeCalendar(vcagent::Millis offset,
                           std::vector<std::pair<vcagent::Millis, vcagent::Millis>> changes = {})
         : m_offset(offset), m_changes(std::move(changes)) {}
@@ -52,8 +50,7 @@ private:
     std::vector<std::pair<vcagent::Millis, vcagent::Millis>> m_changes;
 };
 
-// UTC milliseconds of a local wall-clock time at a fixed offset, for readable
-// test data.
+// UTC milliseconds of a local wall-clock time at a fixed offset, for readable test data.
 inline vcagent::Millis at(int y, unsigned m, unsigned d, int hh, int mm, int ss, vcagent::Millis offset = 0) {
     const vcagent::Day day{std::chrono::year{y} / std::chrono::month{m} / std::chrono::day{d}};
     return static_cast<vcagent::Millis>(day.time_since_epoch().count()) * 86400000 +

@@ -71,7 +71,6 @@ private slots:
     void publishedFileReadsBackInTheConsole();
     void workingStoreKeepsTimeAcrossRestarts();
     void damagedWorkingStoreIsSetAside();
-    void failureMidWriteLeavesThePublishedFile();
     void fileInUseIsRetriedLater();
     void openDayIsNeverPublished();
     void startUpPublishesDaysLeftOver();
@@ -108,6 +107,27 @@ void TstAgentPublish::publishedFileReadsBackInTheConsole() {
     QCOMPARE(back.users, (QStringList{"ann", "bob"}));
     QCOMPARE(back.titles, (QStringList{"Report \"Q2\" - Writer", "Untitled - Notepad", "WineMine"}));
     QVERIFY(!fs::exists(publisher.pendingFile()));
+
+    // A failure part-way through the next file leaves this one as it was.
+    const QByteArray before = contents(publisher.publishedFile());
+    store.add(usageOf({{{day(2026, 6, 3), "ann", "Mail"}, 7000}, {{day(2026, 6, 3), "ann", "Web"}, 7000}}));
+    publisher.setRowWritten([](std::size_t row) {
+        if (row == 1)
+            throw std::runtime_error("disk removed");
+    });
+    QCOMPARE(publisher.publish(store.rowsBefore(day(2026, 6, 4)), error), Publisher::Result::Failed);
+    QVERIFY2(error.find("disk removed") != std::string::npos, error.c_str());
+    QCOMPARE(contents(publisher.publishedFile()), before);
+    QVERIFY(!fs::exists(publisher.pendingFile()));
+
+    // A half-written file from a crash is thrown away, never renamed into place.
+    QFile stale(QString::fromStdString(publisher.pendingFile().string()));
+    QVERIFY(stale.open(QIODevice::WriteOnly));
+    stale.write("half a database");
+    stale.close();
+    publisher.setRowWritten({});
+    QCOMPARE(publisher.publish(store.rowsBefore(day(2026, 6, 4)), error), Publisher::Result::Published);
+    QCOMPARE(publishedRows(publisher).size(), 5);
 }
 
 void TstAgentPublish::workingStoreKeepsTimeAcrossRestarts() {
@@ -158,38 +178,8 @@ void TstAgentPublish::damagedWorkingStoreIsSetAside() {
     QVERIFY_THROWS_EXCEPTION(AgentError, WorkingStore(path("other.db")));
 }
 
-void TstAgentPublish::failureMidWriteLeavesThePublishedFile() {
-    WorkingStore store(path("work.db"));
-    store.add(usageOf({{{day(2026, 6, 1), "ann", "Mail"}, 5000}}));
-    Publisher publisher(path("Data") / "VCWorkstation.mdb");
-    std::string error;
-    QCOMPARE(publisher.publish(store.rowsBefore(day(2026, 6, 2)), error), Publisher::Result::Published);
-    const QByteArray before = contents(publisher.publishedFile());
-
-    store.add(usageOf({{{day(2026, 6, 2), "ann", "Mail"}, 7000}, {{day(2026, 6, 2), "ann", "Web"}, 7000}}));
-    publisher.setRowWritten([](std::size_t row) {
-        if (row == 1)
-            throw std::runtime_error("disk removed");
-    });
-    QCOMPARE(publisher.publish(store.rowsBefore(day(2026, 6, 3)), error), Publisher::Result::Failed);
-    QVERIFY2(error.find("disk removed") != std::string::npos, error.c_str());
-    QCOMPARE(contents(publisher.publishedFile()), before);
-    QVERIFY(!fs::exists(publisher.pendingFile()));
-    QCOMPARE(publishedRows(publisher), QStringList{"2026-06-01|ann|Mail|5"});
-
-    // A half-written file from a crash is thrown away, never renamed into place.
-    QFile stale(QString::fromStdString(publisher.pendingFile().string()));
-    QVERIFY(stale.open(QIODevice::WriteOnly));
-    stale.write("half a database");
-    stale.close();
-    publisher.setRowWritten({});
-    QCOMPARE(publisher.publish(store.rowsBefore(day(2026, 6, 3)), error), Publisher::Result::Published);
-    QCOMPARE(publishedRows(publisher).size(), 3);
-}
-
-// A reader holding the published file: the complete new file is kept and only
-// the rename is tried again, less and less often; it is reported once it keeps
-// happening.
+// A reader holding the published file: the complete new file is kept and only the rename is tried again, less
+// and less often; it is reported once it keeps happening.
 void TstAgentPublish::fileInUseIsRetriedLater() {
     int attempts = 0;
     int rowsWritten = 0;
@@ -255,8 +245,7 @@ void TstAgentPublish::openDayIsNeverPublished() {
     Publisher publisher(path("Data") / "VCWorkstation.mdb");
     AgentEngine engine(clock, calendar, store, publisher, AgentSettings{});
     engine.start();
-    // At start-up there are no complete days: an empty file, so readers find the
-    // tables.
+    // At start-up there are no complete days: an empty file, so readers find the tables.
     QCOMPARE(publishedRows(publisher), QStringList{});
     for (int i = 0; i < 10; ++i) {
         engine.sample(1, Sample{"ann", i < 5 ? "Mail" : "Web", 0, false});
@@ -366,8 +355,6 @@ void TstAgentPublish::clockChanges() {
     QFETCH(qint64, start);
     QFETCH(qint64, jump);
     QFETCH(qint64, passing);
-    QFETCH(QStringList, published);
-    QFETCH(int, keptRows);
     const FakeCalendar calendar(0);
     FakeClock clock(start);
     WorkingStore store(path("work.db"));
@@ -384,8 +371,8 @@ void TstAgentPublish::clockChanges() {
     clock.advance(passing);
     engine.tick();
     engine.stop();
-    QCOMPARE(publishedRows(publisher), published);
-    QCOMPARE(store.rowsBefore(day(2030, 1, 1)).size(), std::size_t(keptRows));
+    QTEST(publishedRows(publisher), "published");
+    QTEST(int(store.rowsBefore(day(2030, 1, 1)).size()), "keptRows");
 }
 
 void TstAgentPublish::failedSaveIsPutBack() {

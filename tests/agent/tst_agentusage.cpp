@@ -1,5 +1,4 @@
-// The agent's counting rules: title cleaning, day texts, idle and lock,
-// midnight and clock changes.
+// The agent's counting rules: title cleaning, day texts, idle and lock, midnight and clock changes.
 #include "FakeTime.h"
 
 #include "agent/core/SampleMessage.h"
@@ -73,8 +72,7 @@ void TstAgentUsage::cleanText_data() {
 
 void TstAgentUsage::cleanText() {
     QFETCH(std::u16string, raw);
-    QFETCH(std::string, clean);
-    QCOMPARE(vcagent::cleanText(raw), clean);
+    QTEST(vcagent::cleanText(raw), "clean");
 }
 
 void TstAgentUsage::dayText_data() {
@@ -130,7 +128,6 @@ void TstAgentUsage::samplesCount() {
     QFETCH(qint64, spacing);
     QFETCH(qint64, interval);
     QFETCH(int, samples);
-    QFETCH(qint64, counted);
     const FakeCalendar calendar(0);
     UsageAccumulator usage(calendar, 300000);
     Millis t = at(2026, 6, 1, 12, 0, 0);
@@ -139,7 +136,7 @@ void TstAgentUsage::samplesCount() {
     Millis total = 0;
     for (const auto& [key, time] : usage.take())
         total += time;
-    QCOMPARE(total, counted);
+    QTEST(qint64(total), "counted");
 }
 
 void TstAgentUsage::queuedSamplesCountInFull() {
@@ -166,8 +163,7 @@ void TstAgentUsage::midnightSplitsASample() {
     QCOMPARE(taken.at(UsageKey{day(2026, 6, 2), "ann", "Editor"}), Millis(1500));
 }
 
-// A whole day of samples in a zone that moves its clock: the day holds exactly
-// its own length.
+// A whole day of samples in a zone that moves its clock: the day holds exactly its own length.
 void TstAgentUsage::daylightSavingDays_data() {
     QTest::addColumn<qint64>("change");      // UTC instant of the clock change
     QTest::addColumn<qint64>("offsetAfter"); // offset from then on (before: one hour)
@@ -177,8 +173,7 @@ void TstAgentUsage::daylightSavingDays_data() {
     // Clocks go forward at 02:00 local on 29 March: a 23-hour day.
     QTest::newRow("spring") << qint64(at(2026, 3, 29, 1, 0, 0)) << qint64(2 * kHour) << 3 << 29
                             << qint64(23 * kHour);
-    // Clocks go back at 03:00 local on 25 October (offset two hours until then):
-    // a 25-hour day.
+    // Clocks go back at 03:00 local on 25 October (offset two hours until then): a 25-hour day.
     QTest::newRow("autumn") << qint64(at(2026, 10, 25, 1, 0, 0)) << qint64(1 * kHour) << 10 << 25
                             << qint64(25 * kHour);
 }
@@ -311,13 +306,12 @@ void TstAgentUsage::redaction_data() {
 void TstAgentUsage::redaction() {
     QFETCH(QStringList, lines);
     QFETCH(QString, title);
-    QFETCH(QString, stored);
     std::vector<std::string> rules;
     for (const QString& line : lines)
         rules.push_back(line.toStdString());
     const TitleRedaction redaction = TitleRedaction::parse(rules);
     QVERIFY(redaction.rejected().empty());
-    QCOMPARE(QString::fromStdString(redaction.apply(title.toStdString())), stored);
+    QTEST(QString::fromStdString(redaction.apply(title.toStdString())), "stored");
 }
 
 void TstAgentUsage::redactionRules() {
