@@ -31,15 +31,11 @@ public:
                           std::vector<std::pair<vcagent::Millis, vcagent::Millis>> changes = {})
         : m_offset(offset), m_changes(std::move(changes)) {}
 
-    vcagent::Millis offsetAt(vcagent::Millis utc) const {
-        vcagent::Millis offset = m_offset;
-        for (const auto& [at, value] : m_changes)
-            if (utc >= at)
-                offset = value;
-        return offset;
-    }
     vcagent::Day dayOf(vcagent::Millis utc) const override {
-        const vcagent::Millis local = utc + offsetAt(utc);
+        vcagent::Millis local = utc + m_offset;
+        for (const auto& [at, offset] : m_changes)
+            if (utc >= at)
+                local = utc + offset;
         constexpr vcagent::Millis kDay = 86400000;
         const vcagent::Millis days = local >= 0 ? local / kDay : (local - kDay + 1) / kDay;
         return vcagent::Day{std::chrono::days{days}};
