@@ -18,13 +18,6 @@ std::unique_ptr<VerticalMenu> makeBar(ScriptedFeedback& feedback, int height = 5
     return bar;
 }
 
-QStringList keys(const PropertyBag& bag) {
-    QStringList names;
-    for (const auto& entry : bag.entries())
-        names << entry.name;
-    return names;
-}
-
 QImage solid(QColor colour) {
     QImage image(32, 32, QImage::Format_RGB32);
     image.fill(colour);
@@ -159,7 +152,6 @@ private slots:
         PropertyBag b;
         first->WriteProperties(a);
         second->WriteProperties(b);
-        QCOMPARE(keys(b), keys(a));
         QCOMPARE(a.toJson(), b.toJson());
         QCOMPARE(feedback.messages.size(), 0);
     }
@@ -239,53 +231,44 @@ private slots:
         QCOMPARE(bar->MenusMax(), 4);
     }
 
+    // A picture given by path or URL loads later, under its item's load name ("210": menu 2, item
+    // 10); until then the current menu and item may change.
     void picturePathsLoadAsynchronously() {
         QTemporaryDir dir;
         const QString picture = dir.filePath("icon.png");
         QVERIFY(solid(Qt::green).save(picture));
+        const auto pictureOn210 = [](const VerticalMenu& bar) {
+            return bar.menus().Item(2)->MenuItemItem(10)->Button().value<QImage>();
+        };
+        const auto setPictureOn210 = [](VerticalMenu& bar, const QString& source) {
+            bar.setMenusMax(2);
+            bar.setMenuCur(2);
+            bar.setMenuItemsMax(10);
+            bar.setMenuItemCur(10);
+            bar.setMenuItemPictureURL(source);
+        };
         ScriptedFeedback feedback;
         auto bar = makeBar(feedback);
         bar->setHostProbe([] { return false; });
-        bar->setMenusMax(2);
-        bar->setMenuCur(2);
-        bar->setMenuItemsMax(2);
-        bar->setMenuItemCur(2);
-        bar->setMenuItemPictureURL(picture);
-        // The load completes later; until then the current menu and item may change.
+        setPictureOn210(*bar, picture);
         bar->setMenuCur(1);
-        QTRY_VERIFY(!bar->menus().Item(2)->MenuItemItem(2)->Button().value<QImage>().isNull());
+        QTRY_VERIFY(!pictureOn210(*bar).isNull());
+        QCOMPARE(pictureOn210(*bar).pixel(3, 3), QColor(Qt::green).rgb());
         QCOMPARE(bar->MenuCur(), 1);
         QCOMPARE(bar->MenuItemCur(), 1);
 
         PropertyBag bag;
         bar->InitProperties();
-        bar->setMenusMax(2);
-        bar->setMenuCur(2);
-        bar->setMenuItemsMax(2);
-        bar->setMenuItemCur(2);
-        bar->setMenuItemPictureURL(QUrl::fromLocalFile(picture).toString());
+        setPictureOn210(*bar, QUrl::fromLocalFile(picture).toString());
         bar->WriteProperties(bag);
-        QVERIFY(bag.contains("MenuItemPictureURL22"));
-        QVERIFY(!bag.contains("MenuItemIcon22"));
+        QVERIFY(bag.contains("MenuItemPictureURL210"));
+        QVERIFY(!bag.contains("MenuItemIcon210"));
 
         auto loaded = makeBar(feedback);
         loaded->setHostProbe([] { return false; });
         loaded->ReadProperties(bag);
-        QTRY_VERIFY(!loaded->menus().Item(2)->MenuItemItem(2)->Button().value<QImage>().isNull());
+        QTRY_VERIFY(!pictureOn210(*loaded).isNull());
         QCOMPARE(loaded->MenuCur(), 1);
-    }
-
-    void arrivalByLoadName() {
-        ScriptedFeedback feedback;
-        auto bar = makeBar(feedback);
-        bar->setMenusMax(2);
-        bar->setMenuCur(2);
-        bar->setMenuItemsMax(10);
-        bar->setMenuCur(1);
-        bar->AsyncReadComplete("210", solid(Qt::blue));
-        QCOMPARE(bar->menus().Item(2)->MenuItemItem(10)->Button().value<QImage>().pixel(3, 3),
-                 QColor(Qt::blue).rgb());
-        QCOMPARE(bar->MenuCur(), 1);
     }
 
     // A repaint that arrives while the items scroll waits for the scroll to end: painting over
