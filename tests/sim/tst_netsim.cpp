@@ -123,8 +123,8 @@ private slots:
         QVERIFY2(QFileInfo(TestEnv::agentPath()).isExecutable(), qPrintable(TestEnv::agentPath()));
     }
 
-    // The quirks are all there, and the contract holds before the console could see them and
-    // after a day is added (to the machines whose agent runs, in whatever letter case).
+    // After a day is added (to the machines whose agent runs, in whatever letter case) the
+    // network still keeps the contract, every day's rows included, and carries every quirk.
     void quirksArePresentAndAdvance() {
         QTemporaryDir tmp;
         const QString dir = tmp.path() + "/net";
