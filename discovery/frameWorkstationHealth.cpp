@@ -68,12 +68,14 @@ frameWorkstationHealth::frameWorkstationHealth(Network& network, Feedback& feedb
     tvHealth->setWordWrap(false);
     tvHealth->verticalHeader()->hide();
     tvHealth->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
-    // The result says why a download failed: it goes last, as wide as its longest reason (the
-    // table scrolls sideways rather than cut it).
+    // The result says why a download failed: it is shown beside the service, as wide as its
+    // longest reason, so the default window shows it whole; the dates and the agent's version
+    // are what the table scrolls sideways to.
     QHeaderView* header = tvHealth->horizontalHeader();
     header->setSectionResizeMode(QHeaderView::ResizeToContents);
-    header->moveSection(header->visualIndex(WorkstationHealth::Result), WorkstationHealth::ColumnCount - 1);
-    header->setStretchLastSection(false);
+    header->moveSection(header->visualIndex(WorkstationHealth::Result),
+                        header->visualIndex(WorkstationHealth::Service) + 1);
+    header->setStretchLastSection(true);
     header->setMinimumSectionSize(fontMetrics().horizontalAdvance(QStringLiteral("Yes")) + 12);
 
     lblDaysBehind = new QLabel(QStringLiteral("Mark monitored workstations more than"), this);

@@ -8,7 +8,9 @@
 #include <QChart>
 #include <QChartView>
 #include <QFont>
+#include <QFontMetrics>
 #include <QFontMetricsF>
+#include <QGraphicsLayout>
 #include <QHorizontalStackedBarSeries>
 #include <QImage>
 #include <QLabel>
@@ -53,6 +55,9 @@ QChart* newChart(const QString& title) {
     chart->setTitle(title);
     chart->setAnimationOptions(QChart::NoAnimation);
     chart->setMargins(QMargins(4, 4, 4, 4));
+    // The page is small for two charts: no frame around each beyond its margins.
+    chart->layout()->setContentsMargins(0, 0, 0, 0);
+    chart->setBackgroundRoundness(0);
     return chart;
 }
 
@@ -73,12 +78,14 @@ ReportCharts::ReportCharts(QWidget* parent) : QWidget(parent) {
     lblNoCharts->setWordWrap(true);
 
     // One above the other: the bars get the page's whole width, so a month of days keeps its
-    // rotated date labels whole; the shares below keep a readable row per application.
+    // rotated date labels whole; the shares below are as tall as their rows need (a row lower
+    // than its name's letters shows no name at all), the bars take the rest.
     m_charts = new QWidget(this);
     auto* charts = new QVBoxLayout(m_charts);
     charts->setContentsMargins(0, 0, 0, 0);
-    charts->addWidget(chvMinutes, 3);
-    charts->addWidget(chvShares, 2);
+    charts->setSpacing(2);
+    charts->addWidget(chvMinutes, 1);
+    charts->addWidget(chvShares, 0);
     m_stack = new QStackedLayout(this);
     m_stack->addWidget(lblNoCharts);
     m_stack->addWidget(m_charts);
@@ -213,6 +220,9 @@ void ReportCharts::fillCharts() {
     horizontal->attachAxis(percent);
     shares->legend()->hide();
     replaceChart(chvShares, shares);
+    // Each row a little taller than its label; the rest is the title and the percent axis.
+    const int rowHeight = QFontMetrics(rows->labelsFont()).height() + 9;
+    chvShares->setFixedHeight(static_cast<int>(all.size()) * rowHeight + 80);
     m_stack->setCurrentWidget(m_charts);
 }
 

@@ -186,16 +186,15 @@ private slots:
             fx.tvHealth()->model()->index(0, WorkstationHealth::Result).data(Qt::ToolTipRole).toString();
         QCOMPARE(QTextDocumentFragment::fromHtml(tip).toPlainText(),
                  QString("Could not be read: <b>not</b> a database"));
-        // At the page's size in the console's first window the reason is not cut.
-        QHeaderView* header = fx.tvHealth()->horizontalHeader();
-        QCOMPARE(header->visualIndex(WorkstationHealth::Result), WorkstationHealth::ColumnCount - 1);
+        // At the page's size in the console's first window the reason is shown whole.
         QVERIFY(QTest::qWaitForWindowExposed(fx.page.get()));
+        QHeaderView* header = fx.tvHealth()->horizontalHeader();
         const int needed =
             fx.tvHealth()->fontMetrics().horizontalAdvance("Could not be read: <b>not</b> a database");
-        QVERIFY2(
-            fx.tvHealth()->columnWidth(WorkstationHealth::Result) > needed,
-            qPrintable(
-                QString("%1 <= %2").arg(fx.tvHealth()->columnWidth(WorkstationHealth::Result)).arg(needed)));
+        QVERIFY(fx.tvHealth()->columnWidth(WorkstationHealth::Result) > needed);
+        QVERIFY(header->sectionViewportPosition(WorkstationHealth::Result) +
+                    header->sectionSize(WorkstationHealth::Result) <=
+                fx.tvHealth()->viewport()->width());
     }
 
     void treeShowsTheSameMark() {
