@@ -66,4 +66,8 @@ void frameCheckWorkstations::checkWorkstations() {
             break;
         }
     }
+    // Names the list held that no machine can have: said where the operator looks, so the
+    // list can be mended.
+    for (const MachineName::Skipped& skipped : m_network.skippedNames())
+        lstCheck->addItem(MachineName::skippedText(skipped));
 }

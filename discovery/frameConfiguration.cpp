@@ -195,8 +195,13 @@ void frameConfiguration::LoadWorkstations() {
     }
     emit showWorkstationDataPageRequested();
     const QString problem = m_network.problem();
-    emit statusText(problem.isEmpty() ? WorkstationRegistry::foundText(workstationNodeCount())
-                                      : QStringLiteral("The network could not be scanned: ") + problem);
+    QString text = problem.isEmpty() ? WorkstationRegistry::foundText(workstationNodeCount())
+                                     : QStringLiteral("The network could not be scanned: ") + problem;
+    const QList<MachineName::Skipped> skipped = m_network.skippedNames();
+    if (!skipped.isEmpty())
+        text += QStringLiteral("; ") + MachineName::skippedText(skipped.first()) +
+                (skipped.size() > 1 ? QStringLiteral(" (and %1 more)").arg(skipped.size() - 1) : QString());
+    emit statusText(text);
 }
 
 void frameConfiguration::GetServers(const QString& unused, qint32& count) {

@@ -84,6 +84,10 @@ QString printable(const QString& name) {
     return shown;
 }
 
+QString skippedText(const Skipped& skipped) {
+    return QStringLiteral("\"%1\" skipped: %2").arg(printable(skipped.name), skipped.reason);
+}
+
 QStringList usable(const QStringList& names, QList<Skipped>* skipped) {
     QStringList kept;
     QSet<QString> seen;

@@ -38,6 +38,9 @@ struct Skipped {
 // dropped. Refused names go into `skipped` with the reason, and each is named in a warning.
 QStringList usable(const QStringList& names, QList<Skipped>* skipped = nullptr);
 
+// The operator's line for a skipped name: `"name" skipped: reason`.
+QString skippedText(const Skipped& skipped);
+
 // The name with control and other invisible characters shown as \xNN, for messages.
 QString printable(const QString& name);
 

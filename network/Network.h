@@ -3,8 +3,10 @@
 // Machine names compare without regard to letter case in every back end, as Windows does.
 #pragma once
 
+#include "network/MachineName.h"
 #include <memory>
 #include <optional>
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -87,6 +89,9 @@ public:
     // Why the last enumeration failed or the last run stopped, in the operator's words; empty
     // when nothing went wrong as a whole.
     virtual QString problem() const { return QString(); }
+
+    // Names the last enumeration left out as unusable (each with the reason), in its order.
+    virtual QList<MachineName::Skipped> skippedNames() const { return {}; }
 
     // The domain name of this computer; empty when unknown.
     virtual QString domainName() = 0;

@@ -35,7 +35,7 @@ public:
 
     const SmbNetworkConfig& config() const { return m_config; }
     // Names refused by the last enumeration, with the reasons.
-    QList<MachineName::Skipped> skippedNames() const { return m_skipped; }
+    QList<MachineName::Skipped> skippedNames() const override { return m_skipped; }
 
     // The directory's computers read in pages of pageSize (for tests of the paging).
     std::optional<QStringList> directoryComputers(int pageSize);

@@ -44,7 +44,13 @@ void TstFrameCheckWorkstations::everyMachineGetsALine() {
     writer.writeServiceLines("WS7", {"second-call-error=1722", "VCWorkstation=4"});
     writer.writeAgentService("O'Brien", 7);
     // WS9 has no folder at all: unreachable.
-    SimNetwork network(dir.path());
+    // Names the list held that no machine can have end the list, printable.
+    struct SkippingNetwork : SimNetwork {
+        using SimNetwork::SimNetwork;
+        QList<MachineName::Skipped> skippedNames() const override {
+            return {{"2130706433", "an all-digit name"}, {"bad\tname", "not a name"}};
+        }
+    } network(dir.path());
     ScriptedFeedback feedback;
     frameCheckWorkstations page(network, feedback);
     page.show();
@@ -63,6 +69,8 @@ void TstFrameCheckWorkstations::everyMachineGetsALine() {
                               "WS7: Vellumcrest service not installed",
                               "O'Brien: Vellumcrest service paused",
                               "WS9: Vellumcrest service not installed",
+                              "\"2130706433\" skipped: an all-digit name",
+                              "\"bad\\x09name\" skipped: not a name",
                           }));
     QCOMPARE(feedback.messages.size(), 2);
     QCOMPARE(feedback.messages[0].text, QString("ERROR_MORE_DATA not returned; error 6"));
