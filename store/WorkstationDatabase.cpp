@@ -10,8 +10,13 @@
 #include <QRegularExpression>
 
 WorkstationDatabase::WorkstationDatabase(const QString& path) {
-    if (!QFileInfo(path).isFile())
+    const QFileInfo file(path);
+    if (!file.isFile())
         throw VcError(ErrorNumber::FileFailure, QStringLiteral("File not found: ") + path);
+    // The engine takes an empty file for an empty database; an agent always publishes its tables,
+    // so an empty file is one cut off on its way (a full disk, a copy that failed).
+    if (file.size() == 0)
+        throw VcError(ErrorNumber::NotADatabase, QStringLiteral("The file is empty: ") + path);
     m_file = std::make_unique<FileDatabase>(path, FileDatabase::Access::ReadOnly, path);
     // The file comes from another machine: no functions or virtual tables run from its schema,
     // no writes to its internals, and every read ends within the budget.
@@ -45,6 +50,27 @@ std::unique_ptr<SqlStatement> prepared(FileDatabase& db, const QByteArray& sql, 
     }
 }
 
+// Whether the file keeps its text as UTF-16; the engine then hands its UTF-16 out as stored.
+bool keepsUtf16(FileDatabase& db) {
+    SqlStatement encoding(db, "PRAGMA encoding");
+    return encoding.step() && encoding.utf16Text(0).startsWith(QLatin1String("UTF-16"));
+}
+
+// A name from the file is one only when it is well-formed text: the bytes of a UTF-8 file (or of
+// a blob) must be UTF-8, the units of a UTF-16 file whole pairs. The engine and the conversions
+// after it turn damaged text into one replacement mark or another, so two different damaged
+// names (two people) would become one.
+bool wellFormed(const SqlStatement& q, int column, bool utf16) {
+    const SqlStatement::Type type = q.type(column);
+    if (type == SqlStatement::Type::Text && utf16)
+        return QStringView(q.utf16Text(column)).isValidUtf16();
+    if (type == SqlStatement::Type::Text)
+        return q.bytes(column).isValidUtf8();
+    if (type == SqlStatement::Type::Blob)
+        return q.value(column).toByteArray().isValidUtf8();
+    return true; // a number or nothing: the caller judges it
+}
+
 } // namespace
 
 std::optional<QStringList> WorkstationDatabase::column(const QString& table, const QString& field) const {
@@ -57,9 +83,12 @@ std::optional<QStringList> WorkstationDatabase::column(const QString& table, con
     const auto q = prepared(*m_file, QStringLiteral("SELECT %1 FROM %2").arg(field, table).toUtf8(), table);
     if (!q)
         return std::nullopt;
+    const bool utf16 = keepsUtf16(*m_file);
     QStringList values;
-    while (q->step())
-        values << (q->isText(0) ? q->utf16Text(0) : q->value(0).toString());
+    while (q->step()) {
+        if (wellFormed(*q, 0, utf16))
+            values << (q->isText(0) ? q->utf16Text(0) : q->value(0).toString());
+    }
     return values;
 }
 
@@ -103,11 +132,14 @@ bool WorkstationDatabase::forEachDayRow(const std::function<void(const DayRow&)>
         return false;
     if (after)
         q->bindText(1, Dates::toStored(after->addDays(1)));
+    const bool utf16 = keepsUtf16(*m_file);
+    const QVariant noName(QMetaType::fromType<QString>());
     DayRow row;
     while (q->step()) {
         row.date = q->value(0);
-        row.userName = q->value(1);
-        row.appTitle = q->value(2);
+        // A damaged name is no name: the row is left out as one without a user or title.
+        row.userName = wellFormed(*q, 1, utf16) ? q->value(1) : noName;
+        row.appTitle = wellFormed(*q, 2, utf16) ? q->value(2) : noName;
         row.duration = q->value(3);
         visit(row);
     }

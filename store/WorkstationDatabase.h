@@ -15,14 +15,17 @@ class FileDatabase;
 
 class WorkstationDatabase {
 public:
-    // Opens the file read-only; throws VcError when it cannot be opened as a database.
+    // Opens the file read-only; throws VcError when it cannot be opened as a database or is
+    // empty (the engine would take an empty file for a database without tables).
     explicit WorkstationDatabase(const QString& path);
     ~WorkstationDatabase();
     WorkstationDatabase(const WorkstationDatabase&) = delete;
     WorkstationDatabase& operator=(const WorkstationDatabase&) = delete;
 
     // PCUsers.UserName / PCAppTitles.AppTitle in stored order; nothing when the table or
-    // field is missing or cannot be read (that step fails alone).
+    // field is missing or cannot be read (that step fails alone). Here and in the day rows, a
+    // name that is not well-formed text (bytes that are no UTF-8, half a UTF-16 pair) is left
+    // out, so that two different damaged names never become one.
     std::optional<QStringList> userNames() const;
     std::optional<QStringList> appTitles() const;
 

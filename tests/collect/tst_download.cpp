@@ -6,6 +6,7 @@
 #include "network/SimNetwork.h"
 #include "store/Dates.h"
 #include "store/ManagerDatabase.h"
+#include "store/WorkstationDatabase.h"
 #include "support/ManagerFixture.h"
 #include "support/SimNetworkWriter.h"
 #include "support/TestEnv.h"
@@ -27,6 +28,8 @@ private slots:
     void mergedRecordSharesTheMergesTransaction();
     void outcomeSaysWhatDidNotHappen_data();
     void outcomeSaysWhatDidNotHappen();
+    void damagedFileOrNames_data();
+    void damagedFileOrNames();
 };
 
 void TstDownload::noCheckedWorkstation() {
@@ -280,6 +283,58 @@ void TstDownload::outcomeSaysWhatDidNotHappen() {
     summary.datedAfterToday = future;
     QCOMPARE(downloadOutcomeText(summary), text);
     QCOMPARE(downloadOutcomeDetails(summary), details);
+}
+
+// An empty file is a file cut off on its way, not a workstation without usage; names that are
+// not well-formed text are no names, so two different ones never become one person.
+void TstDownload::damagedFileOrNames_data() {
+    QTest::addColumn<QString>("encoding"); // of the agent file; empty: the file is emptied
+    QTest::addColumn<QString>("first");    // the two damaged names' bytes, in hex
+    QTest::addColumn<QString>("second");
+    QTest::newRow("an empty file") << ""
+                                   << ""
+                                   << "";
+    QTest::newRow("bytes that are no UTF-8") << "UTF-8"
+                                             << "FF41"
+                                             << "FE41";
+    QTest::newRow("surrogates encoded in UTF-8") << "UTF-8"
+                                                 << "EDA08041"
+                                                 << "EDA08141";
+    QTest::newRow("half pairs in a UTF-16 file") << "UTF-16le"
+                                                 << "00D84100"
+                                                 << "01D84100";
+}
+
+void TstDownload::damagedFileOrNames() {
+    QFETCH(QString, encoding);
+    QFETCH(QString, first);
+    QFETCH(QString, second);
+    QTemporaryDir dir;
+    SimNetworkWriter writer(dir.filePath("net"));
+    writer.writeNetwork("SIMNET", {"WS1"});
+    writer.writeAgentDatabase("WS1", {}, {}, {});
+    const QString path = writer.agentDatabasePath("WS1");
+    QVERIFY(QFile::resize(path, 0));
+    if (!encoding.isEmpty()) {
+        const QString damaged = "CAST(X'%1' AS TEXT)";
+        ManagerFixture::execute(
+            path, QStringLiteral("PRAGMA encoding = '%1';").arg(encoding) + kWorkstationSchemaSql +
+                      QStringLiteral("INSERT INTO PCUsers (UserName) VALUES ('alice'), (%1), (%2);"
+                                     "INSERT INTO PCAppTitles (AppTitle) VALUES ('Notes'), (%1 || ' title');"
+                                     "INSERT INTO PCDaySummary VALUES ('2024-03-01', 'alice', 'Notes', 30), "
+                                     "('2024-03-01', %1, 'Notes', 60), ('2024-03-01', %2, 'Notes', 90), "
+                                     "('2024-03-01', 'alice', %1 || ' title', 120);")
+                          .arg(damaged.arg(first), damaged.arg(second)));
+    }
+    SimNetwork network(writer.dir());
+    ManagerFixture f;
+    f.registerWorkstations({"WS1"});
+    WorkstationMerge merge(f.db());
+    const DownloadSummary summary = downloadWorkstations(merge, network, {"WS1"});
+    QCOMPARE(summary.notRead.size(), encoding.isEmpty() ? 1 : 0);
+    QCOMPARE(f.scalar("SELECT count(*) FROM MGRUsers"), encoding.isEmpty() ? 0 : 1);
+    QCOMPARE(f.scalar("SELECT count(*) FROM MGRAppTitles"), encoding.isEmpty() ? 0 : 1);
+    QCOMPARE(f.scalar("SELECT coalesce(sum(Duration), 0) FROM MGRDaySummary"), encoding.isEmpty() ? 0 : 30);
 }
 
 QTEST_MAIN(TstDownload)

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 namespace AgentOracle {
@@ -57,6 +58,17 @@ std::optional<double> secondsOf(const QVariant& value) {
     return seconds;
 }
 
+// Whether a name column is well-formed text, from its type and its bytes as the engine casts
+// them: a UTF-8 file's text and any blob must be UTF-8, a UTF-16 file's text whole pairs.
+bool wellFormed(const SqlStatement& row, int column, bool utf16) {
+    const QString type = row.value(column + 1).toString();
+    if (type == QLatin1String("text") && utf16)
+        return QStringView(row.value(column).toString()).isValidUtf16();
+    if (type == QLatin1String("text") || type == QLatin1String("blob"))
+        return row.value(column + 2).toByteArray().isValidUtf8();
+    return true;
+}
+
 QStringList lines(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -100,12 +112,17 @@ Import expected(const QString& network, const QStringList& machines, QDate since
         bool readable = true;
         {
             std::unique_ptr<FileDatabase> agent;
+            bool utf16 = false;
+            // An empty file is one cut off on its way, not an agent's file without tables.
+            readable = QFileInfo(path).size() > 0;
             try {
                 agent = std::make_unique<FileDatabase>(path, FileDatabase::Access::ReadOnly);
                 // Anything but a table under one of the names (a view may never end) is refused whole.
                 SqlStatement q(*agent, "SELECT count(*) FROM sqlite_master WHERE type <> 'table' AND "
                                        "lower(name) IN ('pcusers', 'pcapptitles', 'pcdaysummary')");
-                readable = q.step() && q.int64(0) == 0;
+                readable = readable && q.step() && q.int64(0) == 0;
+                SqlStatement encoding(*agent, "PRAGMA encoding");
+                utf16 = encoding.step() && encoding.value(0).toString().startsWith(QLatin1String("UTF-16"));
             } catch (const VcError&) {
                 readable = false;
             }
@@ -127,36 +144,44 @@ Import expected(const QString& network, const QStringList& machines, QDate since
                     readable = false;
                 }
             };
-            read("SELECT UserName FROM PCUsers", [&](const SqlStatement& row) {
-                const QString name = row.value(0).toString();
-                if (!name.isEmpty())
-                    listedUsers.insert(name.toCaseFolded());
-            });
-            read("SELECT AppTitle FROM PCAppTitles", [&](const SqlStatement& row) {
-                const QString title = BlankDoubleQuotes(row.value(0).toString());
-                if (!title.isEmpty())
-                    listedTitles.insert(title.toCaseFolded());
-            });
+            // A name that is not well-formed text is no name.
+            read("SELECT UserName, typeof(UserName), CAST(UserName AS BLOB) FROM PCUsers",
+                 [&](const SqlStatement& row) {
+                     const QString name = row.value(0).toString();
+                     if (!name.isEmpty() && wellFormed(row, 0, utf16))
+                         listedUsers.insert(name.toCaseFolded());
+                 });
+            read("SELECT AppTitle, typeof(AppTitle), CAST(AppTitle AS BLOB) FROM PCAppTitles",
+                 [&](const SqlStatement& row) {
+                     const QString title = BlankDoubleQuotes(row.value(0).toString());
+                     if (!title.isEmpty() && wellFormed(row, 0, utf16))
+                         listedTitles.insert(title.toCaseFolded());
+                 });
             const QSet<QString> knownUsers = users + listedUsers;
             const QSet<QString> knownTitles = titles + listedTitles;
-            read("SELECT Date, UserName, AppTitle, Duration FROM PCDaySummary", [&](const SqlStatement& row) {
-                const QDate day = dayOf(row.value(0));
-                if (!day.isValid() || (since.isValid() && day <= since) || day > today)
-                    return;
-                own.withNewDays.insert(machine);
-                const QString user = row.value(1).toString();
-                const QString title = BlankDoubleQuotes(row.value(2).toString());
-                const std::optional<double> seconds = secondsOf(row.value(3));
-                if (!seconds || user.isEmpty() || title.isEmpty() ||
-                    !knownUsers.contains(user.toCaseFolded()) || !knownTitles.contains(title.toCaseFolded()))
-                    return;
-                ++own.rows;
-                own.seconds[day][title] += qint64(*seconds);
-                Import::Day& total = own.byWorkstation[machine][day];
-                ++total.rows;
-                total.seconds += *seconds;
-                own.workstations.insert(machine);
-            });
+            read("SELECT Date, UserName, typeof(UserName), CAST(UserName AS BLOB), AppTitle, "
+                 "typeof(AppTitle), "
+                 "CAST(AppTitle AS BLOB), Duration FROM PCDaySummary",
+                 [&](const SqlStatement& row) {
+                     const QDate day = dayOf(row.value(0));
+                     if (!day.isValid() || (since.isValid() && day <= since) || day > today)
+                         return;
+                     own.withNewDays.insert(machine);
+                     const QString user = wellFormed(row, 1, utf16) ? row.value(1).toString() : QString();
+                     const QString title =
+                         wellFormed(row, 4, utf16) ? BlankDoubleQuotes(row.value(4).toString()) : QString();
+                     const std::optional<double> seconds = secondsOf(row.value(7));
+                     if (!seconds || user.isEmpty() || title.isEmpty() ||
+                         !knownUsers.contains(user.toCaseFolded()) ||
+                         !knownTitles.contains(title.toCaseFolded()))
+                         return;
+                     ++own.rows;
+                     own.seconds[day][title] += qint64(*seconds);
+                     Import::Day& total = own.byWorkstation[machine][day];
+                     ++total.rows;
+                     total.seconds += *seconds;
+                     own.workstations.insert(machine);
+                 });
         }
         if (!readable) {
             result.unreadable.insert(machine);
