@@ -3,7 +3,9 @@
 
 #include "app/HeadlessFeedback.h"
 #include "app/Password.h"
+#include "app/ProgramFolder.h"
 #include "app/Startup.h"
+#include "base/OutputFile.h"
 #include "base/Settings.h"
 #include "base/VcError.h"
 #include "collect/DataDownload.h"
@@ -24,6 +26,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -39,64 +42,75 @@ namespace CommandLine {
 
 namespace {
 
-// Options that take a value, ours and those QGuiApplication reads: the word after them is that
-// value, never the command.
-const QStringList kValueOptions = {QStringLiteral("home"),
-                                   QStringLiteral("network"),
-                                   QStringLiteral("screenshot"),
-                                   QStringLiteral("page"),
-                                   QStringLiteral("settings"),
-                                   QStringLiteral("from"),
-                                   QStringLiteral("to"),
-                                   QStringLiteral("applications"),
-                                   QStringLiteral("users"),
-                                   QStringLiteral("workstations"),
-                                   QStringLiteral("format"),
-                                   QStringLiteral("output"),
-                                   QStringLiteral("password-file"),
-                                   QStringLiteral("platform"),
-                                   QStringLiteral("platformpluginpath"),
-                                   QStringLiteral("platformtheme"),
-                                   QStringLiteral("plugin"),
-                                   QStringLiteral("style"),
-                                   QStringLiteral("stylesheet"),
-                                   QStringLiteral("session"),
-                                   QStringLiteral("display"),
-                                   QStringLiteral("geometry"),
-                                   QStringLiteral("qwindowgeometry"),
-                                   QStringLiteral("qwindowicon"),
-                                   QStringLiteral("qwindowtitle"),
-                                   QStringLiteral("title"),
-                                   QStringLiteral("name"),
-                                   QStringLiteral("dialogs"),
-                                   QStringLiteral("fontengine")};
+// The options a console start may carry, ours and those QGuiApplication reads: those that take
+// a value (the word after them is that value, never the command) and plain switches.
+const QStringList kConsoleValueOptions = {QStringLiteral("home"),
+                                          QStringLiteral("network"),
+                                          QStringLiteral("screenshot"),
+                                          QStringLiteral("page"),
+                                          QStringLiteral("settings"),
+                                          QStringLiteral("platform"),
+                                          QStringLiteral("platformpluginpath"),
+                                          QStringLiteral("platformtheme"),
+                                          QStringLiteral("plugin"),
+                                          QStringLiteral("style"),
+                                          QStringLiteral("stylesheet"),
+                                          QStringLiteral("session"),
+                                          QStringLiteral("display"),
+                                          QStringLiteral("geometry"),
+                                          QStringLiteral("qwindowgeometry"),
+                                          QStringLiteral("qwindowicon"),
+                                          QStringLiteral("qwindowtitle"),
+                                          QStringLiteral("title"),
+                                          QStringLiteral("name"),
+                                          QStringLiteral("dialogs"),
+                                          QStringLiteral("fontengine")};
+const QStringList kConsoleSwitches = {QStringLiteral("reverse"), QStringLiteral("widgetcount"),
+                                      QStringLiteral("nograb"), QStringLiteral("dograb"),
+                                      QStringLiteral("sync")};
 
-// A failure that ends the command with exit code 2.
+// A failure that ends the command: the message for standard error and the exit code.
 struct Fatal {
     QString message;
+    int code = kUsage;
 };
 
 class Command {
 public:
-    Command(const StartupOptions& options, Settings& settings, QString programFolder, QString networkSource,
+    Command(const StartupOptions& options, Settings& settings, QString executableDir, QString networkSource,
             std::FILE* out, std::FILE* err)
-        : m_options(options), m_settings(settings), m_folder(std::move(programFolder)),
+        : m_options(options), m_settings(settings), m_executableDir(std::move(executableDir)),
           m_networkSource(std::move(networkSource)), m_out(out), m_err(err) {}
 
     int run() {
         try {
+            m_folder = ProgramFolder::locate(m_options.home, m_executableDir);
+            if (m_folder.isEmpty())
+                throw Fatal{
+                    QStringLiteral("There is no per-user data folder (is HOME set?); give --home DIR.")};
+            m_databasePath = m_folder + QStringLiteral("/Data/VCManager.mdb");
+            // No output of this run may land on the database, whatever name reaches it.
+            OutputFile::protect(m_databasePath);
             // Everything is checked before anything is read or written.
-            if (m_options.command != QLatin1String("collect"))
-                readRange();
-            if (m_options.command == QLatin1String("report"))
-                checkReportOptions();
-            if (m_options.command == QLatin1String("export") && m_options.output.isEmpty())
-                throw Fatal{QStringLiteral("export needs --output FILE")};
+            checkUsage();
             login();
             // As in the console: what the commands create holds every user's usage.
             ::umask(S_IRWXG | S_IRWXO);
-            const std::unique_ptr<ManagerDatabase> database =
-                ManagerDatabase::open(m_folder + QStringLiteral("/Data/VCManager.mdb"));
+            if (m_options.command == QLatin1String("store"))
+                return initStore();
+            // A mistyped --home or the wrong account must not pass for an empty, healthy store.
+            if (!QFileInfo::exists(m_databasePath))
+                throw Fatal{
+                    QStringLiteral("No database at %1: run \"vellumcrest-manager store init\" (with the "
+                                   "same --home) to create one, or check --home and the account.")
+                        .arg(m_databasePath),
+                    kFailed};
+            std::unique_ptr<ManagerDatabase> database;
+            try {
+                database = ManagerDatabase::open(m_databasePath);
+            } catch (const VcError& error) {
+                throw Fatal{error.description(), kFailed};
+            }
             if (m_options.command == QLatin1String("collect"))
                 return collect(*database);
             if (m_options.command == QLatin1String("report"))
@@ -104,20 +118,27 @@ public:
             return exportData(*database);
         } catch (const Fatal& fatal) {
             say(m_err, fatal.message);
+            return fatal.code;
         } catch (const VcError& error) {
             const bool settings =
                 error.number() == ErrorNumber::InvalidArgument || error.number() == ErrorNumber::TypeMismatch;
             say(m_err, settings ? corruptedSettingsMessage() : error.description());
+            return settings ? kUsage : kFailed;
         } catch (const std::exception& error) {
             say(m_err, QString::fromLocal8Bit(error.what()));
         }
-        return kFatal;
+        return kFailed;
     }
 
 private:
     static void say(std::FILE* stream, const QString& line) {
         std::fprintf(stream, "%s\n", line.toLocal8Bit().constData());
         std::fflush(stream);
+    }
+    // What went well: left out with --quiet, which prints only problems.
+    void tell(const QString& line) const {
+        if (!m_options.quiet)
+            say(m_out, line);
     }
 
     static QDate parseDay(const QString& option, const QString& text) {
@@ -130,22 +151,44 @@ private:
         return day;
     }
 
-    void readRange() {
-        m_from = parseDay(QStringLiteral("from"), m_options.from);
-        m_to = parseDay(QStringLiteral("to"), m_options.to);
-        if (m_from > m_to)
-            throw Fatal{QStringLiteral("--from %1 is after --to %2").arg(m_options.from, m_options.to)};
-    }
-
-    void checkReportOptions() {
-        static const QStringList formats = {QStringLiteral("html"), QStringLiteral("csv"),
-                                            QStringLiteral("pdf")};
-        if (!formats.contains(m_options.format))
-            throw Fatal{
-                QStringLiteral("report needs --format html, csv or pdf") +
-                (m_options.format.isEmpty() ? QString() : QStringLiteral(", not ") + m_options.format)};
-        if (m_options.output.isEmpty())
-            throw Fatal{QStringLiteral("report needs --output FILE")};
+    void checkUsage() {
+        const QString& command = m_options.command;
+        if (command == QLatin1String("report") || command == QLatin1String("export")) {
+            m_from = parseDay(QStringLiteral("from"), m_options.from);
+            m_to = parseDay(QStringLiteral("to"), m_options.to);
+            if (m_from > m_to)
+                throw Fatal{QStringLiteral("--from %1 is after --to %2").arg(m_options.from, m_options.to)};
+        }
+        if (command == QLatin1String("report")) {
+            static const QStringList formats = {QStringLiteral("html"), QStringLiteral("csv"),
+                                                QStringLiteral("pdf")};
+            if (!formats.contains(m_options.format))
+                throw Fatal{
+                    QStringLiteral("report needs --format html, csv or pdf") +
+                    (m_options.format.isEmpty() ? QString() : QStringLiteral(", not ") + m_options.format)};
+            if (m_options.csvRaw && m_options.format != QLatin1String("csv"))
+                throw Fatal{QStringLiteral("--csv-raw applies to --format csv only")};
+        }
+        if (command == QLatin1String("report") || command == QLatin1String("export")) {
+            if (m_options.output.isEmpty())
+                throw Fatal{command + QStringLiteral(" needs --output FILE")};
+            const QString refused = OutputFile::refusal(m_options.output);
+            if (!refused.isEmpty())
+                throw Fatal{QStringLiteral("--output refused: ") + refused};
+        }
+        if (command == QLatin1String("collect")) {
+            if (m_networkSource.isEmpty() && !QFileInfo(m_folder + QStringLiteral("/Network")).isDir())
+                throw Fatal{QStringLiteral(
+                    "No network is configured, so no workstation can be reached. Give --network "
+                    "smb:FILE (a Windows network described by the INI file FILE), or set it once in the "
+                    "settings file's [Settings] section as Network=smb:FILE; see man vellumcrest-manager.")};
+            // The one network of this run, built only for the command that uses it.
+            try {
+                m_network = createNetwork(m_networkSource, m_folder);
+            } catch (const VcError& error) {
+                throw Fatal{error.description()};
+            }
+        }
     }
 
     // The login dialog's check, with the password from the file instead of the keyboard.
@@ -167,45 +210,106 @@ private:
             m_settings.storePassword(Password::hash(file.password));
     }
 
-    int collect(ManagerDatabase& database) {
-        std::unique_ptr<Network> network = createNetwork(m_networkSource, m_folder);
-        QStringList workstations;
-        if (m_options.scan) {
-            const std::optional<QStringList> found = scanForAgents(*network, m_feedback);
-            if (!found)
-                throw Fatal{
-                    QStringLiteral("The network's machines could not be listed; nothing was scanned.")};
-            // As the console's scan: every machine found is written to the registry as monitored.
-            QList<WorkstationRegistry::Node> nodes;
-            for (const QString& name : *found)
-                nodes.append({name, true});
-            WorkstationRegistry(database).update(nodes);
-            m_settings.storePreviouslyLoaded();
-            say(m_out, WorkstationRegistry::foundText(static_cast<int>(found->size())));
-            workstations = *found;
-        } else {
-            workstations = WorkstationRegistry(database).monitoredNames();
+    // The embedded database and its folder, made on purpose; an existing one is opened (and
+    // brought up to date), never replaced.
+    int initStore() {
+        const bool existed = QFileInfo::exists(m_databasePath);
+        const ProgramFolder::CopyReport copies = ProgramFolder::install(m_folder, m_executableDir);
+        for (const QString& failure : copies.failures)
+            say(m_err, failure);
+        try {
+            if (!existed)
+                ManagerDatabase::create(m_databasePath);
+            ManagerDatabase::open(m_databasePath);
+        } catch (const VcError& error) {
+            throw Fatal{error.description(), kFailed};
         }
-        if (workstations.isEmpty())
-            say(m_err,
-                QStringLiteral("No workstation is monitored: run collect --scan, or tick machines on the "
-                               "Workstation Data page."));
-        WorkstationMerge merge(database);
-        const DownloadSummary summary = downloadWorkstations(merge, *network, workstations);
-        for (const QString& name : workstations) {
-            QString line = name + QStringLiteral(": read");
-            for (const auto& [notRead, reason] : summary.notRead) {
-                if (notRead == name)
-                    line = name + QStringLiteral(": not read: ") + reason;
-            }
-            if (summary.datedAfterToday.contains(name))
-                line += QStringLiteral(" (rows dated after today left out: check the machine's clock)");
-            say(m_out, line);
-        }
-        say(m_out, downloadOutcomeText(summary));
-        return summary.notRead.isEmpty() ? kOk : kPartial;
+        tell((existed ? QStringLiteral("The database is already there: ") : QStringLiteral("Created ")) +
+             m_databasePath);
+        return copies.failures.isEmpty() ? kOk : kFailed;
     }
 
+    int collect(ManagerDatabase& database) {
+        // One writer at a time: the console's download or another collect finishes first.
+        QElapsedTimer waited;
+        waited.start();
+        bool said = false;
+        const std::unique_ptr<ManagerDatabase::WritersTurn> turn = database.takeWritersTurn([&] {
+            if (!said)
+                tell(QStringLiteral("Another program is writing to the database (the console's download or "
+                                    "another collect); waiting up to %1 s.")
+                         .arg(m_options.waitSeconds));
+            said = true;
+            return waited.elapsed() < qint64(m_options.waitSeconds) * 1000;
+        });
+        if (!turn)
+            throw Fatal{QStringLiteral("The database is busy: another program kept writing to it for %1 s; "
+                                       "nothing was collected. Run again later, or give a longer --wait.")
+                            .arg(m_options.waitSeconds),
+                        kFailed};
+        int code = kOk;
+        if (m_options.scan) {
+            const std::optional<QStringList> found = scanForAgents(*m_network, m_feedback);
+            if (!found) {
+                const QString why = m_network->problem();
+                say(m_err,
+                    QStringLiteral("The network's machines could not be listed%1; nothing was scanned. "
+                                   "The workstations already monitored are downloaded.")
+                        .arg(why.isEmpty() ? QString() : QStringLiteral(" (") + why + QLatin1Char(')')));
+                code = kPartial;
+            } else {
+                // As the console's scan: every machine found is written to the registry as monitored.
+                QList<WorkstationRegistry::Node> nodes;
+                for (const QString& name : *found)
+                    nodes.append({name, true});
+                WorkstationRegistry(database).update(nodes);
+                m_settings.storePreviouslyLoaded();
+                tell(WorkstationRegistry::foundText(static_cast<int>(found->size())));
+            }
+            // Every machine found running the agent and ticked, and every one ticked before that
+            // the scan did not find (switched off, or no longer answering): each gets its line.
+            if (found && found->isEmpty() && !WorkstationRegistry(database).monitoredNames().isEmpty()) {
+                say(m_err, QStringLiteral("The scan found no workstation running the agent, but some are "
+                                          "monitored: the account may be refused or its password expired."));
+                code = kPartial;
+            }
+        }
+        const QStringList workstations = WorkstationRegistry(database).monitoredNames();
+        if (workstations.isEmpty())
+            say(m_err,
+                m_options.scan
+                    ? QStringLiteral("No workstation runs the agent on this network, so none is monitored.")
+                    : QStringLiteral(
+                          "No workstation is monitored: run collect --scan, or tick machines on the "
+                          "Workstation Data page."));
+        WorkstationMerge merge(database);
+        const DownloadSummary summary = downloadWorkstations(merge, *m_network, workstations);
+        for (const QString& name : workstations) {
+            QString line = name + QStringLiteral(": read");
+            bool problem = false;
+            for (const auto& [notRead, reason] : summary.notRead) {
+                if (notRead == name) {
+                    line = name + QStringLiteral(": not read: ") + reason;
+                    problem = true;
+                }
+            }
+            if (summary.datedAfterToday.contains(name)) {
+                line += QStringLiteral(" (rows dated after today left out: check the machine's clock)");
+                problem = true;
+            }
+            if (problem)
+                say(m_out, line);
+            else
+                tell(line);
+        }
+        if (summary.notRead.isEmpty() && summary.datedAfterToday.isEmpty())
+            tell(downloadOutcomeText(summary));
+        else
+            say(m_out, downloadOutcomeText(summary));
+        if (summary.storeFailed)
+            return kFailed;
+        return summary.notRead.isEmpty() ? code : kPartial;
+    }
     // The names the criteria page would list, checked as the options say.
     static QStringList choose(const std::optional<QString>& given, const QStringList& listed,
                               const QString& what, Qt::CaseSensitivity sensitivity) {
@@ -263,34 +367,39 @@ private:
         ReportProgress progress;
         int progressStep = 1;
         const ExtractionCounts counts = GenerateData(database, criteria, progress, progressStep, report);
-        if (csv) {
-            ReportCsv::write(report, output, ReportCsv::kindOf(output));
-        } else if (m_options.format == QLatin1String("html")) {
-            ReportHtml::write(report, output);
-        } else {
-            // The pages the Reports page prints, headed with the days and what was left out.
-            const auto choice = [](const QStringList& listed, const QStringList& chosen) {
-                QStringList left;
-                for (const QString& name : listed)
-                    if (!chosen.contains(name))
-                        left.append(name);
-                return ReportHeading::choiceText(chosen, left);
-            };
-            ReportHeading heading;
-            heading.period = ReportHeading::periodText(m_from, m_to);
-            heading.criteria = ReportHeading::criteriaText(choice(applications, criteria.applications),
-                                                           choice(users, criteria.users),
-                                                           choice(workstations, criteria.workstations));
-            heading.generated = QDateTime::currentDateTime();
-            const QString error = writeReportPdf(report, heading, output);
-            if (!error.isEmpty())
-                throw Fatal{QStringLiteral("Could not write the report to ") + output + QStringLiteral(": ") +
-                            error};
+        try {
+            if (csv) {
+                ReportCsv::write(report, output, ReportCsv::kindOf(output),
+                                 m_options.csvRaw ? ReportCsv::Names::Raw : ReportCsv::Names::Neutralised);
+            } else if (m_options.format == QLatin1String("html")) {
+                ReportHtml::write(report, output);
+            } else {
+                // The pages the Reports page prints, headed with the days and what was left out.
+                const auto choice = [](const QStringList& listed, const QStringList& chosen) {
+                    QStringList left;
+                    for (const QString& name : listed)
+                        if (!chosen.contains(name))
+                            left.append(name);
+                    return ReportHeading::choiceText(chosen, left);
+                };
+                ReportHeading heading;
+                heading.period = ReportHeading::periodText(m_from, m_to);
+                heading.criteria = ReportHeading::criteriaText(choice(applications, criteria.applications),
+                                                               choice(users, criteria.users),
+                                                               choice(workstations, criteria.workstations));
+                heading.generated = QDateTime::currentDateTime();
+                const QString error = writeReportPdf(report, heading, output);
+                if (!error.isEmpty())
+                    throw Fatal{QStringLiteral("Could not write the report to ") + output +
+                                    QStringLiteral(": ") + error,
+                                kFailed};
+            }
+        } catch (const VcError& error) {
+            throw Fatal{error.description(), kFailed};
         }
-        ownerOnly(output);
         if (counts.kept == 0)
             say(m_err, QStringLiteral("No usage matches these days and names; the report is empty."));
-        say(m_out, QStringLiteral("Report written to ") + QFileInfo(output).absoluteFilePath());
+        tell(QStringLiteral("Report written to ") + QFileInfo(output).absoluteFilePath());
         return kOk;
     }
 
@@ -300,22 +409,19 @@ private:
         // A message means the export failed or was refused (the headless answer never deletes).
         if (!status || m_feedback.messages() > 0)
             throw Fatal{QStringLiteral("Nothing was exported to ") + m_options.output +
-                        (status ? QStringLiteral(": ") + *status : QString())};
-        ownerOnly(m_options.output);
-        say(m_out, *status + QStringLiteral(" (%1 rows added)").arg(exporter.rowsAdded()));
+                            (status ? QStringLiteral(": ") + *status : QString()),
+                        kFailed};
+        tell(*status + QStringLiteral(" (%1 rows added)").arg(exporter.rowsAdded()));
         return kOk;
-    }
-
-    // A file that was already there keeps its permissions through a replace; these never may.
-    static void ownerOnly(const QString& path) {
-        if (!QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner))
-            throw Fatal{QStringLiteral("Written, but could not be made owner-only: ") + path};
     }
 
     const StartupOptions& m_options;
     Settings& m_settings;
+    QString m_executableDir;
     QString m_folder;
+    QString m_databasePath;
     QString m_networkSource;
+    std::unique_ptr<Network> m_network;
     std::FILE* m_out;
     std::FILE* m_err;
     HeadlessFeedback m_feedback;
@@ -326,28 +432,41 @@ private:
 } // namespace
 
 bool runsWithoutDisplay(int argc, char** argv) {
-    static const QStringList headless = {
-        QStringLiteral("help"),         QStringLiteral("h"),       QStringLiteral("?"),
-        QStringLiteral("help-all"),     QStringLiteral("version"), QStringLiteral("v"),
-        QStringLiteral("scan"),         QStringLiteral("from"),    QStringLiteral("to"),
-        QStringLiteral("applications"), QStringLiteral("users"),   QStringLiteral("workstations"),
-        QStringLiteral("format"),       QStringLiteral("output"),  QStringLiteral("password-file")};
     for (int i = 1; i < argc; ++i) {
         const QString argument = QString::fromLocal8Bit(argv[i]);
         if (argument == QLatin1String("--"))
             return i + 1 < argc;
-        if (argument.startsWith(QLatin1Char('-'))) {
-            const QString name = argument.mid(argument.startsWith(QLatin1String("--")) ? 2 : 1)
-                                     .section(QLatin1Char('='), 0, 0);
-            if (headless.contains(name))
-                return true;
-            if (!argument.contains(QLatin1Char('=')) && kValueOptions.contains(name))
+        if (!argument.startsWith(QLatin1Char('-')))
+            return true; // a command
+        const QString name =
+            argument.mid(argument.startsWith(QLatin1String("--")) ? 2 : 1).section(QLatin1Char('='), 0, 0);
+        if (kConsoleValueOptions.contains(name)) {
+            if (!argument.contains(QLatin1Char('=')))
                 ++i;
             continue;
         }
-        return true;
+        // Help, the version, a command's option or a mistake: answered without a window.
+        if (!kConsoleSwitches.contains(name))
+            return true;
     }
     return false;
+}
+
+bool displayAvailable(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray argument = argv[i];
+        // A platform or display chosen on the command line is the caller's to judge.
+        if (argument == "-platform" || argument == "--platform" || argument.startsWith("-platform=") ||
+            argument.startsWith("--platform=") || argument == "-display" || argument == "--display")
+            return true;
+    }
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    const bool x11 = platform.isEmpty() || platform.startsWith("xcb");
+    const bool wayland = platform.isEmpty() || platform.startsWith("wayland");
+    if (!x11 && !wayland)
+        return true; // offscreen, vnc and the like need none
+    return (x11 && !qgetenv("DISPLAY").isEmpty()) || (wayland && !qgetenv("WAYLAND_DISPLAY").isEmpty()) ||
+           (!platform.isEmpty() && wayland);
 }
 
 PasswordFile readPasswordFile(const QString& path) {
@@ -394,6 +513,9 @@ PasswordFile readPasswordFile(const QString& path) {
             QStringLiteral("The password file ") + path + QStringLiteral(" is refused: ") + refusal;
         return result;
     }
+    // Editors on Windows start a UTF-8 file with a byte order mark; it is no part of the password.
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        bytes.remove(0, 3);
     const qsizetype end = bytes.indexOf('\n');
     QByteArray line = end >= 0 ? bytes.left(end) : bytes;
     if (line.endsWith('\r'))
@@ -403,9 +525,9 @@ PasswordFile readPasswordFile(const QString& path) {
     return result;
 }
 
-int run(const StartupOptions& options, Settings& settings, const QString& programFolder,
+int run(const StartupOptions& options, Settings& settings, const QString& executableDir,
         const QString& networkSource, std::FILE* out, std::FILE* err) {
-    Command command(options, settings, programFolder, networkSource, out, err);
+    Command command(options, settings, executableDir, networkSource, out, err);
     return command.run();
 }
 

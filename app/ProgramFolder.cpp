@@ -219,7 +219,7 @@ CopyReport install(const QString& folder, const QString& executableDir) {
     return fill(folder, source, QString::fromLatin1(Version::kText));
 }
 
-QString resolve(const QString& home, const QString& executableDir, QStringList* failures) {
+QString locate(const QString& home, const QString& executableDir) {
     QString folder;
     if (!home.isEmpty())
         folder = QFileInfo(home).absoluteFilePath();
@@ -227,12 +227,16 @@ QString resolve(const QString& home, const QString& executableDir, QStringList* 
         folder = executableDir;
     else
         folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    return folder.isEmpty() ? folder : QDir::cleanPath(folder);
+}
+
+QString resolve(const QString& home, const QString& executableDir, QStringList* failures) {
+    const QString folder = locate(home, executableDir);
     if (folder.isEmpty()) {
         if (failures)
             failures->append(QStringLiteral("There is no per-user data folder (is HOME set?)"));
         return folder;
     }
-    folder = QDir::cleanPath(folder);
     const CopyReport report = install(folder, executableDir);
     if (failures)
         failures->append(report.failures);

@@ -11,6 +11,10 @@ namespace ProgramFolder {
 // to failures (the console still starts: the database does not depend on these copies).
 QString resolve(const QString& home, const QString& executableDir, QStringList* failures = nullptr);
 
+// The folder resolve() chooses, without creating or filling anything (the commands, which never
+// make a program folder implicitly). Empty when there is no per-user data folder.
+QString locate(const QString& home, const QString& executableDir);
+
 // Where the installed copies of Data/HTML and Help are found for an executable folder:
 // the executable's own folder (build tree, portable install) or ../share/vellumcrest-manager
 // (the package, also when unpacked elsewhere).

@@ -7,6 +7,7 @@
 #include "base/Feedback.h"
 #include "base/Settings.h"
 #include "base/VcError.h"
+#include "base/Version.h"
 #include "widgets/DialogRunner.h"
 
 #include <QCommandLineParser>
@@ -34,30 +35,50 @@ StartupOptions parseCommandLine(const QStringList& arguments) {
     parser.setApplicationDescription(QStringLiteral(
         "Vellumcrest Manager: application usage monitoring console\n"
         "\n"
-        "Without a command, the console starts. The commands run without a display, for\n"
-        "scheduled runs:\n"
-        "  collect [--scan]\n"
+        "Without a command, the console starts (it needs a display). The commands run without\n"
+        "one, for scheduled runs:\n"
+        "  collect [--scan] [--wait SECONDS]\n"
         "      The start-up download of every monitored workstation (after a network scan with\n"
-        "      --scan), one line per workstation. Exit 0 when all were read, 1 when some could\n"
-        "      not be, 2 on a fatal error.\n"
+        "      --scan, which monitors every machine found), one line per workstation. Writers\n"
+        "      take turns: while the console downloads or another collect runs, it waits up to\n"
+        "      --wait seconds (default 60), then gives up as busy.\n"
         "  report --from DATE --to DATE [--applications A,B] [--users U,V] [--workstations W,X]\n"
-        "         --format html|csv|pdf --output FILE\n"
+        "         --format html|csv|pdf [--csv-raw] --output FILE\n"
         "      The Application Usage Report for the days, as the Reports page makes it. Lists\n"
         "      default to everything, as the criteria page starts; names are exact (letter case\n"
         "      counts) except workstation names. A CSV file whose name ends in .detail.csv gets\n"
-        "      one row per day, application, user and workstation.\n"
+        "      one row per day, application, user and workstation; names starting with =, +, -,\n"
+        "      @, a tab or a carriage return get a leading apostrophe unless --csv-raw is given.\n"
         "  export --from DATE --to DATE --output FILE\n"
         "      The Export Data command: the usage of the days into a database file.\n"
-        "Dates are YYYY-MM-DD. Written files are readable by their owner only. Commands exit 2\n"
-        "on a usage error. When the console asks for a password at start-up, commands run only\n"
-        "with --password-file, a file only its owner may read whose first line is the password."));
-    parser.addHelpOption();
-    parser.addVersionOption();
+        "  store init\n"
+        "      Creates the program folder and its empty database, for a machine that runs only\n"
+        "      commands (the console does it at its first start). No other command creates one.\n"
+        "Dates are YYYY-MM-DD. Files written are new files readable by their owner only; an\n"
+        "existing --output must be a regular file (not a link, device or pipe) and never the\n"
+        "database. --quiet prints only problems. When the console asks for a password at\n"
+        "start-up, commands run only with --password-file, a file only its owner may read\n"
+        "whose first line is the password.\n"
+        "\n"
+        "The network: --network smb:FILE reads a real Windows network described by the INI\n"
+        "file FILE (see man vellumcrest-manager); sim:DIR is a simulated one. Without\n"
+        "--network, the value Network= of the [Settings] section of the settings file is used.\n"
+        "\n"
+        "Exit status of a command: 0 done (collect: every monitored workstation read);\n"
+        "1 collect: some workstations could not be read, or the scan found none; 2 usage\n"
+        "error, nothing done; 3 the database failed (none at the path, damaged, newer, a\n"
+        "failed write) or is busy, or the output could not be written."));
+    const QCommandLineOption help = parser.addHelpOption();
+    // Our own: the program's name, not the settings' application name, before the version.
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+                                     QStringLiteral("Displays version information."));
     const QCommandLineOption home(QStringLiteral("home"),
                                   QStringLiteral("Program folder holding Data/ and Help/."),
                                   QStringLiteral("DIR"));
     const QCommandLineOption network(
-        QStringLiteral("network"), QStringLiteral("Monitored network, e.g. sim:DIR for a simulated network."),
+        QStringLiteral("network"),
+        QStringLiteral("Monitored network: smb:FILE (a Windows network described by FILE) or sim:DIR "
+                       "(a simulated one). Default: Network= in [Settings] of the settings file."),
         QStringLiteral("SOURCE"));
     const QCommandLineOption screenshot(
         QStringLiteral("screenshot"),
@@ -70,8 +91,13 @@ StartupOptions parseCommandLine(const QStringList& arguments) {
     const QCommandLineOption settings(QStringLiteral("settings"),
                                       QStringLiteral("Settings file to use instead of the per-user one."),
                                       QStringLiteral("FILE"));
+    const QCommandLineOption quiet(QStringLiteral("quiet"),
+                                   QStringLiteral("Commands: print only problems (for cron)."));
     const QCommandLineOption scan(QStringLiteral("scan"),
                                   QStringLiteral("collect: scan the network for the agent first."));
+    const QCommandLineOption wait(QStringLiteral("wait"),
+                                  QStringLiteral("collect: seconds to wait for another writer (default 60)."),
+                                  QStringLiteral("SECONDS"));
     const QCommandLineOption from(QStringLiteral("from"), QStringLiteral("report, export: first day."),
                                   QStringLiteral("DATE"));
     const QCommandLineOption to(QStringLiteral("to"), QStringLiteral("report, export: last day."),
@@ -87,20 +113,28 @@ StartupOptions parseCommandLine(const QStringList& arguments) {
                                           QStringLiteral("W,X"));
     const QCommandLineOption format(QStringLiteral("format"), QStringLiteral("report: html, csv or pdf."),
                                     QStringLiteral("FORMAT"));
+    const QCommandLineOption csvRaw(QStringLiteral("csv-raw"),
+                                    QStringLiteral("report: CSV names exactly as stored, no apostrophe."));
     const QCommandLineOption output(QStringLiteral("output"),
                                     QStringLiteral("report, export: file to write."), QStringLiteral("FILE"));
     const QCommandLineOption passwordFile(
         QStringLiteral("password-file"),
         QStringLiteral("Commands: owner-only file whose first line is the start-up password."),
         QStringLiteral("FILE"));
-    parser.addOptions({home, network, screenshot, page, settings, scan, from, to, applications, users,
-                       workstations, format, output, passwordFile});
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("collect, report or export."),
+    parser.addOptions({version, home, network, screenshot, page, settings, quiet, scan, wait, from, to,
+                       applications, users, workstations, format, csvRaw, output, passwordFile});
+    parser.addPositionalArgument(QStringLiteral("command"),
+                                 QStringLiteral("collect, report, export or store init."),
                                  QStringLiteral("[command]"));
     if (!parser.parse(arguments))
         refuseUsage(parser.errorText());
-    // The arguments are valid: this only answers --help, --help-all and --version.
-    parser.process(arguments);
+    if (parser.isSet(version)) {
+        std::printf("vellumcrest-manager %s\n", Version::kText);
+        std::exit(0);
+    }
+    // The arguments are valid: this only answers --help and --help-all.
+    if (parser.isSet(help) || arguments.contains(QStringLiteral("--help-all")))
+        parser.process(arguments);
 
     StartupOptions options;
     options.home = parser.value(home);
@@ -108,28 +142,39 @@ StartupOptions parseCommandLine(const QStringList& arguments) {
     options.screenshot = parser.value(screenshot);
     options.page = parser.value(page);
     options.settingsFile = parser.value(settings);
-    const QStringList positional = parser.positionalArguments();
-    if (positional.size() > 1)
-        refuseUsage(QStringLiteral("Only one command at a time: ") + positional.join(QLatin1Char(' ')));
-    options.command = positional.value(0);
+    QStringList positional = parser.positionalArguments();
+    options.command = positional.isEmpty() ? QString() : positional.takeFirst();
+    if (options.command == QLatin1String("store")) {
+        options.action = positional.isEmpty() ? QString() : positional.takeFirst();
+        if (options.action != QLatin1String("init"))
+            refuseUsage(QStringLiteral("store needs an action: store init"));
+    }
+    if (!positional.isEmpty())
+        refuseUsage(QStringLiteral("Only one command at a time: ") +
+                    parser.positionalArguments().join(QLatin1Char(' ')));
     static const QStringList kCommands = {QStringLiteral("collect"), QStringLiteral("report"),
-                                          QStringLiteral("export")};
+                                          QStringLiteral("export"), QStringLiteral("store")};
     if (!options.command.isEmpty() && !kCommands.contains(options.command))
         refuseUsage(QStringLiteral("Unknown command: ") + options.command);
 
     // Each option belongs to some commands; given elsewhere it is a mistake, not something to ignore.
+    const QStringList anyCommand = {QStringLiteral("collect"), QStringLiteral("report"),
+                                    QStringLiteral("export"), QStringLiteral("store")};
     const QList<std::pair<const QCommandLineOption*, QStringList>> owners = {
         {&screenshot, {QString()}},
         {&page, {QString()}},
+        {&quiet, anyCommand},
         {&scan, {QStringLiteral("collect")}},
+        {&wait, {QStringLiteral("collect")}},
         {&from, {QStringLiteral("report"), QStringLiteral("export")}},
         {&to, {QStringLiteral("report"), QStringLiteral("export")}},
         {&applications, {QStringLiteral("report")}},
         {&users, {QStringLiteral("report")}},
         {&workstations, {QStringLiteral("report")}},
         {&format, {QStringLiteral("report")}},
+        {&csvRaw, {QStringLiteral("report")}},
         {&output, {QStringLiteral("report"), QStringLiteral("export")}},
-        {&passwordFile, {QStringLiteral("collect"), QStringLiteral("report"), QStringLiteral("export")}}};
+        {&passwordFile, anyCommand}};
     for (const auto& [option, commands] : owners) {
         if (parser.isSet(*option) && !commands.contains(options.command))
             refuseUsage(QStringLiteral("--") + option->names().constFirst() +
@@ -137,7 +182,16 @@ StartupOptions parseCommandLine(const QStringList& arguments) {
                              ? QStringLiteral(" needs a command")
                              : QStringLiteral(" does not apply to ") + options.command));
     }
+    options.quiet = parser.isSet(quiet);
     options.scan = parser.isSet(scan);
+    if (parser.isSet(wait)) {
+        bool number = false;
+        options.waitSeconds = parser.value(wait).toInt(&number);
+        // A day at most: a turn held longer is a writer that hangs, not one that works.
+        if (!number || options.waitSeconds < 0 || options.waitSeconds > 86400)
+            refuseUsage(QStringLiteral("--wait needs a number of seconds from 0 to 86400, not ") +
+                        parser.value(wait));
+    }
     options.from = parser.value(from);
     options.to = parser.value(to);
     // Not given means "everything", unlike a given empty list.
@@ -148,6 +202,7 @@ StartupOptions parseCommandLine(const QStringList& arguments) {
     if (parser.isSet(workstations))
         options.workstations = parser.value(workstations);
     options.format = parser.value(format);
+    options.csvRaw = parser.isSet(csvRaw);
     options.output = parser.value(output);
     options.passwordFile = parser.value(passwordFile);
     return options;

@@ -23,9 +23,12 @@ struct StartupOptions {
     QString page;
     QString settingsFile; // empty: the per-user default
 
-    // A command for scheduled runs ("collect", "report", "export"); empty: the console.
+    // A command for scheduled runs ("collect", "report", "export", "store"); empty: the console.
     QString command;
+    QString action; // store: "init"
+    bool quiet = false;
     bool scan = false;
+    int waitSeconds = 60; // collect: for the writers' turn
     QString from;
     QString to;
     // Comma-separated lists; nothing when the option was not given (everything).
@@ -33,6 +36,7 @@ struct StartupOptions {
     std::optional<QString> users;
     std::optional<QString> workstations;
     QString format;
+    bool csvRaw = false;
     QString output;
     QString passwordFile;
 };

@@ -2,8 +2,16 @@
 #include "app/VcApplication.h"
 
 #include "base/VcError.h"
+#include "base/Version.h"
 
-VcApplication::VcApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+VcApplication::VcApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    // The settings file's place (~/.config/Vellumcrest/Vellumcrest.ini) and, on X11, the window's
+    // class, which the desktop entry's StartupWMClass names; on Wayland the desktop entry's name.
+    setOrganizationName(QStringLiteral("Vellumcrest"));
+    setApplicationName(QStringLiteral("Vellumcrest"));
+    setApplicationVersion(QString::fromLatin1(Version::kText));
+    setDesktopFileName(QString::fromLatin1(kDesktopEntry));
+}
 
 bool VcApplication::notify(QObject* receiver, QEvent* event) {
     try {

@@ -1,4 +1,5 @@
-// The application object: routes errors that no handler took to the start-up error handler.
+// The application object: the program's identity, and the route of errors that no handler took
+// to the start-up error handler.
 #pragma once
 
 #include <functional>
@@ -9,6 +10,9 @@ class VcError;
 class VcApplication : public QApplication {
     Q_OBJECT
 public:
+    // The installed desktop entry's name, without ".desktop".
+    static constexpr char kDesktopEntry[] = "example.vellumcrest.Manager";
+
     using ErrorHandler = std::function<void(int number, const QString& description)>;
 
     VcApplication(int& argc, char** argv);

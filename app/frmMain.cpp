@@ -104,7 +104,8 @@ frmMain::frmMain(const AppContext& context, QWidget* parent) : QMainWindow(paren
     connect(help, &QShortcut::activated, this, &frmMain::helpForCurrentPage);
 
     connect(VerticalMenu1, &VerticalMenu::MenuItemClick, this, &frmMain::MenuItemClick);
-    connect(pageConfiguration, &frameConfiguration::statusText, this, &frmMain::setStatusText);
+    connect(pageConfiguration, &frameConfiguration::statusText, this,
+            [this](const QString& text) { setStatusText(withNetworkHint(text)); });
     connect(pageConfiguration, &frameConfiguration::showWorkstationDataPageRequested, this,
             [this] { showPage(kWorkstationData); });
     connect(pageCheckWorkstations, &frameCheckWorkstations::serviceChecked, pageWorkstationHealth,
@@ -321,6 +322,13 @@ void frmMain::setStatusText(const QString& text) {
     PlainText::show(sbPanelStatus, text);
 }
 
+QString frmMain::withNetworkHint(const QString& text) const {
+    // A scan that found nothing and a download that reached nothing, because nothing can be reached.
+    if (m_context.network.configured() || text.isEmpty() || text.endsWith(QLatin1String("...")))
+        return text;
+    return text + QStringLiteral(" - no network is configured: see Help, \"Monitoring a Windows network\"");
+}
+
 QString frmMain::statusText() const {
     return sbPanelStatus->text();
 }
@@ -430,8 +438,9 @@ void frmMain::run() {
     showPage(kWorkstationData);
     // What did not come in is said where the operator looks, with the reasons on hover; the
     // first start says what it found as well.
-    setStatusText(firstStart ? firstStartSummaryText(pageConfiguration->workstationNodeCount(), outcome)
-                             : downloadOutcomeText(outcome));
+    setStatusText(
+        withNetworkHint(firstStart ? firstStartSummaryText(pageConfiguration->workstationNodeCount(), outcome)
+                                   : downloadOutcomeText(outcome)));
     sbPanelStatus->setToolTip(PlainText::toolTip(downloadOutcomeDetails(outcome)));
 }
 

@@ -61,6 +61,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // text, and when no network is configured, where the guide says how to configure one.
+    QString withNetworkHint(const QString& text) const;
     struct PageSpec;
     struct Page {
         const PageSpec* spec;

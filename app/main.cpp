@@ -6,6 +6,7 @@
 #include "app/Startup.h"
 #include "app/VcApplication.h"
 #include "base/Captions.h"
+#include "base/OutputFile.h"
 #include "base/Settings.h"
 #include "base/VcError.h"
 #include "base/Version.h"
@@ -20,27 +21,55 @@
 #include <QFileInfo>
 #include <QPixmap>
 
+namespace {
+
+QtMessageHandler g_defaultHandler = nullptr;
+
+// Cron mails whatever a run prints: Qt's note that it made up a runtime folder (no login session
+// gives one to cron) is no problem of ours, and would arrive every night.
+void messageHandler(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (type == QtWarningMsg && message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set")))
+        return;
+    g_defaultHandler(type, context, message);
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
     // A network worker is this same program started again: it never gets to the console.
     NetworkWorker::runIfAsked(argc, argv);
     // A peer that closes its end makes a write fail, not the program end.
     std::signal(SIGPIPE, SIG_IGN);
+    g_defaultHandler = qInstallMessageHandler(messageHandler);
     // A command runs where no display may be (cron): the report's PDF needs the GUI classes,
     // which the offscreen platform gives without one.
-    if (CommandLine::runsWithoutDisplay(argc, argv))
+    if (CommandLine::runsWithoutDisplay(argc, argv)) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    } else if (!CommandLine::displayAvailable(argc, argv)) {
+        std::fprintf(stderr, "vellumcrest-manager: no display; the commands run without one (see "
+                             "vellumcrest-manager --help).\n");
+        return CommandLine::kUsage;
+    }
     VcApplication app(argc, argv);
-    QCoreApplication::setOrganizationName(QStringLiteral("Vellumcrest"));
-    QCoreApplication::setApplicationName(QStringLiteral("Vellumcrest"));
-    QCoreApplication::setApplicationVersion(QString::fromLatin1(Version::kText));
 
     const StartupOptions options = parseCommandLine(QCoreApplication::arguments());
+    Settings settings(options.settingsFile.isEmpty() ? Settings::defaultPath() : options.settingsFile);
+    // Without --network, the network stored in the settings, so that a desktop launcher
+    // without options (and a cron job) reaches the site's network.
+    const QString network = options.network.isEmpty() ? settings.value(QStringLiteral("Settings"),
+                                                                       QStringLiteral("Network"), QString())
+                                                      : options.network;
+    // A command locates its program folder itself and creates nothing it was not asked to.
+    if (!options.command.isEmpty()) {
+        settings.setWriteFailureHandler(
+            [](const QString& message) { std::fprintf(stderr, "%s\n", qPrintable(message)); });
+        return CommandLine::run(options, settings, QCoreApplication::applicationDirPath(), network);
+    }
+
     QStringList copyFailures;
     const QString folder =
         ProgramFolder::resolve(options.home, QCoreApplication::applicationDirPath(), &copyFailures);
-    Settings settings(options.settingsFile.isEmpty() ? Settings::defaultPath() : options.settingsFile);
-    const bool command = !options.command.isEmpty();
-    const bool headless = !options.screenshot.isEmpty() || command;
+    const bool headless = !options.screenshot.isEmpty();
     DesktopFeedback desktop;
     HeadlessFeedback unattended;
     Feedback& feedback = headless ? static_cast<Feedback&>(unattended) : desktop;
@@ -53,19 +82,9 @@ int main(int argc, char** argv) {
                          Feedback::Buttons::Ok);
     }
     if (folder.isEmpty())
-        return command ? CommandLine::kFatal : 1;
-
-    // Without --network, the network stored in the settings, so that a desktop launcher
-    // without options reaches the site's network.
-    const QString network = options.network.isEmpty() ? settings.value(QStringLiteral("Settings"),
-                                                                       QStringLiteral("Network"), QString())
-                                                      : options.network;
-    // The commands build the network themselves, and only those that use it.
-    if (command) {
-        settings.setWriteFailureHandler(
-            [](const QString& message) { std::fprintf(stderr, "%s\n", qPrintable(message)); });
-        return CommandLine::run(options, settings, folder, network);
-    }
+        return 1;
+    // The save dialogs' files never land on the database.
+    OutputFile::protect(folder + QStringLiteral("/Data/VCManager.mdb"));
 
     // The one network of this run. A source that names no usable network is a usage error, not
     // a damaged setting.

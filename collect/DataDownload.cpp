@@ -9,14 +9,19 @@
 #include "store/ManagerDatabase.h"
 #include "store/WorkstationDatabase.h"
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <QDateTime>
+#include <vector>
 
 namespace {
 // Rows per commit of a run: enough that the index pages shared by many workstations are
 // written once per batch, few enough that a run cut short loses little work.
 constexpr qint64 kRowsPerCommit = 250000;
+// Workstations copied ahead of their merge: their copies are on disk together, and a batch spans
+// no more than these (so it is committed before the next network step).
+constexpr qsizetype kCopiesAhead = 16;
 // Workstations named in the status bar's outcome; more are counted (the health page names them).
 constexpr qsizetype kNamesInOutcome = 3;
 } // namespace
@@ -25,42 +30,63 @@ DownloadSummary downloadWorkstations(WorkstationMerge& merge, Network& network,
                                      const QStringList& workstations, const DownloadObserver& observer) {
     DownloadBatch batch(merge, kRowsPerCommit);
     network.prefetchShareFiles(workstations, kWorkstationDatabaseFile);
-    for (const QString& name : workstations) {
-        if (observer.starting)
-            observer.starting(name);
-        const QDateTime attempted = QDateTime::currentDateTimeUtc();
-        const ShareFile copy = network.openShareFile(name, kWorkstationDatabaseFile);
-        std::optional<WorkstationDatabase> source;
-        QString unreadable;
-        if (copy) {
-            try {
-                source.emplace(copy->path());
-            } catch (const VcError& error) {
-                source.reset();
-                unreadable = error.description();
-            }
-        }
-        if (!source && copy.stopsRun()) {
+    struct Copied {
+        QString name;
+        QDateTime attempted;
+        ShareFile copy;
+    };
+    bool stopped = false;
+    for (qsizetype first = 0; first < workstations.size() && !stopped; first += kCopiesAhead) {
+        // The network first, with no transaction open: a machine that takes its time never keeps
+        // the database's write lock from the console or the reports.
+        std::vector<Copied> copies;
+        for (qsizetype i = first; i < std::min(first + kCopiesAhead, workstations.size()); ++i) {
+            const QString& name = workstations[i];
+            const QDateTime attempted = QDateTime::currentDateTimeUtc();
+            copies.push_back({name, attempted, network.openShareFile(name, kWorkstationDatabaseFile)});
             // The account was refused: no other workstation is tried in this run, so one wrong
             // password is one failed logon, not one per workstation.
-            batch.stopped(name, attempted, network.problem().isEmpty() ? copy.reason : network.problem(),
-                          copy.failure == NetworkFailure::Logon ? copy.reason : QString());
+            if (!copies.back().copy && copies.back().copy.stopsRun())
+                break;
+        }
+        for (const Copied& copied : copies) {
+            if (observer.starting)
+                observer.starting(copied.name);
+            const ShareFile& copy = copied.copy;
+            std::optional<WorkstationDatabase> source;
+            QString unreadable;
+            if (copy) {
+                try {
+                    source.emplace(copy->path());
+                } catch (const VcError& error) {
+                    source.reset();
+                    unreadable = error.description();
+                }
+            }
+            if (!source && copy.stopsRun()) {
+                batch.stopped(copied.name, copied.attempted,
+                              network.problem().isEmpty() ? copy.reason : network.problem(),
+                              copy.failure == NetworkFailure::Logon ? copy.reason : QString());
+                if (observer.finished)
+                    observer.finished(copied.name);
+                stopped = true;
+                break;
+            }
+            if (!source) {
+                const QString reason = copy                    ? unreadable
+                                       : copy.reason.isEmpty() ? QStringLiteral("could not be reached")
+                                                               : copy.reason;
+                batch.notOpened(copied.name, copied.attempted, copy.unreachable(), reason);
+            } else {
+                if (observer.stepDone)
+                    observer.stepDone();
+                batch.merge(copied.name, *source, observer.stepDone, copied.attempted);
+            }
             if (observer.finished)
-                observer.finished(name);
-            break;
+                observer.finished(copied.name);
         }
-        if (!source) {
-            const QString reason = copy                    ? unreadable
-                                   : copy.reason.isEmpty() ? QStringLiteral("could not be reached")
-                                                           : copy.reason;
-            batch.notOpened(name, attempted, copy.unreachable(), reason);
-        } else {
-            if (observer.stepDone)
-                observer.stepDone();
-            batch.merge(name, *source, observer.stepDone, attempted);
-        }
-        if (observer.finished)
-            observer.finished(name);
+        // Held only while inserting: the next copies are made with the batch committed.
+        batch.commit();
     }
     return batch.finish();
 }

@@ -99,6 +99,7 @@ void DownloadBatch::commit() {
 }
 
 void DownloadBatch::lost(const QString& failure) {
+    m_summary.storeFailed = true;
     m_summary.failed += m_mergedInBatch;
     const QString notStored = QStringLiteral("Could not be stored: ") + failure;
     for (const Attempt& attempt : std::as_const(m_attempts)) {

@@ -26,6 +26,9 @@ struct DownloadSummary {
     QList<QPair<QString, QString>> notRead;
     // Why the run stopped before its end (the account was refused); empty when it did not.
     QString stopped;
+    // The manager database refused to keep what was read (a failed commit: disk full, I/O
+    // error): not the workstations' fault, and nothing a later run fixes by itself.
+    bool storeFailed = false;
 };
 
 // A commit writes every index page the rows touched, so committing per workstation writes the
@@ -54,6 +57,9 @@ public:
     // batch once it holds enough rows. A failed workstation leaves nothing behind and is counted.
     void merge(const QString& workstation, const WorkstationDatabase& source,
                const std::function<void()>& stepDone, const QDateTime& attempted);
+    // Commits what the batch holds (nothing when none is open); a failed commit counts the
+    // batch's workstations as not stored.
+    void commit();
     // Commits what the batch holds; the run's summary.
     DownloadSummary finish();
 
@@ -65,7 +71,6 @@ private:
         QString reason;
     };
 
-    void commit();
     // The batch is gone: its merged workstations count as failed, its records are written again.
     void lost(const QString& failure);
     void record(const QString& workstation, const QDateTime& attempted,

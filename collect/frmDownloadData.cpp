@@ -4,6 +4,7 @@
 #include "base/Captions.h"
 #include "collect/DataDownload.h"
 #include "collect/WorkstationMerge.h"
+#include "store/ManagerDatabase.h"
 #include "widgets/PlainText.h"
 #include "widgets/WaitCursor.h"
 
@@ -47,6 +48,22 @@ DownloadSummary frmDownloadData::DownloadData(const QStringList& checkedWorkstat
     emit statusText(QStringLiteral("Downloading workstation data..."));
     {
         WaitCursor wait;
+        // One writer at a time: a scheduled collect that is merging finishes first. Its network
+        // steps all have deadlines, so the wait ends.
+        bool said = false;
+        const std::unique_ptr<ManagerDatabase::WritersTurn> turn = db.takeWritersTurn([&] {
+            if (!said) {
+                PlainText::show(lblCurrentWS,
+                                QStringLiteral("Waiting for another program that is writing to the database "
+                                               "(a scheduled collect)..."));
+                emit statusText(
+                    QStringLiteral("Waiting for another program that is writing to the database..."));
+                said = true;
+            }
+            repaintNow();
+            return true;
+        });
+        // Taken under the turn, so that no name another writer added is missed.
         WorkstationMerge merge(db);
         pbWorkstations->setRange(0, 3 * int(checkedWorkstations.size()));
         pbWorkstations->setValue(0);

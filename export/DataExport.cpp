@@ -3,6 +3,7 @@
 
 #include "base/Captions.h"
 #include "base/Feedback.h"
+#include "base/OutputFile.h"
 #include "base/VcError.h"
 #include "groupings/ApplicationNames.h"
 #include "store/Dates.h"
@@ -15,7 +16,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QRandomGenerator>
 #include <QSet>
 #include <vector>
 
@@ -102,6 +102,11 @@ std::optional<QString> DataExport::ExportData(const QString& path, std::optional
         showError(QStringLiteral("No file name was given."));
         return std::nullopt;
     }
+    // Neither a new file nor rows added may land on anything but a plain file of the operator's.
+    if (const QString refused = OutputFile::refusal(path); !refused.isEmpty()) {
+        showError(refused);
+        return std::nullopt;
+    }
     bool deletedOnce = false;
     for (;;) {
         const bool exists = QFileInfo::exists(path);
@@ -141,28 +146,21 @@ std::optional<QString> DataExport::ExportData(const QString& path, std::optional
 
 void DataExport::writeNewFile(const QString& path, std::optional<QDate> from, std::optional<QDate> to) {
     // Built beside its final place and moved in complete, so no failure leaves a partial file.
-    const QFileInfo target(path);
-    QString building;
-    do {
-        building = target.absolutePath() + QStringLiteral("/.") + target.fileName() + QLatin1Char('.') +
-                   QString::number(QRandomGenerator::global()->generate(), 16) + QStringLiteral(".part");
-    } while (QFileInfo::exists(building));
-    try {
-        ExportFile file(building, ExportFile::Mode::CreateNew, path);
+    OutputFile output(path);
+    if (!output.open())
+        throw VcError(ErrorNumber::FileFailure, QStringLiteral("Could not create ") + path +
+                                                    QStringLiteral(": ") + output.errorString());
+    {
+        ExportFile file(output.temporaryPath(), ExportFile::Mode::CreateNew, path);
         file.begin();
         file.ensureTable();
         m_rowsAdded = WriteExportRows(file, m_database, from, to);
         file.commit();
         file.close();
-        QFile built(building);
-        if (!built.rename(path))
-            throw VcError(ErrorNumber::FileFailure, QStringLiteral("Could not create ") + path +
-                                                        QStringLiteral(": ") + built.errorString());
-    } catch (...) {
-        QFile::remove(building);
-        QFile::remove(building + QStringLiteral("-journal"));
-        throw;
     }
+    if (!output.commit())
+        throw VcError(ErrorNumber::FileFailure, QStringLiteral("Could not create ") + path +
+                                                    QStringLiteral(": ") + output.errorString());
 }
 
 void DataExport::addToFile(const QString& path, std::optional<QDate> from, std::optional<QDate> to) {

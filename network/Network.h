@@ -84,6 +84,11 @@ public:
 
     // Every machine name at once, in the network's order; nothing when enumeration fails
     // (problem() says why).
+    // False for the stand-in used when no network source is configured: nothing can be reached,
+    // and the operator is told how to configure one instead of seeing an empty scan.
+    virtual bool configured() const { return true; }
+
+    // Every machine name at once, in the network's order; nothing when enumeration fails.
     virtual std::optional<QStringList> enumerateMachines() = 0;
 
     // Why the last enumeration failed or the last run stopped, in the operator's words; empty

@@ -14,6 +14,7 @@ namespace {
 // No network configured: every enumeration fails as a whole and no machine answers.
 class NoNetwork : public Network {
 public:
+    bool configured() const override { return false; }
     std::optional<QStringList> enumerateMachines() override { return std::nullopt; }
     QString domainName() override { return hostDomainName(); }
     QString problem() const override { return QStringLiteral("no network is configured"); }

@@ -1,34 +1,24 @@
 // PDF files written beside their target and renamed into place.
 #include "report/PdfFile.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QPrinter>
-#include <QTemporaryFile>
+#include "base/OutputFile.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
+#include <QPrinter>
 
 QString writePdfFile(const QString& target, const std::function<bool(QPrinter&)>& print) {
-    // Printed beside the target and renamed over it when complete: a failure part-way never
-    // touches the file being replaced.
-    QTemporaryFile temporary(QFileInfo(target).absolutePath() + QStringLiteral("/.report-XXXXXX.pdf"));
-    if (!temporary.open())
-        return temporary.errorString();
-    temporary.close();
+    // Printed beside the target and renamed over it when complete and on disk: a failure part-way
+    // (a full disk) never touches the file being replaced.
+    OutputFile file(target);
+    if (!file.open())
+        return file.errorString();
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(temporary.fileName());
+    printer.setOutputFileName(file.temporaryPath());
     const bool printed = print(printer);
-    QFile written(temporary.fileName());
-    if (!printed || printer.printerState() == QPrinter::Error || !written.open(QIODevice::ReadOnly) ||
-        written.read(5) != "%PDF-")
+    if (!printed || printer.printerState() == QPrinter::Error)
         return QStringLiteral("The PDF file could not be written.");
-    written.close();
-    if (std::rename(QFile::encodeName(temporary.fileName()).constData(),
-                    QFile::encodeName(target).constData()) != 0)
-        return QString::fromLocal8Bit(std::strerror(errno));
-    temporary.setAutoRemove(false);
+    // The printer reports no write error: a short file is found by its missing end.
+    if (!file.commit(&OutputFile::pdfProblem))
+        return file.errorString();
     return QString();
 }

@@ -1,10 +1,12 @@
 // Charts view: Qt Charts fed from ChartData, painted again for printing and saving.
 #include "report/ReportCharts.h"
 
+#include "base/OutputFile.h"
 #include "report/ReportText.h"
 
 #include <QBarCategoryAxis>
 #include <QBarSet>
+#include <QBuffer>
 #include <QChart>
 #include <QChartView>
 #include <QFont>
@@ -16,7 +18,6 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPrinter>
-#include <QSaveFile>
 #include <QStackedBarSeries>
 #include <QStackedLayout>
 #include <QValueAxis>
@@ -277,14 +278,9 @@ QString ReportCharts::savePng(const QString& target) const {
         painter.setRenderHint(QPainter::Antialiasing);
         paint(painter, QRectF(QPointF(0, 0), QSizeF(size)));
     }
-    QSaveFile file(target);
-    if (!file.open(QIODevice::WriteOnly))
-        return file.errorString();
-    if (!image.save(&file, "PNG")) {
-        file.cancelWriting();
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG"))
         return QStringLiteral("The PNG image could not be written.");
-    }
-    if (!file.commit())
-        return file.errorString();
-    return QString();
+    return OutputFile::writeWhole(target, png);
 }

@@ -1,13 +1,13 @@
 // CSV of the report rows, from the same grouped rows the report file is written from.
 #include "report/ReportCsv.h"
 
+#include "base/OutputFile.h"
 #include "base/VcError.h"
 #include "report/ReportSums.h"
 #include "report/ReportText.h"
 
 #include <algorithm>
 #include <cmath>
-#include <QSaveFile>
 
 namespace ReportCsv {
 
@@ -34,8 +34,12 @@ Kind kindOf(const QString& path) {
     return path.endsWith(QLatin1String(".detail.csv"), Qt::CaseInsensitive) ? Kind::Detail : Kind::Summary;
 }
 
-QByteArray field(const QString& text) {
-    const QByteArray utf8 = text.toUtf8();
+QByteArray field(const QString& text, Names names) {
+    QByteArray utf8 = text.toUtf8();
+    // Spreadsheets run a cell that starts like this as a formula; the apostrophe makes it text.
+    static const QByteArray formulaStarts("=+-@\t\r");
+    if (names == Names::Neutralised && !utf8.isEmpty() && formulaStarts.contains(utf8.front()))
+        utf8.prepend('\'');
     // A tab or a blank at either end is left alone by RFC 4180 but trimmed by many readers;
     // quoting keeps it.
     const bool quote = utf8.contains(',') || utf8.contains('"') || utf8.contains('\r') ||
@@ -48,7 +52,7 @@ QByteArray field(const QString& text) {
     return '"' + quoted + '"';
 }
 
-QByteArray text(const ReportSums& report, Kind kind) {
+QByteArray text(const ReportSums& report, Kind kind, Names names) {
     if (kind == Kind::Detail && !report.keepsDetail())
         throw VcError(ErrorNumber::DatabaseFailure, QStringLiteral("The report kept no detail"));
     QByteArray out;
@@ -63,8 +67,9 @@ QByteArray text(const ReportSums& report, Kind kind) {
         if (kind == Kind::Summary) {
             for (const int i : order) {
                 const ReportSums::Application& app = day.applications[static_cast<size_t>(i)];
-                row(out, {dateText, field(applications.spelling(app.spelling)), minutesText(app.milliseconds),
-                          QByteArray::number(ReportSums::percentOfDay(day, app))});
+                row(out,
+                    {dateText, field(applications.spelling(app.spelling), names),
+                     minutesText(app.milliseconds), QByteArray::number(ReportSums::percentOfDay(day, app))});
             }
             continue;
         }
@@ -94,23 +99,21 @@ QByteArray text(const ReportSums& report, Kind kind) {
                 milliseconds += day.rowMilliseconds[rows[i]];
             const int slot = day.slotOfGroup[static_cast<size_t>(who.application)];
             row(out,
-                {dateText, field(applications.spelling(day.applications[static_cast<size_t>(slot)].spelling)),
-                 field(report.users().firstSpelling(who.user)),
-                 field(report.workstations().firstSpelling(who.workstation)), minutesText(milliseconds)});
+                {dateText,
+                 field(applications.spelling(day.applications[static_cast<size_t>(slot)].spelling), names),
+                 field(report.users().firstSpelling(who.user), names),
+                 field(report.workstations().firstSpelling(who.workstation), names),
+                 minutesText(milliseconds)});
         }
     }
     return out;
 }
 
-void write(const ReportSums& report, const QString& path, Kind kind) {
-    const QByteArray bytes = text(report, kind);
-    QSaveFile file(path);
-    // The rows are every user's usage: owner-only, whatever an older file allowed.
-    if (!file.open(QIODevice::WriteOnly) ||
-        !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) ||
-        file.write(bytes) != bytes.size() || !file.commit())
-        throw VcError(ErrorNumber::FileFailure, QStringLiteral("Could not write the CSV file ") + path +
-                                                    QStringLiteral(": ") + file.errorString());
+void write(const ReportSums& report, const QString& path, Kind kind, Names names) {
+    const QString error = OutputFile::writeWhole(path, text(report, kind, names));
+    if (!error.isEmpty())
+        throw VcError(ErrorNumber::FileFailure,
+                      QStringLiteral("Could not write the CSV file ") + path + QStringLiteral(": ") + error);
 }
 
 } // namespace ReportCsv

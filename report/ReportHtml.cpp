@@ -1,12 +1,11 @@
 // The report file: the fixed template with the sums' days, totals and names filled in.
 #include "report/ReportHtml.h"
 
+#include "base/OutputFile.h"
 #include "base/VcError.h"
 #include "report/ReportSums.h"
 #include "report/ReportText.h"
 #include "store/Dates.h"
-
-#include <QSaveFile>
 
 namespace {
 
@@ -103,11 +102,10 @@ QByteArray bytes(const ReportSums& report) {
 }
 
 void write(const ReportSums& report, const QString& path) {
-    const QByteArray content = bytes(report);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.commit())
+    const QString error = OutputFile::writeWhole(path, bytes(report));
+    if (!error.isEmpty())
         throw VcError(ErrorNumber::FileFailure, QStringLiteral("Could not write the report file ") + path +
-                                                    QStringLiteral(": ") + file.errorString());
+                                                    QStringLiteral(": ") + error);
 }
 
 } // namespace ReportHtml

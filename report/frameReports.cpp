@@ -4,6 +4,7 @@
 #include "base/Captions.h"
 #include "base/Feedback.h"
 #include "base/FileDialogMemory.h"
+#include "base/OutputFile.h"
 #include "base/VcError.h"
 #include "report/PdfFile.h"
 #include "report/ReportCharts.h"
@@ -20,7 +21,6 @@
 #include <QLabel>
 #include <QPrinter>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QStackedWidget>
 #include <QStyle>
 #include <QTextBrowser>
@@ -240,11 +240,10 @@ void frameReports::exportReport() {
     } else {
         // The saved page is the file itself, exactly as written.
         QFile source(m_path);
-        QSaveFile out(*target);
         if (!source.open(QIODevice::ReadOnly))
             error = source.errorString();
-        else if (!out.open(QIODevice::WriteOnly) || out.write(source.readAll()) < 0 || !out.commit())
-            error = out.errorString();
+        else
+            error = OutputFile::writeWhole(*target, source.readAll());
     }
     if (!error.isEmpty()) {
         m_feedback.message(QStringLiteral("Could not save the report to ") + *target +

@@ -10,6 +10,13 @@ QString toStored(QDate day) {
     return day.toString(QStringLiteral("yyyy-MM-dd"));
 }
 
+QString afterDay(QDate day) {
+    const QDate next = day.addDays(1);
+    if (next.year() <= 9999)
+        return toStored(next);
+    return toStored(day).left(8) + QString::number(day.day() + 1);
+}
+
 QDate fromStored(const QString& text) {
     if (text.size() < 10)
         return {};

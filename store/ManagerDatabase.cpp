@@ -16,4 +16,6 @@ ManagerDatabase::~ManagerDatabase() = default;
 
 ManagerDatabase::Transaction::~Transaction() = default;
 
+ManagerDatabase::WritersTurn::~WritersTurn() = default;
+
 MergeSession::~MergeSession() = default;

@@ -52,6 +52,18 @@ public:
         virtual void rollback() = 0;
     };
     virtual std::unique_ptr<Transaction> transaction() = 0;
+
+    // Writers take turns: the console's download and collect each hold the turn for their whole
+    // run, so two of them never merge at once (and neither waits on the other inside the engine);
+    // readers and short edits do not need it. Held until the object is destroyed.
+    class WritersTurn {
+    public:
+        virtual ~WritersTurn();
+    };
+    // The turn, taken at once when it is free. While another writer holds it, waiting() is
+    // called every tenth of a second or so: the turn comes back as soon as it is free, nothing
+    // when waiting() returns false first. Throws VcError when the turn cannot be taken at all.
+    virtual std::unique_ptr<WritersTurn> takeWritersTurn(const std::function<bool()>& waiting) = 0;
     // Whether a unit is open. The engine may give up a whole transaction by itself (disk full,
     // I/O error), taking every unit inside it along: then this is false at once.
     virtual bool inTransaction() const = 0;

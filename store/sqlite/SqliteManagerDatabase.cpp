@@ -12,11 +12,18 @@
 #include "store/SqlTransaction.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QVariant>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 const QStringList kTables = {QStringLiteral("MGRWorkstations"),  QStringLiteral("MGRUsers"),
@@ -107,6 +114,20 @@ struct StoredValue {
     }
 };
 
+// The writers' turn on the embedded engine: an exclusive flock on the lock file, which the
+// system drops with the descriptor however the holder ends (a killed collect never blocks the
+// next one).
+class FileWritersTurn : public ManagerDatabase::WritersTurn {
+public:
+    explicit FileWritersTurn(int fd) : m_fd(fd) {}
+    ~FileWritersTurn() override { ::close(m_fd); }
+    FileWritersTurn(const FileWritersTurn&) = delete;
+    FileWritersTurn& operator=(const FileWritersTurn&) = delete;
+
+private:
+    int m_fd;
+};
+
 // The path itself, once a database is there (installed now when nothing was).
 QString installedPath(const QString& path) {
     if (!QFileInfo::exists(path))
@@ -185,6 +206,44 @@ void SqliteManagerDatabase::checkSchema() {
 
 int SqliteManagerDatabase::schemaVersion() const {
     return SqliteSchema::version(m_file);
+}
+
+QString SqliteManagerDatabase::writersLockPath(const QString& databasePath) {
+    return databasePath + QStringLiteral("-writers");
+}
+
+std::unique_ptr<ManagerDatabase::WritersTurn>
+SqliteManagerDatabase::takeWritersTurn(const std::function<bool()>& waiting) {
+    const QString path = writersLockPath(location());
+    const auto failed = [&path](const QString& why) {
+        return VcError(ErrorNumber::FileFailure, QStringLiteral("Could not take the writers' lock ") + path +
+                                                     QStringLiteral(": ") + why);
+    };
+    // Made here when missing, never through a link; one that is there must be a plain file of
+    // this account, or someone else could hold (or pull away) every writer's turn.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC,
+                          S_IRUSR | S_IWUSR);
+    if (fd < 0)
+        throw failed(QString::fromLocal8Bit(std::strerror(errno)));
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid()) {
+        ::close(fd);
+        throw failed(QStringLiteral("it is not a plain file of this account"));
+    }
+    for (;;) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            return std::make_unique<FileWritersTurn>(fd);
+        if (errno != EWOULDBLOCK && errno != EINTR) {
+            const int error = errno;
+            ::close(fd);
+            throw failed(QString::fromLocal8Bit(std::strerror(error)));
+        }
+        if (!waiting || !waiting()) {
+            ::close(fd);
+            return nullptr;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
 }
 
 std::unique_ptr<ManagerDatabase::Transaction> SqliteManagerDatabase::transaction() {
@@ -289,7 +348,7 @@ QHash<qint64, qint64> SqliteManagerDatabase::secondsByTitle(QDate from, QDate to
                            "JOIN MGRUsers u ON u.UserNameID = s.UserNameKey "
                            "WHERE s.Date >= ? AND s.Date < ? GROUP BY s.AppTitleKey");
     q.bindText(1, Dates::toStored(from));
-    q.bindText(2, Dates::toStored(to.addDays(1)));
+    q.bindText(2, Dates::afterDay(to));
     while (q.step())
         seconds.insert(q.value(0).toLongLong(), q.value(1).toLongLong());
     return seconds;

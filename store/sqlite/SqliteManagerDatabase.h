@@ -22,6 +22,9 @@ public:
 
     std::unique_ptr<Transaction> transaction() override;
     bool inTransaction() const override { return m_file.inTransaction(); }
+    // An exclusive lock (flock) on the file beside the database named writersLockPath().
+    std::unique_ptr<WritersTurn> takeWritersTurn(const std::function<bool()>& waiting) override;
+    static QString writersLockPath(const QString& databasePath);
 
     QList<Workstation> workstations() const override;
     int addWorkstation(const QString& name, bool monitored) override;

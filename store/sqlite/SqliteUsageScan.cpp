@@ -5,8 +5,7 @@
 #include "store/sqlite/SqliteManagerDatabase.h"
 
 SqliteUsageScan::SqliteUsageScan(const SqliteManagerDatabase& database, QDate from, QDate to)
-    : m_database(database), m_from(Dates::toStored(from).toUtf8()),
-      m_until(Dates::toStored(to.addDays(1)).toUtf8()),
+    : m_database(database), m_from(Dates::toStored(from).toUtf8()), m_until(Dates::afterDay(to).toUtf8()),
       m_transaction(database.file(), SqlTransaction::Lock::Deferred,
                     QStringLiteral("Could not read the usage")),
       m_title(database.file(), "SELECT AppTitle FROM MGRAppTitles WHERE AppTitleID = ?"),

@@ -4,6 +4,7 @@
 #include "app/Password.h"
 #include "app/ProgramFolder.h"
 #include "base/Settings.h"
+#include "base/Version.h"
 #include "export/DataExport.h"
 #include "report/frameData.h"
 #include "report/GenerateReport.h"
@@ -22,11 +23,18 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
 #include <cstdlib>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace {
+
+// A disk that fills up: larger than an agent file of the test's network (20 KiB), smaller than
+// what the first merge of its four machines commits (about 36 KiB).
+constexpr qint64 kFullDisk = 24 * 1024;
 
 struct Outcome {
     int code = -1;
@@ -62,6 +70,8 @@ private slots:
     void usage_data();
     void usage();
     void collectReadsAndNamesWhatCouldNotBeRead();
+    void collectScanDownloadsTheRegistry_data();
+    void collectScanDownloadsTheRegistry();
     void collectFatal_data();
     void collectFatal();
     void reportIsTheConsolesReport_data();
@@ -69,12 +79,20 @@ private slots:
     void reportRefusesUnknownNames_data();
     void reportRefusesUnknownNames();
     void reportWhileAnotherProcessWrites();
+    void writersTakeTurns();
+    void outputRefused_data();
+    void outputRefused();
     void exportWritesTheDataExport();
     void password_data();
     void password();
 
 private:
-    Outcome run(const QStringList& arguments, const QString& home = QString());
+    // fileSizeLimit: the largest file the program may write (a full disk), 0 for none.
+    Outcome run(const QStringList& arguments, const QString& home = QString(), qint64 fileSizeLimit = 0);
+    // run() in two halves, for processes that run at once.
+    void start(QProcess& process, const QStringList& arguments, const QString& home = QString(),
+               qint64 fileSizeLimit = 0);
+    Outcome finish(QProcess& process);
     // Scans and downloads once, so that the database holds usage: --from its first day --to its last.
     QStringList collected();
     QString database() const { return m_home + "/Data/VCManager.mdb"; }
@@ -100,8 +118,16 @@ void TstCommandLine::init() {
     db->addGroupingTitle("Spreadsheet", "SPREADSHEET");
 }
 
-Outcome TstCommandLine::run(const QStringList& arguments, const QString& home) {
-    QProcess process;
+void TstCommandLine::start(QProcess& process, const QStringList& arguments, const QString& home,
+                           qint64 fileSizeLimit) {
+    if (fileSizeLimit > 0) {
+        process.setChildProcessModifier([fileSizeLimit] {
+            // A write past the limit fails with EFBIG, as one on a full disk fails.
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{rlim_t(fileSizeLimit), rlim_t(fileSizeLimit)};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        });
+    }
     // No display at all, and a platform that would need one: the commands must not care.
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove("DISPLAY");
@@ -116,6 +142,15 @@ Outcome TstCommandLine::run(const QStringList& arguments, const QString& home) {
                   QStringList{"--home", home.isEmpty() ? m_home : home, "--network", "sim:" + m_network,
                               "--settings", m_settings} +
                       arguments);
+}
+
+Outcome TstCommandLine::run(const QStringList& arguments, const QString& home, qint64 fileSizeLimit) {
+    QProcess process;
+    start(process, arguments, home, fileSizeLimit);
+    return finish(process);
+}
+
+Outcome TstCommandLine::finish(QProcess& process) {
     Outcome outcome;
     if (!process.waitForFinished(300000) || process.exitStatus() != QProcess::NormalExit) {
         process.kill();
@@ -154,6 +189,8 @@ void TstCommandLine::runsWithoutDisplay_data() {
     QTest::newRow("help") << QStringList{"--help"} << true;
     QTest::newRow("version") << QStringList{"-v"} << true;
     QTest::newRow("a command's option alone") << QStringList{"--output", "x"} << true;
+    QTest::newRow("an unknown option") << QStringList{"--home", "h", "--fast"} << true;
+    QTest::newRow("Qt's own switch") << QStringList{"-reverse"} << false;
 }
 
 void TstCommandLine::runsWithoutDisplay() {
@@ -171,15 +208,21 @@ void TstCommandLine::runsWithoutDisplay() {
 void TstCommandLine::usage_data() {
     QTest::addColumn<QString>("arguments"); // split at spaces
     QTest::addColumn<int>("code");
-    QTest::addColumn<QString>("says"); // on stdout for --help, else on stderr
+    QTest::addColumn<QString>("says"); // on stdout for code 0, else on stderr
     QTest::newRow("help documents everything")
         << "--help" << 0
-        << "collect|report|export|--scan|--from|--to|--applications|--users|"
-           "--workstations|--format|--output|--password-file|--screenshot|--page|"
-           "--home|--network|--settings|YYYY-MM-DD";
+        << "collect|report|export|store init|--scan|--wait|--from|--to|--applications|--users|"
+           "--workstations|--format|--csv-raw|--output|--password-file|--quiet|--screenshot|--page|"
+           "--home|--network|--settings|YYYY-MM-DD|smb:FILE|Network=|Exit status|3 the database failed";
+    QTest::newRow("version") << "--version" << 0 << QStringLiteral("vellumcrest-manager ") + Version::kText;
     QTest::newRow("unknown command") << "publish" << 2 << "Unknown command: publish";
     QTest::newRow("two commands") << "collect export" << 2 << "Only one command";
     QTest::newRow("unknown option") << "collect --fast" << 2 << "fast";
+    // Without a display, not even the console's own start aborts.
+    QTest::newRow("unknown option, no command") << "--fast" << 2 << "Unknown option 'fast'";
+    QTest::newRow("the console without a display") << "" << 2 << "no display; the commands run without one";
+    QTest::newRow("a wait that is no number") << "collect --wait soon" << 2 << "--wait needs a number";
+    QTest::newRow("store without its action") << "store" << 2 << "store init";
     QTest::newRow("option of another command") << "export --scan --from 2024-01-01 --to 2024-01-02 --output x"
                                                << 2 << "--scan does not apply to export";
     QTest::newRow("command option without a command") << "--from 2024-01-01" << 2 << "--from needs a command";
@@ -191,21 +234,27 @@ void TstCommandLine::usage_data() {
                                    << "is after";
     QTest::newRow("unknown format") << "report --from 2024-03-01 --to 2024-03-01 --format xls --output x" << 2
                                     << "not xls";
+    QTest::newRow("raw names for a PDF") << "report --from 2024-03-01 --to 2024-03-01 --format pdf --csv-raw "
+                                            "--output x"
+                                         << 2 << "--csv-raw applies to --format csv only";
     QTest::newRow("no output") << "report --from 2024-03-01 --to 2024-03-01 --format csv" << 2 << "--output";
+    QTest::newRow("no network for collect")
+        << "--network= collect" << 2 << "No network is configured|smb:FILE";
 }
 
 void TstCommandLine::usage() {
     QFETCH(QString, arguments);
     QFETCH(int, code);
     QFETCH(QString, says);
-    const Outcome outcome = run(arguments.split(' '));
+    // A program folder that is not there: a usage error, help or the version never makes it.
+    const QString home = m_dir->filePath("unmade");
+    const Outcome outcome = run(arguments.split(' ', Qt::SkipEmptyParts), home);
     QCOMPARE(outcome.code, code);
     const QString& text = code == 0 ? outcome.out : outcome.err;
     for (const QString& part : says.split('|'))
         QVERIFY2(text.contains(part), qPrintable(part + QStringLiteral(" not in: ") + text));
-    // A refused command reads and writes nothing: not even the database is made.
-    if (code != 0)
-        QVERIFY(!QDir(m_dir->path()).exists("x"));
+    QVERIFY(!QFileInfo::exists(home));
+    QVERIFY(!QFileInfo::exists(m_dir->filePath("x")));
 }
 
 void TstCommandLine::collectReadsAndNamesWhatCouldNotBeRead() {
@@ -247,49 +296,114 @@ void TstCommandLine::collectReadsAndNamesWhatCouldNotBeRead() {
     QVERIFY2(lines.last().contains("2 workstations could not be read"), qPrintable(lines.last()));
 }
 
-void TstCommandLine::collectFatal_data() {
-    QTest::addColumn<QString>("damage");
-    QTest::newRow("home under a file") << "home";
-    QTest::newRow("database of a newer version") << "schema";
-    QTest::newRow("network that cannot be listed, with --scan") << "network";
+// After a scan, every monitored machine of the registry is downloaded, found or not, and a scan
+// that finds none of them (an expired password makes every machine look agent-less) is no success.
+void TstCommandLine::collectScanDownloadsTheRegistry_data() {
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QString>("says"); // on stderr
+    QTest::newRow("a monitored machine switched off") << "off"
+                                                      << "";
+    QTest::newRow("every machine looks agent-less") << "agentless"
+                                                    << "found no workstation running the agent";
+    QTest::newRow("the machines cannot be listed") << "unlisted"
+                                                   << "could not be listed";
 }
 
+void TstCommandLine::collectScanDownloadsTheRegistry() {
+    QFETCH(QString, change);
+    QFETCH(QString, says);
+    const QStringList machines = AgentOracle::agentMachines(m_network);
+    QCOMPARE(run({"collect", "--scan"}).code, 0);
+    if (change == "off") {
+        QVERIFY(QDir(m_network + '/' + machines[0]).rename("Vellumcrest$", "gone"));
+        QVERIFY(TestEnv::runAgent(
+            {"service", "--network", m_network, "--machine", machines[0], "--state", "unreachable"}));
+    } else if (change == "agentless") {
+        for (const QString& machine : machines)
+            QVERIFY(TestEnv::runAgent(
+                {"service", "--network", m_network, "--machine", machine, "--state", "denied"}));
+    } else {
+        QVERIFY(TestEnv::runAgent({"enumeration", "--network", m_network, "--fail"}));
+    }
+    const Outcome outcome = run({"collect", "--scan"});
+    QVERIFY2(outcome.code == 1, qPrintable(QString::number(outcome.code) + outcome.out + outcome.err));
+    QVERIFY2(outcome.err.contains(says), qPrintable(outcome.err));
+    for (const QString& machine : machines)
+        QVERIFY2(outcome.out.contains(machine +
+                                      (change == "off" && machine == machines[0] ? ": not read" : ": read")),
+                 qPrintable(outcome.out));
+}
+
+void TstCommandLine::collectFatal_data() {
+    QTest::addColumn<QString>("damage");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("home under a file") << "home"
+                                       << "No database at";
+    QTest::newRow("no database at --home") << "missing"
+                                           << "store init";
+    QTest::newRow("database of a newer version") << "schema"
+                                                 << "newer version";
+    // A failed commit is the store's failure, not a laptop that was off.
+    QTest::newRow("disk full at the merge's commit") << "full"
+                                                     << "could not be read";
+}
+
+// The store failed: exit 3, and nothing made where --home points.
 void TstCommandLine::collectFatal() {
     QFETCH(QString, damage);
+    QFETCH(QString, says);
     QString home = m_home;
     QStringList arguments{"collect"};
+    qint64 limit = 0;
+    // Held open, so the engine's shared-memory file exists and the limit meets only the log that
+    // a commit appends to.
+    std::unique_ptr<ManagerDatabase> holder;
     if (damage == "home") {
         // Even root cannot make a folder under a file.
         QFile blocker(m_dir->filePath("blocker"));
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         home = blocker.fileName() + "/home";
+    } else if (damage == "missing") {
+        home = m_dir->filePath("typo");
     } else if (damage == "schema") {
         ManagerFixture::execute(database(), "PRAGMA user_version = 9999");
     } else {
-        QVERIFY(QFile::remove(m_network + "/network.ini"));
+        holder = ManagerDatabase::open(database());
         arguments << "--scan";
+        limit = kFullDisk;
     }
-    const Outcome outcome = run(arguments, home);
-    QVERIFY2(outcome.code == 2, qPrintable(QString::number(outcome.code) + outcome.out + outcome.err));
-    QVERIFY(!outcome.err.trimmed().isEmpty());
-    if (damage == "schema")
-        QVERIFY2(outcome.err.contains("newer version"), qPrintable(outcome.err));
+    const Outcome outcome = run(arguments, home, limit);
+    QVERIFY2(outcome.code == 3, qPrintable(QString::number(outcome.code) + outcome.out + outcome.err));
+    QVERIFY2((outcome.out + outcome.err).contains(says), qPrintable(outcome.out + outcome.err));
+    if (damage == "missing")
+        QVERIFY(!QFileInfo::exists(home));
 }
 
 void TstCommandLine::reportIsTheConsolesReport_data() {
     QTest::addColumn<QString>("format");
     QTest::addColumn<bool>("subset"); // one application, the first user, a workstation in lower case
-    QTest::newRow("html, everything") << "html" << false;
-    QTest::newRow("csv, everything") << "csv" << false;
-    QTest::newRow("detail csv, chosen names") << "detail.csv" << true;
-    QTest::newRow("pdf") << "pdf" << false;
+    QTest::addColumn<bool>("raw");    // --csv-raw
+    QTest::addColumn<QString>("to");  // --to; empty: the last day held
+    QTest::newRow("html, everything") << "html" << false << false << "";
+    QTest::newRow("csv, everything") << "csv" << false << false << "";
+    // The day after it would be "10000-01-01", text that sorts before every day.
+    QTest::newRow("csv, to the last day of the calendar") << "csv" << false << false << "9999-12-31";
+    QTest::newRow("detail csv, chosen names") << "detail.csv" << true << false << "";
+    QTest::newRow("detail csv, names as stored") << "detail.csv" << false << true << "";
+    QTest::newRow("pdf") << "pdf" << false << false << "";
 }
 
 void TstCommandLine::reportIsTheConsolesReport() {
     QFETCH(QString, format);
     QFETCH(bool, subset);
-    const QStringList days = collected();
+    QFETCH(bool, raw);
+    QFETCH(QString, to);
+    QStringList days = collected();
     QVERIFY(!days.isEmpty());
+    if (!to.isEmpty())
+        days[3] = to;
+    // A name a spreadsheet would take for a formula.
+    ManagerFixture::execute(database(), "UPDATE MGRUsers SET UserName = '=' || UserName");
     const QString output = m_dir->filePath("out." + format);
     // An older file there, readable by anyone: replaced, and owner-only afterwards.
     QFile old(output);
@@ -312,8 +426,11 @@ void TstCommandLine::reportIsTheConsolesReport() {
         user = pair.first().section('|', 0, 0);
         workstation = pair.first().section('|', 1, 1);
     }
-    QStringList arguments =
-        QStringList{"report"} + days + QStringList{"--format", format.section('.', -1), "--output", output};
+    // A network that cannot be built: the report needs none and must not care.
+    QStringList arguments = QStringList{"--network", "smb:" + m_dir->filePath("missing.ini"), "report"} +
+                            days + QStringList{"--format", format.section('.', -1), "--output", output};
+    if (raw)
+        arguments << "--csv-raw";
     if (subset)
         arguments << "--applications"
                   << "Mail,Undefined Applications"
@@ -343,7 +460,9 @@ void TstCommandLine::reportIsTheConsolesReport() {
     } else if (format.endsWith("csv")) {
         // The Reports page's CSV of its report, as its Export Report dialog writes it.
         const QString mine = m_dir->filePath("console." + format);
-        ReportCsv::write(*console.report, mine, ReportCsv::kindOf(mine));
+        ReportCsv::write(*console.report, mine, ReportCsv::kindOf(mine),
+                         raw ? ReportCsv::Names::Raw : ReportCsv::Names::Neutralised);
+        QCOMPARE(written.contains(",'="), !raw && format == "detail.csv");
         QCOMPARE(written, readAll(mine));
         QVERIFY(written.count('\n') > 1);
     } else {
@@ -406,6 +525,135 @@ void TstCommandLine::reportWhileAnotherProcessWrites() {
     QCOMPARE(readAll(during), readAll(before));
 }
 
+// One writer at a time: collect waits for the writer holding the turn (here this test, as the
+// console's download would) and gives up as busy after --wait, with nothing written; two
+// collects at once both finish and never add a name twice, and a report runs while they write.
+void TstCommandLine::writersTakeTurns() {
+    {
+        const auto console = ManagerDatabase::open(database());
+        const auto turn = console->takeWritersTurn({});
+        QVERIFY(turn);
+        const Outcome busy = run({"collect", "--scan", "--wait", "1"});
+        QVERIFY2(busy.code == 3, qPrintable(QString::number(busy.code) + busy.out + busy.err));
+        QVERIFY2(busy.err.contains("busy") && busy.out.contains("waiting up to 1 s"),
+                 qPrintable(busy.out + busy.err));
+        QVERIFY(console->workstations().isEmpty());
+    }
+    QProcess first;
+    QProcess second;
+    start(first, {"collect", "--scan"});
+    start(second, {"collect", "--scan"});
+    QProcess reader;
+    start(reader,
+          {"report", "--from", "2000-01-01", "--to", "2099-12-31", "--format", "csv", "--output", "r.csv"});
+    for (QProcess* process : {&first, &second, &reader}) {
+        const Outcome outcome = finish(*process);
+        QVERIFY2(outcome.code == 0, qPrintable(QString::number(outcome.code) + outcome.out + outcome.err));
+    }
+    const QString twice = "SELECT count(*) - count(DISTINCT lower(%1)) FROM %2";
+    QCOMPARE(ManagerFixture::query(database(), twice.arg("UserName", "MGRUsers")), QStringList{"0"});
+    QCOMPARE(ManagerFixture::query(database(), twice.arg("AppTitle", "MGRAppTitles")), QStringList{"0"});
+    QCOMPARE(ManagerFixture::query(database(), twice.arg("Name", "MGRWorkstations")), QStringList{"0"});
+    QVERIFY(ManagerFixture::query(database(), "SELECT count(*) FROM MGRDaySummary").value(0).toInt() > 0);
+}
+
+// An --output that is not a plain file of ours is refused before anything is read, and left as
+// it was; a write cut short (a full disk) keeps the older file; a killed run's temporary goes.
+void TstCommandLine::outputRefused_data() {
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QString>("command"); // report (PDF) or export
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("a pipe") << "fifo"
+                            << "report" << 2 << "not a regular file";
+    QTest::newRow("a device") << "device"
+                              << "report" << 2 << "not a regular file";
+    QTest::newRow("a folder") << "folder"
+                              << "export" << 2 << "is a folder";
+    QTest::newRow("a symbolic link") << "link"
+                                     << "report" << 2 << "symbolic link";
+    QTest::newRow("the database") << "database"
+                                  << "report" << 2 << "manager database";
+    QTest::newRow("the database, exported into") << "database"
+                                                 << "export" << 2 << "manager database";
+    QTest::newRow("a hard link to the database") << "hardlink"
+                                                 << "report" << 2 << "manager database";
+    QTest::newRow("the database's journal name") << "journal"
+                                                 << "export" << 2 << "manager database";
+    QTest::newRow("a full disk") << "full"
+                                 << "report" << 3 << "incomplete";
+    QTest::newRow("a killed run's temporary") << "stale"
+                                              << "report" << 0 << "";
+}
+
+void TstCommandLine::outputRefused() {
+    QFETCH(QString, target);
+    QFETCH(QString, command);
+    QFETCH(int, code);
+    QFETCH(QString, says);
+    const QStringList days = collected();
+    QVERIFY(!days.isEmpty());
+    QString output = m_dir->filePath("out.pdf");
+    const QByteArray path = QFile::encodeName(output);
+    QFile older(output);
+    QVERIFY(older.open(QIODevice::WriteOnly) && older.write("older") == 5);
+    older.close();
+    qint64 limit = 0;
+    std::unique_ptr<ManagerDatabase> holder; // as in collectFatal
+    if (target == "fifo") {
+        QVERIFY(older.remove() && ::mkfifo(path.constData(), 0644) == 0);
+    } else if (target == "device") {
+        // Never the real /dev/null: a node of the same kind in the test's own folder.
+        if (::geteuid() != 0)
+            QSKIP("only root can make a device node");
+        QVERIFY(older.remove() && ::mknod(path.constData(), S_IFCHR | 0666, makedev(1, 3)) == 0);
+    } else if (target == "folder") {
+        QVERIFY(older.remove() && QDir(m_dir->path()).mkdir("out.pdf"));
+    } else if (target == "link") {
+        output = m_dir->filePath("link.pdf");
+        QVERIFY(QFile::link(older.fileName(), output));
+    } else if (target == "database") {
+        output = database();
+    } else if (target == "hardlink") {
+        output = m_dir->filePath("copy.pdf");
+        QVERIFY(::link(QFile::encodeName(database()).constData(), QFile::encodeName(output).constData()) ==
+                0);
+    } else if (target == "journal") {
+        output = database() + "-journal";
+    } else if (target == "full") {
+        holder = ManagerDatabase::open(database());
+        limit = 4096; // a report's PDF is several times larger
+    } else {
+        QFile stale(m_dir->filePath(".out.pdf.Ab12Cd.vctmp"));
+        QVERIFY(stale.open(QIODevice::WriteOnly) && stale.write("half a page") > 0 && stale.flush());
+        QVERIFY(stale.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
+                                  QFileDevice::FileModificationTime));
+        stale.close();
+    }
+    struct stat before {};
+    QVERIFY(::lstat(path.constData(), &before) == 0);
+    const QByteArray databaseBefore = readAll(database());
+    const QStringList arguments = command == "report" ? QStringList{"--format", "pdf"} : QStringList{};
+    const Outcome outcome =
+        run(QStringList{command} + days + arguments + QStringList{"--output", output}, {}, limit);
+    QVERIFY2(outcome.code == code, qPrintable(QString::number(outcome.code) + outcome.out + outcome.err));
+    QVERIFY2(outcome.err.contains(says), qPrintable(outcome.err));
+    QCOMPARE(readAll(database()), databaseBefore);
+    QVERIFY(!QFileInfo::exists(database() + "-journal"));
+    struct stat after {};
+    QVERIFY(::lstat(path.constData(), &after) == 0);
+    if (code == 0) {
+        QVERIFY(readAll(output).startsWith("%PDF-"));
+    } else {
+        // The same file, of the same kind and content.
+        QCOMPARE(after.st_ino, before.st_ino);
+        QCOMPARE(after.st_mode, before.st_mode);
+        if (S_ISREG(after.st_mode))
+            QCOMPARE(readAll(older.fileName()), QByteArray("older"));
+    }
+    QCOMPARE(QDir(m_dir->path()).entryList({"*vctmp*"}, QDir::Files | QDir::Hidden), QStringList());
+}
+
 void TstCommandLine::exportWritesTheDataExport() {
     const QStringList days = collected();
     QVERIFY(!days.isEmpty());
@@ -427,13 +675,14 @@ void TstCommandLine::exportWritesTheDataExport() {
     }
     QVERIFY(outcome.out.contains(QString::number(rows.size()) + " rows added"));
 
-    // A file that is no database is never replaced by a command: it would have asked first.
+    // A file that is no database is never replaced by a command: it would have asked first. Not
+    // written: exit 3.
     const QString text = m_dir->filePath("notes.txt");
     QFile notes(text);
     QVERIFY(notes.open(QIODevice::WriteOnly));
     notes.write(QByteArray(2048, 'n'));
     notes.close();
-    QCOMPARE(run(QStringList{"export"} + days + QStringList{"--output", text}).code, 2);
+    QCOMPARE(run(QStringList{"export"} + days + QStringList{"--output", text}).code, 3);
     QCOMPARE(readAll(text), QByteArray(2048, 'n'));
 }
 
@@ -451,6 +700,7 @@ void TstCommandLine::password_data() {
     QTest::newRow("a pipe") << "fifo" << 0600 << 2 << "not a regular file";
     QTest::newRow("right, CR LF and more lines") << "Open Sesame\r\nsecond line\n" << 0600 << 0 << "";
     QTest::newRow("right, no line end") << "Open Sesame" << 0400 << 0 << "";
+    QTest::newRow("right, after a byte order mark") << "\uFEFFOpen Sesame\r\n" << 0600 << 0 << "";
 }
 
 void TstCommandLine::password() {

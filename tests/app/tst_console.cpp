@@ -106,6 +106,7 @@ private slots:
     void helpWithoutGuide();
     void keyboardReachesEveryPage();
     void newApplicationIsInTheNextReport();
+    void withoutANetworkSaysWhereToConfigureOne();
 
 private:
     std::unique_ptr<frmMain> start();
@@ -448,6 +449,16 @@ void TstConsole::helpWithoutGuide() {
     QCOMPARE(m_feedback.messages[0].icon, Feedback::Icon::Information);
     QCOMPARE(m_feedback.messages[0].title, "Vellumcrest\u2122 Manager");
     window->close();
+}
+
+// A first start without a network finds and downloads nothing; the status bar says why.
+void TstConsole::withoutANetworkSaysWhereToConfigureOne() {
+    QVERIFY(QDir(m_network).removeRecursively());
+    auto window = start();
+    QVERIFY(window);
+    QVERIFY2(window->statusText().endsWith(
+                 " - no network is configured: see Help, \"Monitoring a Windows network\""),
+             qPrintable(window->statusText()));
 }
 
 QTEST_MAIN(TstConsole)
