@@ -42,6 +42,14 @@ endforeach()
 install(FILES ${VC_PACKAGING_OUT}/${VC_PACKAGE}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES packaging/copyright ${VC_PACKAGING_OUT}/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${VC_PACKAGE})
+install(FILES packaging/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+        RENAME ${VC_PACKAGE})
+# The Windows agent the administrator deploys to the workstations, where the documentation says it
+# is: scripts/package builds it (scripts/build-agent) into VC_AGENT_DIR first. Without it the
+# package is not made: a console without its agent monitors nothing.
+set(VC_AGENT_DIR ${CMAKE_SOURCE_DIR}/build/agent CACHE PATH "Folder scripts/build-agent built the agent in")
+install(FILES ${VC_AGENT_DIR}/win32/VCWorkstation.exe ${VC_AGENT_DIR}/VCWorkstation.msi
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/${VC_PACKAGE}/agent)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME ${VC_PACKAGE})
@@ -62,9 +70,14 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION admin)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://www.vellumcrest.example/)
-# Libraries come from dpkg-shlibdeps; these are loaded at run time, where it cannot see them:
-# the Arial metric twin the report and labels name, and the SASL plugin of the directory's
-# Kerberos bind.
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation, libsasl2-modules-gssapi-mit")
+# Libraries come from dpkg-shlibdeps, run by cmake/PackageDepends.cmake when the package is made
+# (it loosens the Samba libraries' exact-version requirement to their release series). These
+# are loaded at run time, where it cannot see them: the Arial metric twin the report and labels
+# name, the SASL plugin of the directory's Kerberos bind, and a sans-serif font for the interface
+# (a minimal system has none, and every control would be drawn monospaced).
+set(VC_PACKAGE_DEPENDS "fonts-liberation, libsasl2-modules-gssapi-mit, fonts-dejavu-core")
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS OFF)
+set(VC_CONSOLE_BINARY ${CMAKE_BINARY_DIR}/vellumcrest-manager)
+configure_file(cmake/PackageDepends.cmake.in ${CMAKE_BINARY_DIR}/PackageDepends.cmake @ONLY)
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_BINARY_DIR}/PackageDepends.cmake)
 include(CPack)
