@@ -65,9 +65,10 @@ StartupOptions parseCommandLine(const QStringList& arguments) {
         "--network, the value Network= of the [Settings] section of the settings file is used.\n"
         "\n"
         "Exit status of a command: 0 done (collect: every monitored workstation read);\n"
-        "1 collect: some workstations could not be read, or the scan found none; 2 usage\n"
-        "error, nothing done; 3 the database failed (none at the path, damaged, newer, a\n"
-        "failed write) or is busy, or the output could not be written."));
+        "1 collect: some workstations could not be read, or the scan could not list the\n"
+        "network or found none; 2 usage error (a damaged settings file included), nothing\n"
+        "done; 3 the database failed (none at the path, damaged, newer, a failed write) or\n"
+        "is busy, or the output could not be written."));
     const QCommandLineOption help = parser.addHelpOption();
     // Our own: the program's name, not the settings' application name, before the version.
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
@@ -78,7 +79,8 @@ StartupOptions parseCommandLine(const QStringList& arguments) {
     const QCommandLineOption network(
         QStringLiteral("network"),
         QStringLiteral("Monitored network: smb:FILE (a Windows network described by FILE) or sim:DIR "
-                       "(a simulated one). Default: Network= in [Settings] of the settings file."),
+                       "(a simulated one). Default: Network= in [Settings] of the settings file, else "
+                       "sim:<program folder>/Network when it exists."),
         QStringLiteral("SOURCE"));
     const QCommandLineOption screenshot(
         QStringLiteral("screenshot"),
