@@ -272,6 +272,10 @@ void TstCommandLine::collectReadsAndNamesWhatCouldNotBeRead() {
             QVERIFY(lines.takeFirst().startsWith(QString::number(machines.size()) + " monitored"));
         QCOMPARE(lines, expected);
     }
+    // A cron job with --quiet mails nothing when all went well.
+    const Outcome quiet = run({"collect", "--quiet"});
+    QCOMPARE(quiet.code, 0);
+    QCOMPARE(quiet.out + quiet.err, QString());
     {
         // What came in is exactly what the agent files hold, taken once.
         const QStringList rows = ManagerFixture::query(database(), "SELECT count(*) FROM MGRDaySummary");
@@ -294,6 +298,14 @@ void TstCommandLine::collectReadsAndNamesWhatCouldNotBeRead() {
         QVERIFY2(lines[i].startsWith(machines[i] + (i >= 2 ? ": read" : ": not read: ")),
                  qPrintable(lines[i]));
     QVERIFY2(lines.last().contains("2 workstations could not be read"), qPrintable(lines.last()));
+    // --quiet keeps exactly the problems (a copy's temporary path differs from run to run).
+    const Outcome problems = run({"collect", "--quiet"});
+    QCOMPARE(problems.code, 1);
+    const QStringList kept = problems.out.split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(kept.size(), 3);
+    QCOMPARE(kept[0], lines[0]);
+    QVERIFY2(kept[1].startsWith(machines[1] + ": not read: "), qPrintable(kept[1]));
+    QCOMPARE(kept[2], lines.last());
 }
 
 // After a scan, every monitored machine of the registry is downloaded, found or not, and a scan
@@ -375,8 +387,16 @@ void TstCommandLine::collectFatal() {
     const Outcome outcome = run(arguments, home, limit);
     QVERIFY2(outcome.code == 3, qPrintable(QString::number(outcome.code) + outcome.out + outcome.err));
     QVERIFY2((outcome.out + outcome.err).contains(says), qPrintable(outcome.out + outcome.err));
-    if (damage == "missing")
+    if (damage == "missing") {
         QVERIFY(!QFileInfo::exists(home));
+        // The one command that makes a store, once; the next collect then works there.
+        const Outcome made = run({"store", "init"}, home);
+        QVERIFY2(made.code == 0 && made.out.startsWith("Created "), qPrintable(made.out + made.err));
+        const Outcome again = run({"store", "init"}, home);
+        QVERIFY2(again.code == 0 && again.out.contains("already there"), qPrintable(again.out + again.err));
+        QCOMPARE(run({"collect", "--scan"}, home).code, 0);
+        QVERIFY(QFileInfo::exists(home + "/Data/VCManager.mdb"));
+    }
 }
 
 void TstCommandLine::reportIsTheConsolesReport_data() {

@@ -26,6 +26,7 @@ private slots:
     void failedWorkstationInsideARun();
     void everyAttemptIsRecorded();
     void mergedRecordSharesTheMergesTransaction();
+    void noTransactionWhileCopying();
     void outcomeSaysWhatDidNotHappen_data();
     void outcomeSaysWhatDidNotHappen();
     void damagedFileOrNames_data();
@@ -234,6 +235,40 @@ void TstDownload::mergedRecordSharesTheMergesTransaction() {
     QCOMPARE(f.scalar("SELECT count(*) FROM MGRDaySummary WHERE WorkstationKey = 2"), 1);
     QCOMPARE(db.downloadStatus(1)->result, ManagerDatabase::DownloadStatus::Result::Failed);
     QVERIFY(db.downloadStatus(1)->reason.contains("refused"));
+}
+
+// A machine that takes its time must never hold the database's write lock from the console and
+// the reports: every copy is made with no transaction open.
+void TstDownload::noTransactionWhileCopying() {
+    class WatchedNetwork : public SimNetwork {
+    public:
+        WatchedNetwork(const QString& dir, ManagerDatabase& db) : SimNetwork(dir), m_db(db) {}
+        ShareFile openShareFile(const QString& machine, const QString& relativePath) override {
+            if (m_db.inTransaction())
+                copiedInsideATransaction << machine;
+            return SimNetwork::openShareFile(machine, relativePath);
+        }
+        QStringList copiedInsideATransaction;
+
+    private:
+        ManagerDatabase& m_db;
+    };
+    QTemporaryDir dir;
+    SimNetworkWriter writer(dir.filePath("net"));
+    // More machines than are copied ahead of their merge at once.
+    QStringList machines;
+    for (int i = 1; i <= 20; ++i)
+        machines << QStringLiteral("WS%1").arg(i);
+    writer.writeNetwork("SIMNET", machines);
+    for (const QString& ws : machines)
+        writer.writeAgentDatabase(ws, {"alice"}, {"Inbox - Mail"},
+                                  {{"2024-03-01", "alice", "Inbox - Mail", 1}});
+    ManagerFixture f;
+    f.registerWorkstations(machines);
+    WatchedNetwork network(writer.dir(), f.db());
+    WorkstationMerge merge(f.db());
+    QCOMPARE(downloadWorkstations(merge, network, machines).merged, 20);
+    QCOMPARE(network.copiedInsideATransaction, QStringList());
 }
 
 void TstDownload::outcomeSaysWhatDidNotHappen_data() {

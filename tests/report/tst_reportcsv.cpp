@@ -1,5 +1,6 @@
 // The report as CSV: the report's days, names, minutes and percents, quoting that a CSV reader
 // undoes exactly, and a failed write that leaves the old file whole.
+#include "base/OutputFile.h"
 #include "base/VcError.h"
 #include "report/ReportCsv.h"
 #include "report/ReportSums.h"
@@ -156,6 +157,9 @@ private slots:
         QTest::newRow("replaces a readable older file") << "old.csv" << true;
         QTest::newRow("missing folder") << "missing/r.csv" << false;
         QTest::newRow("target is a folder") << "folder.csv" << false;
+        // The console's save dialogs go through the same rule as the commands.
+        QTest::newRow("a link to the older file") << "link.csv" << false;
+        QTest::newRow("the manager database's journal") << "VCManager.mdb-wal" << false;
     }
     void failedWriteKeepsTheOldFile() {
         QFETCH(QString, target);
@@ -166,6 +170,8 @@ private slots:
         old.close();
         QVERIFY(old.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
         QVERIFY(QDir(f.folder()).mkdir("folder.csv"));
+        QVERIFY(QFile::link(old.fileName(), f.filePath("link.csv")));
+        OutputFile::protect(f.filePath("VCManager.mdb"));
         const QString path = f.filePath(target);
         try {
             ReportCsv::write(ReportSums(), path, ReportCsv::Kind::Summary);
@@ -177,6 +183,8 @@ private slots:
             QVERIFY(!written);
             QVERIFY2(error.description().contains(path), qPrintable(error.description()));
             QCOMPARE(ManagerFixture::readFile(f.filePath("old.csv")), QByteArray("older content"));
+            QVERIFY(QFileInfo(f.filePath("link.csv")).isSymLink());
+            QVERIFY(!QFileInfo::exists(f.filePath("VCManager.mdb-wal")));
         }
         for (const QString& name : QDir(f.folder()).entryList(QDir::Files | QDir::Hidden))
             QVERIFY2(!name.contains("vctmp"), qPrintable(name)); // no temporary left
