@@ -118,6 +118,50 @@ void Settings::storeDaysBehindLimit(int days) {
     setValue(kSettings, QStringLiteral("DaysBehindLimit"), QString::number(days));
 }
 
+namespace {
+const QString kPrivacy = QStringLiteral("Privacy");
+
+VcError outOfRange(const QString& key, const QString& value, int lowest, int highest) {
+    return VcError(ErrorNumber::SettingOutOfRange,
+                   QStringLiteral("[Privacy] %1 must be a whole number from %2 to %3, not \"%4\"")
+                       .arg(key)
+                       .arg(lowest)
+                       .arg(highest)
+                       .arg(value.left(40)));
+}
+} // namespace
+
+int Settings::privacyNumber(const QString& key, int defaultValue, int lowest, int highest) const {
+    const QString text = value(kPrivacy, key, QString());
+    if (text.trimmed().isEmpty())
+        return defaultValue;
+    bool ok = false;
+    const int number = text.trimmed().toInt(&ok);
+    if (!ok || number < lowest || number > highest)
+        throw outOfRange(key, text, lowest, highest);
+    return number;
+}
+
+int Settings::keepDays() const {
+    return privacyNumber(QStringLiteral("KeepDays"), 0, 0, kMaxKeepDays);
+}
+
+void Settings::storeKeepDays(int days) {
+    if (days < 0 || days > kMaxKeepDays)
+        throw outOfRange(QStringLiteral("KeepDays"), QString::number(days), 0, kMaxKeepDays);
+    setValue(kPrivacy, QStringLiteral("KeepDays"), QString::number(days));
+}
+
+int Settings::minimumGroup() const {
+    return privacyNumber(QStringLiteral("MinimumGroup"), kDefaultMinimumGroup, 1, kMaxMinimumGroup);
+}
+
+void Settings::storeMinimumGroup(int users) {
+    if (users < 1 || users > kMaxMinimumGroup)
+        throw outOfRange(QStringLiteral("MinimumGroup"), QString::number(users), 1, kMaxMinimumGroup);
+    setValue(kPrivacy, QStringLiteral("MinimumGroup"), QString::number(users));
+}
+
 QString Settings::storedPassword() const {
     return value(kSecurity, QStringLiteral("Password"), QString());
 }

@@ -45,12 +45,25 @@ public:
     static constexpr int kMaxDaysBehindLimit = 3650;
     int daysBehindLimit() const;
     void storeDaysBehindLimit(int days);
+    // [Privacy] KeepDays: usage older than this many days is deleted; 0 (the default) keeps
+    // everything. [Privacy] MinimumGroup: the fewest users a pseudonymised report may show
+    // (default 5). A value that is no whole number in range throws VcError (SettingOutOfRange)
+    // naming it: deleting or concealing by a misread number is worse than stopping. Storing an
+    // out-of-range value throws the same and writes nothing.
+    static constexpr int kMaxKeepDays = 36500;
+    static constexpr int kDefaultMinimumGroup = 5;
+    static constexpr int kMaxMinimumGroup = 100000;
+    int keepDays() const;
+    void storeKeepDays(int days);
+    int minimumGroup() const;
+    void storeMinimumGroup(int users);
     QString storedPassword() const; // as stored: a password hash or an older encoded value
     void storePassword(const QString& stored);
 
 private:
     bool encodedBoolean(const QString& key) const;
     int twips(const QString& key) const;
+    int privacyNumber(const QString& key, int defaultValue, int lowest, int highest) const;
 
     void reportWriteFailure(const QString& reason) const;
 

@@ -155,6 +155,44 @@ public:
     virtual void recordAgentVersion(int workstationId, const QString& version) = 0;
     virtual QString agentVersion(int workstationId) const = 0;
 
+    // --- The audit log (MGRAuditLog): appended to, never changed, never purged
+    struct AuditRow {
+        qint64 sequence = 0; // 1, 2, ... in the order the rows were appended
+        QDateTime time;      // UTC, whole seconds
+        QString account;     // the operating-system account
+        QString host;
+        QString origin; // "console" or "command"
+        QString action;
+        QString details;
+        QByteArray hash; // lower-case hex, chaining the row to the one before it
+    };
+    // The chain's rule, given the previous row's hash (empty for the first row) and the new row
+    // with its sequence: the new row's hash.
+    using AuditChain = std::function<QByteArray(const QByteArray& previousHash, const AuditRow& row)>;
+    // Appends row (its sequence and hash are set here) holding the write lock from reading the
+    // last row to writing the new one, so two writers never chain to the same row; inside a
+    // unit it is part of it. Returns the row as stored.
+    virtual AuditRow appendAuditRow(AuditRow row, const AuditChain& chain) = 0;
+    // Every row, in sequence order.
+    virtual QList<AuditRow> auditRows() const = 0;
+
+    // --- Retention
+    struct PurgeCounts {
+        qint64 usageRows = 0;
+        qint64 users = 0;  // names no row uses any more
+        qint64 titles = 0; // likewise
+    };
+    // Deletes the usage rows dated before the day, then the user and title names no usage row
+    // uses any more, as one unit (inside an open unit, part of it; on failure nothing is
+    // deleted and VcError is thrown). The registry, the groupings, the download records and the
+    // audit log are kept. Deletions overwrite what they remove in the store's own pages.
+    virtual PurgeCounts purgeUsageBefore(QDate day) = 0;
+    // After deletions have been committed: overwrites every older copy of the deleted content
+    // the store's files may still hold (a write-ahead log) and gives the freed space back.
+    // Returns false when another reader kept that from finishing now (a later call completes
+    // it); throws VcError when the store fails. Never inside a unit.
+    virtual bool scrubFreedSpace() = 0;
+
 protected:
     ManagerDatabase() = default;
 };

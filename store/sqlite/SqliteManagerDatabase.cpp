@@ -186,7 +186,9 @@ SqliteManagerDatabase::SqliteManagerDatabase(const QString& path)
     // Files written before the version was recorded hold the first schema.
     if (version < kManagerSchemaVersion)
         SqliteSchema::migrate(m_file, kManagerBaseSchemaVersion, SqliteSchema::managerSteps());
-    m_file.exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL");
+    // Every deletion (retention, redaction, an operator's edit) overwrites what it removes, so
+    // that deleted titles cannot be read back from the file's free pages.
+    m_file.exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA secure_delete=ON");
 }
 
 SqliteManagerDatabase::~SqliteManagerDatabase() = default;
@@ -481,4 +483,84 @@ QString SqliteManagerDatabase::agentVersion(int workstationId) const {
     SqlStatement q(m_file, "SELECT Version FROM MGRAgentVersions WHERE WorkstationKey = ?");
     q.bindInt64(1, workstationId);
     return q.step() ? q.value(0).toString() : QString();
+}
+
+ManagerDatabase::AuditRow SqliteManagerDatabase::appendAuditRow(AuditRow row, const AuditChain& chain) {
+    SqlTransaction unit(m_file, SqlTransaction::Lock::Immediate,
+                        QStringLiteral("Could not write the audit log"));
+    QByteArray previous;
+    {
+        SqlStatement last(m_file, "SELECT Sequence, Hash FROM MGRAuditLog ORDER BY Sequence DESC LIMIT 1");
+        row.sequence = 1;
+        if (last.step()) {
+            row.sequence = last.int64(0) + 1;
+            previous = last.text(1).toLatin1();
+        }
+    }
+    row.time = row.time.toUTC();
+    row.hash = chain(previous, row);
+    SqlStatement insert(m_file, "INSERT INTO MGRAuditLog (Sequence, Time, Account, Host, Origin, Action, "
+                                "Details, Hash) VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
+    insert.bindInt64(1, row.sequence);
+    insert.bindText(2, row.time.toString(Qt::ISODate));
+    insert.bindText(3, row.account);
+    insert.bindText(4, row.host);
+    insert.bindText(5, row.origin);
+    insert.bindText(6, row.action);
+    insert.bindText(7, row.details);
+    insert.bindText(8, row.hash);
+    insert.run();
+    unit.commit();
+    return row;
+}
+
+QList<ManagerDatabase::AuditRow> SqliteManagerDatabase::auditRows() const {
+    QList<AuditRow> rows;
+    SqlStatement q(m_file, "SELECT Sequence, Time, Account, Host, Origin, Action, Details, Hash "
+                           "FROM MGRAuditLog ORDER BY Sequence");
+    while (q.step()) {
+        AuditRow row;
+        row.sequence = q.int64(0);
+        row.time = QDateTime::fromString(q.text(1), Qt::ISODate);
+        row.account = q.text(2);
+        row.host = q.text(3);
+        row.origin = q.text(4);
+        row.action = q.text(5);
+        row.details = q.text(6);
+        row.hash = q.text(7).toUtf8();
+        rows.append(row);
+    }
+    return rows;
+}
+
+ManagerDatabase::PurgeCounts SqliteManagerDatabase::purgeUsageBefore(QDate day) {
+    PurgeCounts counts;
+    SqlTransaction unit(m_file, SqlTransaction::Lock::Immediate,
+                        QStringLiteral("Could not delete the old usage"));
+    SqlStatement usage(m_file, "DELETE FROM MGRDaySummary WHERE Date < ?");
+    usage.bindText(1, Dates::toStored(day));
+    usage.run();
+    counts.usageRows = sqlite3_changes64(m_file.handle());
+    if (counts.usageRows > 0) {
+        m_file.exec("DELETE FROM MGRUsers WHERE NOT EXISTS "
+                    "(SELECT 1 FROM MGRDaySummary s WHERE s.UserNameKey = MGRUsers.UserNameID)");
+        counts.users = sqlite3_changes64(m_file.handle());
+        m_file.exec("DELETE FROM MGRAppTitles WHERE NOT EXISTS "
+                    "(SELECT 1 FROM MGRDaySummary s WHERE s.AppTitleKey = MGRAppTitles.AppTitleID)");
+        counts.titles = sqlite3_changes64(m_file.handle());
+    }
+    unit.commit();
+    return counts;
+}
+
+bool SqliteManagerDatabase::scrubFreedSpace() {
+    if (m_file.inTransaction())
+        throw VcError(ErrorNumber::DatabaseFailure,
+                      QStringLiteral("Freed space cannot be overwritten inside a unit of work"));
+    // Secure deletion zeroed the removed content in the page images the deletions wrote; the
+    // log may still hold earlier images of those pages until it is written back and emptied.
+    // The vacuum leaves no free page behind.
+    m_file.exec("VACUUM", QStringLiteral("Could not compact ") + m_file.path());
+    SqlStatement checkpoint(m_file, "PRAGMA wal_checkpoint(TRUNCATE)", m_file.path());
+    return checkpoint.step() && checkpoint.int64(0) == 0;
 }

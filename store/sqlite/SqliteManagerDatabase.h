@@ -57,6 +57,12 @@ public:
     void recordAgentVersion(int workstationId, const QString& version) override;
     QString agentVersion(int workstationId) const override;
 
+    AuditRow appendAuditRow(AuditRow row, const AuditChain& chain) override;
+    QList<AuditRow> auditRows() const override;
+
+    PurgeCounts purgeUsageBefore(QDate day) override;
+    bool scrubFreedSpace() override;
+
 private:
     void checkSchema();
 

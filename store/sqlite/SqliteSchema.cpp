@@ -32,6 +32,17 @@ constexpr SchemaStep kSteps[] = {
         "  WorkstationKey INTEGER PRIMARY KEY,\n"
         "  Version TEXT NOT NULL\n"
         ");\n"},
+    // The audit log: one row per action, each chained to the one before by Hash (hex).
+    {4, "CREATE TABLE MGRAuditLog (\n"
+        "  Sequence INTEGER PRIMARY KEY,\n"
+        "  Time TEXT NOT NULL,\n"
+        "  Account TEXT NOT NULL,\n"
+        "  Host TEXT NOT NULL,\n"
+        "  Origin TEXT NOT NULL,\n"
+        "  Action TEXT NOT NULL,\n"
+        "  Details TEXT NOT NULL,\n"
+        "  Hash TEXT NOT NULL\n"
+        ");\n"},
 };
 
 static_assert(kSteps[0].version == kManagerBaseSchemaVersion + 1, "the steps start after schema.sql");

@@ -1,0 +1,26 @@
+// The console's retention: usage older than [Privacy] KeepDays leaves the store, overwritten.
+#pragma once
+
+#include "store/ManagerDatabase.h"
+
+#include <optional>
+#include <QDate>
+#include <QString>
+
+struct RetentionOutcome {
+    QDate keptFrom; // the oldest day kept
+    ManagerDatabase::PurgeCounts counts;
+    // False when another reader kept the deleted content from being overwritten in every file
+    // now; a later purge finishes it.
+    bool scrubbed = true;
+};
+
+// Deletes the usage dated before today - keepDays + 1 (so keepDays days are kept, today
+// included) and the names no row uses any more, and writes the audit row with the counts, in
+// one unit; then overwrites the freed content in the store's files. Nothing when keepDays is 0
+// (keep everything). Throws VcError when the store fails: nothing is then deleted.
+std::optional<RetentionOutcome> applyRetention(ManagerDatabase& database, int keepDays,
+                                               QDate today = QDate::currentDate());
+
+// The operator's line about a purge.
+QString retentionText(const RetentionOutcome& outcome);
