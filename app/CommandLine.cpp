@@ -9,6 +9,7 @@
 #include "base/Settings.h"
 #include "base/VcError.h"
 #include "collect/DataDownload.h"
+#include "collect/Retention.h"
 #include "collect/WorkstationMerge.h"
 #include "discovery/AgentScan.h"
 #include "discovery/WorkstationRegistry.h"
@@ -16,12 +17,15 @@
 #include "groupings/ApplicationNames.h"
 #include "network/NetworkFactory.h"
 #include "report/GenerateData.h"
+#include "report/Pseudonyms.h"
+#include "report/ReportAudit.h"
 #include "report/ReportCsv.h"
 #include "report/ReportHeading.h"
 #include "report/ReportHtml.h"
 #include "report/ReportPdf.h"
 #include "report/ReportProgress.h"
 #include "report/ReportSums.h"
+#include "store/AuditLog.h"
 #include "store/ManagerDatabase.h"
 
 #include <QDate>
@@ -84,6 +88,7 @@ public:
 
     int run() {
         try {
+            AuditLog::setOrigin(AuditLog::Origin::Command);
             m_folder = ProgramFolder::locate(m_options.home, m_executableDir);
             if (m_folder.isEmpty())
                 throw Fatal{
@@ -115,6 +120,8 @@ public:
                 return collect(*database);
             if (m_options.command == QLatin1String("report"))
                 return report(*database);
+            if (m_options.command == QLatin1String("audit"))
+                return audit(*database);
             return exportData(*database);
         } catch (const Fatal& fatal) {
             say(m_err, fatal.message);
@@ -151,14 +158,30 @@ private:
         return day;
     }
 
+    void readRange() {
+        m_from = parseDay(QStringLiteral("from"), m_options.from);
+        m_to = parseDay(QStringLiteral("to"), m_options.to);
+        if (m_from > m_to)
+            throw Fatal{QStringLiteral("--from %1 is after --to %2").arg(m_options.from, m_options.to)};
+    }
+
+    // A privacy setting out of its range stops the command before anything is read or written.
+    template <typename Read> static int privacySetting(Read read) {
+        try {
+            return read();
+        } catch (const VcError& error) {
+            throw Fatal{error.description()};
+        }
+    }
+
     void checkUsage() {
         const QString& command = m_options.command;
-        if (command == QLatin1String("report") || command == QLatin1String("export")) {
-            m_from = parseDay(QStringLiteral("from"), m_options.from);
-            m_to = parseDay(QStringLiteral("to"), m_options.to);
-            if (m_from > m_to)
-                throw Fatal{QStringLiteral("--from %1 is after --to %2").arg(m_options.from, m_options.to)};
-        }
+        if (command == QLatin1String("audit"))
+            checkAuditOptions();
+        if (command == QLatin1String("report") || command == QLatin1String("export"))
+            readRange();
+        if (command == QLatin1String("report") && m_options.pseudonymise)
+            m_minimumGroup = privacySetting([this] { return m_settings.minimumGroup(); });
         if (command == QLatin1String("report")) {
             static const QStringList formats = {QStringLiteral("html"), QStringLiteral("csv"),
                                                 QStringLiteral("pdf")};
@@ -177,6 +200,7 @@ private:
                 throw Fatal{QStringLiteral("--output refused: ") + refused};
         }
         if (command == QLatin1String("collect")) {
+            m_keepDays = privacySetting([this] { return m_settings.keepDays(); });
             if (m_networkSource.isEmpty() && !QFileInfo(m_folder + QStringLiteral("/Network")).isDir())
                 throw Fatal{QStringLiteral(
                     "No network is configured, so no workstation can be reached. Give --network "
@@ -188,6 +212,53 @@ private:
             } catch (const VcError& error) {
                 throw Fatal{error.description()};
             }
+        }
+    }
+
+    void checkAuditOptions() {
+        if (m_options.verify) {
+            if (!m_options.from.isEmpty() || !m_options.to.isEmpty() || !m_options.format.isEmpty())
+                throw Fatal{QStringLiteral("audit --verify takes no --from, --to or --format")};
+            return;
+        }
+        readRange();
+        if (!m_options.format.isEmpty() && m_options.format != QLatin1String("csv"))
+            throw Fatal{QStringLiteral("audit prints text, or CSV with --format csv, not ") +
+                        m_options.format};
+    }
+
+    int audit(ManagerDatabase& database) {
+        if (m_options.verify) {
+            const AuditLog::Verification check = AuditLog::verify(database);
+            if (check.firstBad != 0) {
+                say(m_err, QStringLiteral("The audit log does not verify: ") + check.reason);
+                return kPartial;
+            }
+            tell(QStringLiteral("The audit log verifies: %1 rows, every hash matches.").arg(check.rows));
+            return kOk;
+        }
+        const QList<ManagerDatabase::AuditRow> rows = AuditLog::rowsBetween(database, m_from, m_to);
+        const QString text =
+            m_options.format == QLatin1String("csv") ? AuditLog::csv(rows) : AuditLog::text(rows);
+        // The rows are what was asked for, so --quiet keeps them; a full disk or closed pipe
+        // must not pass for a printed log.
+        if (std::fputs(text.toUtf8().constData(), m_out) < 0 || std::fflush(m_out) != 0 || std::ferror(m_out))
+            throw Fatal{QStringLiteral("The audit log could not be written to standard output."), kFailed};
+        return kOk;
+    }
+
+    // A failed start-up password is written to the audit log of the database that is there;
+    // none is created for it.
+    void recordFailedLogin() {
+        if (!QFileInfo::exists(m_databasePath))
+            return;
+        try {
+            const std::unique_ptr<ManagerDatabase> database = ManagerDatabase::open(m_databasePath);
+            AuditLog::record(*database, QStringLiteral("login-failed"),
+                             QStringLiteral("command=") + m_options.command);
+        } catch (const VcError& error) {
+            say(m_err, QStringLiteral("The failed password could not be written to the audit log: ") +
+                           error.description());
         }
     }
 
@@ -203,9 +274,11 @@ private:
         if (!file.ok)
             throw Fatal{file.error};
         const Password::Check check = Password::verify(m_settings.storedPassword(), file.password);
-        if (!check.matches)
+        if (!check.matches) {
+            recordFailedLogin();
             throw Fatal{QStringLiteral("The password in ") + m_options.passwordFile +
                         QStringLiteral(" is not the start-up password.")};
+        }
         if (check.needsUpgrade)
             m_settings.storePassword(Password::hash(file.password));
     }
@@ -263,6 +336,8 @@ private:
                 for (const QString& name : *found)
                     nodes.append({name, true});
                 WorkstationRegistry(database).update(nodes);
+                AuditLog::record(database, QStringLiteral("scan"),
+                                 QStringLiteral("found=%1").arg(found->size()));
                 m_settings.storePreviouslyLoaded();
                 tell(WorkstationRegistry::foundText(static_cast<int>(found->size())));
             }
@@ -306,6 +381,11 @@ private:
             tell(downloadOutcomeText(summary));
         else
             say(m_out, downloadOutcomeText(summary));
+        // Still within the writers' turn: the purge is a write like the download.
+        const std::optional<RetentionOutcome> purge =
+            concludeDownload(database, summary, int(workstations.size()), m_keepDays);
+        if (purge)
+            tell(retentionText(*purge));
         if (summary.storeFailed)
             return kFailed;
         return summary.notRead.isEmpty() ? code : kPartial;
@@ -358,6 +438,16 @@ private:
         criteria.users = choose(m_options.users, users, QStringLiteral("users"), Qt::CaseSensitive);
         criteria.workstations =
             choose(m_options.workstations, workstations, QStringLiteral("workstations"), Qt::CaseInsensitive);
+        if (m_options.pseudonymise) {
+            criteria.minimumGroup = m_minimumGroup;
+            // No key, no report: never real names in place of pseudonyms.
+            try {
+                criteria.pseudonyms = std::make_shared<const Pseudonyms>(Pseudonyms::fromKeyFile(
+                    m_folder + QStringLiteral("/Data/pseudonym.key"), m_options.pseudonymiseWorkstations));
+            } catch (const VcError& error) {
+                throw Fatal{error.description(), kFailed};
+            }
+        }
 
         const QString& output = m_options.output;
         const bool csv = m_options.format == QLatin1String("csv");
@@ -366,7 +456,13 @@ private:
                               : ReportSums::Detail::Dropped);
         ReportProgress progress;
         int progressStep = 1;
-        const ExtractionCounts counts = GenerateData(database, criteria, progress, progressStep, report);
+        ExtractionCounts counts;
+        try {
+            counts = GenerateData(database, criteria, progress, progressStep, report);
+        } catch (const VcError& error) {
+            // Too few people for a pseudonymised report is a refused request: nothing was written.
+            throw Fatal{error.description(), error.number() == kGroupTooSmallError ? kUsage : kFailed};
+        }
         try {
             if (csv) {
                 ReportCsv::write(report, output, ReportCsv::kindOf(output),
@@ -397,6 +493,7 @@ private:
         } catch (const VcError& error) {
             throw Fatal{error.description(), kFailed};
         }
+        recordReport(database, criteria, m_options.format, m_options.pseudonymise, output);
         if (counts.kept == 0)
             say(m_err, QStringLiteral("No usage matches these days and names; the report is empty."));
         tell(QStringLiteral("Report written to ") + QFileInfo(output).absoluteFilePath());
@@ -411,6 +508,7 @@ private:
             throw Fatal{QStringLiteral("Nothing was exported to ") + m_options.output +
                             (status ? QStringLiteral(": ") + *status : QString()),
                         kFailed};
+        recordExport(database, m_options.output, m_from, m_to, exporter.rowsAdded());
         tell(*status + QStringLiteral(" (%1 rows added)").arg(exporter.rowsAdded()));
         return kOk;
     }
@@ -427,6 +525,8 @@ private:
     HeadlessFeedback m_feedback;
     QDate m_from;
     QDate m_to;
+    int m_keepDays = 0;
+    int m_minimumGroup = 0;
 };
 
 } // namespace

@@ -1,5 +1,5 @@
-// The commands for scheduled runs (collect, report, export, store init): the same work as the console's
-// start-up download, report and data export, without a window or a question.
+// The commands for scheduled runs (collect, report, export, audit, store init): the same work as the
+// console's start-up download, report, data export and audit log, without a window or a question.
 #pragma once
 
 #include <cstdio>
@@ -13,7 +13,8 @@ namespace CommandLine {
 // Exit codes of a command, for cron and scripts (documented in --help, the manual page and README).
 inline constexpr int kOk = 0;      // done; collect: every monitored workstation read
 inline constexpr int kPartial = 1; // collect: some workstations not read (the others are in), or the
-                                   // scan listed nothing or found none of the monitored machines
+                                   // scan listed nothing or found none of the monitored machines;
+                                   // audit --verify: a row does not match its hash
 inline constexpr int kUsage = 2;   // usage error: nothing read or written; the reason is on stderr
 inline constexpr int kFailed = 3;  // the database failed (none at the path, damaged, newer version, a
                                    // failed write) or the output could not be written

@@ -8,6 +8,8 @@
 #include "base/Settings.h"
 #include "base/VcError.h"
 #include "base/Version.h"
+#include "store/AuditLog.h"
+#include "store/ManagerDatabase.h"
 #include "widgets/DialogRunner.h"
 
 #include <QCommandLineParser>
@@ -49,8 +51,15 @@ StartupOptions parseCommandLine(const QStringList& arguments) {
         "      counts) except workstation names. A CSV file whose name ends in .detail.csv gets\n"
         "      one row per day, application, user and workstation; names starting with =, +, -,\n"
         "      @, a tab or a carriage return get a leading apostrophe unless --csv-raw is given.\n"
+        "      --pseudonymise names users by stable pseudonyms (the site key Data/pseudonym.key,\n"
+        "      made on first use), --pseudonymise-workstations workstations as well; a selection\n"
+        "      of fewer users than [Privacy] MinimumGroup (default 5) is refused.\n"
         "  export --from DATE --to DATE --output FILE\n"
         "      The Export Data command: the usage of the days into a database file.\n"
+        "  audit --from DATE --to DATE [--format csv]\n"
+        "      The audit log's rows of the days (UTC), as text or CSV on standard output.\n"
+        "  audit --verify\n"
+        "      Recomputes the audit log's hash chain and names the first row that does not match.\n"
         "  store init\n"
         "      Creates the program folder and its empty database, for a machine that runs only\n"
         "      commands (the console does it at its first start). No other command creates one.\n"
@@ -66,9 +75,11 @@ StartupOptions parseCommandLine(const QStringList& arguments) {
         "\n"
         "Exit status of a command: 0 done (collect: every monitored workstation read);\n"
         "1 collect: some workstations could not be read, or the scan could not list the\n"
-        "network or found none; 2 usage error (a damaged settings file included), nothing\n"
-        "done; 3 the database failed (none at the path, damaged, newer, a failed write) or\n"
-        "is busy, or the output could not be written."));
+        "network or found none; audit --verify: a row does not match; 2 usage error (a\n"
+        "damaged settings file included) or refused request (a pseudonymised report below\n"
+        "the minimum group, a [Privacy] setting out of range), nothing done; 3 the database\n"
+        "failed (none at the path, damaged, newer, a failed write) or is busy, the pseudonym\n"
+        "key could not be read or made, or the output could not be written."));
     const QCommandLineOption help = parser.addHelpOption();
     // Our own: the program's name, not the settings' application name, before the version.
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
@@ -100,9 +111,16 @@ StartupOptions parseCommandLine(const QStringList& arguments) {
     const QCommandLineOption wait(QStringLiteral("wait"),
                                   QStringLiteral("collect: seconds to wait for another writer (default 60)."),
                                   QStringLiteral("SECONDS"));
-    const QCommandLineOption from(QStringLiteral("from"), QStringLiteral("report, export: first day."),
+    const QCommandLineOption pseudonymise(QStringLiteral("pseudonymise"),
+                                          QStringLiteral("report: users by pseudonym."));
+    const QCommandLineOption pseudonymiseWorkstations(
+        QStringLiteral("pseudonymise-workstations"),
+        QStringLiteral("report: users and workstations by pseudonym."));
+    const QCommandLineOption verify(QStringLiteral("verify"),
+                                    QStringLiteral("audit: recompute the audit log's hash chain."));
+    const QCommandLineOption from(QStringLiteral("from"), QStringLiteral("report, export, audit: first day."),
                                   QStringLiteral("DATE"));
-    const QCommandLineOption to(QStringLiteral("to"), QStringLiteral("report, export: last day."),
+    const QCommandLineOption to(QStringLiteral("to"), QStringLiteral("report, export, audit: last day."),
                                 QStringLiteral("DATE"));
     const QCommandLineOption applications(QStringLiteral("applications"),
                                           QStringLiteral("report: applications to include (default: all)."),
@@ -113,7 +131,8 @@ StartupOptions parseCommandLine(const QStringList& arguments) {
     const QCommandLineOption workstations(QStringLiteral("workstations"),
                                           QStringLiteral("report: workstations to include (default: all)."),
                                           QStringLiteral("W,X"));
-    const QCommandLineOption format(QStringLiteral("format"), QStringLiteral("report: html, csv or pdf."),
+    const QCommandLineOption format(QStringLiteral("format"),
+                                    QStringLiteral("report: html, csv or pdf; audit: csv."),
                                     QStringLiteral("FORMAT"));
     const QCommandLineOption csvRaw(QStringLiteral("csv-raw"),
                                     QStringLiteral("report: CSV names exactly as stored, no apostrophe."));
@@ -123,10 +142,12 @@ StartupOptions parseCommandLine(const QStringList& arguments) {
         QStringLiteral("password-file"),
         QStringLiteral("Commands: owner-only file whose first line is the start-up password."),
         QStringLiteral("FILE"));
-    parser.addOptions({version, home, network, screenshot, page, settings, quiet, scan, wait, from, to,
-                       applications, users, workstations, format, csvRaw, output, passwordFile});
+    parser.addOptions({version, home,   network,      screenshot, page,         settings,
+                       quiet,   scan,   wait,         verify,     pseudonymise, pseudonymiseWorkstations,
+                       from,    to,     applications, users,      workstations, format,
+                       csvRaw,  output, passwordFile});
     parser.addPositionalArgument(QStringLiteral("command"),
-                                 QStringLiteral("collect, report, export or store init."),
+                                 QStringLiteral("collect, report, export, audit or store init."),
                                  QStringLiteral("[command]"));
     if (!parser.parse(arguments))
         refuseUsage(parser.errorText());
@@ -155,25 +176,30 @@ StartupOptions parseCommandLine(const QStringList& arguments) {
         refuseUsage(QStringLiteral("Only one command at a time: ") +
                     parser.positionalArguments().join(QLatin1Char(' ')));
     static const QStringList kCommands = {QStringLiteral("collect"), QStringLiteral("report"),
-                                          QStringLiteral("export"), QStringLiteral("store")};
+                                          QStringLiteral("export"), QStringLiteral("audit"),
+                                          QStringLiteral("store")};
     if (!options.command.isEmpty() && !kCommands.contains(options.command))
         refuseUsage(QStringLiteral("Unknown command: ") + options.command);
 
     // Each option belongs to some commands; given elsewhere it is a mistake, not something to ignore.
     const QStringList anyCommand = {QStringLiteral("collect"), QStringLiteral("report"),
-                                    QStringLiteral("export"), QStringLiteral("store")};
+                                    QStringLiteral("export"), QStringLiteral("audit"),
+                                    QStringLiteral("store")};
     const QList<std::pair<const QCommandLineOption*, QStringList>> owners = {
         {&screenshot, {QString()}},
         {&page, {QString()}},
         {&quiet, anyCommand},
         {&scan, {QStringLiteral("collect")}},
         {&wait, {QStringLiteral("collect")}},
-        {&from, {QStringLiteral("report"), QStringLiteral("export")}},
-        {&to, {QStringLiteral("report"), QStringLiteral("export")}},
+        {&verify, {QStringLiteral("audit")}},
+        {&pseudonymise, {QStringLiteral("report")}},
+        {&pseudonymiseWorkstations, {QStringLiteral("report")}},
+        {&from, {QStringLiteral("report"), QStringLiteral("export"), QStringLiteral("audit")}},
+        {&to, {QStringLiteral("report"), QStringLiteral("export"), QStringLiteral("audit")}},
         {&applications, {QStringLiteral("report")}},
         {&users, {QStringLiteral("report")}},
         {&workstations, {QStringLiteral("report")}},
-        {&format, {QStringLiteral("report")}},
+        {&format, {QStringLiteral("report"), QStringLiteral("audit")}},
         {&csvRaw, {QStringLiteral("report")}},
         {&output, {QStringLiteral("report"), QStringLiteral("export")}},
         {&passwordFile, anyCommand}};
@@ -194,6 +220,9 @@ StartupOptions parseCommandLine(const QStringList& arguments) {
             refuseUsage(QStringLiteral("--wait needs a number of seconds from 0 to 86400, not ") +
                         parser.value(wait));
     }
+    options.verify = parser.isSet(verify);
+    options.pseudonymiseWorkstations = parser.isSet(pseudonymiseWorkstations);
+    options.pseudonymise = parser.isSet(pseudonymise) || options.pseudonymiseWorkstations;
     options.from = parser.value(from);
     options.to = parser.value(to);
     // Not given means "everything", unlike a given empty list.
@@ -219,8 +248,23 @@ Startup::Startup(Settings& settings, Feedback& feedback, DialogRunner& dialogs, 
     m_login = [this] {
         frmLogin dialog(m_settings, m_feedback);
         m_dialogs.run(dialog);
+        m_failedLogins = dialog.failedAttempts();
         return dialog.loginSucceeded();
     };
+}
+
+void Startup::recordFailedLogins(const QString& databasePath) {
+    // Only a database that is there records them: a wrong password creates nothing.
+    if (!QFileInfo::exists(databasePath))
+        return;
+    try {
+        const std::unique_ptr<ManagerDatabase> database = ManagerDatabase::open(databasePath);
+        AuditLog::record(*database, QStringLiteral("login-failed"),
+                         QStringLiteral("attempts=") + QString::number(m_failedLogins));
+    } catch (const VcError& error) {
+        m_feedback.message(error.description(), Captions::titled(QStringLiteral(" Manager")),
+                           Feedback::Icon::Warning, Feedback::Buttons::Ok);
+    }
 }
 
 void Startup::reportReadableDatabase(const QString& path) {
@@ -279,6 +323,8 @@ std::unique_ptr<frmMain> Startup::run(const QString& programFolder, Network& net
     // The login runs with no handler active: it handles its own outcomes.
     if (m_flags.passwordProtected) {
         m_flags.loginSucceeded = m_login();
+        if (m_failedLogins > 0)
+            recordFailedLogins(programFolder + QStringLiteral("/Data/VCManager.mdb"));
         if (!m_flags.loginSucceeded)
             return nullptr;
     }

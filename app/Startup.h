@@ -23,12 +23,16 @@ struct StartupOptions {
     QString page;
     QString settingsFile; // empty: the per-user default
 
-    // A command for scheduled runs ("collect", "report", "export", "store"); empty: the console.
+    // A command for scheduled runs ("collect", "report", "export", "audit", "store"); empty: the console.
     QString command;
     QString action; // store: "init"
     bool quiet = false;
     bool scan = false;
     int waitSeconds = 60; // collect: for the writers' turn
+    bool verify = false;  // audit: recompute the chain
+    // report: users (and workstations) by pseudonym; workstations imply users.
+    bool pseudonymise = false;
+    bool pseudonymiseWorkstations = false;
     QString from;
     QString to;
     // Comma-separated lists; nothing when the option was not given (everything).
@@ -74,11 +78,13 @@ public:
 private:
     // Tells the operator, once per file, that an existing database is readable by others.
     void reportReadableDatabase(const QString& path);
+    void recordFailedLogins(const QString& databasePath);
 
     Settings& m_settings;
     Feedback& m_feedback;
     DialogRunner& m_dialogs;
     Terminator m_terminate;
     LoginPrompt m_login;
+    int m_failedLogins = 0; // wrong passwords the login dialog saw, for the audit log
     StartupFlags m_flags;
 };

@@ -67,6 +67,7 @@ void frmLogin::checkPassword() {
         accept();
         return;
     }
+    ++m_failedAttempts;
     m_feedback.message(QStringLiteral("Invalid Password, try again!"),
                        Captions::titled(QStringLiteral(" Login")), Feedback::Icon::Warning,
                        Feedback::Buttons::Ok);

@@ -14,6 +14,8 @@ public:
     frmLogin(Settings& settings, Feedback& feedback, QWidget* parent = nullptr);
 
     bool loginSucceeded() const { return m_loginSucceeded; }
+    // Wrong passwords entered in this dialog.
+    int failedAttempts() const { return m_failedAttempts; }
 
 private:
     void checkPassword();
@@ -26,4 +28,5 @@ private:
     Settings& m_settings;
     Feedback& m_feedback;
     bool m_loginSucceeded = false;
+    int m_failedAttempts = 0;
 };

@@ -2,6 +2,8 @@
 #include "app/frmMain.h"
 
 #include "app/Account.h"
+#include "app/frameAuditLog.h"
+#include "app/framePrivacy.h"
 #include "app/frameSecurity.h"
 #include "app/frmAbout.h"
 #include "app/frmHelp.h"
@@ -11,6 +13,7 @@
 #include "base/VcError.h"
 #include "collect/DataDownload.h"
 #include "collect/frmDownloadData.h"
+#include "collect/Retention.h"
 #include "discovery/frameCheckWorkstations.h"
 #include "discovery/frameConfiguration.h"
 #include "discovery/frameWorkstationHealth.h"
@@ -20,6 +23,7 @@
 #include "report/frameData.h"
 #include "report/frameReports.h"
 #include "report/frmGenerateReport.h"
+#include "report/Pseudonyms.h"
 #include "store/Dates.h"
 #include "store/ManagerDatabase.h"
 #include "verticalmenu/VerticalMenu.h"
@@ -115,6 +119,7 @@ frmMain::frmMain(const AppContext& context, QWidget* parent) : QMainWindow(paren
     // Every scan sees the agent's service on each machine: that is a check too.
     connect(pageConfiguration, &frameConfiguration::serviceChecked, pageWorkstationHealth,
             &frameWorkstationHealth::serviceChecked);
+    connect(pageReports, &frameReports::pseudonymisationChanged, this, &frmMain::generateReport);
 }
 
 frmMain::~frmMain() {
@@ -182,6 +187,13 @@ const QList<frmMain::PageSpec>& frmMain::pageTable() {
              return w.pageSecurity = new frameSecurity(w.m_context.settings, w.pages);
          },
          nullptr, "security.html"},
+        {QStringLiteral("Privacy"), 2, 3, "mnuOptions", "mnuOptionsPrivacy", QStringLiteral("&Privacy"),
+         false, true,
+         [](frmMain& w) -> QWidget* {
+             return w.pagePrivacy =
+                        new framePrivacy(w.m_context.settings, *w.m_database, w.m_context.feedback, w.pages);
+         },
+         [](frmMain& w) { w.pagePrivacy->load(); }, "privacy.html"},
         {QStringLiteral("Check Workstations"), 3, 1, "mnuTools", "mnuToolsCheck",
          QStringLiteral("&Check Workstations"), false, false,
          [](frmMain& w) -> QWidget* {
@@ -196,6 +208,12 @@ const QList<frmMain::PageSpec>& frmMain::pageTable() {
                         w.m_context.network, w.m_context.feedback, w.m_context.settings, w.pages);
          },
          [](frmMain& w) { w.pageWorkstationHealth->refresh(); }, "check-workstations.html"},
+        {QStringLiteral("Audit Log"), 3, 4, "mnuTools", "mnuToolsAuditLog", QStringLiteral("&Audit Log"),
+         false, true,
+         [](frmMain& w) -> QWidget* {
+             return w.pageAuditLog = new frameAuditLog(*w.m_database, w.m_context.feedback, w.pages);
+         },
+         [](frmMain& w) { w.pageAuditLog->refresh(); }, "privacy.html"},
         {QStringLiteral("Vellumcrest Web Site"), 4, 1, "mnuHelp", "mnuHelpVisit",
          QStringLiteral("Vellumcrest &Web Site"), true, false,
          [](frmMain& w) -> QWidget* {
@@ -417,8 +435,9 @@ void frmMain::run() {
         connect(&download, &frmDownloadData::snapshotDateChanged, pageConfiguration,
                 &frameConfiguration::setSnapshotDate);
         download.show();
-        outcome =
-            download.DownloadData(pageConfiguration->checkedWorkstations(), *m_database, m_context.network);
+        const QStringList checked = pageConfiguration->checkedWorkstations();
+        outcome = download.DownloadData(checked, *m_database, m_context.network);
+        concludeDownload(*m_database, outcome, int(checked.size()), m_context.settings.keepDays());
     }
     repaintNow();
 
@@ -504,8 +523,23 @@ void frmMain::generateReport() {
     followDatabase(&frameData::followData);
     pageReports->setHeading(pageData->heading());
     WaitCursor busy;
-    frmGenerateReport generate(*m_database, pageData->criteria(), m_context.programFolder, m_context.feedback,
-                               this);
+    ReportCriteria criteria = pageData->criteria();
+    if (pageReports->pseudonymise()) {
+        // No key, no report: never real names in place of pseudonyms.
+        try {
+            criteria.pseudonyms = std::make_shared<const Pseudonyms>(
+                Pseudonyms::fromKeyFile(m_context.programFolder + QStringLiteral("/Data/pseudonym.key"),
+                                        pageReports->pseudonymiseWorkstations()));
+            criteria.minimumGroup = m_context.settings.minimumGroup();
+        } catch (const VcError& error) {
+            pageReports->showFailure(error.description());
+            m_context.feedback.message(error.description(),
+                                       Captions::titled(QStringLiteral(" Report Generation")),
+                                       Feedback::Icon::Critical, Feedback::Buttons::Ok);
+            return;
+        }
+    }
+    frmGenerateReport generate(*m_database, criteria, m_context.programFolder, m_context.feedback, this);
     // The page keeps the report's sums: its screen, charts and CSV files all come from them.
     connect(&generate, &frmGenerateReport::pageChosen, pageReports, &frameReports::navigate);
     connect(&generate, &frmGenerateReport::failed, pageReports, &frameReports::showFailure);
@@ -598,6 +632,13 @@ void frmMain::closeEvent(QCloseEvent* event) {
         replacePage(kDataRanges, nullptr);
         delete pageData;
         pageData = nullptr;
+        // The other pages built on the database go with it.
+        replacePage(QStringLiteral("Privacy"), nullptr);
+        delete pagePrivacy;
+        pagePrivacy = nullptr;
+        replacePage(QStringLiteral("Audit Log"), nullptr);
+        delete pageAuditLog;
+        pageAuditLog = nullptr;
         m_database.reset();
     }
     event->accept();

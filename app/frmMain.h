@@ -23,6 +23,8 @@ class frameConfiguration;
 class frameData;
 class frameReports;
 class frameSecurity;
+class framePrivacy;
+class frameAuditLog;
 class frameWorkstationHealth;
 
 class frmMain : public QMainWindow {
@@ -96,6 +98,8 @@ private:
     frameReports* pageReports = nullptr;
     frameAppGroupings* pageAppGroupings = nullptr;
     frameSecurity* pageSecurity = nullptr;
+    framePrivacy* pagePrivacy = nullptr;   // built once the database is open
+    frameAuditLog* pageAuditLog = nullptr; // likewise
     frameCheckWorkstations* pageCheckWorkstations = nullptr;
     frameWorkstationHealth* pageWorkstationHealth = nullptr;
     QWidget* frameWeb = nullptr;

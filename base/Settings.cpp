@@ -122,7 +122,7 @@ namespace {
 const QString kPrivacy = QStringLiteral("Privacy");
 
 VcError outOfRange(const QString& key, const QString& value, int lowest, int highest) {
-    return VcError(ErrorNumber::SettingOutOfRange,
+    return VcError(ErrorNumber::Overflow,
                    QStringLiteral("[Privacy] %1 must be a whole number from %2 to %3, not \"%4\"")
                        .arg(key)
                        .arg(lowest)

@@ -47,7 +47,7 @@ public:
     void storeDaysBehindLimit(int days);
     // [Privacy] KeepDays: usage older than this many days is deleted; 0 (the default) keeps
     // everything. [Privacy] MinimumGroup: the fewest users a pseudonymised report may show
-    // (default 5). A value that is no whole number in range throws VcError (SettingOutOfRange)
+    // (default 5). A value that is no whole number in range throws VcError (Overflow)
     // naming it: deleting or concealing by a misread number is worse than stopping. Storing an
     // out-of-range value throws the same and writes nothing.
     static constexpr int kMaxKeepDays = 36500;

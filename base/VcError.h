@@ -11,10 +11,9 @@ inline constexpr int Overflow = 6;
 inline constexpr int TypeMismatch = 13;
 inline constexpr int ObjectUnloaded = 364; // the window was closed under the caller
 inline constexpr int TableExists = 3010;
-inline constexpr int NotADatabase = 3343;     // file is not a database the engine recognises
-inline constexpr int DatabaseFailure = 3146;  // any other failure reported by the database engine
-inline constexpr int FileFailure = 75;        // path/file access error
-inline constexpr int SettingOutOfRange = 380; // a setting holds a value outside its range
+inline constexpr int NotADatabase = 3343;    // file is not a database the engine recognises
+inline constexpr int DatabaseFailure = 3146; // any other failure reported by the database engine
+inline constexpr int FileFailure = 75;       // path/file access error
 } // namespace ErrorNumber
 
 class VcError : public std::exception {

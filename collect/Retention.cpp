@@ -1,6 +1,7 @@
 // Retention: one unit for the deletion and its audit row, then the scrub outside it.
 #include "collect/Retention.h"
 
+#include "base/VcError.h"
 #include "store/AuditLog.h"
 #include "store/Dates.h"
 
@@ -21,9 +22,27 @@ std::optional<RetentionOutcome> applyRetention(ManagerDatabase& database, int ke
                              .arg(outcome.counts.titles));
         unit->commit();
     }
-    if (outcome.counts.usageRows > 0)
-        outcome.scrubbed = !database.inTransaction() && database.scrubFreedSpace();
+    if (outcome.counts.usageRows > 0) {
+        try {
+            outcome.scrubbed = !database.inTransaction() && database.scrubFreedSpace();
+        } catch (const VcError&) {
+            // The rows are gone and their pages zeroed; what is left is older copies in the log
+            // or free pages, which a later purge overwrites.
+            outcome.scrubbed = false;
+        }
+    }
     return outcome;
+}
+
+std::optional<RetentionOutcome> concludeDownload(ManagerDatabase& database, const DownloadSummary& summary,
+                                                 int workstations, int keepDays, QDate today) {
+    AuditLog::record(database, QStringLiteral("collect"),
+                     QStringLiteral("workstations=%1; read=%2; not-read=%3; rows=%4")
+                         .arg(workstations)
+                         .arg(summary.merged)
+                         .arg(summary.notRead.size())
+                         .arg(summary.rowsImported));
+    return applyRetention(database, keepDays, today);
 }
 
 QString retentionText(const RetentionOutcome& outcome) {
@@ -33,7 +52,8 @@ QString retentionText(const RetentionOutcome& outcome) {
                        .arg(outcome.counts.users)
                        .arg(outcome.counts.titles);
     if (!outcome.scrubbed)
-        text += QStringLiteral("; another program was reading the database, so the deleted content is "
-                               "overwritten in full at a later purge");
+        text += QStringLiteral(
+            "; the deleted content could not yet be overwritten everywhere in the file (another "
+            "program was reading it, or there was no room to compact it): a later purge does it");
     return text;
 }

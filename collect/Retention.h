@@ -1,6 +1,7 @@
 // The console's retention: usage older than [Privacy] KeepDays leaves the store, overwritten.
 #pragma once
 
+#include "collect/DownloadBatch.h"
 #include "store/ManagerDatabase.h"
 
 #include <optional>
@@ -10,8 +11,8 @@
 struct RetentionOutcome {
     QDate keptFrom; // the oldest day kept
     ManagerDatabase::PurgeCounts counts;
-    // False when another reader kept the deleted content from being overwritten in every file
-    // now; a later purge finishes it.
+    // False when the deleted content could not be overwritten in every file now (another
+    // reader, no room to compact); a later purge finishes it.
     bool scrubbed = true;
 };
 
@@ -21,6 +22,12 @@ struct RetentionOutcome {
 // (keep everything). Throws VcError when the store fails: nothing is then deleted.
 std::optional<RetentionOutcome> applyRetention(ManagerDatabase& database, int keepDays,
                                                QDate today = QDate::currentDate());
+
+// What every download run ends with, in the console and the collect command: its audit row
+// (workstations read, not read, rows), then retention by keepDays.
+std::optional<RetentionOutcome> concludeDownload(ManagerDatabase& database, const DownloadSummary& summary,
+                                                 int workstations, int keepDays,
+                                                 QDate today = QDate::currentDate());
 
 // The operator's line about a purge.
 QString retentionText(const RetentionOutcome& outcome);

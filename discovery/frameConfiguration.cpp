@@ -9,6 +9,7 @@
 #include "discovery/WorkstationIcons.h"
 #include "discovery/WorkstationRegistry.h"
 #include "network/Network.h"
+#include "store/AuditLog.h"
 #include "widgets/DialogRunner.h"
 #include "widgets/PlainText.h"
 
@@ -177,6 +178,8 @@ QString frameConfiguration::GetDomainName() {
 void frameConfiguration::cmdScanNetworkClick() {
     LoadWorkstations();
     UpdateWorkstationDB();
+    AuditLog::record(database(), QStringLiteral("scan"),
+                     QStringLiteral("found=") + QString::number(workstationNodeCount()));
 }
 
 void frameConfiguration::LoadWorkstations() {

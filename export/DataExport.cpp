@@ -6,6 +6,7 @@
 #include "base/OutputFile.h"
 #include "base/VcError.h"
 #include "groupings/ApplicationNames.h"
+#include "store/AuditLog.h"
 #include "store/Dates.h"
 #include "store/ExportFile.h"
 #include "store/ManagerDatabase.h"
@@ -299,4 +300,15 @@ qint64 DataExport::WriteExportRows(ExportFile& file, const ManagerDatabase& data
         ++added;
     }
     return added;
+}
+
+void recordExport(ManagerDatabase& database, const QString& path, std::optional<QDate> from,
+                  std::optional<QDate> to, qint64 rows) {
+    const auto day = [](const std::optional<QDate>& date) {
+        return date ? Dates::toStored(*date) : QString();
+    };
+    AuditLog::record(database, QStringLiteral("export"),
+                     QStringLiteral("from=") + day(from) + QStringLiteral("; to=") + day(to) +
+                         QStringLiteral("; rows=") + QString::number(rows) + QStringLiteral("; output=") +
+                         QFileInfo(path).absoluteFilePath());
 }

@@ -43,3 +43,7 @@ private:
     const ManagerDatabase& m_database;
     qint64 m_rowsAdded = 0;
 };
+
+// Writes the export's audit row (days, rows added, the file). Throws VcError when it cannot.
+void recordExport(ManagerDatabase& database, const QString& path, std::optional<QDate> from,
+                  std::optional<QDate> to, qint64 rows);

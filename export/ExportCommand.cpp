@@ -3,6 +3,7 @@
 
 #include "base/Captions.h"
 #include "base/FileDialogMemory.h"
+#include "base/VcError.h"
 #include "export/DataExport.h"
 #include "widgets/WaitCursor.h"
 
@@ -68,7 +69,7 @@ QString ExportCommand::addToExistingQuestion(const QString& path) {
         .arg(QDir::toNativeSeparators(path));
 }
 
-void ExportCommand::run(Feedback& feedback, const ManagerDatabase& database, std::optional<QDate> from,
+void ExportCommand::run(Feedback& feedback, ManagerDatabase& database, std::optional<QDate> from,
                         std::optional<QDate> to, const std::function<void(const QString&)>& setStatus,
                         QWidget* busyWindow, Settings* settings) {
     Feedback::FileDialog dialog = fileDialog();
@@ -88,6 +89,15 @@ void ExportCommand::run(Feedback& feedback, const ManagerDatabase& database, std
     PointerFreeFeedback pointerFree(feedback);
     DataExport exporter(pointerFree, database);
     const std::optional<QString> status = exporter.ExportData(*path, from, to);
-    if (status && setStatus)
+    if (!status)
+        return;
+    try {
+        recordExport(database, *path, from, to, exporter.rowsAdded());
+    } catch (const VcError& error) {
+        pointerFree.message(QStringLiteral("The data was exported to ") + *path +
+                                QStringLiteral(", but it could not be accounted for: ") + error.description(),
+                            fileDialog().title, Feedback::Icon::Warning, Feedback::Buttons::Ok);
+    }
+    if (setStatus)
         setStatus(*status);
 }

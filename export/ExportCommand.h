@@ -25,8 +25,8 @@ public:
     // when the operator says yes to addToExistingQuestion. Otherwise exports the inclusive day
     // range (nothing for a date box without data) to the chosen file and hands the outcome text
     // to setStatus, unless a message already told it. The busy pointer stays over busyWindow
-    // until the command ends, on every path.
-    static void run(Feedback& feedback, const ManagerDatabase& database, std::optional<QDate> from,
+    // until the command ends, on every path. A written export is recorded in the audit log.
+    static void run(Feedback& feedback, ManagerDatabase& database, std::optional<QDate> from,
                     std::optional<QDate> to, const std::function<void(const QString&)>& setStatus,
                     QWidget* busyWindow, Settings* settings = nullptr);
 };

@@ -1,6 +1,7 @@
 // Groupings persistence over the manager database, one unit of the store per multi-row change.
 #include "groupings/GroupingsStore.h"
 
+#include "store/AuditLog.h"
 #include "store/ManagerDatabase.h"
 
 #include <optional>
@@ -27,13 +28,19 @@ QStringList GroupingsStore::titlesOf(const QString& alias) const {
     return m_database.titlesOf(alias);
 }
 
+// Every change goes to the audit log in the same unit: one that cannot be accounted for is not made.
 void GroupingsStore::addAlias(const QString& alias, int rank) {
+    const auto transaction = m_database.transaction();
     m_database.addGrouping(alias, rank);
+    AuditLog::record(m_database, QStringLiteral("groupings"), QStringLiteral("add application=") + alias);
+    transaction->commit();
 }
 
 void GroupingsStore::saveOrder(const QStringList& aliases) {
     const auto transaction = m_database.transaction();
     m_database.replaceGroupings(aliases);
+    AuditLog::record(m_database, QStringLiteral("groupings"),
+                     QStringLiteral("order=") + aliases.join(QStringLiteral(", ")));
     transaction->commit();
 }
 
@@ -41,17 +48,20 @@ void GroupingsStore::deleteAlias(const QString& alias, const QStringList& remain
     const auto transaction = m_database.transaction();
     m_database.removeGroupingTitles(alias);
     m_database.replaceGroupings(remaining);
+    AuditLog::record(m_database, QStringLiteral("groupings"), QStringLiteral("remove application=") + alias);
     transaction->commit();
 }
 
 void GroupingsStore::addTitle(const QString& alias, const QString& title) {
-    m_database.addGroupingTitle(alias, title);
+    addTitles(alias, {title});
 }
 
 void GroupingsStore::addTitles(const QString& alias, const QStringList& titles) {
     const auto transaction = m_database.transaction();
     for (const QString& title : titles)
         m_database.addGroupingTitle(alias, title);
+    AuditLog::record(m_database, QStringLiteral("groupings"),
+                     QStringLiteral("application=%1; add titles=%2").arg(alias).arg(titles.size()));
     transaction->commit();
 }
 
@@ -73,7 +83,11 @@ bool GroupingsStore::deleteTitle(const QString& alias, const QString& title) {
     const std::optional<qint64> row = exact ? exact : folded;
     if (!row)
         return false;
+    const auto transaction = m_database.transaction();
     m_database.removeGroupingTitle(*row);
+    AuditLog::record(m_database, QStringLiteral("groupings"),
+                     QStringLiteral("application=%1; remove titles=1").arg(alias));
+    transaction->commit();
     return true;
 }
 

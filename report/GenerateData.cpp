@@ -1,7 +1,9 @@
 // Set-based extraction: one pass over the rows of the days, titles mapped once, sums per day.
 #include "report/GenerateData.h"
 
+#include "base/VcError.h"
 #include "groupings/ApplicationNames.h"
+#include "report/Pseudonyms.h"
 #include "report/ReportProgress.h"
 #include "report/ReportSums.h"
 #include "report/ReportText.h"
@@ -10,6 +12,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <QHash>
 #include <QSet>
@@ -50,6 +53,22 @@ struct NameTable {
                                                                         : kMissing;
     }
 };
+
+// Replaces every name of the table by its pseudonym. Two names whose short pseudonyms agree
+// would become one person in the report: those get longer ones.
+void pseudonymise(NameTable& table, const std::function<QString(const QString&, int)>& pseudonym) {
+    QHash<QString, QSet<QString>> namesOf; // short pseudonym -> the case-folded names behind it
+    QList<QString> names;
+    for (const QByteArray& utf8 : table.utf8) {
+        names.append(QString::fromUtf8(utf8));
+        namesOf[pseudonym(names.constLast(), 6)].insert(names.constLast().toCaseFolded());
+    }
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        const QString shortName = pseudonym(names.at(i), 6);
+        table.utf8[i] =
+            (namesOf.value(shortName).size() > 1 ? pseudonym(names.at(i), 16) : shortName).toUtf8();
+    }
+}
 
 // Titles are mapped lazily: only those the range uses, each once.
 class TitleMap {
@@ -205,6 +224,15 @@ private:
         scan.users(users.loader(m_criteria.users));
         NameTable workstations;
         scan.workstations(workstations.loader(m_criteria.workstations));
+        if (const Pseudonyms* pseudonyms = m_criteria.pseudonyms.get()) {
+            pseudonymise(users, [pseudonyms](const QString& name, int digits) {
+                return pseudonyms->user(name, digits);
+            });
+            if (pseudonyms->coversWorkstations())
+                pseudonymise(workstations, [pseudonyms](const QString& name, int digits) {
+                    return pseudonyms->workstation(name, digits);
+                });
+        }
         TitleMap titles(scan, names, names.applications(), m_criteria.applications);
         DaySums sums(titles.count(), static_cast<int>(users.utf8.size()),
                      static_cast<int>(workstations.utf8.size()));
@@ -257,6 +285,7 @@ private:
             sums.add(app, user, workstation, row.seconds);
         }
         flush();
+        refuseSmallGroup();
 
         m_progress.setMaximum(4.0 * static_cast<double>(visited));
         // The increments the row-by-row passes would have made: one per extracted row while
@@ -271,6 +300,22 @@ private:
         value += static_cast<double>(counts.kept) * progressStep;
         m_progress.setValue(std::min(value, m_progress.maximum()));
         return counts;
+    }
+
+    // A pseudonymised report of a handful of people would single them out.
+    void refuseSmallGroup() const {
+        if (!m_criteria.pseudonyms)
+            return;
+        const qsizetype shown = m_sums.userList().size();
+        if (shown >= m_criteria.minimumGroup)
+            return;
+        throw VcError(
+            kGroupTooSmallError,
+            QStringLiteral("This pseudonymised report would show %1 users; at least %2 are needed "
+                           "([Privacy] MinimumGroup), so that no one is singled out. Choose more users "
+                           "or more days. No report was made.")
+                .arg(shown)
+                .arg(m_criteria.minimumGroup));
     }
 
     const ManagerDatabase& m_database;

@@ -24,5 +24,8 @@ struct ExtractionCounts {
 // 4 x those rows; the value moves monotonically within it, by days during the pass.
 // progressStep becomes extracted / merged rounded half to even, and keeps its value when
 // nothing was merged. A database failure throws VcError.
+// With pseudonyms in the criteria, the names are replaced before the sums see them (names that
+// collide on six digits get more); fewer users in the sums than the minimum group throws
+// VcError numbered kGroupTooSmallError, before any writer has run.
 ExtractionCounts GenerateData(const ManagerDatabase& database, const ReportCriteria& criteria,
                               ReportProgress& progress, int& progressStep, ReportSums& sums);

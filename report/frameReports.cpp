@@ -14,6 +14,7 @@
 #include "report/ReportPrint.h"
 #include "report/ReportScreenDocument.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -59,12 +60,21 @@ frameReports::frameReports(Feedback& feedback, QWidget* parent) : QWidget(parent
     cmdCharts->setObjectName(QStringLiteral("cmdCharts"));
     cmdCharts->setCheckable(true);
     cmdCharts->setToolTip(QStringLiteral("Show the report's minutes as charts; press again for the report."));
+    chkPseudonymise = new QCheckBox(QStringLiteral("Pseudonymise users"), this);
+    chkPseudonymise->setObjectName(QStringLiteral("chkPseudonymise"));
+    chkPseudonymise->setToolTip(QStringLiteral(
+        "Name users by stable pseudonyms (\"User 5C1F9A\") in the report, its charts and files."));
+    chkPseudonymiseWorkstations = new QCheckBox(QStringLiteral("and workstations"), this);
+    chkPseudonymiseWorkstations->setObjectName(QStringLiteral("chkPseudonymiseWorkstations"));
+    chkPseudonymiseWorkstations->setEnabled(false);
     m_views = new QStackedWidget(this);
     m_views->addWidget(brwReport);
     m_views->addWidget(rptCharts);
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(lblReportsInfo, 1);
+    buttons->addWidget(chkPseudonymise);
+    buttons->addWidget(chkPseudonymiseWorkstations);
     buttons->addWidget(cmdCharts);
     buttons->addWidget(cmdPrintReport);
     buttons->addWidget(cmdExportReport);
@@ -81,6 +91,19 @@ frameReports::frameReports(Feedback& feedback, QWidget* parent) : QWidget(parent
     connect(cmdPrintReport, &QPushButton::clicked, this, &frameReports::printReport);
     connect(cmdExportReport, &QPushButton::clicked, this, &frameReports::exportReport);
     connect(cmdCharts, &QPushButton::toggled, this, &frameReports::showCharts);
+    connect(chkPseudonymise, &QCheckBox::toggled, this, [this](bool ticked) {
+        chkPseudonymiseWorkstations->setEnabled(ticked);
+        emit pseudonymisationChanged();
+    });
+    connect(chkPseudonymiseWorkstations, &QCheckBox::toggled, this, &frameReports::pseudonymisationChanged);
+}
+
+bool frameReports::pseudonymise() const {
+    return chkPseudonymise->isChecked();
+}
+
+bool frameReports::pseudonymiseWorkstations() const {
+    return chkPseudonymise->isChecked() && chkPseudonymiseWorkstations->isChecked();
 }
 
 void frameReports::showCharts(bool shown) {

@@ -11,6 +11,7 @@
 class Feedback;
 class QPrinter;
 class Settings;
+class QCheckBox;
 class QLabel;
 class QPushButton;
 class QStackedWidget;
@@ -46,6 +47,15 @@ public:
     void printReport();
     void exportReport();
 
+    // The operator's choice of pseudonyms for users, and for workstations as well.
+    bool pseudonymise() const;
+    bool pseudonymiseWorkstations() const;
+
+signals:
+    // The choice of pseudonyms changed: the report must be made again.
+    void pseudonymisationChanged();
+
+public:
     // Shows the charts instead of the report (the Charts button's state); Print and Export
     // then act on the charts.
     void showCharts(bool shown);
@@ -73,6 +83,8 @@ private:
     QPushButton* cmdCharts;
     QPushButton* cmdPrintReport;
     QPushButton* cmdExportReport;
+    QCheckBox* chkPseudonymise;
+    QCheckBox* chkPseudonymiseWorkstations;
     QLabel* lblReportsInfo;
 
     Feedback& m_feedback;

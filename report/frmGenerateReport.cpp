@@ -6,6 +6,7 @@
 #include "base/Captions.h"
 #include "base/Feedback.h"
 #include "base/VcError.h"
+#include "report/ReportAudit.h"
 #include "report/ReportProgress.h"
 
 #include <climits>
@@ -68,6 +69,9 @@ bool frmGenerateReport::GenerateReport() {
     ReportOutcome outcome;
     try {
         outcome = generateReport(m_database, m_criteria, m_programFolder, progress, ProgressStep);
+        if (outcome.page == ReportPage::Report)
+            recordReport(m_database, m_criteria, QStringLiteral("screen"), m_criteria.pseudonyms != nullptr,
+                         outcome.path);
     } catch (const VcError& error) {
         m_feedback.message(error.description(), kCaption, Feedback::Icon::Critical);
         emit failed(error.description());

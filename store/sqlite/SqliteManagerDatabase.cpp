@@ -19,6 +19,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QVariant>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -486,6 +487,10 @@ QString SqliteManagerDatabase::agentVersion(int workstationId) const {
 }
 
 ManagerDatabase::AuditRow SqliteManagerDatabase::appendAuditRow(AuditRow row, const AuditChain& chain) {
+    // A report reads without the write lock while a download writes; its audit row waits for the
+    // download's next commit rather than failing the report after 5 s.
+    sqlite3_busy_timeout(m_file.handle(), 60000);
+    const auto restore = qScopeGuard([this] { sqlite3_busy_timeout(m_file.handle(), 5000); });
     SqlTransaction unit(m_file, SqlTransaction::Lock::Immediate,
                         QStringLiteral("Could not write the audit log"));
     QByteArray previous;

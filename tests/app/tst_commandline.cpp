@@ -85,6 +85,8 @@ private slots:
     void exportWritesTheDataExport();
     void password_data();
     void password();
+    void auditAccountsForEveryCommand();
+    void pseudonymisedReportsNameNoOne();
 
 private:
     // fileSizeLimit: the largest file the program may write (a full disk), 0 for none.
@@ -536,10 +538,14 @@ void TstCommandLine::reportWhileAnotherProcessWrites() {
     while (!writer.readAllStandardOutput().contains("held"))
         QVERIFY2(writer.waitForReadyRead(10000), qPrintable(writer.readAllStandardError()));
     const QString during = m_dir->filePath("during.html");
-    const Outcome outcome =
-        run(QStringList{"report"} + days + QStringList{"--format", "html", "--output", during});
+    // The report reads its snapshot and writes its file under the writer's lock; only its audit
+    // row waits for the lock, which the writer gives up once the file is there.
+    QProcess reporter;
+    start(reporter, QStringList{"report"} + days + QStringList{"--format", "html", "--output", during});
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(during).size() > 0, 60000);
     writer.write("ROLLBACK;\n");
     writer.closeWriteChannel();
+    const Outcome outcome = finish(reporter);
     QVERIFY(writer.waitForFinished(10000));
     QVERIFY2(outcome.code == 0, qPrintable(outcome.out + outcome.err));
     QCOMPARE(readAll(during), readAll(before));
@@ -758,6 +764,89 @@ void TstCommandLine::password() {
     QVERIFY2(outcome.err.contains(says), qPrintable(outcome.err));
     // Refused before anything was read: the registry is still empty.
     QCOMPARE(ManagerDatabase::open(database())->workstations().isEmpty(), code != 0);
+    const QList<ManagerDatabase::AuditRow> audit = ManagerDatabase::open(database())->auditRows();
+    QCOMPARE(!audit.isEmpty() && audit.first().action == "login-failed", says.contains("not the start-up"));
+}
+
+void TstCommandLine::auditAccountsForEveryCommand() {
+    // The newest day the agents publish is yesterday: two days keep one.
+    Settings(m_settings).setValue("Privacy", "KeepDays", "2");
+    const QStringList days = collected();
+    QVERIFY(!days.isEmpty());
+    QCOMPARE(ManagerDatabase::open(database())->distinctDays().size(), 1);
+    const QString report = m_dir->filePath("report.csv");
+    QCOMPARE(run(QStringList{"report", "--format", "csv", "--output", report} + days).code, 0);
+    QCOMPARE(run(QStringList{"export", "--output", m_dir->filePath("e.mdb")} + days).code, 0);
+
+    const QString today = QDateTime::currentDateTimeUtc().date().toString(Qt::ISODate);
+    const Outcome csv = run({"audit", "--from", today, "--to", today, "--format", "csv"});
+    QCOMPARE(csv.code, 0);
+    const QStringList lines = csv.out.split("\r\n", Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 6); // the header, scan, collect, purge, report, export
+    const QStringList actions = {"scan", "collect", "purge", "report", "export"};
+    for (int i = 0; i < actions.size(); ++i)
+        QVERIFY2(lines[i + 1].contains(",\"command\",\"" + actions[i] + "\","), qPrintable(lines[i + 1]));
+    QVERIFY(lines[4].contains("pseudonymised=no; output=" + report));
+    QVERIFY(run({"audit", "--from", "2001-01-01", "--to", "2001-01-02"}).out.isEmpty());
+    QCOMPARE(run({"audit", "--verify", "--from", today}).code, 2);
+
+    const Outcome intact = run({"audit", "--verify"});
+    QVERIFY2(intact.code == 0, qPrintable(intact.out + intact.err));
+    ManagerFixture::execute(database(), "UPDATE MGRAuditLog SET Details = 'format=html' WHERE Sequence = 4");
+    const Outcome changed = run({"audit", "--verify"});
+    QCOMPARE(changed.code, 1);
+    QVERIFY2(changed.err.contains("row 4 does not match"), qPrintable(changed.err));
+}
+
+void TstCommandLine::pseudonymisedReportsNameNoOne() {
+    const QStringList days = collected();
+    QVERIFY(!days.isEmpty());
+    QStringList names = ManagerFixture::query(database(), "SELECT UserName FROM MGRUsers") +
+                        ManagerFixture::query(database(), "SELECT Name FROM MGRWorkstations");
+    const int users = int(ManagerFixture::query(database(), "SELECT UserName FROM MGRUsers").size());
+    QVERIFY(users >= 2);
+    Settings(m_settings).setValue("Privacy", "MinimumGroup", QString::number(users));
+    const auto report = [&](const QString& format, const QString& output) {
+        return run(QStringList{"report", "--pseudonymise-workstations", "--format", format.section('.', -1),
+                               "--output", output} +
+                   days);
+    };
+    for (const QString format : {"html", "csv", "detail.csv"}) {
+        const QString output = m_dir->filePath("p." + format);
+        const Outcome outcome = report(format, output);
+        QVERIFY2(outcome.code == 0, qPrintable(outcome.out + outcome.err));
+        const QByteArray written = readAll(output);
+        // The summary CSV names no one; the others name people only by pseudonym.
+        QCOMPARE(written.contains("User "), format != "csv");
+        QCOMPARE(written.contains("Workstation "), format == "detail.csv");
+        for (const QString& name : names)
+            QVERIFY2(!written.toLower().contains(name.toLower().toUtf8()), qPrintable(format + ": " + name));
+    }
+    QVERIFY(ownerOnly(m_home + "/Data/pseudonym.key"));
+    // The same key: the same report; another key: other pseudonyms.
+    const QByteArray first = readAll(m_dir->filePath("p.html"));
+    QCOMPARE(report("html", m_dir->filePath("again.html")).code, 0);
+    QCOMPARE(readAll(m_dir->filePath("again.html")), first);
+    QVERIFY(QFile::remove(m_home + "/Data/pseudonym.key"));
+    QCOMPARE(report("html", m_dir->filePath("other.html")).code, 0);
+    QVERIFY(readAll(m_dir->filePath("other.html")) != first);
+    QCOMPARE(ManagerDatabase::open(database())->auditRows().constLast().details.contains("pseudonymised=yes"),
+             true);
+
+    // Refused, with nothing written: a key that cannot be used, a selection below the minimum.
+    QFile key(m_home + "/Data/pseudonym.key");
+    QVERIFY(key.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    key.write("short");
+    key.close();
+    Outcome refused = report("html", m_dir->filePath("none.html"));
+    QVERIFY2(refused.code == 3 && refused.err.contains("cannot be used"), qPrintable(refused.err));
+    QVERIFY(!QFile::exists(m_dir->filePath("none.html")));
+    QVERIFY(QFile::remove(key.fileName()));
+    Settings(m_settings).setValue("Privacy", "MinimumGroup", QString::number(users + 1));
+    refused = report("csv", m_dir->filePath("none.csv"));
+    QVERIFY2(refused.code == 2 && refused.err.contains(QString("would show %1 users").arg(users)),
+             qPrintable(refused.err));
+    QVERIFY(!QFile::exists(m_dir->filePath("none.csv")));
 }
 
 QTEST_MAIN(TstCommandLine)

@@ -32,7 +32,9 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QSpinBox>
 #include <QStackedWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QTextDocumentFragment>
@@ -267,9 +269,22 @@ void TstConsole::navigationKeepsMenuBarAndBarInStep() {
     window->findChild<QAction*>("mnuToolsCheck")->trigger();
     window->findChild<QAction*>("mnuToolsHealth")->trigger();
     QCOMPARE(breadcrumb(*window), "Tools -> Workstation Health");
+    // Retention saved on the Privacy page is accounted for on the Audit Log page, after the
+    // start-up's collection.
+    window->MenuItemClick(2, 3);
+    QCOMPARE(window->currentPageName(), "Privacy");
+    TestEnv::child<QSpinBox>(window.get(), "spnKeepDays")->setValue(4000);
+    TestEnv::child<QPushButton>(window.get(), "cmdSavePrivacy")->click();
+    window->findChild<QAction*>("mnuToolsAuditLog")->trigger();
+    QCOMPARE(breadcrumb(*window), "Tools -> Audit Log");
+    const QAbstractItemModel* audit = TestEnv::child<QTableView>(window.get(), "tvAuditLog")->model();
+    QCOMPARE(audit->index(0, 5).data().toString(), "scan");
+    QCOMPARE(audit->index(1, 5).data().toString(), "collect");
+    QCOMPARE(audit->index(audit->rowCount() - 1, 6).data().toString(), "KeepDays=4000; MinimumGroup=5");
+    QVERIFY(TestEnv::child<QLabel>(window.get(), "lblAuditChain")->text().contains("every hash matches"));
     window->MenuItemClick(3, 1);
     // Combinations outside the table do nothing.
-    window->MenuItemClick(3, 4);
+    window->MenuItemClick(3, 5);
     window->MenuItemClick(5, 1);
     window->MenuItemClick(1, 11); // not the Groupings page
     window->MenuItemClick(2, -9); // not the Workstation Data page

@@ -1,12 +1,17 @@
 // The audit log's chain and its check, and retention: what a purge leaves in the database file.
 #include "base/VcError.h"
+#include "collect/RedactionRules.h"
 #include "collect/Retention.h"
+#include "report/Pseudonyms.h"
 #include "store/AuditLog.h"
 #include "support/ManagerFixture.h"
+#include "support/RedactionCases.h"
 #include "support/TestEnv.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QtTest>
+#include <sys/stat.h>
 
 namespace {
 // The database file and its write-ahead log, as bytes anyone able to read them would see.
@@ -30,6 +35,13 @@ private slots:
     void auditRowsOfADayRangeAndTheirCsv();
     void purgeOverwritesOldUsageInTheFile();
     void purgeThatFailsDeletesNothing();
+    void redactionAnswersAsTheAgent_data();
+    void redactionAnswersAsTheAgent();
+    void redactionRefusesWhatTheAgentRefuses_data();
+    void redactionRefusesWhatTheAgentRefuses();
+    void pseudonymsAreStableAndKeyed();
+    void keyFileIsMadeOnceAndRefusedWhenUnfit_data();
+    void keyFileIsMadeOnceAndRefusedWhenUnfit();
 };
 
 void TstPrivacy::auditChainHoldsAndNamesTheFirstChangedRow_data() {
@@ -124,6 +136,122 @@ void TstPrivacy::purgeThatFailsDeletesNothing() {
     QVERIFY_THROWS_EXCEPTION(VcError, applyRetention(fixture.db(), 5, today));
     QCOMPARE(fixture.usage().size(), 1);
     QCOMPARE(fixture.scalar(QStringLiteral("SELECT count(*) FROM MGRUsers")), qint64(1));
+}
+
+void TstPrivacy::redactionAnswersAsTheAgent_data() {
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("stored");
+    const QList<RedactionCase> cases = redactionCases();
+    QVERIFY(!cases.isEmpty());
+    for (const RedactionCase& c : cases)
+        QTest::newRow(qPrintable(c.name)) << c.rules << c.title << c.stored;
+}
+
+void TstPrivacy::redactionAnswersAsTheAgent() {
+    QFETCH(QStringList, lines);
+    QFETCH(QString, title);
+    QFETCH(QString, stored);
+    QList<RedactionRules::Rule> rules;
+    for (const QString& line : lines) {
+        rules.append(RedactionRules::fromLine(line));
+        QCOMPARE(RedactionRules::refusal(rules.constLast()), QString());
+    }
+    QCOMPARE(RedactionRules(rules).replacementOf(title).value_or(title), stored);
+}
+
+void TstPrivacy::redactionRefusesWhatTheAgentRefuses_data() {
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("refusal");
+    QTest::newRow("empty") << ""
+                           << "empty pattern";
+    QTest::newRow("only a star") << "*"
+                                 << "the pattern matches every title";
+    QTest::newRow("only stars") << "***=(all)"
+                                << "the pattern matches every title";
+    QTest::newRow("too long") << QString(1025, 'x') + "=(long)"
+                              << "pattern longer than 1,024 characters";
+    QTest::newRow("long enough") << QString(1024, 'x') + "=(fits)"
+                                 << "";
+    QTest::newRow("no replacement") << "*Inbox*="
+                                    << "empty replacement";
+    QTest::newRow("invisible replacement") << "*Inbox*=\t\u200b"
+                                           << "empty replacement";
+    QTest::newRow("question marks") << "??"
+                                    << "";
+}
+
+void TstPrivacy::redactionRefusesWhatTheAgentRefuses() {
+    QFETCH(QString, line);
+    QFETCH(QString, refusal);
+    const RedactionRules::Rule rule = RedactionRules::fromLine(line);
+    QCOMPARE(RedactionRules::refusal(rule), refusal);
+    QCOMPARE(RedactionRules({rule}).isEmpty(), !refusal.isEmpty());
+}
+
+void TstPrivacy::pseudonymsAreStableAndKeyed() {
+    const Pseudonyms site(QByteArray(32, 'k'), false);
+    const QString alice = site.user(QStringLiteral("alice"));
+    QVERIFY2(QRegularExpression(QStringLiteral("^User [0-9A-F]{6}$")).match(alice).hasMatch(),
+             qPrintable(alice));
+    QCOMPARE(Pseudonyms(QByteArray(32, 'k'), false).user(QStringLiteral("ALICE")), alice);
+    QVERIFY(site.user(QStringLiteral("alicia")) != alice);
+    QVERIFY(Pseudonyms(QByteArray(32, 'j'), false).user(QStringLiteral("alice")) != alice);
+    QCOMPARE(site.user(QStringLiteral("alice"), 16).left(11), alice);
+    QCOMPARE(site.workstation(QStringLiteral("PC1")), QStringLiteral("PC1"));
+    const QString pc = Pseudonyms(QByteArray(32, 'k'), true).workstation(QStringLiteral("PC1"));
+    QVERIFY(pc.startsWith(QStringLiteral("Workstation ")) && !pc.contains(QStringLiteral("PC1")));
+}
+
+void TstPrivacy::keyFileIsMadeOnceAndRefusedWhenUnfit_data() {
+    QTest::addColumn<QByteArray>("content"); // what is at the path first; "none": nothing, "link": a link
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("refusal"); // empty: the key is used
+    QTest::newRow("nothing there: made") << QByteArray("none") << 0 << QString();
+    QTest::newRow("a key") << QByteArray(32, 'x') << 0600 << QString();
+    QTest::newRow("short") << QByteArray(31, 'x') << 0600 << "not a key of 32 bytes";
+    QTest::newRow("long") << QByteArray(33, 'x') << 0600 << "not a key of 32 bytes";
+    QTest::newRow("empty") << QByteArray() << 0600 << "not a key of 32 bytes";
+    QTest::newRow("readable by others") << QByteArray(32, 'x') << 0644 << "others may read";
+    QTest::newRow("a symbolic link") << QByteArray("link") << 0600 << "Too many levels";
+}
+
+void TstPrivacy::keyFileIsMadeOnceAndRefusedWhenUnfit() {
+    QFETCH(QByteArray, content);
+    QFETCH(int, mode);
+    QFETCH(QString, refusal);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("pseudonym.key"));
+    if (content == "link") {
+        QFile key(dir.filePath(QStringLiteral("elsewhere")));
+        QVERIFY(key.open(QIODevice::WriteOnly));
+        key.write(QByteArray(32, 'x'));
+        key.close();
+        QVERIFY(QFile::link(key.fileName(), path));
+    } else if (content != "none") {
+        QFile key(path);
+        QVERIFY(key.open(QIODevice::WriteOnly));
+        key.write(content);
+        key.close();
+        QVERIFY(::chmod(QFile::encodeName(path).constData(), mode_t(mode)) == 0);
+    }
+    const QByteArray before = content == "none" ? QByteArray() : ManagerFixture::readFile(path);
+    try {
+        const Pseudonyms first = Pseudonyms::fromKeyFile(path, false);
+        QVERIFY2(refusal.isEmpty(), "an unfit key was used");
+        struct stat info {};
+        QVERIFY(::stat(QFile::encodeName(path).constData(), &info) == 0);
+        QCOMPARE(int(info.st_mode & 0777), 0600);
+        QCOMPARE(Pseudonyms::fromKeyFile(path, false).user(QStringLiteral("bob")),
+                 first.user(QStringLiteral("bob")));
+        if (content == "none")
+            QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    } catch (const VcError& error) {
+        QVERIFY2(!refusal.isEmpty() && error.description().contains(refusal),
+                 qPrintable(error.description()));
+        // Never replaced by a new key.
+        QCOMPARE(ManagerFixture::readFile(path), before);
+    }
 }
 
 QTEST_GUILESS_MAIN(TstPrivacy)

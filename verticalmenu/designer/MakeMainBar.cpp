@@ -174,6 +174,53 @@ QImage security() {
     return img;
 }
 
+// A shield with a closed eye: what is recorded, and what is kept from view.
+QImage privacy() {
+    QImage img = canvas(32);
+    QPainter p(&img);
+    setUp(p);
+    QPainterPath shield;
+    shield.moveTo(16, 2.5);
+    shield.lineTo(27.5, 6.5);
+    shield.cubicTo(27.5, 18, 23, 25, 16, 29.5);
+    shield.cubicTo(9, 25, 4.5, 18, 4.5, 6.5);
+    shield.closeSubpath();
+    p.setPen(QPen(kOutline, 1.2));
+    p.setBrush(vertical(QRectF(4.5, 2.5, 23, 27), QColor(120, 190, 255), QColor(20, 90, 190)));
+    p.drawPath(shield);
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(Qt::white, 2.2, Qt::SolidLine, Qt::RoundCap));
+    QPainterPath lid;
+    lid.moveTo(9, 14);
+    lid.quadTo(16, 21, 23, 14);
+    p.drawPath(lid);
+    for (const double x : {11.0, 16.0, 21.0})
+        p.drawLine(QPointF(x, 18.2 - (x == 16.0 ? 0.8 : 0)), QPointF(x + (x - 16) * 0.2, 21.5));
+    return img;
+}
+
+// A ledger page whose lines end in a chain link: the log that proves its own order.
+QImage auditLog() {
+    QImage img = canvas(32);
+    QPainter p(&img);
+    setUp(p);
+    const QRectF page(5.5, 2.5, 19, 26);
+    p.setPen(QPen(kOutline, 1.2));
+    p.setBrush(vertical(page, QColor(255, 255, 255), QColor(214, 220, 230)));
+    p.drawRoundedRect(page, 1.5, 1.5);
+    p.setPen(QPen(QColor(70, 90, 120), 1.6, Qt::SolidLine, Qt::RoundCap));
+    for (const double y : {8.0, 12.5, 17.0})
+        p.drawLine(QPointF(9, y), QPointF(21, y));
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(kOutline, 3.6));
+    p.drawRoundedRect(QRectF(15, 20, 8, 5.5), 2.7, 2.7);
+    p.drawRoundedRect(QRectF(20, 23.5, 8, 5.5), 2.7, 2.7);
+    p.setPen(QPen(QColor(255, 200, 60), 1.8));
+    p.drawRoundedRect(QRectF(15, 20, 8, 5.5), 2.7, 2.7);
+    p.drawRoundedRect(QRectF(20, 23.5, 8, 5.5), 2.7, 2.7);
+    return img;
+}
+
 QImage scanWorkstations() {
     QImage img = canvas(32);
     QPainter p(&img);
@@ -320,11 +367,13 @@ int main(int argc, char** argv) {
           {QStringLiteral("Generate Report"), QStringLiteral("generate-report"), generateReport()}}},
         {QStringLiteral("Options"),
          {{QStringLiteral("Application Groups"), QStringLiteral("application-groups"), applicationGroups()},
-          {QStringLiteral("Security"), QStringLiteral("security"), security()}}},
+          {QStringLiteral("Security"), QStringLiteral("security"), security()},
+          {QStringLiteral("Privacy"), QStringLiteral("privacy"), privacy()}}},
         {QStringLiteral("Tools"),
          {{QStringLiteral("Scan Workstations"), QStringLiteral("scan-workstations"), scanWorkstations()},
           {QStringLiteral("Export Data"), QStringLiteral("export-data"), exportData()},
-          {QStringLiteral("Workstation Health"), QStringLiteral("workstation-health"), workstationHealth()}}},
+          {QStringLiteral("Workstation Health"), QStringLiteral("workstation-health"), workstationHealth()},
+          {QStringLiteral("Audit Log"), QStringLiteral("audit-log"), auditLog()}}},
         {QStringLiteral("Help"),
          {{QStringLiteral("Online Help"), QStringLiteral("online-help"), onlineHelp()},
           {QStringLiteral("Contents"), QStringLiteral("contents"), contents()}}},
