@@ -16,10 +16,11 @@
 #include <cstring>
 #include <fcntl.h>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
-#include <QScopeGuard>
+#include <QThread>
 #include <QVariant>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -488,9 +489,23 @@ QString SqliteManagerDatabase::agentVersion(int workstationId) const {
 
 ManagerDatabase::AuditRow SqliteManagerDatabase::appendAuditRow(AuditRow row, const AuditChain& chain) {
     // A report reads without the write lock while a download writes; its audit row waits for the
-    // download's next commit rather than failing the report after 5 s.
-    sqlite3_busy_timeout(m_file.handle(), 60000);
-    const auto restore = qScopeGuard([this] { sqlite3_busy_timeout(m_file.handle(), 5000); });
+    // download's next commit (up to a minute) rather than failing the report at once. The engine
+    // does not always wait by itself (a connection that read first is refused at once), so the
+    // append is tried again.
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        try {
+            return appendAuditRowOnce(row, chain);
+        } catch (const VcError&) {
+            if (m_file.inTransaction() || waited.elapsed() > 60000)
+                throw;
+            QThread::msleep(100);
+        }
+    }
+}
+
+ManagerDatabase::AuditRow SqliteManagerDatabase::appendAuditRowOnce(AuditRow row, const AuditChain& chain) {
     SqlTransaction unit(m_file, SqlTransaction::Lock::Immediate,
                         QStringLiteral("Could not write the audit log"));
     QByteArray previous;

@@ -65,6 +65,7 @@ public:
 
 private:
     void checkSchema();
+    AuditRow appendAuditRowOnce(AuditRow row, const AuditChain& chain);
 
     // Statements are made on a connection the object owns; reading never changes what it holds.
     mutable FileDatabase m_file;

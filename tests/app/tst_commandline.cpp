@@ -544,6 +544,7 @@ void TstCommandLine::reportWhileAnotherProcessWrites() {
     start(reporter, QStringList{"report"} + days + QStringList{"--format", "html", "--output", during});
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(during).size() > 0, 60000);
     writer.write("ROLLBACK;\n");
+    writer.waitForBytesWritten(10000);
     writer.closeWriteChannel();
     const Outcome outcome = finish(reporter);
     QVERIFY(writer.waitForFinished(10000));
@@ -769,11 +770,16 @@ void TstCommandLine::password() {
 }
 
 void TstCommandLine::auditAccountsForEveryCommand() {
-    // The newest day the agents publish is yesterday: two days keep one.
-    Settings(m_settings).setValue("Privacy", "KeepDays", "2");
-    const QStringList days = collected();
-    QVERIFY(!days.isEmpty());
-    QCOMPARE(ManagerDatabase::open(database())->distinctDays().size(), 1);
+    QVERIFY(!collected().isEmpty());
+    // Keeping the days from the second one held on, the next collect deletes the first.
+    const QList<QDate> held = ManagerDatabase::open(database())->distinctDays();
+    QVERIFY(held.size() >= 2);
+    Settings(m_settings)
+        .setValue("Privacy", "KeepDays", QString::number(held[1].daysTo(QDate::currentDate()) + 1));
+    QCOMPARE(run({"collect"}).code, 0);
+    QCOMPARE(ManagerDatabase::open(database())->distinctDays(), held.mid(1));
+    const QStringList days = {"--from", held[1].toString(Qt::ISODate), "--to",
+                              held.last().toString(Qt::ISODate)};
     const QString report = m_dir->filePath("report.csv");
     QCOMPARE(run(QStringList{"report", "--format", "csv", "--output", report} + days).code, 0);
     QCOMPARE(run(QStringList{"export", "--output", m_dir->filePath("e.mdb")} + days).code, 0);
@@ -782,11 +788,11 @@ void TstCommandLine::auditAccountsForEveryCommand() {
     const Outcome csv = run({"audit", "--from", today, "--to", today, "--format", "csv"});
     QCOMPARE(csv.code, 0);
     const QStringList lines = csv.out.split("\r\n", Qt::SkipEmptyParts);
-    QCOMPARE(lines.size(), 6); // the header, scan, collect, purge, report, export
-    const QStringList actions = {"scan", "collect", "purge", "report", "export"};
+    QCOMPARE(lines.size(), 7); // the header, then each action
+    const QStringList actions = {"scan", "collect", "collect", "purge", "report", "export"};
     for (int i = 0; i < actions.size(); ++i)
         QVERIFY2(lines[i + 1].contains(",\"command\",\"" + actions[i] + "\","), qPrintable(lines[i + 1]));
-    QVERIFY(lines[4].contains("pseudonymised=no; output=" + report));
+    QVERIFY(lines[5].contains("pseudonymised=no; output=" + report));
     QVERIFY(run({"audit", "--from", "2001-01-01", "--to", "2001-01-02"}).out.isEmpty());
     QCOMPARE(run({"audit", "--verify", "--from", today}).code, 2);
 
@@ -818,7 +824,8 @@ void TstCommandLine::pseudonymisedReportsNameNoOne() {
         const QByteArray written = readAll(output);
         // The summary CSV names no one; the others name people only by pseudonym.
         QCOMPARE(written.contains("User "), format != "csv");
-        QCOMPARE(written.contains("Workstation "), format == "detail.csv");
+        if (format == "detail.csv")
+            QVERIFY(written.contains("Workstation "));
         for (const QString& name : names)
             QVERIFY2(!written.toLower().contains(name.toLower().toUtf8()), qPrintable(format + ": " + name));
     }

@@ -55,7 +55,7 @@ private slots:
         itemObjects.setSelectedControls({&f.bar});
         QCOMPARE(field(menues, "txtMenusMax"), "4");
         QCOMPARE(field(menues, "txtMenuCur"), "2");
-        QCOMPARE(field(menuObjects, "txtMenuItemsMax"), "2");
+        QCOMPARE(field(menuObjects, "txtMenuItemsMax"), "3");
         QCOMPARE(field(menuObjects, "txtMenuCaption"), "Options");
         QCOMPARE(field(itemObjects, "txtMenuItemCaption"), "Security");
         QVERIFY(!itemObjects.picture().isNull());
