@@ -2,7 +2,11 @@
 #include "app/frameSecurity.h"
 
 #include "app/Password.h"
+#include "base/Captions.h"
+#include "base/Feedback.h"
 #include "base/Settings.h"
+#include "base/VcError.h"
+#include "store/AuditLog.h"
 
 #include <QCheckBox>
 #include <QFormLayout>
@@ -11,7 +15,8 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
-frameSecurity::frameSecurity(Settings& settings, QWidget* parent) : QWidget(parent), m_settings(settings) {
+frameSecurity::frameSecurity(Settings& settings, Feedback& feedback, QWidget* parent)
+    : QWidget(parent), m_settings(settings), m_feedback(feedback) {
     setObjectName(QStringLiteral("frameSecurity"));
 
     txtUserName = new QLineEdit(this);
@@ -48,6 +53,12 @@ frameSecurity::frameSecurity(Settings& settings, QWidget* parent) : QWidget(pare
     connect(txtPassword, &QLineEdit::textEdited, this, [this] { m_passwordEdited = true; });
     connect(txtPassword, &QLineEdit::editingFinished, this, &frameSecurity::commitPassword);
     connect(chkPasswordProtected, &QCheckBox::toggled, this, [this](bool ticked) {
+        if (!accountFor(ticked ? QStringLiteral("start-up password required")
+                               : QStringLiteral("start-up password not required"))) {
+            const QSignalBlocker still(chkPasswordProtected);
+            chkPasswordProtected->setChecked(!ticked);
+            return;
+        }
         m_settings.storePasswordProtectedCheckbox(ticked);
         applyPasswordState(ticked);
     });
@@ -57,7 +68,11 @@ void frameSecurity::load(const QString& accountName, bool passwordProtected) {
     txtUserName->setText(accountName);
     txtPassword->clear();
     m_passwordEdited = false;
-    chkPasswordProtected->setChecked(passwordProtected);
+    {
+        // Showing the stored state is no change to account for.
+        const QSignalBlocker loading(chkPasswordProtected);
+        chkPasswordProtected->setChecked(passwordProtected);
+    }
     applyPasswordState(passwordProtected);
 }
 
@@ -65,7 +80,31 @@ void frameSecurity::commitPassword() {
     if (!m_passwordEdited)
         return;
     m_passwordEdited = false;
+    // Never the password itself, nor its hash: only that it changed.
+    if (!accountFor(QStringLiteral("start-up password changed"))) {
+        txtPassword->clear();
+        return;
+    }
     m_settings.storePassword(Password::hash(txtPassword->text()));
+}
+
+bool frameSecurity::accountFor(const QString& details) {
+    if (!m_database) {
+        m_feedback.message(QStringLiteral("The database is not open, so the change could not be written to "
+                                          "the audit log; it was not made."),
+                           Captions::titled(QStringLiteral(" Security")), Feedback::Icon::Warning,
+                           Feedback::Buttons::Ok);
+        return false;
+    }
+    try {
+        AuditLog::record(*m_database, QStringLiteral("settings"), details);
+        return true;
+    } catch (const VcError& error) {
+        m_feedback.message(error.description() + QStringLiteral("\nThe change was not made."),
+                           Captions::titled(QStringLiteral(" Security")), Feedback::Icon::Warning,
+                           Feedback::Buttons::Ok);
+        return false;
+    }
 }
 
 void frameSecurity::applyPasswordState(bool ticked) {

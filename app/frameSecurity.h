@@ -3,6 +3,8 @@
 
 #include <QWidget>
 
+class Feedback;
+class ManagerDatabase;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -11,7 +13,11 @@ class Settings;
 class frameSecurity : public QWidget {
     Q_OBJECT
 public:
-    explicit frameSecurity(Settings& settings, QWidget* parent = nullptr);
+    frameSecurity(Settings& settings, Feedback& feedback, QWidget* parent = nullptr);
+
+    // The database whose audit log accounts for each change; none before start-up opens it
+    // (nothing can be changed on the page then) and after the window closes.
+    void setDatabase(ManagerDatabase* database) { m_database = database; }
 
     // Start-up: the account name, the check box from the program-wide flag. The password box
     // stays empty: the stored password is a hash and cannot be shown.
@@ -22,6 +28,9 @@ public:
 
 private:
     void applyPasswordState(bool ticked);
+    // Writes the change's audit row; false (and says why) when it cannot, and the change is
+    // then not made.
+    bool accountFor(const QString& details);
 
     QLineEdit* txtUserName;
     QLineEdit* txtPassword;
@@ -29,5 +38,7 @@ private:
     QLabel* lblSecurityInfo;
 
     Settings& m_settings;
+    Feedback& m_feedback;
+    ManagerDatabase* m_database = nullptr;
     bool m_passwordEdited = false;
 };

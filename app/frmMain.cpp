@@ -184,7 +184,7 @@ const QList<frmMain::PageSpec>& frmMain::pageTable() {
         {QStringLiteral("Security"), 2, 2, "mnuOptions", "mnuOptionsSecurity", QStringLiteral("&Security"),
          true, false,
          [](frmMain& w) -> QWidget* {
-             return w.pageSecurity = new frameSecurity(w.m_context.settings, w.pages);
+             return w.pageSecurity = new frameSecurity(w.m_context.settings, w.m_context.feedback, w.pages);
          },
          nullptr, "security.html"},
         {QStringLiteral("Privacy"), 2, 3, "mnuOptions", "mnuOptionsPrivacy", QStringLiteral("&Privacy"),
@@ -416,6 +416,7 @@ void frmMain::run() {
     pageConfiguration->setDatabase(m_database.get());
     pageAppGroupings->setDatabase(m_database.get());
     pageWorkstationHealth->setDatabase(m_database.get());
+    pageSecurity->setDatabase(m_database.get());
     UpdateSnapshotDate();
 
     const bool firstStart = !m_context.flags.previouslyLoaded;
@@ -629,6 +630,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
         pageAppGroupings->setDatabase(nullptr);
         pageConfiguration->setDatabase(nullptr);
         pageWorkstationHealth->setDatabase(nullptr);
+        pageSecurity->setDatabase(nullptr);
         replacePage(kDataRanges, nullptr);
         delete pageData;
         pageData = nullptr;

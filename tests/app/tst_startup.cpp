@@ -8,6 +8,7 @@
 #include "base/Settings.h"
 #include "base/TextUtils.h"
 #include "base/VcError.h"
+#include "store/ManagerDatabase.h"
 #include "support/ScriptedDialogRunner.h"
 #include "support/ScriptedFeedback.h"
 #include "support/TestEnv.h"
@@ -204,7 +205,11 @@ void TstStartup::olderPasswordIsUpgradedToHash() {
 void TstStartup::securityPageWriteThrough() {
     m_settings->storePassword(Password::hash("old"));
     const QString before = m_settings->storedPassword();
-    frameSecurity page(*m_settings);
+    const QString path = m_dir->filePath("security.mdb");
+    ManagerDatabase::create(path);
+    const auto database = ManagerDatabase::open(path);
+    frameSecurity page(*m_settings, m_feedback);
+    page.setDatabase(database.get());
     page.load("operator", false);
     QCOMPARE(box(page, "txtUserName")->text(), "operator");
     QVERIFY(box(page, "txtPassword")->text().isEmpty());
@@ -228,6 +233,23 @@ void TstStartup::securityPageWriteThrough() {
     TestEnv::child<QCheckBox>(&page, "chkPasswordProtected")->click();
     QVERIFY(!box(page, "txtPassword")->isEnabled());
     QCOMPARE(m_settings->value("Settings", "PasswordProtected", QString()), Base64Encode("0"));
+
+    // Each change is in the audit log, the password itself never; loading is no change.
+    QStringList details;
+    for (const ManagerDatabase::AuditRow& row : database->auditRows())
+        details << row.action + ": " + row.details;
+    QCOMPARE(details,
+             (QStringList{"settings: start-up password required", "settings: start-up password changed",
+                          "settings: start-up password not required"}));
+    QVERIFY(m_feedback.messages.isEmpty());
+
+    // A change the log cannot account for is not made, and the operator is told.
+    page.setDatabase(nullptr);
+    TestEnv::child<QCheckBox>(&page, "chkPasswordProtected")->click();
+    QVERIFY(!TestEnv::child<QCheckBox>(&page, "chkPasswordProtected")->isChecked());
+    QCOMPARE(m_settings->value("Settings", "PasswordProtected", QString()), Base64Encode("0"));
+    QCOMPARE(m_feedback.messages.size(), 1);
+    QVERIFY(m_feedback.messages[0].text.contains("not made"));
 }
 
 void TstStartup::settingsFileIsOwnerOnly() {
