@@ -28,6 +28,7 @@ public:
     explicit RedactionRules(const QList<Rule>& rules = {});
 
     bool isEmpty() const { return m_rules.isEmpty(); }
+    qsizetype size() const { return m_rules.size(); }
     // The replacement of the first rule whose pattern matches the whole title, letter case
     // folded; nothing when none does.
     std::optional<QString> replacementOf(const QString& title) const;

@@ -3,6 +3,7 @@
 
 #include "base/TextUtils.h"
 #include "base/VcError.h"
+#include "collect/RedactionStore.h"
 #include "store/Dates.h"
 #include "store/MergeSession.h"
 #include "store/WorkstationDatabase.h"
@@ -94,10 +95,17 @@ WorkstationMerge::WorkstationMerge(ManagerDatabase& db) : m_db(db) {
     load(m_workstations, m_db.workstations());
     load(m_users, m_db.users());
     load(m_titles, m_db.appTitles());
+    m_redaction = RedactionStore(m_db).compiled();
     m_session = m_db.openMergeSession();
 }
 
 WorkstationMerge::~WorkstationMerge() = default;
+
+QString WorkstationMerge::storedTitle(const QString& raw) const {
+    // Matched as the workstation wrote it, as the agent matches; the original is never stored.
+    const std::optional<QString> replacement = m_redaction.replacementOf(raw);
+    return BlankDoubleQuotes(replacement ? *replacement : raw);
+}
 
 int WorkstationMerge::LookupKey(int kind, const QString& text) const {
     const Names* names = nullptr;
@@ -190,7 +198,7 @@ WorkstationMerge::Result WorkstationMerge::UpdateWorkstationInfo(const QString& 
             for (const QString& title : *titles) {
                 if (title.isEmpty() || m_listedTitles.contains(title))
                     continue;
-                findOrAdd(m_titles, NameKind::Title, BlankDoubleQuotes(title), &result.titlesAdded);
+                findOrAdd(m_titles, NameKind::Title, storedTitle(title), &result.titlesAdded);
                 m_listedTitles.insert(title);
             }
         }
@@ -236,9 +244,7 @@ qint64 WorkstationMerge::importDays(int workstationKey, const WorkstationDatabas
         return it.value();
     };
     const auto resolveUser = [this](const QString& raw) { return LookupKey(kUser, raw); };
-    const auto resolveTitle = [this](const QString& raw) {
-        return LookupKey(kTitle, BlankDoubleQuotes(raw));
-    };
+    const auto resolveTitle = [this](const QString& raw) { return LookupKey(kTitle, storedTitle(raw)); };
     constexpr int kAfterToday = -2;
     const auto resolveDay = [&](const QString& raw) {
         const QDate day = Dates::fromStored(raw);

@@ -1,6 +1,7 @@
 // Merge of one workstation's database into the manager database, for one download run.
 #pragma once
 
+#include "collect/RedactionRules.h"
 #include "store/ManagerDatabase.h"
 
 #include <functional>
@@ -83,6 +84,9 @@ private:
     enum class NameKind { User, Title };
 
     int findOrAdd(Names& names, NameKind kind, const QString& name, int* added);
+    // The title as the store keeps it: the replacement of the first redaction rule that
+    // matches, else the title itself; double quotes blanked.
+    QString storedTitle(const QString& raw) const;
     // Forgets the names added since the given point of m_added, whose rows were rolled back.
     void forgetAddedSince(qsizetype mark);
     qint64 importDays(int workstationKey, const WorkstationDatabase& source, Result& result);
@@ -92,6 +96,7 @@ private:
     Names m_workstations;
     Names m_users;
     Names m_titles;
+    RedactionRules m_redaction; // the database's rules, read once for the run
     std::unique_ptr<MergeSession> m_session;
     // Spellings, exactly as agent files list them, whose names are stored: every workstation
     // lists all of its names at every start, and most of them were seen before.

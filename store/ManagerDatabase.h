@@ -193,6 +193,19 @@ public:
     // it); throws VcError when the store fails. Never inside a unit.
     virtual bool scrubFreedSpace() = 0;
 
+    // --- Title redaction rules (MGRRedactionRules), in the order they are tried
+    struct RedactionRule {
+        QString pattern;
+        QString replacement;
+    };
+    virtual QList<RedactionRule> redactionRules() const = 0;
+    // Replaces every rule; inside a unit it is part of it.
+    virtual void replaceRedactionRules(const QList<RedactionRule>& rules) = 0;
+    // Moves the usage of one title onto another: rows that then share day, user, title and
+    // workstation become one row holding their sum, and the old title's row is deleted
+    // (overwritten, as purges are). Inside a unit it is part of it. Returns the usage rows moved.
+    virtual qint64 retitleUsage(int fromTitleKey, int toTitleKey) = 0;
+
 protected:
     ManagerDatabase() = default;
 };

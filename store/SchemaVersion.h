@@ -4,7 +4,7 @@
 #pragma once
 
 // The version this program reads and writes.
-inline constexpr int kManagerSchemaVersion = 4;
+inline constexpr int kManagerSchemaVersion = 5;
 
 // One step of an engine's schema: the script that turns a database of version - 1 into one of
 // version. Steps are append only: a step once released never changes, since databases have

@@ -584,3 +584,60 @@ bool SqliteManagerDatabase::scrubFreedSpace() {
     SqlStatement checkpoint(m_file, "PRAGMA wal_checkpoint(TRUNCATE)", m_file.path());
     return checkpoint.step() && checkpoint.int64(0) == 0;
 }
+
+QList<ManagerDatabase::RedactionRule> SqliteManagerDatabase::redactionRules() const {
+    QList<RedactionRule> rules;
+    SqlStatement q(m_file, "SELECT Pattern, Replacement FROM MGRRedactionRules ORDER BY Position");
+    while (q.step())
+        rules.append({q.value(0).toString(), q.value(1).toString()});
+    return rules;
+}
+
+void SqliteManagerDatabase::replaceRedactionRules(const QList<RedactionRule>& rules) {
+    SqlTransaction unit(m_file, SqlTransaction::Lock::Immediate,
+                        QStringLiteral("Could not store the redaction rules"));
+    m_file.exec("DELETE FROM MGRRedactionRules");
+    SqlStatement insert(m_file,
+                        "INSERT INTO MGRRedactionRules (Position, Pattern, Replacement) VALUES (?, ?, ?)");
+    for (qsizetype i = 0; i < rules.size(); ++i) {
+        insert.bindInt64(1, i + 1);
+        insert.bindText(2, rules.at(i).pattern);
+        insert.bindText(3, rules.at(i).replacement);
+        insert.run();
+    }
+    unit.commit();
+}
+
+qint64 SqliteManagerDatabase::retitleUsage(int fromTitleKey, int toTitleKey) {
+    SqlTransaction unit(m_file, SqlTransaction::Lock::Immediate,
+                        QStringLiteral("Could not rewrite the titles"));
+    // The summed rows of both titles, kept aside while the originals go.
+    m_file.exec("CREATE TEMP TABLE IF NOT EXISTS RetitledUsage (UserNameKey INTEGER, WorkstationKey INTEGER, "
+                "Date TEXT, Duration)");
+    m_file.exec("DELETE FROM temp.RetitledUsage");
+    SqlStatement moved(m_file, "SELECT count(*) FROM MGRDaySummary WHERE AppTitleKey = ?");
+    moved.bindInt64(1, fromTitleKey);
+    moved.step();
+    const qint64 rows = moved.value(0).toLongLong();
+    SqlStatement sum(m_file, "INSERT INTO temp.RetitledUsage SELECT UserNameKey, WorkstationKey, Date, "
+                             "sum(Duration) FROM MGRDaySummary WHERE AppTitleKey IN (?, ?) "
+                             "GROUP BY UserNameKey, WorkstationKey, Date");
+    sum.bindInt64(1, fromTitleKey);
+    sum.bindInt64(2, toTitleKey);
+    sum.run();
+    SqlStatement remove(m_file, "DELETE FROM MGRDaySummary WHERE AppTitleKey IN (?, ?)");
+    remove.bindInt64(1, fromTitleKey);
+    remove.bindInt64(2, toTitleKey);
+    remove.run();
+    SqlStatement insert(
+        m_file, "INSERT INTO MGRDaySummary (UserNameKey, AppTitleKey, WorkstationKey, Duration, "
+                "Date) SELECT UserNameKey, ?, WorkstationKey, Duration, Date FROM temp.RetitledUsage");
+    insert.bindInt64(1, toTitleKey);
+    insert.run();
+    m_file.exec("DELETE FROM temp.RetitledUsage");
+    SqlStatement title(m_file, "DELETE FROM MGRAppTitles WHERE AppTitleID = ?");
+    title.bindInt64(1, fromTitleKey);
+    title.run();
+    unit.commit();
+    return rows;
+}

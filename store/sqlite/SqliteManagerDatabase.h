@@ -63,6 +63,10 @@ public:
     PurgeCounts purgeUsageBefore(QDate day) override;
     bool scrubFreedSpace() override;
 
+    QList<RedactionRule> redactionRules() const override;
+    void replaceRedactionRules(const QList<RedactionRule>& rules) override;
+    qint64 retitleUsage(int fromTitleKey, int toTitleKey) override;
+
 private:
     void checkSchema();
     AuditRow appendAuditRowOnce(AuditRow row, const AuditChain& chain);

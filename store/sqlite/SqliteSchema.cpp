@@ -43,6 +43,12 @@ constexpr SchemaStep kSteps[] = {
         "  Details TEXT NOT NULL,\n"
         "  Hash TEXT NOT NULL\n"
         ");\n"},
+    // The site's title redaction rules, tried in Position order.
+    {5, "CREATE TABLE MGRRedactionRules (\n"
+        "  Position INTEGER PRIMARY KEY,\n"
+        "  Pattern TEXT NOT NULL,\n"
+        "  Replacement TEXT NOT NULL\n"
+        ");\n"},
 };
 
 static_assert(kSteps[0].version == kManagerBaseSchemaVersion + 1, "the steps start after schema.sql");

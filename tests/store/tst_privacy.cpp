@@ -1,6 +1,7 @@
 // The audit log's chain and its check, and retention: what a purge leaves in the database file.
 #include "base/VcError.h"
 #include "collect/RedactionRules.h"
+#include "collect/RedactionStore.h"
 #include "collect/Retention.h"
 #include "report/Pseudonyms.h"
 #include "store/AuditLog.h"
@@ -39,6 +40,9 @@ private slots:
     void redactionAnswersAsTheAgent();
     void redactionRefusesWhatTheAgentRefuses_data();
     void redactionRefusesWhatTheAgentRefuses();
+    void redactionRulesRefuseBadInput_data();
+    void redactionRulesRefuseBadInput();
+    void redactionRewritesStoredTitlesAndTheFile();
     void pseudonymsAreStableAndKeyed();
     void keyFileIsMadeOnceAndRefusedWhenUnfit_data();
     void keyFileIsMadeOnceAndRefusedWhenUnfit();
@@ -187,6 +191,79 @@ void TstPrivacy::redactionRefusesWhatTheAgentRefuses() {
     const RedactionRules::Rule rule = RedactionRules::fromLine(line);
     QCOMPARE(RedactionRules::refusal(rule), refusal);
     QCOMPARE(RedactionRules({rule}).isEmpty(), !refusal.isEmpty());
+}
+
+void TstPrivacy::redactionRulesRefuseBadInput_data() {
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<QString>("replacement");
+    QTest::addColumn<int>("position");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("empty") << ""
+                           << "" << 0 << "empty pattern";
+    QTest::newRow("only stars") << "**"
+                                << "" << 0 << "matches every title";
+    QTest::newRow("too long") << QString(1025, 'x') << "" << 0 << "longer than 1,024";
+    QTest::newRow("blank replacement") << "*x*"
+                                       << "\t" << 0 << "empty replacement";
+    QTest::newRow("there in another case") << "*INBOX*"
+                                           << "" << 0 << "already a redaction rule";
+    QTest::newRow("past the end") << "*y*"
+                                  << "" << 3 << "from 1 to 2";
+}
+
+void TstPrivacy::redactionRulesRefuseBadInput() {
+    QFETCH(QString, pattern);
+    QFETCH(QString, replacement);
+    QFETCH(int, position);
+    QFETCH(QString, says);
+    ManagerFixture fixture;
+    RedactionStore rules(fixture.db());
+    rules.add({QStringLiteral("*Inbox*"), QStringLiteral("(mail)")});
+    try {
+        rules.add({pattern, replacement}, position);
+        QFAIL("the rule was taken");
+    } catch (const VcError& error) {
+        QCOMPARE(error.number(), ErrorNumber::InvalidArgument);
+        QVERIFY2(error.description().contains(says), qPrintable(error.description()));
+    }
+    QCOMPARE(rules.rules().size(), 1);
+    QCOMPARE(fixture.db().auditRows().size(), 1);
+    QVERIFY_THROWS_EXCEPTION(VcError, rules.remove(QStringLiteral("*Outbox*")));
+}
+
+void TstPrivacy::redactionRewritesStoredTitlesAndTheFile() {
+    ManagerFixture fixture;
+    const QDate day(2026, 3, 2);
+    const QString secret = QStringLiteral("Inbox - Offer to Marguerite Oldfield");
+    fixture.addUsage(QStringLiteral("PC1"), QStringLiteral("ann"), secret, day, 60);
+    fixture.addUsage(QStringLiteral("PC1"), QStringLiteral("ann"), QStringLiteral("INBOX (2)"), day, 30);
+    fixture.addUsage(QStringLiteral("PC1"), QStringLiteral("ann"), QStringLiteral("(MAIL)"), day, 10);
+    fixture.addUsage(QStringLiteral("PC1"), QStringLiteral("ann"), QStringLiteral("Editor"), day, 5);
+    RedactionStore rules(fixture.db());
+    rules.add({QStringLiteral("*Offer*"), QString()});
+    rules.add({QStringLiteral("*inbox*"), QStringLiteral("(mail)")}, 1);
+    QCOMPARE(rules.rules().first().pattern, QStringLiteral("*inbox*"));
+    QCOMPARE(rules.rules().last().replacement, QStringLiteral("(private)"));
+
+    const RedactionStore::Rewrite rewrite = rules.apply();
+    QCOMPARE(rewrite.titles, qint64(2));
+    QCOMPARE(rewrite.rows, qint64(2));
+    QVERIFY(rewrite.scrubbed);
+    // The first rule wins; the time is merged under the title already there, totals kept.
+    QCOMPARE(fixture.usage(), (QStringList{"PC1|ann|(MAIL)|2026-03-02|100", "PC1|ann|Editor|2026-03-02|5"}));
+    QVERIFY(!storeBytes(fixture.db().location()).contains("Marguerite"));
+    QCOMPARE(rules.apply().titles, qint64(0));
+    QStringList actions;
+    for (const ManagerDatabase::AuditRow& row : fixture.db().auditRows())
+        actions << row.details.section(QLatin1Char(' '), 0, 0);
+    QCOMPARE(actions, (QStringList{"add", "add", "apply", "apply"}));
+    QCOMPARE(AuditLog::verify(fixture.db()).firstBad, qint64(0));
+
+    // A rewrite that cannot be accounted for changes nothing.
+    fixture.addUsage(QStringLiteral("PC1"), QStringLiteral("ann"), QStringLiteral("Inbox (9)"), day, 1);
+    fixture.refuse(QStringLiteral("INSERT"), QStringLiteral("MGRAuditLog"));
+    QVERIFY_THROWS_EXCEPTION(VcError, rules.apply());
+    QVERIFY(fixture.usage().contains("PC1|ann|Inbox (9)|2026-03-02|1"));
 }
 
 void TstPrivacy::pseudonymsAreStableAndKeyed() {
