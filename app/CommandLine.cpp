@@ -9,6 +9,7 @@
 #include "base/Settings.h"
 #include "base/VcError.h"
 #include "collect/DataDownload.h"
+#include "collect/RedactionStore.h"
 #include "collect/Retention.h"
 #include "collect/WorkstationMerge.h"
 #include "discovery/AgentScan.h"
@@ -122,6 +123,8 @@ public:
                 return report(*database);
             if (m_options.command == QLatin1String("audit"))
                 return audit(*database);
+            if (m_options.command == QLatin1String("redaction"))
+                return redaction(*database);
             return exportData(*database);
         } catch (const Fatal& fatal) {
             say(m_err, fatal.message);
@@ -247,6 +250,44 @@ private:
         return kOk;
     }
 
+    int redaction(ManagerDatabase& database) {
+        RedactionStore rules(database);
+        const QString& action = m_options.action;
+        try {
+            if (action == QLatin1String("list")) {
+                const QList<RedactionRules::Rule> listed = rules.rules();
+                if (listed.isEmpty())
+                    tell(QStringLiteral(
+                        "No redaction rules: titles are stored as the workstations publish them."));
+                QString text;
+                for (qsizetype i = 0; i < listed.size(); ++i)
+                    text += QStringLiteral("%1. %2=%3\n")
+                                .arg(i + 1)
+                                .arg(listed[i].pattern, listed[i].replacement);
+                if (std::fputs(text.toUtf8().constData(), m_out) < 0 || std::fflush(m_out) != 0 ||
+                    std::ferror(m_out))
+                    throw Fatal{QStringLiteral("The rules could not be written to standard output."),
+                                kFailed};
+            } else if (action == QLatin1String("add")) {
+                rules.add({m_options.pattern, m_options.replacement}, m_options.position);
+                tell(QStringLiteral(
+                    "Rule added; titles imported from now on follow it. Run redaction apply to "
+                    "rewrite the titles already stored."));
+            } else if (action == QLatin1String("remove")) {
+                rules.remove(m_options.pattern);
+                tell(QStringLiteral("Rule removed. Titles it replaced stay replaced."));
+            } else {
+                const auto turn = takeTurn(database, QStringLiteral("nothing was rewritten"));
+                tell(RedactionStore::rewriteText(rules.apply()));
+            }
+        } catch (const VcError& error) {
+            // A refused rule is the operator's to correct; anything else is the store failing.
+            throw Fatal{error.description(),
+                        error.number() == ErrorNumber::InvalidArgument ? kUsage : kFailed};
+        }
+        return kOk;
+    }
+
     // A failed start-up password is written to the audit log of the database that is there;
     // none is created for it.
     void recordFailedLogin() {
@@ -302,12 +343,13 @@ private:
         return copies.failures.isEmpty() ? kOk : kFailed;
     }
 
-    int collect(ManagerDatabase& database) {
-        // One writer at a time: the console's download or another collect finishes first.
+    // One writer at a time: the console's download, a collect or a rewrite finishes first.
+    std::unique_ptr<ManagerDatabase::WritersTurn> takeTurn(ManagerDatabase& database,
+                                                           const QString& nothingDone) {
         QElapsedTimer waited;
         waited.start();
         bool said = false;
-        const std::unique_ptr<ManagerDatabase::WritersTurn> turn = database.takeWritersTurn([&] {
+        std::unique_ptr<ManagerDatabase::WritersTurn> turn = database.takeWritersTurn([&] {
             if (!said)
                 tell(QStringLiteral("Another program is writing to the database (the console's download or "
                                     "another collect); waiting up to %1 s.")
@@ -317,9 +359,15 @@ private:
         });
         if (!turn)
             throw Fatal{QStringLiteral("The database is busy: another program kept writing to it for %1 s; "
-                                       "nothing was collected. Run again later, or give a longer --wait.")
-                            .arg(m_options.waitSeconds),
+                                       "%2. Run again later, or give a longer --wait.")
+                            .arg(m_options.waitSeconds)
+                            .arg(nothingDone),
                         kFailed};
+        return turn;
+    }
+
+    int collect(ManagerDatabase& database) {
+        const auto turn = takeTurn(database, QStringLiteral("nothing was collected"));
         int code = kOk;
         if (m_options.scan) {
             const std::optional<QStringList> found = scanForAgents(*m_network, m_feedback);

@@ -45,6 +45,7 @@ StartupOptions parseCommandLine(const QStringList& arguments) {
         "      take turns: while the console downloads or another collect runs, it waits up to\n"
         "      --wait seconds (default 60), then gives up as busy.\n"
         "  report --from DATE --to DATE [--applications A,B] [--users U,V] [--workstations W,X]\n"
+        "         [--pseudonymise | --pseudonymise-workstations]\n"
         "         --format html|csv|pdf [--csv-raw] --output FILE\n"
         "      The Application Usage Report for the days, as the Reports page makes it. Lists\n"
         "      default to everything, as the criteria page starts; names are exact (letter case\n"
@@ -60,6 +61,11 @@ StartupOptions parseCommandLine(const QStringList& arguments) {
         "      The audit log's rows of the days (UTC), as text or CSV on standard output.\n"
         "  audit --verify\n"
         "      Recomputes the audit log's hash chain and names the first row that does not match.\n"
+        "  redaction list | add --pattern P [--replacement R] [--position N] |\n"
+        "            remove --pattern P | apply [--wait SECONDS]\n"
+        "      The site's title redaction rules, which the import applies: a title matching a\n"
+        "      pattern (* any run, ? one character, letter case ignored) is stored as the\n"
+        "      replacement (default (private)). apply rewrites the titles already stored.\n"
         "  store init\n"
         "      Creates the program folder and its empty database, for a machine that runs only\n"
         "      commands (the console does it at its first start). No other command creates one.\n"
@@ -77,9 +83,10 @@ StartupOptions parseCommandLine(const QStringList& arguments) {
         "1 collect: some workstations could not be read, or the scan could not list the\n"
         "network or found none; audit --verify: a row does not match; 2 usage error (a\n"
         "damaged settings file included) or refused request (a pseudonymised report below\n"
-        "the minimum group, a [Privacy] setting out of range), nothing done; 3 the database\n"
-        "failed (none at the path, damaged, newer, a failed write) or is busy, the pseudonym\n"
-        "key could not be read or made, or the output could not be written."));
+        "the minimum group, a [Privacy] setting out of range, a refused or unknown\n"
+        "redaction rule), nothing done; 3 the database failed (none at the path, damaged,\n"
+        "newer, a failed write) or is busy, the pseudonym key could not be read or made, or\n"
+        "the output could not be written."));
     const QCommandLineOption help = parser.addHelpOption();
     // Our own: the program's name, not the settings' application name, before the version.
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
@@ -118,6 +125,16 @@ StartupOptions parseCommandLine(const QStringList& arguments) {
         QStringLiteral("report: users and workstations by pseudonym."));
     const QCommandLineOption verify(QStringLiteral("verify"),
                                     QStringLiteral("audit: recompute the audit log's hash chain."));
+    const QCommandLineOption pattern(QStringLiteral("pattern"),
+                                     QStringLiteral("redaction add, remove: the title pattern."),
+                                     QStringLiteral("P"));
+    const QCommandLineOption replacement(
+        QStringLiteral("replacement"), QStringLiteral("redaction add: the replacement (default (private))."),
+        QStringLiteral("R"));
+    const QCommandLineOption position(
+        QStringLiteral("position"),
+        QStringLiteral("redaction add: where the rule goes (1 is first; default last)."),
+        QStringLiteral("N"));
     const QCommandLineOption from(QStringLiteral("from"), QStringLiteral("report, export, audit: first day."),
                                   QStringLiteral("DATE"));
     const QCommandLineOption to(QStringLiteral("to"), QStringLiteral("report, export, audit: last day."),
@@ -142,13 +159,14 @@ StartupOptions parseCommandLine(const QStringList& arguments) {
         QStringLiteral("password-file"),
         QStringLiteral("Commands: owner-only file whose first line is the start-up password."),
         QStringLiteral("FILE"));
-    parser.addOptions({version, home,   network,      screenshot, page,         settings,
-                       quiet,   scan,   wait,         verify,     pseudonymise, pseudonymiseWorkstations,
-                       from,    to,     applications, users,      workstations, format,
-                       csvRaw,  output, passwordFile});
-    parser.addPositionalArgument(QStringLiteral("command"),
-                                 QStringLiteral("collect, report, export, audit or store init."),
-                                 QStringLiteral("[command]"));
+    parser.addOptions({version, home,         network,  screenshot, page,         settings,
+                       quiet,   scan,         wait,     verify,     pseudonymise, pseudonymiseWorkstations,
+                       pattern, replacement,  position, from,       to,           applications,
+                       users,   workstations, format,   csvRaw,     output,       passwordFile});
+    parser.addPositionalArgument(
+        QStringLiteral("command"),
+        QStringLiteral("collect, report, export, audit, redaction ACTION or store init."),
+        QStringLiteral("[command]"));
     if (!parser.parse(arguments))
         refuseUsage(parser.errorText());
     if (parser.isSet(version)) {
@@ -172,25 +190,35 @@ StartupOptions parseCommandLine(const QStringList& arguments) {
         if (options.action != QLatin1String("init"))
             refuseUsage(QStringLiteral("store needs an action: store init"));
     }
+    if (options.command == QLatin1String("redaction")) {
+        options.action = positional.isEmpty() ? QString() : positional.takeFirst();
+        static const QStringList kActions = {QStringLiteral("list"), QStringLiteral("add"),
+                                             QStringLiteral("remove"), QStringLiteral("apply")};
+        if (!kActions.contains(options.action))
+            refuseUsage(QStringLiteral("redaction needs an action: list, add, remove or apply"));
+    }
     if (!positional.isEmpty())
         refuseUsage(QStringLiteral("Only one command at a time: ") +
                     parser.positionalArguments().join(QLatin1Char(' ')));
-    static const QStringList kCommands = {QStringLiteral("collect"), QStringLiteral("report"),
-                                          QStringLiteral("export"), QStringLiteral("audit"),
-                                          QStringLiteral("store")};
+    static const QStringList kCommands = {QStringLiteral("collect"),   QStringLiteral("report"),
+                                          QStringLiteral("export"),    QStringLiteral("audit"),
+                                          QStringLiteral("redaction"), QStringLiteral("store")};
     if (!options.command.isEmpty() && !kCommands.contains(options.command))
         refuseUsage(QStringLiteral("Unknown command: ") + options.command);
 
     // Each option belongs to some commands; given elsewhere it is a mistake, not something to ignore.
-    const QStringList anyCommand = {QStringLiteral("collect"), QStringLiteral("report"),
-                                    QStringLiteral("export"), QStringLiteral("audit"),
-                                    QStringLiteral("store")};
+    const QStringList anyCommand = {QStringLiteral("collect"),   QStringLiteral("report"),
+                                    QStringLiteral("export"),    QStringLiteral("audit"),
+                                    QStringLiteral("redaction"), QStringLiteral("store")};
     const QList<std::pair<const QCommandLineOption*, QStringList>> owners = {
         {&screenshot, {QString()}},
         {&page, {QString()}},
         {&quiet, anyCommand},
         {&scan, {QStringLiteral("collect")}},
-        {&wait, {QStringLiteral("collect")}},
+        {&wait, {QStringLiteral("collect"), QStringLiteral("redaction")}},
+        {&pattern, {QStringLiteral("redaction")}},
+        {&replacement, {QStringLiteral("redaction")}},
+        {&position, {QStringLiteral("redaction")}},
         {&verify, {QStringLiteral("audit")}},
         {&pseudonymise, {QStringLiteral("report")}},
         {&pseudonymiseWorkstations, {QStringLiteral("report")}},
@@ -219,6 +247,28 @@ StartupOptions parseCommandLine(const QStringList& arguments) {
         if (!number || options.waitSeconds < 0 || options.waitSeconds > 86400)
             refuseUsage(QStringLiteral("--wait needs a number of seconds from 0 to 86400, not ") +
                         parser.value(wait));
+    }
+    // Which redaction action takes which option: given to another, it is a mistake.
+    const bool adds = options.action == QLatin1String("add");
+    if (options.command == QLatin1String("redaction")) {
+        if ((adds || options.action == QLatin1String("remove")) != parser.isSet(pattern))
+            refuseUsage(parser.isSet(pattern)
+                            ? QStringLiteral("--pattern applies to redaction add and remove only")
+                            : QStringLiteral("redaction ") + options.action +
+                                  QStringLiteral(" needs --pattern P"));
+        if (!adds && (parser.isSet(replacement) || parser.isSet(position)))
+            refuseUsage(QStringLiteral("--replacement and --position apply to redaction add only"));
+        if (parser.isSet(wait) && options.action != QLatin1String("apply"))
+            refuseUsage(QStringLiteral("--wait applies to redaction apply only"));
+    }
+    options.pattern = parser.value(pattern);
+    options.replacement = parser.value(replacement);
+    if (parser.isSet(position)) {
+        bool number = false;
+        options.position = parser.value(position).toInt(&number);
+        if (!number || options.position < 1)
+            refuseUsage(QStringLiteral("--position needs a whole number from 1, not ") +
+                        parser.value(position));
     }
     options.verify = parser.isSet(verify);
     options.pseudonymiseWorkstations = parser.isSet(pseudonymiseWorkstations);

@@ -25,11 +25,15 @@ struct StartupOptions {
 
     // A command for scheduled runs ("collect", "report", "export", "audit", "store"); empty: the console.
     QString command;
-    QString action; // store: "init"
+    QString action; // store: "init"; redaction: "list", "add", "remove", "apply"
     bool quiet = false;
     bool scan = false;
     int waitSeconds = 60; // collect: for the writers' turn
     bool verify = false;  // audit: recompute the chain
+    // redaction add and remove: the rule; position 0: last
+    QString pattern;
+    QString replacement;
+    int position = 0;
     // report: users (and workstations) by pseudonym; workstations imply users.
     bool pseudonymise = false;
     bool pseudonymiseWorkstations = false;

@@ -1,10 +1,12 @@
-// Privacy page: retention and minimum group, written to the settings with an audit row each.
+// Privacy page: retention and minimum group, written to the settings with an audit row each; the
+// redaction rules kept in the database.
 #include "app/framePrivacy.h"
 
 #include "base/Captions.h"
 #include "base/Feedback.h"
 #include "base/Settings.h"
 #include "base/VcError.h"
+#include "collect/RedactionStore.h"
 #include "collect/Retention.h"
 #include "store/AuditLog.h"
 
@@ -12,6 +14,8 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
@@ -32,6 +36,20 @@ framePrivacy::framePrivacy(Settings& settings, ManagerDatabase& database, Feedba
     cmdSavePrivacy->setObjectName(QStringLiteral("cmdSavePrivacy"));
     cmdPurgeNow = new QPushButton(QStringLiteral("&Delete Older Usage Now"), this);
     cmdPurgeNow->setObjectName(QStringLiteral("cmdPurgeNow"));
+    lstRedactionRules = new QListWidget(this);
+    lstRedactionRules->setObjectName(QStringLiteral("lstRedactionRules"));
+    txtRedactionPattern = new QLineEdit(this);
+    txtRedactionPattern->setObjectName(QStringLiteral("txtRedactionPattern"));
+    txtRedactionPattern->setPlaceholderText(QStringLiteral("*Inbox*"));
+    txtRedactionReplacement = new QLineEdit(this);
+    txtRedactionReplacement->setObjectName(QStringLiteral("txtRedactionReplacement"));
+    txtRedactionReplacement->setPlaceholderText(RedactionRules::defaultReplacement());
+    cmdAddRedaction = new QPushButton(QStringLiteral("&Add Rule"), this);
+    cmdAddRedaction->setObjectName(QStringLiteral("cmdAddRedaction"));
+    cmdRemoveRedaction = new QPushButton(QStringLiteral("&Remove Rule"), this);
+    cmdRemoveRedaction->setObjectName(QStringLiteral("cmdRemoveRedaction"));
+    cmdApplyRedaction = new QPushButton(QStringLiteral("Apply to Stored &Data"), this);
+    cmdApplyRedaction->setObjectName(QStringLiteral("cmdApplyRedaction"));
     lblPrivacyStatus = new QLabel(this);
     lblPrivacyStatus->setObjectName(QStringLiteral("lblPrivacyStatus"));
     lblPrivacyStatus->setTextFormat(Qt::PlainText);
@@ -48,22 +66,43 @@ framePrivacy::framePrivacy(Settings& settings, ManagerDatabase& database, Feedba
     auto* info = new QLabel(
         QStringLiteral(
             "Usage older than the days kept is deleted after every download and overwritten in the "
-            "database file. Every change here and every deletion is written to the audit log."),
+            "database file. A title matching a redaction rule (* any run, ? one character, letter case "
+            "ignored; the first matching rule wins) is stored as its replacement when it is imported; "
+            "Apply to Stored Data rewrites the titles already held. Every change here, every deletion "
+            "and every rewrite is written to the audit log."),
         this);
     info->setWordWrap(true);
+    auto* redaction = new QGroupBox(QStringLiteral("Title redaction"), this);
+    auto* rules = new QVBoxLayout(redaction);
+    rules->addWidget(lstRedactionRules);
+    auto* rule = new QFormLayout;
+    rule->addRow(QStringLiteral("Pattern:"), txtRedactionPattern);
+    rule->addRow(QStringLiteral("Replacement:"), txtRedactionReplacement);
+    rules->addLayout(rule);
+    auto* ruleButtons = new QHBoxLayout;
+    ruleButtons->addWidget(cmdAddRedaction);
+    ruleButtons->addWidget(cmdRemoveRedaction);
+    ruleButtons->addWidget(cmdApplyRedaction);
+    ruleButtons->addStretch();
+    rules->addLayout(ruleButtons);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(group);
     layout->addLayout(buttons);
+    layout->addWidget(redaction);
     layout->addWidget(lblPrivacyStatus);
     layout->addWidget(info);
     layout->addStretch();
 
     connect(cmdSavePrivacy, &QPushButton::clicked, this, &framePrivacy::save);
     connect(cmdPurgeNow, &QPushButton::clicked, this, &framePrivacy::purgeNow);
+    connect(cmdAddRedaction, &QPushButton::clicked, this, &framePrivacy::addRule);
+    connect(cmdRemoveRedaction, &QPushButton::clicked, this, &framePrivacy::removeRule);
+    connect(cmdApplyRedaction, &QPushButton::clicked, this, &framePrivacy::applyRules);
     load();
 }
 
 void framePrivacy::load() {
+    showRules();
     QStringList problems;
     try {
         spnKeepDays->setValue(m_settings.keepDays());
@@ -103,6 +142,69 @@ void framePrivacy::purgeNow() {
             false);
     } catch (const VcError& error) {
         say(QStringLiteral("Nothing was deleted: ") + error.description(), true);
+    }
+}
+
+void framePrivacy::showRules() {
+    lstRedactionRules->clear();
+    try {
+        for (const RedactionRules::Rule& rule : RedactionStore(m_database).rules())
+            lstRedactionRules->addItem(rule.pattern + QStringLiteral("  \u2192  ") + rule.replacement);
+    } catch (const VcError& error) {
+        say(error.description(), true);
+    }
+}
+
+void framePrivacy::addRule() {
+    try {
+        // Placed before the selected rule, else last.
+        const int row = lstRedactionRules->currentRow();
+        RedactionStore(m_database)
+            .add({txtRedactionPattern->text(), txtRedactionReplacement->text()}, row < 0 ? 0 : row + 1);
+        txtRedactionPattern->clear();
+        txtRedactionReplacement->clear();
+        say(QStringLiteral("Rule added; titles imported from now on follow it."), false);
+    } catch (const VcError& error) {
+        say(error.description(), true);
+    }
+    showRules();
+}
+
+void framePrivacy::removeRule() {
+    const int row = lstRedactionRules->currentRow();
+    if (row < 0) {
+        say(QStringLiteral("Select the rule to remove."), true);
+        return;
+    }
+    try {
+        RedactionStore store(m_database);
+        const QList<RedactionRules::Rule> rules = store.rules();
+        if (row >= rules.size()) {
+            say(QStringLiteral("The rules changed meanwhile; nothing was removed. Select the rule again."),
+                true);
+        } else {
+            store.remove(rules.at(row).pattern);
+            say(QStringLiteral("Rule removed. Titles it replaced stay replaced."), false);
+        }
+    } catch (const VcError& error) {
+        say(error.description(), true);
+    }
+    showRules();
+}
+
+void framePrivacy::applyRules() {
+    try {
+        // A download or a collect writing now would import titles the rewrite has not seen.
+        const auto turn = m_database.takeWritersTurn([] { return false; });
+        if (!turn) {
+            say(QStringLiteral("Another program is writing to the database; nothing was rewritten. Try again "
+                               "when it has finished."),
+                true);
+            return;
+        }
+        say(RedactionStore::rewriteText(RedactionStore(m_database).apply()), false);
+    } catch (const VcError& error) {
+        say(QStringLiteral("Nothing was rewritten: ") + error.description(), true);
     }
 }
 

@@ -87,6 +87,7 @@ private slots:
     void password();
     void auditAccountsForEveryCommand();
     void pseudonymisedReportsNameNoOne();
+    void redactionRulesOnImportAndStoredTitles();
 
 private:
     // fileSizeLimit: the largest file the program may write (a full disk), 0 for none.
@@ -215,7 +216,9 @@ void TstCommandLine::usage_data() {
         << "--help" << 0
         << "collect|report|export|store init|--scan|--wait|--from|--to|--applications|--users|"
            "--workstations|--format|--csv-raw|--output|--password-file|--quiet|--screenshot|--page|"
-           "--home|--network|--settings|YYYY-MM-DD|smb:FILE|Network=|Exit status|3 the database failed";
+           "--home|--network|--settings|YYYY-MM-DD|smb:FILE|Network=|Exit status|3 the database failed|"
+           "audit|--verify|--pseudonymise|--pseudonymise-workstations|redaction|--pattern|--replacement|"
+           "--position";
     QTest::newRow("version") << "--version" << 0 << QStringLiteral("vellumcrest-manager ") + Version::kText;
     QTest::newRow("unknown command") << "publish" << 2 << "Unknown command: publish";
     QTest::newRow("two commands") << "collect export" << 2 << "Only one command";
@@ -225,6 +228,11 @@ void TstCommandLine::usage_data() {
     QTest::newRow("the console without a display") << "" << 2 << "no display; the commands run without one";
     QTest::newRow("a wait that is no number") << "collect --wait soon" << 2 << "--wait needs a number";
     QTest::newRow("store without its action") << "store" << 2 << "store init";
+    QTest::newRow("redaction without its action") << "redaction clear" << 2 << "list, add, remove or apply";
+    QTest::newRow("a rule without a pattern") << "redaction add --replacement x" << 2 << "needs --pattern";
+    QTest::newRow("a pattern to list") << "redaction list --pattern x" << 2 << "add and remove only";
+    QTest::newRow("a position that is no number")
+        << "redaction add --pattern x --position 0" << 2 << "--position needs";
     QTest::newRow("option of another command") << "export --scan --from 2024-01-01 --to 2024-01-02 --output x"
                                                << 2 << "--scan does not apply to export";
     QTest::newRow("command option without a command") << "--from 2024-01-01" << 2 << "--from needs a command";
@@ -858,6 +866,38 @@ void TstCommandLine::pseudonymisedReportsNameNoOne() {
     QVERIFY2(refused.code == 2 && refused.err.contains(QString("would show %1 users").arg(users)),
              qPrintable(refused.err));
     QVERIFY(!QFile::exists(m_dir->filePath("none.csv")));
+}
+
+// The rules kept in the database replace matching titles as they are imported, and apply
+// rewrites those already stored, time kept.
+void TstCommandLine::redactionRulesOnImportAndStoredTitles() {
+    const Outcome none = run({"redaction", "list"});
+    QVERIFY2(none.code == 0 && none.out.contains("No redaction rules"), qPrintable(none.out + none.err));
+    const Outcome refused = run({"redaction", "add", "--pattern", "*"});
+    QVERIFY2(refused.code == 2 && refused.err.contains("matches every title"), qPrintable(refused.err));
+    QCOMPARE(run({"redaction", "add", "--pattern", "*e*", "--position", "2"}).code, 2);
+    QCOMPARE(run({"redaction", "add", "--pattern", "*e*"}).code, 0);
+    QCOMPARE(run({"collect", "--scan"}).code, 0);
+    const auto titles = [this] {
+        return ManagerFixture::query(database(), "SELECT AppTitle FROM MGRAppTitles");
+    };
+    QVERIFY(titles().contains("(private)"));
+    for (const QString& title : titles())
+        QVERIFY2(title == "(private)" || !title.contains('e', Qt::CaseInsensitive), qPrintable(title));
+    const QStringList total = ManagerFixture::query(database(), "SELECT sum(Duration) FROM MGRDaySummary");
+
+    QCOMPARE(run({"redaction", "add", "--pattern", "*A*", "--replacement", "(a)", "--position", "1"}).code,
+             0);
+    const Outcome applied = run({"redaction", "apply"});
+    QVERIFY2(applied.code == 0 && applied.out.contains("stored titles replaced"), qPrintable(applied.out));
+    for (const QString& title : titles())
+        QVERIFY2(title == "(a)" || !title.contains('a', Qt::CaseInsensitive), qPrintable(title));
+    QCOMPARE(ManagerFixture::query(database(), "SELECT sum(Duration) FROM MGRDaySummary"), total);
+    QCOMPARE(run({"redaction", "list"}).out, QString("1. *A*=(a)\n2. *e*=(private)\n"));
+    QCOMPARE(run({"redaction", "remove", "--pattern", "*a*"}).code, 0);
+    QCOMPARE(run({"redaction", "remove", "--pattern", "*a*"}).code, 2);
+    QCOMPARE(run({"redaction", "list"}).out, QString("1. *e*=(private)\n"));
+    QCOMPARE(run({"audit", "--verify"}).code, 0);
 }
 
 QTEST_MAIN(TstCommandLine)
