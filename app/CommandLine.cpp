@@ -519,18 +519,23 @@ private:
                 ReportHtml::write(report, output);
             } else {
                 // The pages the Reports page prints, headed with the days and what was left out.
-                const auto choice = [](const QStringList& listed, const QStringList& chosen) {
+                // The people a pseudonymised report covers are counted in its heading, not named.
+                const auto choice = [](const QStringList& listed, const QStringList& chosen,
+                                       bool pseudonymised = false) {
                     QStringList left;
                     for (const QString& name : listed)
                         if (!chosen.contains(name))
                             left.append(name);
-                    return ReportHeading::choiceText(chosen, left);
+                    return ReportHeading::choiceText(chosen, left,
+                                                     pseudonymised ? ReportHeading::Names::Counted
+                                                                   : ReportHeading::Names::Shown);
                 };
                 ReportHeading heading;
                 heading.period = ReportHeading::periodText(m_from, m_to);
-                heading.criteria = ReportHeading::criteriaText(choice(applications, criteria.applications),
-                                                               choice(users, criteria.users),
-                                                               choice(workstations, criteria.workstations));
+                heading.criteria = ReportHeading::criteriaText(
+                    choice(applications, criteria.applications),
+                    choice(users, criteria.users, m_options.pseudonymise),
+                    choice(workstations, criteria.workstations, m_options.pseudonymiseWorkstations));
                 heading.generated = QDateTime::currentDateTime();
                 const QString error = writeReportPdf(report, heading, output);
                 if (!error.isEmpty())

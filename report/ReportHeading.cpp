@@ -18,14 +18,14 @@ QString ReportHeading::periodText(QDate from, QDate to) {
     return Dates::shortText(from) + QStringLiteral(" to ") + Dates::shortText(to);
 }
 
-QString ReportHeading::choiceText(const QStringList& checked, const QStringList& unchecked) {
+QString ReportHeading::choiceText(const QStringList& checked, const QStringList& unchecked, Names names) {
     if (unchecked.isEmpty())
         return QStringLiteral("all");
     if (checked.isEmpty())
         return QStringLiteral("none");
-    if (unchecked.size() <= kNamed && unchecked.size() <= checked.size())
+    if (names == Names::Shown && unchecked.size() <= kNamed && unchecked.size() <= checked.size())
         return QStringLiteral("all but ") + unchecked.join(QStringLiteral(", "));
-    if (checked.size() <= kNamed)
+    if (names == Names::Shown && checked.size() <= kNamed)
         return QStringLiteral("only ") + checked.join(QStringLiteral(", "));
     return QStringLiteral("%1 of %2").arg(checked.size()).arg(checked.size() + unchecked.size());
 }

@@ -15,8 +15,11 @@ struct ReportHeading {
     // The days in the operator's short date format; empty without days.
     static QString periodText(QDate from, QDate to);
     // One list of the criteria: "all", "all but a, b", "only a, b", or "3 of 12" when both
-    // sides are long; names are shown as they are listed.
-    static QString choiceText(const QStringList& checked, const QStringList& unchecked);
+    // sides are long; names are shown as they are listed. Unnamed (the people of a
+    // pseudonymised report): "all", "none" or "3 of 12", never a name.
+    enum class Names { Shown, Counted };
+    static QString choiceText(const QStringList& checked, const QStringList& unchecked,
+                              Names names = Names::Shown);
     // The three lists, each as choiceText says.
     static QString criteriaText(const QString& applications, const QString& users,
                                 const QString& workstations);

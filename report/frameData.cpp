@@ -321,21 +321,22 @@ ReportCriteria frameData::criteria() const {
     return {startDate(), endDate(), checkedApplications(), checkedUsers(), checkedWorkstations()};
 }
 
-ReportHeading frameData::heading() const {
-    const auto choice = [](const QListWidget* list) {
+ReportHeading frameData::heading(ReportHeading::Names users, ReportHeading::Names workstations) const {
+    const auto choice = [](const QListWidget* list,
+                           ReportHeading::Names names = ReportHeading::Names::Shown) {
         QStringList checked;
         QStringList unchecked;
         for (int i = 0; i < list->count(); ++i)
             (list->item(i)->checkState() == Qt::Checked ? checked : unchecked).append(list->item(i)->text());
-        return ReportHeading::choiceText(checked, unchecked);
+        return ReportHeading::choiceText(checked, unchecked, names);
     };
     ReportHeading heading;
     const std::optional<QDate> from = startDate();
     const std::optional<QDate> to = endDate();
     if (from && to)
         heading.period = ReportHeading::periodText(*from, *to);
-    heading.criteria =
-        ReportHeading::criteriaText(choice(lstApplications), choice(lstUsers), choice(lstWorkstations));
+    heading.criteria = ReportHeading::criteriaText(choice(lstApplications), choice(lstUsers, users),
+                                                   choice(lstWorkstations, workstations));
     heading.generated = QDateTime::currentDateTime();
     return heading;
 }

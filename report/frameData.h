@@ -59,7 +59,9 @@ public:
     ReportCriteria criteria() const;
     // The days and what the lists leave out, as printed pages and exported charts head them;
     // generated is now.
-    ReportHeading heading() const;
+    // Lists a pseudonymised report covers are counted in it, never named.
+    ReportHeading heading(ReportHeading::Names users = ReportHeading::Names::Shown,
+                          ReportHeading::Names workstations = ReportHeading::Names::Shown) const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -1,5 +1,7 @@
-// Report text pieces: times and pads, percentages, the grand total, and names in the file.
+// Report text pieces: times and pads, percentages, the grand total, names in the file, and the
+// criteria line of a printed report.
 #include "report/ReportDisplay.h"
+#include "report/ReportHeading.h"
 #include "report/ReportText.h"
 
 #include <QtTest>
@@ -132,6 +134,31 @@ private slots:
         QFETCH(QByteArray, file);
         QFETCH(QString, shown);
         QCOMPARE(reportHtmlForDisplay(file), shown);
+    }
+
+    // A pseudonymised report's heading counts the people it covers and never names one.
+    void choiceText_data() {
+        QTest::addColumn<QStringList>("checked");
+        QTest::addColumn<QStringList>("unchecked");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("counted");
+        const QStringList ab{"anna", "ben"};
+        QTest::newRow("all") << ab << QStringList{} << "all"
+                             << "all";
+        QTest::newRow("none") << QStringList{} << ab << "none"
+                              << "none";
+        QTest::newRow("one left out") << ab << QStringList{"carla"} << "all but carla"
+                                      << "2 of 3";
+        QTest::newRow("few chosen") << QStringList{"anna"} << QStringList{"ben", "carla"} << "only anna"
+                                    << "1 of 3";
+    }
+    void choiceText() {
+        QFETCH(QStringList, checked);
+        QFETCH(QStringList, unchecked);
+        QFETCH(QString, shown);
+        QFETCH(QString, counted);
+        QCOMPARE(ReportHeading::choiceText(checked, unchecked), shown);
+        QCOMPARE(ReportHeading::choiceText(checked, unchecked, ReportHeading::Names::Counted), counted);
     }
 };
 
