@@ -406,6 +406,7 @@ private:
                           "No workstation is monitored: run collect --scan, or tick machines on the "
                           "Workstation Data page."));
         WorkstationMerge merge(database);
+        merge.setKeptFrom(keptFrom(m_keepDays));
         const DownloadSummary summary = downloadWorkstations(merge, *m_network, workstations);
         for (const QString& name : workstations) {
             QString line = name + QStringLiteral(": read");

@@ -132,7 +132,10 @@ VcError outOfRange(const QString& key, const QString& value, int lowest, int hig
 } // namespace
 
 int Settings::privacyNumber(const QString& key, int defaultValue, int lowest, int highest) const {
-    const QString text = value(kPrivacy, key, QString());
+    // "30,40" reads as a list: no number, and never the default of keeping everything.
+    const QVariant raw = m_settings->value(kPrivacy + QLatin1Char('/') + key);
+    const QString text =
+        raw.typeId() == QMetaType::QStringList ? raw.toStringList().join(QLatin1Char(',')) : raw.toString();
     if (text.trimmed().isEmpty())
         return defaultValue;
     bool ok = false;

@@ -5,11 +5,15 @@
 #include "store/AuditLog.h"
 #include "store/Dates.h"
 
+QDate keptFrom(int keepDays, QDate today) {
+    return keepDays > 0 ? today.addDays(1 - keepDays) : QDate();
+}
+
 std::optional<RetentionOutcome> applyRetention(ManagerDatabase& database, int keepDays, QDate today) {
     if (keepDays <= 0)
         return std::nullopt;
     RetentionOutcome outcome;
-    outcome.keptFrom = today.addDays(1 - keepDays);
+    outcome.keptFrom = keptFrom(keepDays, today);
     {
         const std::unique_ptr<ManagerDatabase::Transaction> unit = database.transaction();
         outcome.counts = database.purgeUsageBefore(outcome.keptFrom);

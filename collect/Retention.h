@@ -16,6 +16,9 @@ struct RetentionOutcome {
     bool scrubbed = true;
 };
 
+// The oldest day keepDays keeps (today included); invalid for 0, which keeps everything.
+QDate keptFrom(int keepDays, QDate today = QDate::currentDate());
+
 // Deletes the usage dated before today - keepDays + 1 (so keepDays days are kept, today
 // included) and the names no row uses any more, and writes the audit row with the counts, in
 // one unit; then overwrites the freed content in the store's files. Nothing when keepDays is 0

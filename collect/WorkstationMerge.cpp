@@ -248,7 +248,7 @@ qint64 WorkstationMerge::importDays(int workstationKey, const WorkstationDatabas
     constexpr int kAfterToday = -2;
     const auto resolveDay = [&](const QString& raw) {
         const QDate day = Dates::fromStored(raw);
-        if (!day.isValid() || (newest && day <= *newest))
+        if (!day.isValid() || (newest && day <= *newest) || (m_keptFrom.isValid() && day < m_keptFrom))
             return -1;
         if (day > m_today)
             return kAfterToday;

@@ -41,6 +41,10 @@ public:
 
     // The day after which agent rows are not taken (today, unless a test says otherwise).
     void setToday(QDate today) { m_today = today; }
+    // The oldest day the site keeps ([Privacy] KeepDays; invalid: every day): older agent rows
+    // are not taken, or a machine whose whole usage retention deleted would bring it back, and
+    // have it deleted again, at every download.
+    void setKeptFrom(QDate day) { m_keptFrom = day; }
 
     // Loads the keys of the registry, the users and the titles once for the whole run and
     // opens the store's merge session. Throws VcError when the manager tables cannot be read.
@@ -93,6 +97,7 @@ private:
 
     ManagerDatabase& m_db;
     QDate m_today = QDate::currentDate();
+    QDate m_keptFrom;
     Names m_workstations;
     Names m_users;
     Names m_titles;

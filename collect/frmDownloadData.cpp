@@ -38,7 +38,7 @@ void frmDownloadData::repaintNow() {
 }
 
 DownloadSummary frmDownloadData::DownloadData(const QStringList& checkedWorkstations, ManagerDatabase& db,
-                                              Network& network) {
+                                              Network& network, QDate keptFrom) {
     DownloadSummary summary;
     if (checkedWorkstations.isEmpty()) {
         close();
@@ -65,6 +65,7 @@ DownloadSummary frmDownloadData::DownloadData(const QStringList& checkedWorkstat
         });
         // Taken under the turn, so that no name another writer added is missed.
         WorkstationMerge merge(db);
+        merge.setKeptFrom(keptFrom);
         pbWorkstations->setRange(0, 3 * int(checkedWorkstations.size()));
         pbWorkstations->setValue(0);
 

@@ -3,6 +3,7 @@
 
 #include "collect/DataDownload.h"
 
+#include <QDate>
 #include <QDialog>
 #include <QStringList>
 
@@ -20,9 +21,9 @@ public:
     // into db, then reports the newest day held and closes this window. With no workstation
     // it closes at once and reads, writes and reports nothing. Failures of the manager
     // database outside one workstation's merge are thrown (VcError).
-    // Returns what came in and what did not.
+    // Returns what came in and what did not. Agent rows before keptFrom (when valid) stay out.
     DownloadSummary DownloadData(const QStringList& checkedWorkstations, ManagerDatabase& db,
-                                 Network& network);
+                                 Network& network, QDate keptFrom = QDate());
 
 signals:
     // Text for the first panel of the main window's status bar.

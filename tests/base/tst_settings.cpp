@@ -2,6 +2,7 @@
 // silently kept in memory only.
 #include "base/FileDialogMemory.h"
 #include "base/Settings.h"
+#include "base/VcError.h"
 
 #include <QDir>
 #include <QFile>
@@ -75,6 +76,40 @@ private slots:
         // What is stored is read back by the next start.
         settings.storeDaysBehindLimit(12);
         QCOMPARE(Settings(path).daysBehindLimit(), 12);
+    }
+
+    // Retention and the minimum group are privacy settings: a value that is not a number in range
+    // is refused (-1), never read as "keep everything" or "any group".
+    void privacyNumbers_data() {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<int>("keepDays");
+        QTest::addColumn<int>("minimumGroup");
+        QTest::newRow("missing") << "" << 0 << 5;
+        QTest::newRow("stored") << "KeepDays=90\nMinimumGroup=3" << 90 << 3;
+        QTest::newRow("negative") << "KeepDays=-1\nMinimumGroup=0" << -1 << -1;
+        QTest::newRow("too large") << "KeepDays=36501\nMinimumGroup=99999999999" << -1 << -1;
+        QTest::newRow("text") << "KeepDays=30 days\nMinimumGroup=abc" << -1 << -1;
+        QTest::newRow("a list") << "KeepDays=30,40\nMinimumGroup=\"5,6\"" << -1 << -1;
+    }
+    void privacyNumbers() {
+        QFETCH(QString, stored);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("Vellumcrest.ini");
+        {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("[Privacy]\n" + stored.toUtf8() + "\n");
+        }
+        const Settings settings(path);
+        const auto read = [](auto&& get) {
+            try {
+                return get();
+            } catch (const VcError& error) {
+                return error.description().contains("[Privacy]") ? -1 : -2;
+            }
+        };
+        QTEST(read([&] { return settings.keepDays(); }), "keepDays");
+        QTEST(read([&] { return settings.minimumGroup(); }), "minimumGroup");
     }
 
     // A save dialog opens where the last one was left, with the type then chosen, and proposes

@@ -314,6 +314,15 @@ private slots:
         QCOMPARE(second.rowsImported, 1);
         QCOMPARE(second.rowsAfterToday, 1);
         QCOMPARE(f.db().newestDay(1), std::optional<QDate>(QDate(2024, 3, 2)));
+        // Days the site no longer keeps stay out: a machine whose usage retention deleted is not
+        // brought back to be deleted again at every download.
+        f.exec("DELETE FROM MGRDaySummary");
+        WorkstationMerge merge(f.db());
+        merge.setToday(QDate(2024, 3, 10));
+        merge.setKeptFrom(QDate(2024, 3, 5));
+        const auto kept = merge.UpdateWorkstationInfo("WS1", WorkstationDatabase(agentPath(f, "WS1")));
+        QCOMPARE(kept.rowsImported, 0);
+        QCOMPARE(f.db().newestDay(1), std::nullopt);
     }
 
     // Agent files whose name tables are far larger than their day rows (a fault campaign wrote one
