@@ -24,6 +24,7 @@
 #include "report/frameReports.h"
 #include "report/frmGenerateReport.h"
 #include "report/Pseudonyms.h"
+#include "report/ReportAudit.h"
 #include "store/Dates.h"
 #include "store/ManagerDatabase.h"
 #include "verticalmenu/VerticalMenu.h"
@@ -120,6 +121,21 @@ frmMain::frmMain(const AppContext& context, QWidget* parent) : QMainWindow(paren
     connect(pageConfiguration, &frameConfiguration::serviceChecked, pageWorkstationHealth,
             &frameWorkstationHealth::serviceChecked);
     connect(pageReports, &frameReports::pseudonymisationChanged, this, &frmMain::generateReport);
+    connect(pageReports, &frameReports::reportWritten, this,
+            [this](const QString& format, const QString& output) {
+                if (!m_database)
+                    return;
+                // The copy exists: a log that cannot take its row is said, not hidden.
+                try {
+                    recordReport(*m_database, m_shownCriteria, format, m_shownCriteria.pseudonyms != nullptr,
+                                 output);
+                } catch (const VcError& error) {
+                    m_context.feedback.message(
+                        QStringLiteral("The audit log could not record this copy of the report: ") +
+                            error.description(),
+                        Captions::titled(QStringLiteral(" Manager")), Feedback::Icon::Warning);
+                }
+            });
 }
 
 frmMain::~frmMain() {
@@ -395,6 +411,7 @@ void frmMain::UpdateSnapshotDate() {
 
 void frmMain::run() {
     Feedback& feedback = m_context.feedback;
+    int keepDays = 0;
     try {
         pageReports->showPlaceholder(htmlPage(QStringLiteral("Blank.html")));
         wbWeb->setSource(QUrl::fromLocalFile(htmlPage(QStringLiteral("Empty.html"))));
@@ -402,10 +419,15 @@ void frmMain::run() {
         applyStoredPosition();
         // The stored password is a hash: the box starts empty and is only written when edited.
         pageSecurity->load(accountName(), m_context.flags.passwordProtected);
+        // Before anything is downloaded: a retention the console cannot read must not let usage
+        // in that it would then fail to delete.
+        keepDays = m_context.settings.keepDays();
     } catch (const VcError& error) {
-        if (error.number() == ErrorNumber::TypeMismatch) {
-            feedback.message(corruptedSettingsMessage(), Captions::titled(QStringLiteral(" Manager")),
-                             Feedback::Icon::Critical, Feedback::Buttons::Ok);
+        if (error.number() == ErrorNumber::TypeMismatch || error.number() == ErrorNumber::Overflow) {
+            feedback.message(error.number() == ErrorNumber::Overflow ? error.description()
+                                                                     : corruptedSettingsMessage(),
+                             Captions::titled(QStringLiteral(" Manager")), Feedback::Icon::Critical,
+                             Feedback::Buttons::Ok);
             close();
         }
         return;
@@ -430,6 +452,7 @@ void frmMain::run() {
 
     setStatusText(QStringLiteral("Downloading workstation data..."));
     DownloadSummary outcome;
+    std::optional<RetentionOutcome> retention;
     {
         frmDownloadData download(this);
         connect(&download, &frmDownloadData::statusText, this, &frmMain::setStatusText);
@@ -437,8 +460,8 @@ void frmMain::run() {
                 &frameConfiguration::setSnapshotDate);
         download.show();
         const QStringList checked = pageConfiguration->checkedWorkstations();
-        outcome = download.DownloadData(checked, *m_database, m_context.network);
-        concludeDownload(*m_database, outcome, int(checked.size()), m_context.settings.keepDays());
+        outcome = download.DownloadData(checked, *m_database, m_context.network, keptFrom(keepDays));
+        retention = concludeDownload(*m_database, outcome, int(checked.size()), keepDays);
     }
     repaintNow();
 
@@ -458,9 +481,12 @@ void frmMain::run() {
     showPage(kWorkstationData);
     // What did not come in is said where the operator looks, with the reasons on hover; the
     // first start says what it found as well.
-    setStatusText(
+    QString said =
         withNetworkHint(firstStart ? firstStartSummaryText(pageConfiguration->workstationNodeCount(), outcome)
-                                   : downloadOutcomeText(outcome)));
+                                   : downloadOutcomeText(outcome));
+    if (retention && (retention->counts.usageRows > 0 || !retention->scrubbed))
+        said += QStringLiteral(". ") + retentionText(*retention);
+    setStatusText(said);
     sbPanelStatus->setToolTip(PlainText::toolTip(downloadOutcomeDetails(outcome)));
 }
 
@@ -522,7 +548,11 @@ void frmMain::generateReport() {
         return;
     // Days another process collected since the page was filled are part of the range.
     followDatabase(&frameData::followData);
-    pageReports->setHeading(pageData->heading());
+    const auto named = [](bool pseudonymised) {
+        return pseudonymised ? ReportHeading::Names::Counted : ReportHeading::Names::Shown;
+    };
+    pageReports->setHeading(pageData->heading(named(pageReports->pseudonymise()),
+                                              named(pageReports->pseudonymiseWorkstations())));
     WaitCursor busy;
     ReportCriteria criteria = pageData->criteria();
     if (pageReports->pseudonymise()) {
@@ -540,6 +570,7 @@ void frmMain::generateReport() {
             return;
         }
     }
+    m_shownCriteria = criteria;
     frmGenerateReport generate(*m_database, criteria, m_context.programFolder, m_context.feedback, this);
     // The page keeps the report's sums: its screen, charts and CSV files all come from them.
     connect(&generate, &frmGenerateReport::pageChosen, pageReports, &frameReports::navigate);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "app/AppContext.h"
+#include "report/ReportCriteria.h"
 
 #include <memory>
 #include <QMainWindow>
@@ -110,6 +111,8 @@ private:
 
     AppContext m_context;
     std::unique_ptr<ManagerDatabase> m_database;
+    // What the report on the Reports page was made of, for the audit rows of its copies.
+    ReportCriteria m_shownCriteria;
     QList<Page> m_pages;
     QTimer* m_clock;
     bool m_closing = false;

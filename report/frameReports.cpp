@@ -193,7 +193,12 @@ void frameReports::printReport() {
                            Captions::titled(QStringLiteral(" Manager")), Feedback::Icon::Critical);
         return;
     }
+    emit reportWritten(QStringLiteral("print"), printedTo(printer));
     emit statusText(printedText(QStringLiteral("report"), printer));
+}
+
+QString frameReports::printedTo(const QPrinter& printer) {
+    return printer.outputFileName().isEmpty() ? printer.printerName() : printer.outputFileName();
 }
 
 QString frameReports::printedText(const QString& what, const QPrinter& printer) const {
@@ -274,6 +279,12 @@ void frameReports::exportReport() {
                            Captions::titled(QStringLiteral(" Manager")), Feedback::Icon::Critical);
         return;
     }
+    const QString suffix = QFileInfo(*target).suffix().toLower();
+    emit reportWritten(m_report && suffix == QLatin1String("csv") &&
+                               ReportCsv::kindOf(*target) == ReportCsv::Kind::Detail
+                           ? QStringLiteral("detail.csv")
+                           : suffix,
+                       *target);
     emit statusText(QStringLiteral("Saved the report to ") + QDir::toNativeSeparators(*target));
 }
 
@@ -294,6 +305,7 @@ void frameReports::printCharts() {
                            Captions::titled(QStringLiteral(" Manager")), Feedback::Icon::Critical);
         return;
     }
+    emit reportWritten(QStringLiteral("charts print"), printedTo(printer));
     emit statusText(printedText(QStringLiteral("charts"), printer));
 }
 
@@ -327,5 +339,6 @@ void frameReports::exportCharts() {
                            Captions::titled(QStringLiteral(" Manager")), Feedback::Icon::Critical);
         return;
     }
+    emit reportWritten(QStringLiteral("charts ") + QFileInfo(*target).suffix().toLower(), *target);
     emit statusText(QStringLiteral("Saved the charts to ") + QDir::toNativeSeparators(*target));
 }

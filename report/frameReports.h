@@ -64,12 +64,16 @@ public:
 signals:
     // A line for the status bar after a save or a print ("Saved the report to ...").
     void statusText(const QString& text);
+    // The shown report (or its charts) left the console: format ("pdf", "csv", "print",
+    // "charts png"...) and the file or printer it went to. Every such copy is in the audit log.
+    void reportWritten(const QString& format, const QString& output);
 
 private:
     bool available(Command command) const;
     // Tells the operator that no report is shown, when none is; true then.
     bool refusedWithoutReport(const QString& command);
     void printCharts();
+    static QString printedTo(const QPrinter& printer);
     void exportCharts();
     // Writes the shown report as a PDF file; the error text, or nothing when it was written.
     QString writePdf(const QString& target) const;

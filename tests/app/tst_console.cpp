@@ -377,6 +377,15 @@ void TstConsole::reportButtons() {
     QCOMPARE(lines.first(), QByteArray("Date,Application,Minutes,Percent\r"));
     QCOMPARE(lines.size() - 2,
              b.seek(0) ? QString::fromLatin1(b.readAll()).count("<TD WIDTH=300> <FONT") : -1);
+    // Each copy that left the console is in the audit log, with where it went.
+    const QStringList copies = ManagerFixture::query(
+        m_home + "/Data/VCManager.mdb", "SELECT Details FROM MGRAuditLog WHERE Action = 'report' AND "
+                                        "Details NOT LIKE 'format=screen;%' ORDER BY Sequence");
+    QCOMPARE(copies.size(), 2);
+    QVERIFY2(copies[0].startsWith("format=html;") && copies[0].endsWith("output=" + saved),
+             qPrintable(copies[0]));
+    QVERIFY2(copies[1].startsWith("format=csv;") && copies[1].endsWith("output=" + csv),
+             qPrintable(copies[1]));
     // A command the view cannot run disables its own button, and only that one, for good.
     page->setStatusQuery([](frameReports::Command c) { return c != frameReports::Command::SaveAs; });
     cmdExportReport->click();
@@ -445,6 +454,18 @@ void TstConsole::closeStoresPositionUnlessMinimised() {
 }
 
 void TstConsole::corruptedPositionClosesAndStoresAnew() {
+    // A retention the console cannot read stops the start before any usage comes in, and says why.
+    m_settings->setValue("Privacy", "KeepDays", "abc");
+    m_feedback.clear();
+    {
+        auto window = start();
+        QVERIFY(window && !window->isVisible());
+        QCOMPARE(m_feedback.messages.size(), 1);
+        QVERIFY2(m_feedback.messages[0].text.contains("KeepDays"), qPrintable(m_feedback.messages[0].text));
+        QCOMPARE(ManagerFixture::query(m_home + "/Data/VCManager.mdb", "SELECT count(*) FROM MGRDaySummary"),
+                 QStringList{"0"});
+    }
+    m_settings->setValue("Privacy", "KeepDays", "0");
     m_settings->setValue("Settings", "MainLeft", "abc");
     m_feedback.clear();
     auto window = start();
