@@ -40,7 +40,8 @@ foreach(size 48 256)
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME ${VC_PACKAGE}.png)
 endforeach()
 install(FILES ${VC_PACKAGING_OUT}/${VC_PACKAGE}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES packaging/copyright ${VC_PACKAGING_OUT}/changelog.gz
+# The data inventory a site's works council and data protection officer read.
+install(FILES packaging/copyright ${VC_PACKAGING_OUT}/changelog.gz docs/privacy.md
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${VC_PACKAGE})
 install(FILES packaging/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
         RENAME ${VC_PACKAGE})
