@@ -115,9 +115,10 @@ StartupOptions parseCommandLine(const QStringList& arguments) {
                                    QStringLiteral("Commands: print only problems (for cron)."));
     const QCommandLineOption scan(QStringLiteral("scan"),
                                   QStringLiteral("collect: scan the network for the agent first."));
-    const QCommandLineOption wait(QStringLiteral("wait"),
-                                  QStringLiteral("collect: seconds to wait for another writer (default 60)."),
-                                  QStringLiteral("SECONDS"));
+    const QCommandLineOption wait(
+        QStringLiteral("wait"),
+        QStringLiteral("collect, redaction apply: seconds to wait for another writer (default 60)."),
+        QStringLiteral("SECONDS"));
     const QCommandLineOption pseudonymise(QStringLiteral("pseudonymise"),
                                           QStringLiteral("report: users by pseudonym."));
     const QCommandLineOption pseudonymiseWorkstations(
