@@ -60,7 +60,9 @@ DownloadSummary downloadWorkstations(WorkstationMerge& merge, Network& network,
                     source.emplace(copy->path());
                 } catch (const VcError& error) {
                     source.reset();
+                    // The operator knows the machine's file, not this run's private copy of it.
                     unreadable = error.description();
+                    unreadable.replace(copy->path(), QStringLiteral("the agent file"));
                 }
             }
             if (!source && copy.stopsRun()) {

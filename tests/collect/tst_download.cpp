@@ -196,6 +196,8 @@ void TstDownload::everyAttemptIsRecorded() {
     QVERIFY(unreadable);
     QCOMPARE(unreadable->result, Result::Failed);
     QVERIFY2(unreadable->reason.contains("not a database"), qPrintable(unreadable->reason));
+    QVERIFY2(!unreadable->reason.contains(QDir::separator()),
+             qPrintable(unreadable->reason)); // no copy's path
     const auto failed = db.downloadStatus(4);
     QVERIFY(failed);
     QCOMPARE(failed->result, Result::Failed);
