@@ -124,6 +124,10 @@ QString RedactionRules::refusal(const Rule& rule) {
         return QStringLiteral("empty pattern");
     if (std::all_of(points.begin(), points.end(), [](uint c) { return c == U'*'; }))
         return QStringLiteral("the pattern matches every title");
+    // "?*" takes every title there is ("??" only those of two letters, which a site may mean).
+    if (points.contains(U'*') &&
+        std::all_of(points.begin(), points.end(), [](uint c) { return c == U'*' || c == U'?'; }))
+        return QStringLiteral("the pattern is wildcards alone with a *: it matches nearly every title");
     if (points.size() > kMaxPatternLength)
         return QStringLiteral("pattern longer than 1,024 characters");
     if (cleanReplacement(rule.replacement).isEmpty())

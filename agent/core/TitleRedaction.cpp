@@ -109,6 +109,10 @@ TitleRedaction TitleRedaction::parse(const std::vector<std::string>& lines) {
             reason = "empty pattern";
         else if (points.find_first_not_of(U'*') == std::u32string::npos)
             reason = "the pattern matches every title";
+        else if (points.find_first_not_of(U"*?") == std::u32string::npos &&
+                 points.find(U'*') != std::u32string::npos)
+            // "?*" takes every title there is ("??" only those of two letters, which a site may mean).
+            reason = "the pattern is wildcards alone with a *: it matches nearly every title";
         else if (points.size() > kMaxPatternLength)
             reason = "pattern longer than 1,024 characters";
         else if (replacement.empty())

@@ -278,17 +278,18 @@ private slots:
 
     void redactionRules() {
         const TitleRedaction redaction =
-            TitleRedaction::parse({"", "*", "***=(all)", std::string(1025, 'x') + "=(long)",
+            TitleRedaction::parse({"", "*", "***=(all)", "?*=(all)", std::string(1025, 'x') + "=(long)",
                                    std::string(1024, 'x') + "=(fits)", "*Inbox*=", "*Inbox*=\t", "ok*=(ok)"});
         QCOMPARE(redaction.rules().size(), std::size_t(2));
         QCOMPARE(redaction.rules()[1].replacement, std::string("(ok)"));
         std::vector<std::string> rejected;
         for (const auto& line : redaction.rejected())
             rejected.push_back(line.reason);
-        QCOMPARE(rejected, (std::vector<std::string>{"empty pattern", "the pattern matches every title",
-                                                     "the pattern matches every title",
-                                                     "pattern longer than 1,024 characters",
-                                                     "empty replacement", "empty replacement"}));
+        QCOMPARE(rejected,
+                 (std::vector<std::string>{
+                     "empty pattern", "the pattern matches every title", "the pattern matches every title",
+                     "the pattern is wildcards alone with a *: it matches nearly every title",
+                     "pattern longer than 1,024 characters", "empty replacement", "empty replacement"}));
     }
 };
 

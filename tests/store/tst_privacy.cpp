@@ -173,6 +173,9 @@ void TstPrivacy::redactionRefusesWhatTheAgentRefuses_data() {
                                  << "the pattern matches every title";
     QTest::newRow("only stars") << "***=(all)"
                                 << "the pattern matches every title";
+    QTest::newRow("wildcards alone")
+        << "*?*=(all)"
+        << "the pattern is wildcards alone with a *: it matches nearly every title";
     QTest::newRow("too long") << QString(1025, 'x') + "=(long)"
                               << "pattern longer than 1,024 characters";
     QTest::newRow("long enough") << QString(1024, 'x') + "=(fits)"
