@@ -146,7 +146,7 @@ frmMain::~frmMain() {
 
 // One page of the main window, described once: the name its breadcrumb (and --page) gives it,
 // where the navigation bar and the menu bar reach it, how it is built, what showing it does.
-struct frmMain::PageSpec {
+struct frmMain::PageEntry {
     QString name;
     int menu;                    // navigation menu holding the page
     int item;                    // its item on that menu; 0 when the bar has none
@@ -161,8 +161,8 @@ struct frmMain::PageSpec {
 };
 
 // In stack order; the first page is the one shown before start-up ends.
-const QList<frmMain::PageSpec>& frmMain::pageTable() {
-    static const QList<PageSpec> table = {
+const QList<frmMain::PageEntry>& frmMain::pageTable() {
+    static const QList<PageEntry> table = {
         {kWorkstationData, 1, 1, "mnuFile", "mnuMainWSData", QStringLiteral("Workstation Data"), false, false,
          [](frmMain& w) -> QWidget* {
              return w.pageConfiguration = new frameConfiguration(w.m_context.network, w.m_context.feedback,
@@ -251,37 +251,37 @@ const QList<frmMain::PageSpec>& frmMain::pageTable() {
     return table;
 }
 
-const frmMain::PageSpec* frmMain::pageSpec(const QString& name) const {
-    for (const PageSpec& spec : pageTable()) {
-        if (spec.name == name)
-            return &spec;
+const frmMain::PageEntry* frmMain::pageEntry(const QString& name) const {
+    for (const PageEntry& entry : pageTable()) {
+        if (entry.name == name)
+            return &entry;
     }
     return nullptr;
 }
 
 void frmMain::buildPages() {
-    for (const PageSpec& spec : pageTable()) {
+    for (const PageEntry& entry : pageTable()) {
         QWidget* frame = nullptr;
-        if (spec.needsDatabase) {
+        if (entry.needsDatabase) {
             frame = new QWidget(pages);
-            frame->setObjectName(QStringLiteral("placeholder ") + spec.name);
+            frame->setObjectName(QStringLiteral("placeholder ") + entry.name);
         } else {
-            frame = spec.build(*this);
+            frame = entry.build(*this);
         }
-        m_pages.append({&spec, frame});
+        m_pages.append({&entry, frame});
         pages->addWidget(frame);
     }
     pages->setCurrentIndex(0);
 }
 
 void frmMain::addPageEntries(QMenu* menu) {
-    for (const PageSpec& spec : pageTable()) {
-        if (menu->objectName() != QLatin1String(spec.menuBarMenu))
+    for (const PageEntry& entry : pageTable()) {
+        if (menu->objectName() != QLatin1String(entry.menuBarMenu))
             continue;
-        if (spec.separatorBefore)
+        if (entry.separatorBefore)
             menu->addSeparator();
-        connect(addCommand(menu, spec.caption, QLatin1String(spec.actionName)), &QAction::triggered, this,
-                [this, name = spec.name] { showFromMenuBar(name); });
+        connect(addCommand(menu, entry.caption, QLatin1String(entry.actionName)), &QAction::triggered, this,
+                [this, name = entry.name] { showFromMenuBar(name); });
     }
 }
 
@@ -465,11 +465,11 @@ void frmMain::run() {
     }
     repaintNow();
 
-    for (const PageSpec& spec : pageTable()) {
-        if (!spec.needsDatabase)
+    for (const PageEntry& entry : pageTable()) {
+        if (!entry.needsDatabase)
             continue;
-        QWidget* placeholder = pageWidget(spec.name);
-        replacePage(spec.name, spec.build(*this));
+        QWidget* placeholder = pageWidget(entry.name);
+        replacePage(entry.name, entry.build(*this));
         placeholder->deleteLater();
     }
     pageData->LoadReportCriteria();
@@ -492,7 +492,7 @@ void frmMain::run() {
 
 QWidget* frmMain::pageWidget(const QString& name) const {
     for (const Page& page : m_pages) {
-        if (page.spec->name == name)
+        if (page.entry->name == name)
             return page.frame;
     }
     return nullptr;
@@ -501,7 +501,7 @@ QWidget* frmMain::pageWidget(const QString& name) const {
 // Puts frame where the named page is, in the stack and in the page table; nullptr forgets it.
 void frmMain::replacePage(const QString& name, QWidget* frame) {
     for (Page& page : m_pages) {
-        if (page.spec->name != name)
+        if (page.entry->name != name)
             continue;
         if (frame && page.frame)
             pages->insertWidget(pages->indexOf(page.frame), frame);
@@ -514,19 +514,19 @@ void frmMain::replacePage(const QString& name, QWidget* frame) {
 QString frmMain::currentPageName() const {
     for (const Page& page : m_pages) {
         if (page.frame == pages->currentWidget())
-            return page.spec->name;
+            return page.entry->name;
     }
     return {};
 }
 
 void frmMain::showPage(const QString& name) {
-    const PageSpec* spec = pageSpec(name);
+    const PageEntry* entry = pageEntry(name);
     pages->setCurrentWidget(pageWidget(name));
     setStatusText(QString());
     PlainText::show(lblTitle, VerticalMenu1->MenuCaption() + QStringLiteral(" -> ") + name);
     repaintNow();
-    if (spec->shown)
-        spec->shown(*this);
+    if (entry->shown)
+        entry->shown(*this);
 }
 
 void frmMain::followDatabase(void (frameData::*follow)()) {
@@ -579,7 +579,7 @@ void frmMain::generateReport() {
 }
 
 void frmMain::showFromMenuBar(const QString& name) {
-    VerticalMenu1->setMenuCur(pageSpec(name)->menu);
+    VerticalMenu1->setMenuCur(pageEntry(name)->menu);
     showPage(name);
 }
 
@@ -589,9 +589,9 @@ bool frmMain::showPageByName(const QString& name) {
         pageReports->showCharts(true);
         return showPageByName(kReports);
     }
-    for (const PageSpec& spec : pageTable()) {
-        if (spec.name.compare(name, Qt::CaseInsensitive) == 0) {
-            showFromMenuBar(spec.name);
+    for (const PageEntry& entry : pageTable()) {
+        if (entry.name.compare(name, Qt::CaseInsensitive) == 0) {
+            showFromMenuBar(entry.name);
             return true;
         }
     }
@@ -599,9 +599,9 @@ bool frmMain::showPageByName(const QString& name) {
 }
 
 void frmMain::MenuItemClick(short MenuNumber, short MenuItem) {
-    for (const PageSpec& spec : pageTable()) {
-        if (spec.item > 0 && spec.menu == MenuNumber && spec.item == MenuItem) {
-            showPage(spec.name);
+    for (const PageEntry& entry : pageTable()) {
+        if (entry.item > 0 && entry.menu == MenuNumber && entry.item == MenuItem) {
+            showPage(entry.name);
             return;
         }
     }
@@ -631,9 +631,9 @@ void frmMain::helpContents() {
 }
 
 void frmMain::helpForCurrentPage() {
-    const PageSpec* spec = pageSpec(currentPageName());
+    const PageEntry* entry = pageEntry(currentPageName());
     showHelpContentsWindow(this, m_context.programFolder, m_context.feedback,
-                           spec && spec->help ? QString::fromLatin1(spec->help) : QString());
+                           entry && entry->help ? QString::fromLatin1(entry->help) : QString());
 }
 
 void frmMain::helpAbout() {

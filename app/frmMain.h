@@ -66,13 +66,13 @@ protected:
 private:
     // text, and when no network is configured, where the guide says how to configure one.
     QString withNetworkHint(const QString& text) const;
-    struct PageSpec;
+    struct PageEntry;
     struct Page {
-        const PageSpec* spec;
+        const PageEntry* entry;
         QWidget* frame;
     };
-    static const QList<PageSpec>& pageTable();
-    const PageSpec* pageSpec(const QString& name) const;
+    static const QList<PageEntry>& pageTable();
+    const PageEntry* pageEntry(const QString& name) const;
     void buildPages();
     void buildMenus();
     void addPageEntries(QMenu* menu);
