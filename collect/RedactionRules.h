@@ -36,7 +36,6 @@ public:
     // Whether the pattern matches the whole text: `*` any run, `?` one code point, letter case
     // folded by the language's table.
     static bool matches(const QString& pattern, const QString& text);
-    static char32_t foldCase(char32_t c);
 
 private:
     struct Compiled {
