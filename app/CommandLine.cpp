@@ -6,6 +6,7 @@
 #include "app/ProgramFolder.h"
 #include "app/Startup.h"
 #include "base/OutputFile.h"
+#include "base/PrivateFile.h"
 #include "base/Settings.h"
 #include "base/VcError.h"
 #include "collect/DataDownload.h"
@@ -634,16 +635,7 @@ PasswordFile readPasswordFile(const QString& path) {
                        QString::fromLocal8Bit(std::strerror(errno));
         return result;
     }
-    struct stat info {};
-    QString refusal;
-    if (::fstat(fd, &info) != 0)
-        refusal = QString::fromLocal8Bit(std::strerror(errno));
-    else if (!S_ISREG(info.st_mode))
-        refusal = QStringLiteral("it is not a regular file");
-    else if (info.st_uid != ::geteuid())
-        refusal = QStringLiteral("it is owned by another user");
-    else if (info.st_mode & (S_IRWXG | S_IRWXO))
-        refusal = QStringLiteral("others may read or change it (chmod 600)");
+    QString refusal = privateFileRefusal(fd);
     QByteArray bytes;
     if (refusal.isEmpty()) {
         // The first line is all that is needed; a huge file is not read whole.

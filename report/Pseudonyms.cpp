@@ -1,6 +1,7 @@
 // Pseudonyms by BLAKE2b keyed with the site key, and the key file's creation and checks.
 #include "report/Pseudonyms.h"
 
+#include "base/PrivateFile.h"
 #include "base/VcError.h"
 
 #include <cerrno>
@@ -66,18 +67,10 @@ QByteArray readKey(const QString& path) {
     if (fd < 0)
         throw keyError(path, systemError());
     struct stat info {};
-    QString refusal;
     QByteArray key(Pseudonyms::kKeyBytes + 1, '\0');
-    if (::fstat(fd, &info) != 0)
-        refusal = systemError();
-    else if (!S_ISREG(info.st_mode))
-        refusal = QStringLiteral("it is not a regular file");
-    else if (info.st_uid != ::geteuid())
-        refusal = QStringLiteral("it is owned by another user");
-    else if (info.st_mode & (S_IRWXG | S_IRWXO))
-        refusal = QStringLiteral("others may read or change it (chmod 600)");
-    else if (info.st_size != Pseudonyms::kKeyBytes ||
-             ::read(fd, key.data(), key.size()) != Pseudonyms::kKeyBytes)
+    QString refusal = privateFileRefusal(fd);
+    if (refusal.isEmpty() && (::fstat(fd, &info) != 0 || info.st_size != Pseudonyms::kKeyBytes ||
+                              ::read(fd, key.data(), key.size()) != Pseudonyms::kKeyBytes))
         refusal = QStringLiteral("it is not a key of %1 bytes").arg(Pseudonyms::kKeyBytes);
     ::close(fd);
     if (!refusal.isEmpty())
