@@ -118,17 +118,22 @@ QList<ManagerDatabase::AuditRow> rowsBetween(const ManagerDatabase& database, QD
     return rows;
 }
 
+// A row's fields as both listings show them, the time in UTC.
+static QStringList shownFields(const ManagerDatabase::AuditRow& row) {
+    return {QString::number(row.sequence),
+            row.time.toUTC().toString(Qt::ISODate),
+            row.account,
+            row.host,
+            row.origin,
+            row.action,
+            row.details};
+}
+
 QString csv(const QList<ManagerDatabase::AuditRow>& rows) {
     QString out = QStringLiteral("Sequence,Time (UTC),Account,Host,Origin,Action,Details,Hash\r\n");
     for (const ManagerDatabase::AuditRow& row : rows) {
-        const QStringList fields = {QString::number(row.sequence),
-                                    row.time.toUTC().toString(Qt::ISODate),
-                                    row.account,
-                                    row.host,
-                                    row.origin,
-                                    row.action,
-                                    row.details,
-                                    QString::fromLatin1(row.hash)};
+        QStringList fields = shownFields(row);
+        fields << QString::fromLatin1(row.hash);
         QStringList quoted;
         for (const QString& field : fields)
             quoted.append(csvField(field));
@@ -140,15 +145,8 @@ QString csv(const QList<ManagerDatabase::AuditRow>& rows) {
 QString text(const QList<ManagerDatabase::AuditRow>& rows) {
     QString out;
     for (const ManagerDatabase::AuditRow& row : rows) {
-        const QStringList fields = {QString::number(row.sequence),
-                                    row.time.toUTC().toString(Qt::ISODate),
-                                    row.account,
-                                    row.host,
-                                    row.origin,
-                                    row.action,
-                                    row.details};
         QStringList shown;
-        for (const QString& field : fields)
+        for (const QString& field : shownFields(row))
             shown.append(printable(field));
         out += shown.join(QLatin1Char('\t')) + QLatin1Char('\n');
     }
